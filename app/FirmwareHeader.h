@@ -1,0 +1,17 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+// What the main window shows of a firmware image: its model and "V%c.%c%c" version.
+struct FirmwareHeader {
+    std::string model;   // at most 12 characters
+    std::string version; // "V1.05"; a NUL among the three digits ends the text there
+};
+
+// Header of the first 100 bytes (version field at 24, model at 68); a shorter buffer reads as
+// zero-padded.
+FirmwareHeader ParseFirmwareHeader(const unsigned char* bytes, std::size_t length);
+
+// Reads the header of a file; nothing when the path cannot be opened as a file.
+std::optional<FirmwareHeader> ReadFirmwareHeader(const std::string& path);

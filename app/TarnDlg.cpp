@@ -1,0 +1,205 @@
+#include "app/TarnDlg.h"
+
+#include <cstdio>
+
+#include "app/FirmwareHeader.h"
+#include "app/Language.h"
+#include "discovery/Broadcast.h"
+#include "discovery/WireProtocol.h"
+#include "util/Trace.h"
+
+CTarnDlg::CTarnDlg(TarnWindow& window, Clock& clock, Platform platform)
+    : m_window(window), m_clock(clock), m_platform(std::move(platform)) {
+    if (!m_platform.codePage)
+        m_platform.codePage = OemCodePageFromLocale;
+}
+
+CTarnDlg::~CTarnDlg() {
+    OnCancel();
+}
+
+void CTarnDlg::OnInitDialog(std::optional<int> adapterChoice) {
+    m_nOemCodePage = m_platform.codePage();
+    m_window.ApplyLanguage(m_nOemCodePage);
+    m_window.SetFieldText(Field::User, "root");
+    m_window.SetFieldText(Field::Password, "qnwt");
+    m_window.SetFieldText(Field::RangeStart, "31");
+    m_window.SetFieldText(Field::RangeEnd, "250");
+    m_table = std::make_unique<DeviceTable>();
+
+    m_adapters =
+        EnumerateHostAdapters(m_platform.readAdapters ? m_platform.readAdapters() : std::vector<AdapterData>{});
+    m_nAdapterIndex = m_adapters.selected;
+    if (adapterChoice && *adapterChoice >= 0 && static_cast<std::size_t>(*adapterChoice) < m_adapters.adapters.size())
+        m_nAdapterIndex = *adapterChoice;
+    std::vector<std::string> descriptions;
+    for (const HostAdapter& a : m_adapters.adapters)
+        descriptions.push_back(a.description);
+    m_window.SetAdapterList(descriptions, m_nAdapterIndex);
+
+    startReceiver();
+    OnSearch();
+}
+
+const HostAdapter* CTarnDlg::ChosenAdapter() const {
+    if (m_nAdapterIndex < 0 || static_cast<std::size_t>(m_nAdapterIndex) >= m_adapters.adapters.size())
+        return nullptr;
+    return &m_adapters.adapters[static_cast<std::size_t>(m_nAdapterIndex)];
+}
+
+void CTarnDlg::startReceiver() {
+    m_receiverError.clear();
+    const HostAdapter* adapter = ChosenAdapter();
+    if (!adapter || adapter->address.empty()) {
+        m_receiverError = "no network adapter with an IPv4 address is chosen";
+        return;
+    }
+    m_receiver = std::make_unique<Receiver>(*m_table, m_listDevices, m_receiverMode, m_entryLock);
+    if (!m_receiver->Start(adapter->address, static_cast<int>(adapter->index), m_receiverError)) {
+        Trace("Receiver on %s: %s\n", adapter->address.c_str(), m_receiverError.c_str());
+        if (m_receiverError == "Create Rx Thread error!")
+            m_window.MessageBox("Create Rx Thread error!", "MSG");
+        m_receiver.reset();
+    }
+}
+
+void CTarnDlg::stopReceiver() {
+    if (m_receiver)
+        m_receiver->Stop();
+    m_receiver.reset();
+}
+
+void CTarnDlg::SetReceiverMode(int mode) {
+    m_receiverMode = mode;
+    if (mode == kReceiverStop)
+        stopReceiver();
+}
+
+void CTarnDlg::EnableControls(bool enable) {
+    m_busy = !enable;
+    m_window.ControlsEnabled(enable);
+    if (enable)
+        m_window.DeselectAll();
+}
+
+void CTarnDlg::OnSearch() {
+    // Search empties the table, which would free records under a running workflow.
+    if (!m_table || m_busy)
+        return;
+    SetReceiverMode(kReceiverHold);
+    {
+        // Under the entry lock no reply that passed the mode test is half-way into the table.
+        std::lock_guard entry(m_entryLock);
+        m_table->ClearDeviceTable();
+        m_listDevices.DeleteAllItems();
+    }
+    EnableControls(false);
+    m_window.ClearDetailPanel();
+    // Run before the requests leave: a camera on the same switch answers within microseconds,
+    // and the cleared table can no longer race with an entry (the entry lock saw to that).
+    SetReceiverMode(kReceiverRun);
+    const HostAdapter* adapter = ChosenAdapter();
+    const std::string address = adapter ? adapter->address : std::string();
+    for (CameraFamily family : {CameraFamily::Generic, CameraFamily::Maker}) {
+        auto request = SearchRequest{family}.build();
+        if (BroadcastFromAdapter(request.data(), address) < 0)
+            Trace("Search request from \"%s\" not sent.\n", address.c_str());
+    }
+    EnableControls(true);
+}
+
+void CTarnDlg::OnAdapterSelChange(int row) {
+    if (m_busy || !m_table || m_closed)
+        return;
+    m_nAdapterIndex = row;
+    SetReceiverMode(kReceiverStop);
+    // The old receiver has been joined, so nothing writes the list or the table any more.
+    m_listDevices.DeleteAllItems();
+    m_table->ClearDeviceTable();
+    startReceiver();
+}
+
+void CTarnDlg::OnListColumnClick(int column) {
+    if (m_busy || !m_table)
+        return;
+    m_sort.column = column;
+    m_sort.ascending = !m_sort.ascending;
+    SetReceiverMode(kReceiverHold);
+    {
+        std::lock_guard entry(m_entryLock);
+        SortDeviceList(*m_table, m_listDevices, m_sort);
+    }
+    SetReceiverMode(kReceiverRun);
+}
+
+std::string CTarnDlg::WebPageUrl(const DeviceInfo& d) {
+    std::string url = "http://" + FormatIpv4(d.ip);
+    if (d.webPort != 80 && d.webPort > 0 && d.webPort < 65536)
+        url += ":" + std::to_string(d.webPort);
+    return url;
+}
+
+void CTarnDlg::OnListDblClk(int row) {
+    if (!m_table)
+        return;
+    // A copy: the record may be refreshed by the receiver while the address is formed.
+    if (auto d = m_table->CopyDeviceAt(row))
+        m_window.OpenUrl(WebPageUrl(*d));
+}
+
+bool CTarnDlg::IsFailed(int row) const {
+    if (!m_table)
+        return false;
+    auto d = m_table->CopyDeviceAt(row);
+    return d && d->failed == 1;
+}
+
+void CTarnDlg::OnCancel() {
+    if (m_closed)
+        return;
+    m_closed = true;
+    m_clock.Interrupt();
+    SetReceiverMode(kReceiverStop);
+    if (m_table) {
+        m_table->ClearDeviceTable();
+        m_table.reset();
+    }
+    EnableControls(false);
+    m_listDevices.DeleteAllItems();
+    m_window.ClearDetailPanel();
+    EnableControls(true);
+}
+
+void CTarnDlg::OnBrowseFile(const std::optional<std::string>& chosenPath) {
+    // Cancelling empties the path box but keeps the model and version shown before.
+    m_window.SetFieldText(Field::FirmwarePath, chosenPath.value_or(""));
+    std::string path = m_window.FieldText(Field::FirmwarePath);
+    if (path.empty())
+        return;
+    if (auto header = ReadFirmwareHeader(path)) {
+        m_window.SetFieldText(Field::Model, header->model);
+        m_window.SetFieldText(Field::FwVersion, header->version);
+    }
+}
+
+StoredLogin CTarnDlg::LoadStoredLogin() const {
+    return LoadSettings(HomeDirectory());
+}
+
+bool CTarnDlg::OnSet(const StoredLogin& confirmed) {
+    if (!SaveSettings(HomeDirectory(), confirmed))
+        return false;
+    m_window.SetFieldText(Field::User, confirmed.user);
+    m_window.SetFieldText(Field::Password, confirmed.password);
+    return true;
+}
+
+void CTarnDlg::OnAccountSelChange(int row) {
+    if (row == 0) {
+        m_window.SetFieldText(Field::User, "root");
+        m_window.SetFieldText(Field::Password, "qnwt");
+    } else if (row == 1) {
+        m_window.SetFieldText(Field::User, "admin");
+        m_window.SetFieldText(Field::Password, "bzfhk");
+    }
+}

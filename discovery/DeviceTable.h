@@ -1,0 +1,47 @@
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <list>
+#include <memory>
+#include <mutex>
+#include <optional>
+
+#include "discovery/DeviceInfo.h"
+
+// The program's memory of the cameras that answered, keyed by MAC, in list row order:
+// row r of the device list always shows the record at position r.
+class DeviceTable {
+public:
+    static constexpr int kNotInTable = -1; // FindOrAddDevice appended a new record
+    static constexpr int kNoTable = -2;
+
+    DeviceTable() = default;
+    DeviceTable(const DeviceTable&) = delete;
+    DeviceTable& operator=(const DeviceTable&) = delete;
+
+    // Enters a fresh record from a reply: the position of the refreshed record, or kNotInTable.
+    int FindOrAddDevice(const DeviceInfo& fresh);
+    // The record at a position; valid until the next ClearDeviceTable.
+    DeviceInfo* GetDeviceAt(int position);
+    // A copy taken under the lock, for readers on other threads.
+    std::optional<DeviceInfo> CopyDeviceAt(int position) const;
+    bool AnyDeviceBusy() const;
+    void ClearDeviceTable();
+    std::size_t Count() const;
+
+    // Writes a workflow field of a record under the lock, so that readers on other threads
+    // (the list's colouring) never see a torn value.
+    void SetFailed(DeviceInfo* record, bool failed);
+    // Clears a worker's busy marker and tells, in the same step, whether it was the last one.
+    bool ClearBusyAndCheckLast(DeviceInfo* record);
+
+    // Runs f with the lock held over the raw list (the sort relinks nodes in place).
+    void WithLock(const std::function<void(std::list<std::unique_ptr<DeviceInfo>>&)>& f);
+
+private:
+    bool anyBusyLocked() const;
+
+    mutable std::recursive_mutex m_lock; // DeviceTableLock: re-entrant like the original
+    std::list<std::unique_ptr<DeviceInfo>> m_records;
+};

@@ -1,0 +1,73 @@
+#include "sim/camsim/Camera.h"
+
+#include <utility>
+
+Camera::Camera(CameraConfig config) : m_config(std::move(config)) {
+    m_state.ip = m_config.ip;
+    m_state.netmask = m_config.netmask;
+    m_state.gateway = m_config.gateway;
+    m_state.name = m_config.name;
+}
+
+NetworkState Camera::network() const {
+    std::lock_guard lock(m_lock);
+    return m_state;
+}
+
+void Camera::setNetwork(const Ipv4& ip, const Ipv4& netmask, std::optional<Ipv4> gateway) {
+    std::lock_guard lock(m_lock);
+    m_state.ip = ip;
+    m_state.netmask = netmask;
+    if (gateway)
+        m_state.gateway = *gateway;
+}
+
+void Camera::setName(const std::string& name) {
+    std::lock_guard lock(m_lock);
+    m_state.name = name;
+}
+
+void Camera::silenceUntil(Clock::time_point until) {
+    std::lock_guard lock(m_lock);
+    m_state.silentUntil = until;
+}
+
+bool Camera::silent(Clock::time_point now) const {
+    std::lock_guard lock(m_lock);
+    return now < m_state.silentUntil;
+}
+
+std::optional<DeviceReply> Camera::answer(CameraFamily request, Clock::time_point now) {
+    if (!m_config.answersRequest(request))
+        return std::nullopt;
+    DeviceReply reply;
+    reply.family = request;
+    reply.mac = m_config.mac;
+    reply.ifType = m_config.ifType;
+    reply.setWebPort(m_config.webPort);
+    std::lock_guard lock(m_lock);
+    if (now < m_state.silentUntil)
+        return std::nullopt;
+    // A later answer inside the same search may report another address, as a camera whose
+    // address changes between the two requests of one search does.
+    bool sameSearch = m_state.lastAnswer != Clock::time_point{} && now - m_state.lastAnswer < m_config.searchWindow;
+    if (!sameSearch)
+        m_state.lastAnswer = now;
+    reply.ip = sameSearch && m_config.secondIp ? *m_config.secondIp : m_state.ip;
+    reply.netmask = m_state.netmask;
+    reply.gateway = m_state.gateway;
+    reply.setName(m_state.name);
+    return reply;
+}
+
+CommandOutcome Camera::apply(const SetNetworkCommand& command) {
+    if (command.mac != m_config.mac)
+        return CommandOutcome::NotMine;
+    if (silent(Clock::now()))
+        return CommandOutcome::Silent;
+    if (!m_config.password.empty() &&
+        (!command.hasCredentials || command.user != m_config.user || command.password != m_config.password))
+        return CommandOutcome::Refused;
+    setNetwork(command.ip, command.netmask, command.hasGateway ? std::optional(command.gateway) : std::nullopt);
+    return CommandOutcome::Applied;
+}

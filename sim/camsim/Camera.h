@@ -1,0 +1,41 @@
+#pragma once
+
+#include <chrono>
+#include <mutex>
+#include <optional>
+
+#include "discovery/WireProtocol.h"
+#include "sim/camsim/CameraConfig.h"
+
+// What a camera made of a set-network command.
+enum class CommandOutcome { NotMine, Silent, Refused, Applied };
+
+// One simulated camera: a fixed configuration plus the network state that commands change.
+// The discovery thread and, later, the web side share it, so the state sits behind a mutex.
+class Camera {
+public:
+    using Clock = std::chrono::steady_clock;
+
+    explicit Camera(CameraConfig config);
+    Camera(const Camera&) = delete;
+    Camera& operator=(const Camera&) = delete;
+
+    const CameraConfig& config() const { return m_config; }
+    NetworkState network() const;
+
+    // Replaces the address; a missing gateway keeps the current one.
+    void setNetwork(const Ipv4& ip, const Ipv4& netmask, std::optional<Ipv4> gateway);
+    void setName(const std::string& name);
+    void silenceUntil(Clock::time_point until);
+    bool silent(Clock::time_point now) const;
+
+    // The reply to a search request, or nothing when this camera keeps quiet.
+    std::optional<DeviceReply> answer(CameraFamily request, Clock::time_point now);
+    // Takes the new address when the command names this camera and carries valid credentials.
+    CommandOutcome apply(const SetNetworkCommand& command);
+
+private:
+    const CameraConfig m_config;
+    mutable std::mutex m_lock;
+    NetworkState m_state;
+};

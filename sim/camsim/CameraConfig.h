@@ -1,0 +1,53 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "discovery/WireProtocol.h"
+
+// Which search requests a simulated camera answers, and with which tag.
+enum class Answers { Generic, Maker, Both };
+
+// Misbehaviours a camera can be told to show; empty until a test needs one.
+struct FaultModes {};
+
+// Everything fixed about one simulated camera when it starts.
+struct CameraConfig {
+    std::string name = "camsim";
+    Ipv4 ip{192, 168, 0, 20};
+    Ipv4 netmask{255, 255, 255, 0};
+    Ipv4 gateway{192, 168, 0, 1};
+    Mac mac{0x02, 0xfe, 0xff, 0x00, 0x00, 0x01};
+    Answers answers = Answers::Generic;
+    int webPort = 80;
+    std::uint8_t ifType = 0;
+    std::optional<Ipv4> secondIp;                // carried by a later reply of the same search
+    std::chrono::milliseconds searchWindow{500}; // answers this close together belong to one search
+    std::string user = "admin";
+    std::string password; // empty: set-network commands need no credentials
+    FaultModes faults;
+
+    bool answersRequest(CameraFamily request) const;
+};
+
+// The part of a camera that the network can change while it runs.
+struct NetworkState {
+    Ipv4 ip{};
+    Ipv4 netmask{};
+    Ipv4 gateway{};
+    std::string name;
+    std::chrono::steady_clock::time_point silentUntil{}; // a rebooting camera answers nothing
+    std::chrono::steady_clock::time_point lastAnswer{};  // start of the search being answered
+};
+
+std::optional<Answers> ParseAnswers(const std::string& text); // "generic", "maker", "both"
+const char* AnswersName(Answers answers);
+int PrefixLength(const Ipv4& netmask); // -1 unless the mask is contiguous
+std::string DescribeCamera(const CameraConfig& config);
+
+// N cameras derived from one: distinct MACs 02:fe:00:xx:xx:xx and addresses 10.x.y.z. The
+// family alternates generic/maker unless a single family is forced.
+std::vector<CameraConfig> MakeFleet(const CameraConfig& base, int count, std::optional<Answers> forced);

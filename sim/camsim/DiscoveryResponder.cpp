@@ -1,0 +1,256 @@
+#include "sim/camsim/DiscoveryResponder.h"
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+
+namespace {
+
+// The most datagrams one sendmmsg call takes (UIO_MAXIOV).
+constexpr std::size_t kBatch = 1024;
+
+std::string errnoText(const char* what) {
+    return std::string(what) + ": " + std::strerror(errno);
+}
+
+std::string formatSource(const sockaddr_in& from) {
+    char text[INET_ADDRSTRLEN] = "?";
+    ::inet_ntop(AF_INET, &from.sin_addr, text, sizeof text);
+    return std::string(text) + ":" + std::to_string(ntohs(from.sin_port));
+}
+
+// The forced size needs CAP_NET_ADMIN; without it the kernel caps the plain request.
+void setBuffer(int socket, int forced, int plain, int size) {
+    if (size > 0 && ::setsockopt(socket, SOL_SOCKET, forced, &size, sizeof size) != 0)
+        ::setsockopt(socket, SOL_SOCKET, plain, &size, sizeof size);
+}
+
+const char* requestTag(CameraFamily family) {
+    return family == CameraFamily::Maker ? "KXEdit" : "PCEdit";
+}
+
+} // namespace
+
+DiscoveryResponder::DiscoveryResponder(std::vector<std::shared_ptr<Camera>> cameras, ResponderOptions options)
+    : m_cameras(std::move(cameras)), m_options(std::move(options)) {}
+
+DiscoveryResponder::~DiscoveryResponder() {
+    Stop();
+}
+
+bool DiscoveryResponder::Start(std::string& error) {
+    m_socket = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    if (m_socket < 0) {
+        error = errnoText("socket");
+        return false;
+    }
+    auto fail = [&](const char* what) {
+        error = errnoText(what);
+        ::close(m_socket);
+        m_socket = -1;
+        return false;
+    };
+    int on = 1;
+    if (::setsockopt(m_socket, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) != 0)
+        return fail("SO_REUSEADDR");
+    if (::setsockopt(m_socket, SOL_SOCKET, SO_BROADCAST, &on, sizeof on) != 0)
+        return fail("SO_BROADCAST");
+    // Pinning the device lets limited broadcasts leave it even when no route names it.
+    if (!m_options.iface.empty() && ::setsockopt(m_socket, SOL_SOCKET, SO_BINDTODEVICE, m_options.iface.c_str(),
+                                                 static_cast<socklen_t>(m_options.iface.size())) != 0)
+        return fail(("SO_BINDTODEVICE " + m_options.iface).c_str());
+    setBuffer(m_socket, SO_SNDBUFFORCE, SO_SNDBUF, m_options.sendBufferBytes);
+    setBuffer(m_socket, SO_RCVBUFFORCE, SO_RCVBUF, m_options.receiveBufferBytes);
+    sockaddr_in local{};
+    local.sin_family = AF_INET;
+    local.sin_port = htons(DISCOVERY_PORT);
+    if (::bind(m_socket, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0)
+        return fail("cannot listen on UDP port 4000");
+    m_wake = ::eventfd(0, EFD_CLOEXEC);
+    if (m_wake < 0)
+        return fail("eventfd");
+    try {
+        m_thread = std::thread([this] { run(); });
+    } catch (const std::system_error&) {
+        ::close(m_wake);
+        m_wake = -1;
+        errno = EAGAIN;
+        return fail("thread");
+    }
+    return true;
+}
+
+void DiscoveryResponder::Stop() {
+    if (m_wake >= 0) {
+        std::uint64_t one = 1;
+        [[maybe_unused]] ssize_t n = ::write(m_wake, &one, sizeof one);
+    }
+    if (m_thread.joinable())
+        m_thread.join();
+    if (m_socket >= 0)
+        ::close(m_socket);
+    if (m_wake >= 0)
+        ::close(m_wake);
+    m_socket = m_wake = -1;
+}
+
+int DiscoveryResponder::msUntilNextDue() const {
+    if (m_pending.empty())
+        return -1;
+    auto wait = std::chrono::ceil<std::chrono::milliseconds>(m_pending.front().due - Clock::now());
+    return static_cast<int>(std::max<std::chrono::milliseconds::rep>(0, wait.count()));
+}
+
+void DiscoveryResponder::run() {
+    std::uint8_t buffer[kReceiveBufferLength];
+    pollfd fds[2] = {{m_socket, POLLIN, 0}, {m_wake, POLLIN, 0}};
+    for (;;) {
+        answerDue(Clock::now());
+        if (::poll(fds, 2, msUntilNextDue()) < 0) {
+            if (errno == EINTR)
+                continue;
+            std::fprintf(stderr, "camsim: poll: %s\n", std::strerror(errno));
+            return;
+        }
+        if (fds[1].revents != 0)
+            return;
+        if ((fds[0].revents & POLLIN) == 0)
+            continue;
+        // Drain the queue: a fleet's own burst loops back and should cost one wake-up.
+        for (;;) {
+            sockaddr_in from{};
+            socklen_t fromLength = sizeof from;
+            ssize_t n = ::recvfrom(m_socket, buffer, sizeof buffer, MSG_DONTWAIT, reinterpret_cast<sockaddr*>(&from),
+                                   &fromLength);
+            if (n < 0)
+                break;
+            handle(buffer, static_cast<std::size_t>(n), from);
+        }
+    }
+}
+
+void DiscoveryResponder::handle(const std::uint8_t* data, std::size_t length, const sockaddr_in& from) {
+    std::span<const std::uint8_t> datagram{data, length};
+    SearchRequest search;
+    if (SearchRequest::parse(datagram, search) == ParseStatus::Ok) {
+        m_stats.searches++;
+        m_pending.push_back({Clock::now() + m_options.replyDelay, search.family, from});
+        return;
+    }
+    SetNetworkCommand command;
+    if (SetNetworkCommand::parse(datagram, command) == ParseStatus::Ok) {
+        handleSetNetwork(command, formatSource(from));
+        return;
+    }
+    // Replies, ours and other cameras', share the port and end here.
+    m_stats.ignored++;
+}
+
+void DiscoveryResponder::handleSetNetwork(const SetNetworkCommand& command, const std::string& source) {
+    for (const auto& camera : m_cameras) {
+        if (command.mac != camera->config().mac)
+            continue;
+        m_stats.setNetwork++;
+        const std::string who = FormatMac(command.mac);
+        if (!m_options.applySetNetwork) {
+            std::fprintf(stderr, "camsim: set-network for %s from %s not applied (disabled)\n", who.c_str(),
+                         source.c_str());
+            return;
+        }
+        switch (camera->apply(command)) {
+        case CommandOutcome::NotMine:
+            return;
+        case CommandOutcome::Silent:
+            std::fprintf(stderr, "camsim: set-network for %s from %s ignored (silent)\n", who.c_str(), source.c_str());
+            return;
+        case CommandOutcome::Refused:
+            std::fprintf(stderr, "camsim: set-network for %s from %s refused (credentials)\n", who.c_str(),
+                         source.c_str());
+            return;
+        case CommandOutcome::Applied:
+            break;
+        }
+        NetworkState state = camera->network();
+        std::fprintf(stderr, "camsim: set-network for %s from %s: ip=%s mask=%s gw=%s\n", who.c_str(), source.c_str(),
+                     FormatIpv4(state.ip).c_str(), FormatIpv4(state.netmask).c_str(),
+                     FormatIpv4(state.gateway).c_str());
+        if (m_networkChanged)
+            m_networkChanged(*camera, state);
+        return;
+    }
+    m_stats.ignored++;
+}
+
+void DiscoveryResponder::answerDue(Clock::time_point now) {
+    while (!m_pending.empty() && m_pending.front().due <= now) {
+        Pending search = m_pending.front();
+        m_pending.pop_front();
+        answer(search);
+    }
+}
+
+void DiscoveryResponder::answer(const Pending& search) {
+    std::vector<DeviceReply> replies;
+    auto now = Clock::now();
+    for (const auto& camera : m_cameras) {
+        if (auto reply = camera->answer(search.request, now))
+            replies.push_back(*reply);
+    }
+    if (replies.empty()) {
+        std::fprintf(stderr, "camsim: search %s from %s: not for this family\n", requestTag(search.request),
+                     formatSource(search.from).c_str());
+        return;
+    }
+    std::size_t sent = sendAll(replies);
+    m_stats.replies += sent;
+    std::fprintf(stderr, "camsim: search %s from %s: %zu of %zu replies sent\n", requestTag(search.request),
+                 formatSource(search.from).c_str(), sent, replies.size());
+}
+
+std::size_t DiscoveryResponder::sendAll(const std::vector<DeviceReply>& replies) {
+    using Datagram = decltype(DeviceReply{}.build());
+    std::vector<Datagram> datagrams;
+    datagrams.reserve(replies.size());
+    for (const auto& reply : replies)
+        datagrams.push_back(reply.build());
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(DISCOVERY_PORT);
+    to.sin_addr.s_addr = htonl(INADDR_BROADCAST);
+    std::vector<iovec> iovs(datagrams.size());
+    std::vector<mmsghdr> messages(datagrams.size());
+    for (std::size_t i = 0; i < datagrams.size(); ++i) {
+        iovs[i] = {datagrams[i].data(), datagrams[i].size()};
+        messages[i] = {};
+        messages[i].msg_hdr.msg_name = &to;
+        messages[i].msg_hdr.msg_namelen = sizeof to;
+        messages[i].msg_hdr.msg_iov = &iovs[i];
+        messages[i].msg_hdr.msg_iovlen = 1;
+    }
+    std::size_t done = 0;
+    int retries = 0;
+    while (done < messages.size()) {
+        auto count = static_cast<unsigned>(std::min(kBatch, messages.size() - done));
+        int n = ::sendmmsg(m_socket, messages.data() + done, count, 0);
+        if (n > 0) {
+            done += static_cast<std::size_t>(n);
+            continue;
+        }
+        // A full device queue empties within microseconds; anything else ends the burst.
+        if (n < 0 && (errno == EINTR || errno == ENOBUFS || errno == EAGAIN) && retries++ < 100) {
+            ::usleep(200);
+            continue;
+        }
+        m_stats.sendErrors++;
+        std::fprintf(stderr, "camsim: sendmmsg: %s\n", n < 0 ? std::strerror(errno) : "nothing sent");
+        break;
+    }
+    return done;
+}

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+// A virtual camera LAN built by sim/vlan for one test: a bridge, the technician's computer
+// (the host namespace) and one namespace per simulated camera. Torn down on destruction.
+class VirtualLan {
+public:
+    struct Options {
+        std::vector<std::string> cameras; // flashwell-camsim arguments, one entry per camera
+        bool secondAdapter = false;       // a second host adapter with no cameras behind it
+        std::string hostIp = "192.168.0.10/24";
+    };
+
+    // Why namespaces cannot be built here, or empty when they can.
+    static std::string Unavailable();
+
+    explicit VirtualLan(const Options& options); // throws std::runtime_error when set-up fails
+    ~VirtualLan();
+    VirtualLan(const VirtualLan&) = delete;
+    VirtualLan& operator=(const VirtualLan&) = delete;
+
+    const std::string& HostNamespace() const { return m_host; }
+    // Moves the calling thread (and the threads it starts later) into the host namespace.
+    void EnterHost();
+    void LeaveHost();
+    // Runs a shell command in the host namespace; returns its standard output.
+    std::string RunInHost(const std::string& command, int& exitCode) const;
+
+private:
+    std::string m_id;
+    std::string m_host;
+    int m_originalNs = -1;
+    bool m_entered = false;
+};
+
+// Paths of the binaries under test, set by the build.
+const char* CamsimPath();
+const char* CliPath();

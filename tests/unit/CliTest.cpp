@@ -1,0 +1,100 @@
+// flashwell-cli in-process on fake adapters; none that a search could use has an address, so nothing is sent.
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include "app/cli/Cli.h"
+
+namespace {
+
+AdapterData adapter(const std::string& name, bool ipEnabled, std::vector<std::string> addresses) {
+    AdapterData a;
+    a.netConnectionStatus = 2;
+    a.description = name + " (e1000e)";
+    a.interfaceName = name;
+    a.ipEnabled = ipEnabled;
+    a.ipAddresses = std::move(addresses);
+    return a;
+}
+
+struct Result {
+    int code = -1;
+    std::string out, err;
+};
+
+Result run(std::vector<const char*> args, std::vector<AdapterData> adapters) {
+    args.insert(args.begin(), "flashwell-cli");
+    std::ostringstream out, err;
+    ControllerPlatform platform{[adapters] { return adapters; }, [] { return 437u; }};
+    int code = RunCli(static_cast<int>(args.size()), args.data(), out, err, platform);
+    return {code, out.str(), err.str()};
+}
+
+// For listing only: eth1 is the default and has an address.
+const std::vector<AdapterData> kListed = {adapter("eth0", false, {"fe80::1"}),
+                                          adapter("eth1", true, {"fe80::2", "192.168.0.10"})};
+const std::vector<AdapterData> kUnaddressed = {adapter("eth0", false, {}), adapter("eth1", true, {"fe80::2"})};
+
+} // namespace
+
+TEST(CliTest, AdaptersTableAndJson) {
+    Result r = run({"adapters"}, kListed);
+    ASSERT_EQ(r.code, 0) << r.err;
+    std::istringstream lines(r.out);
+    std::vector<std::string> rows;
+    for (std::string line; std::getline(lines, line);)
+        rows.push_back(line);
+    ASSERT_EQ(rows.size(), 3u) << r.out;
+    EXPECT_TRUE(rows[1].starts_with("0 ") && rows[1].find("eth0 (e1000e)") != std::string::npos) << rows[1];
+    EXPECT_EQ(rows[1].find('*'), std::string::npos) << "eth0 is not the default: " << rows[1];
+    EXPECT_TRUE(rows[2].starts_with("1 ") && rows[2].find("eth1 (e1000e)") != std::string::npos) << rows[2];
+    EXPECT_NE(rows[2].find("192.168.0.10"), std::string::npos) << rows[2];
+    EXPECT_NE(rows[2].find('*'), std::string::npos) << "eth1 is the default: " << rows[2];
+
+    r = run({"--json", "adapters"}, kListed);
+    ASSERT_EQ(r.code, 0) << r.err;
+    nlohmann::json doc = nlohmann::json::parse(r.out, nullptr, false);
+    ASSERT_FALSE(doc.is_discarded()) << "not JSON: " << r.out;
+    ASSERT_EQ(doc["adapters"].size(), 2u) << r.out;
+    EXPECT_EQ(doc["adapters"][0],
+              (nlohmann::json{{"position", 0}, {"description", "eth0 (e1000e)"}, {"address", ""}, {"default", false}}));
+    EXPECT_EQ(doc["adapters"][1]["address"], "192.168.0.10");
+    EXPECT_EQ(doc["adapters"][1]["default"], true);
+}
+
+TEST(CliTest, UsageErrorsExitWithTwo) {
+    for (const auto& args : std::vector<std::vector<const char*>>{{}, {"frobnicate"}, {"--bad-option", "adapters"}})
+        EXPECT_EQ(run(args, kListed).code, 2) << "args: " << (args.empty() ? "(none)" : args[0]);
+
+    Result r = run({"--adapter", "nosuch", "search"}, kUnaddressed);
+    EXPECT_EQ(r.code, 2);
+    EXPECT_NE(r.err.find("nosuch"), std::string::npos) << "the message should name the adapter: " << r.err;
+    EXPECT_EQ(run({"--adapter", "5", "search"}, kUnaddressed).code, 2) << "a position past the list";
+
+    for (const char* choice : {"eth1", "1", "eth1 (e1000e)", ""}) {
+        r = run({"--adapter", choice, "search", "--wait", "0"}, kUnaddressed);
+        EXPECT_EQ(r.code, 2) << "--adapter \"" << choice << "\"";
+        EXPECT_NE(r.err.find("\"eth1 (e1000e)\" has no IPv4 address"), std::string::npos) << r.err;
+    }
+    r = run({"search"}, {});
+    EXPECT_EQ(r.code, 2) << "no adapter at all";
+    EXPECT_FALSE(r.err.empty());
+}
+
+// Fails: a 20-digit position makes std::stoul throw out_of_range out of RunCli (Cli.cpp resolveAdapter).
+TEST(CliTest, HugeAdapterPositionIsAUsageError) {
+    Result r;
+    EXPECT_NO_THROW(r = run({"--adapter", "99999999999999999999999", "search"}, kUnaddressed));
+    EXPECT_EQ(r.code, 2);
+}
+
+// Fails: --json adapters throws type_error 316 on a non-UTF-8 interface name (Cli.cpp printAdapters dump).
+TEST(CliTest, JsonAdaptersSurvivesNonUtf8Description) {
+    Result r;
+    EXPECT_NO_THROW(r = run({"--json", "adapters"}, {adapter("caf\xE9", true, {})}));
+    EXPECT_EQ(r.code, 0);
+    EXPECT_FALSE(nlohmann::json::parse(r.out, nullptr, false).is_discarded()) << r.out;
+}

@@ -1,0 +1,102 @@
+// Column sorting and the list rows it rebuilds.
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "discovery/DeviceSort.h"
+#include "discovery/DeviceTable.h"
+#include "tests/unit/TestSupport.h"
+
+using testsupport::MakeDevice;
+
+namespace {
+
+// Fills table and list as the receiver would: one row per record, Idx from the record.
+void fill(DeviceTable& table, ListModel& list, const std::vector<DeviceInfo>& devices) {
+    for (const DeviceInfo& d : devices)
+        WriteDeviceRow(list, table.FindOrAddDevice(d), d, IdxText(d.rowIndex));
+}
+
+std::vector<std::string> column(const ListModel& list, int c) {
+    std::vector<std::string> out;
+    for (const RowTexts& row : list.Rows())
+        out.push_back(row[static_cast<std::size_t>(c)]);
+    return out;
+}
+
+std::vector<std::string> sorted(const std::vector<DeviceInfo>& devices, SortState state, int c) {
+    DeviceTable table;
+    ListModel list;
+    fill(table, list, devices);
+    SortDeviceList(table, list, state);
+    return column(list, c);
+}
+
+using Names = std::vector<std::string>;
+
+} // namespace
+
+TEST(DeviceSortTest, CellTexts) {
+    EXPECT_EQ(IdxText(7), "007");
+    EXPECT_EQ(IdxText(1000), "1000");
+    DeviceInfo d = MakeDevice(0xAB, {10, 0, 0, 9}, "Caf\xE9\xFF");
+    EXPECT_EQ(NameText(d), "Caf\u00E9\u00FF") << "bytes above 127 widen to the same code point";
+    EXPECT_EQ(MacText(d), "02:00:00:00:00:ab");
+}
+
+TEST(DeviceSortTest, ColumnOrders) {
+    const SortState up0{0, true}, up1{1, true}, down1{1, false}, up2{2, true}, down2{2, false}, up3{3, true};
+    // Idx compares as "%03d" text, so 1000 sorts before 999.
+    std::vector<DeviceInfo> idx = {MakeDevice(1, {10, 0, 0, 1}, "a", 999), MakeDevice(2, {10, 0, 0, 2}, "b", 1000),
+                                   MakeDevice(3, {10, 0, 0, 3}, "c", 5)};
+    EXPECT_EQ(sorted(idx, up0, 1), (Names{"c", "b", "a"}));
+
+    // Names compare by unsigned bytes: capitals first, Latin-1 letters last.
+    std::vector<DeviceInfo> names = {MakeDevice(1, {10, 0, 0, 1}, "b"), MakeDevice(2, {10, 0, 0, 2}, "\xE9"),
+                                     MakeDevice(3, {10, 0, 0, 3}, "B"), MakeDevice(4, {10, 0, 0, 4}, "a")};
+    EXPECT_EQ(sorted(names, up1, 1), (Names{"B", "a", "b", "\u00E9"}));
+    EXPECT_EQ(sorted(names, down1, 1), (Names{"\u00E9", "b", "a", "B"}));
+
+    // The IP key uses factor 255: 10.0.0.255 and 10.0.1.0 are equal and keep their order.
+    std::vector<DeviceInfo> ips = {MakeDevice(1, {192, 168, 0, 20}, "far"), MakeDevice(2, {10, 0, 1, 0}, "late"),
+                                   MakeDevice(3, {10, 0, 0, 255}, "early"), MakeDevice(4, {10, 0, 0, 9}, "near")};
+    EXPECT_EQ(sorted(ips, up2, 1), (Names{"near", "late", "early", "far"}));
+    EXPECT_EQ(sorted(ips, down2, 1), (Names{"far", "late", "early", "near"}));
+    EXPECT_FALSE(CompareDevices(ips[1], ips[2], up2));
+    EXPECT_FALSE(CompareDevices(ips[2], ips[1], up2));
+    DeviceInfo top = MakeDevice(5, {255, 255, 255, 255}, "top");
+    EXPECT_TRUE(CompareDevices(ips[0], top, up2)) << "the largest key must not wrap around";
+
+    std::vector<DeviceInfo> macs = {MakeDevice(0xB0, {10, 0, 0, 1}, "b0"), MakeDevice(0x0A, {10, 0, 0, 2}, "0a"),
+                                    MakeDevice(0x09, {10, 0, 0, 3}, "09")};
+    EXPECT_EQ(sorted(macs, up3, 1), (Names{"09", "0a", "b0"}));
+
+    for (int c : {4, 5, -1}) {
+        SCOPED_TRACE("column " + std::to_string(c));
+        EXPECT_FALSE(CompareDevices(names[0], names[1], {c, true}));
+        EXPECT_FALSE(CompareDevices(names[1], names[0], {c, false}));
+        EXPECT_EQ(sorted(names, {c, false}, 1), (Names{"b", "\u00E9", "B", "a"})) << "order unchanged";
+    }
+}
+
+TEST(DeviceSortTest, SortRebuildsRowsFromTheTable) {
+    DeviceTable table;
+    ListModel list;
+    fill(table, list,
+         {MakeDevice(1, {10, 0, 0, 3}, "gamma", 0), MakeDevice(2, {10, 0, 0, 1}, "alpha", 1),
+          MakeDevice(3, {10, 0, 0, 2}, "beta", 2)});
+    for (int r = 0; r < 3; ++r)
+        list.SetItemText(r, StatusColumn, "UPGRADE SUCCESSFUL");
+    table.SetFailed(table.GetDeviceAt(0), true);
+
+    SortDeviceList(table, list, {2, true});
+    EXPECT_EQ(list.Rows(), (std::vector<RowTexts>{{"001", "alpha", "10.0.0.1", "02:00:00:00:00:02", ""},
+                                                  {"002", "beta", "10.0.0.2", "02:00:00:00:00:03", ""},
+                                                  {"000", "gamma", "10.0.0.3", "02:00:00:00:00:01", ""}}))
+        << "Idx travels with its camera and every Status cell is emptied";
+    std::string records; // row r must show record r, whose failed mark moved with it
+    for (int p = 0; p < 3; ++p)
+        records += NameText(*table.CopyDeviceAt(p)) + std::to_string(table.CopyDeviceAt(p)->failed) + " ";
+    EXPECT_EQ(records, "alpha0 beta0 gamma1 ");
+}

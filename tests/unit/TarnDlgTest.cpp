@@ -1,0 +1,179 @@
+// The controller's handlers with a fake window and platform; no adapter has an address, so nothing is sent.
+#include <algorithm>
+#include <iterator>
+#include <map>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "app/TarnDlg.h"
+#include "tests/unit/TestSupport.h"
+
+namespace {
+
+// Records every call but the field ones as a line of text; safe from any thread.
+class FakeWindow : public TarnWindow {
+public:
+    std::string FieldText(Field f) const override {
+        std::lock_guard guard(m_lock);
+        return m_fields.contains(f) ? m_fields.at(f) : std::string();
+    }
+    void SetFieldText(Field f, const std::string& text) override {
+        std::lock_guard guard(m_lock);
+        m_fields[f] = text;
+    }
+    std::vector<int> SelectedRows() const override { return {}; }
+    void DeselectAll() override { record("DeselectAll"); }
+    void ControlsEnabled(bool on) override { record(on ? "Controls on" : "Controls off"); }
+    void MessageBox(const std::string& text, const std::string&) override { record("MessageBox " + text); }
+    void OpenUrl(const std::string& url) override { record("OpenUrl " + url); }
+    void SetAdapterList(const std::vector<std::string>& d, int selected) override {
+        record("Adapters " + testing::PrintToString(d) + " " + std::to_string(selected));
+    }
+    void ApplyLanguage(unsigned codePage) override { record("Language " + std::to_string(codePage)); }
+
+    // The recorded calls that start with prefix, in order.
+    std::vector<std::string> Calls(const std::string& prefix) const {
+        std::lock_guard guard(m_lock);
+        std::vector<std::string> out;
+        std::copy_if(m_calls.begin(), m_calls.end(), std::back_inserter(out),
+                     [&](const std::string& c) { return c.starts_with(prefix); });
+        return out;
+    }
+
+private:
+    void record(const std::string& call) {
+        std::lock_guard guard(m_lock);
+        m_calls.push_back(call);
+    }
+    mutable std::mutex m_lock;
+    std::vector<std::string> m_calls;
+    std::map<Field, std::string> m_fields;
+};
+
+AdapterData unaddressed(const std::string& description, int status) {
+    AdapterData a;
+    a.description = description;
+    a.netConnectionStatus = status;
+    a.index = 7;
+    return a;
+}
+
+ControllerPlatform platform(std::vector<AdapterData> adapters, unsigned codePage) {
+    return {[adapters] { return adapters; }, [codePage] { return codePage; }};
+}
+
+std::string ipColumn(CTarnDlg& dlg) {
+    std::string out;
+    for (const RowTexts& row : dlg.List().Rows())
+        out += row[2] + " ";
+    return out;
+}
+
+void harmlessHandlers(CTarnDlg& dlg) {
+    dlg.OnSearch();
+    dlg.OnAdapterSelChange(0);
+    dlg.OnAdapterSelChange(42);
+    dlg.OnListColumnClick(1);
+    dlg.OnListDblClk(0);
+    dlg.OnListDblClk(-1);
+    EXPECT_FALSE(dlg.IsFailed(0));
+    EXPECT_FALSE(dlg.ReceiverRunning());
+}
+
+using Calls = std::vector<std::string>;
+
+} // namespace
+
+TEST(TarnDlgTest, LifeWithoutUsableAdapter) {
+    FakeWindow window;
+    Clock clock;
+    CTarnDlg dlg(window, clock, platform({unaddressed("eth0 (e1000e)", 2), unaddressed("wlan0", 7)}, 936));
+    EXPECT_EQ(dlg.Table(), nullptr);
+    {
+        SCOPED_TRACE("before OnInitDialog");
+        harmlessHandlers(dlg);
+    }
+    dlg.OnInitDialog();
+    EXPECT_EQ(window.FieldText(Field::User) + " " + window.FieldText(Field::Password) + " " +
+                  window.FieldText(Field::RangeStart) + " " + window.FieldText(Field::RangeEnd),
+              "root qnwt 31 250");
+    EXPECT_EQ(window.Calls("Language"), Calls{"Language 936"});
+    EXPECT_EQ(dlg.CodePage(), 936u);
+    EXPECT_EQ(window.Calls("Adapters"), Calls{"Adapters { \"eth0 (e1000e)\", \"wlan0\" } 0"});
+    EXPECT_FALSE(dlg.ReceiverError().empty()) << "an adapter without an address cannot listen";
+    EXPECT_FALSE(dlg.IsBusy());
+    EXPECT_EQ(window.Calls("Controls").back(), "Controls on");
+    ASSERT_NE(dlg.Table(), nullptr);
+    {
+        SCOPED_TRACE("after OnInitDialog");
+        harmlessHandlers(dlg);
+    }
+    dlg.OnCancel();
+    dlg.OnCancel();
+    EXPECT_EQ(dlg.Table(), nullptr);
+    {
+        SCOPED_TRACE("after OnCancel");
+        harmlessHandlers(dlg);
+    }
+    EXPECT_TRUE(window.Calls("OpenUrl").empty() && window.Calls("MessageBox").empty()) << "no page, no message";
+}
+
+TEST(TarnDlgTest, WebPageUrl) {
+    DeviceInfo d = testsupport::MakeDevice(1, {192, 168, 1, 64}, "cam");
+    const std::pair<int, std::string> cases[] = {
+        {80, "http://192.168.1.64"}, {8080, "http://192.168.1.64:8080"}, {65535, "http://192.168.1.64:65535"},
+        {0, "http://192.168.1.64"},  {-1, "http://192.168.1.64"},        {65536, "http://192.168.1.64"}};
+    for (const auto& [port, url] : cases) {
+        d.webPort = port;
+        EXPECT_EQ(CTarnDlg::WebPageUrl(d), url) << "port " << port;
+    }
+}
+
+TEST(TarnDlgTest, ListClicksSortOpenAndWaitWhileBusy) {
+    FakeWindow window;
+    Clock clock;
+    CTarnDlg dlg(window, clock, platform({}, 437));
+    dlg.OnInitDialog();
+    EXPECT_EQ(window.Calls("Language"), Calls{"Language 437"});
+    EXPECT_EQ(window.Calls("Adapters"), Calls{"Adapters {} -1"}) << "no adapter at all";
+    ASSERT_NE(dlg.Table(), nullptr);
+    int row = 0;
+    for (Ipv4 ip : {Ipv4{10, 0, 0, 2}, Ipv4{10, 0, 0, 3}, Ipv4{10, 0, 0, 1}}) {
+        DeviceInfo d = testsupport::MakeDevice(ip[3], ip, "cam", row);
+        d.webPort = 8000 + ip[3];
+        WriteDeviceRow(dlg.List(), dlg.Table()->FindOrAddDevice(d), d, IdxText(row++));
+    }
+    dlg.OnListDblClk(0);
+    dlg.OnListDblClk(3);
+    dlg.OnListDblClk(-1);
+    EXPECT_EQ(window.Calls("OpenUrl"), Calls{"OpenUrl http://10.0.0.2:8002"}) << "only an existing row opens";
+
+    dlg.OnListColumnClick(2);
+    EXPECT_EQ(ipColumn(dlg), "10.0.0.3 10.0.0.2 10.0.0.1 ") << "the first click sorts descending";
+    dlg.OnListColumnClick(2);
+    EXPECT_EQ(ipColumn(dlg), "10.0.0.1 10.0.0.2 10.0.0.3 ") << "the next click sorts ascending";
+
+    dlg.EnableControls(false);
+    EXPECT_TRUE(dlg.IsBusy());
+    EXPECT_EQ(window.Calls("Controls").back(), "Controls off");
+    dlg.List().SetItemText(0, StatusColumn, "Starting upgrade process");
+    dlg.OnListColumnClick(2);
+    dlg.OnSearch();
+    EXPECT_EQ(dlg.List().GetItemText(0, StatusColumn), "Starting upgrade process") << "busy: no sort, no search";
+    EXPECT_EQ(dlg.Table()->Count(), 3u);
+
+    auto deselects = window.Calls("DeselectAll").size();
+    dlg.EnableControls(true);
+    EXPECT_FALSE(dlg.IsBusy());
+    EXPECT_EQ(window.Calls("DeselectAll").size(), deselects + 1) << "re-enabling clears the selection";
+    dlg.OnListColumnClick(2);
+    EXPECT_EQ(ipColumn(dlg), "10.0.0.3 10.0.0.2 10.0.0.1 ") << "the refused click kept the direction";
+
+    dlg.OnSearch();
+    EXPECT_EQ(dlg.List().GetItemCount(), 0) << "a search starts from an empty list";
+    EXPECT_EQ(dlg.Table()->Count(), 0u);
+    EXPECT_EQ(dlg.ReceiverModeValue(), kReceiverRun);
+}
