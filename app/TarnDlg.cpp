@@ -155,11 +155,18 @@ bool CTarnDlg::IsFailed(int row) const {
 }
 
 void CTarnDlg::OnCancel() {
-    if (m_closed)
-        return;
-    m_closed = true;
+    {
+        std::lock_guard guard(m_workersLock);
+        if (m_closed)
+            return;
+        m_closed = true; // no new workflow thread starts from here on
+    }
+    // Wake every pause and timed wait, then join every thread before the table goes.
     m_clock.Interrupt();
+    if (m_table)
+        m_table->WakeAll();
     SetReceiverMode(kReceiverStop);
+    JoinWorkers(true);
     if (m_table) {
         m_table->ClearDeviceTable();
         m_table.reset();

@@ -5,6 +5,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <random>
 #include <string>
 #include <thread>
 #include <vector>
@@ -15,14 +16,25 @@
 #include "discovery/DeviceTable.h"
 #include "discovery/ListModel.h"
 #include "discovery/Receiver.h"
+#include "hostnet/AdapterConfig.h"
 #include "hostnet/HostAdapters.h"
 #include "util/Clock.h"
+#include "webops/CameraWebClient.h"
 
 // Where the controller gets what the operating system knows; tests inject their own.
 struct ControllerPlatform {
     std::function<std::vector<AdapterData>()> readAdapters = ReadSystemAdapters;
     std::function<unsigned()> codePage;
+    std::string resolvConf = "/etc/resolv.conf"; // where the reconnect address comes from
 };
+
+// The netmask of an address's class: 1-125, 128-190 and 192-222; nothing for other first octets.
+std::optional<Ipv4> ClassMaskFor(std::uint8_t firstOctet);
+
+// Bounds that keep a workflow from waiting for ever on a camera or a network that stays silent.
+inline constexpr int kMaxLinkLocalMoves = 3;
+inline constexpr int kMaxReconnectProbes = 10;
+inline constexpr int kMaxArpCandidates = 64;
 
 // The main dialog's shared state and handlers, without any window framework.
 class CTarnDlg {
@@ -41,6 +53,11 @@ public:
     void OnAdapterSelChange(int row);
     void OnListColumnClick(int column);
     void OnListDblClk(int row);
+    // The workflow buttons; each returns at once and runs its work on threads of its own.
+    void OnStartUpgrade();
+    void OnCheckVersion();
+    void OnResetDefault();
+    void OnAutoChangeIp();
     // The window has shown its "Search Firmware" chooser: nothing when it was cancelled.
     void OnBrowseFile(const std::optional<std::string>& chosenPath);
     // The credentials dialog: what it shows at start, and its confirmation (false when the
@@ -76,9 +93,42 @@ public:
     // The camera's web page address for a double-click.
     static std::string WebPageUrl(const DeviceInfo& d);
 
+    // Adapter configuration saved before a workflow and written back after it.
+    void SaveAdapterConfig();
+    void RestoreAdapterConfig();
+    const std::optional<AdapterConfig>& SavedAdapterConfig() const { return m_savedConfig; }
+    std::string ReconnectAddress() const;
+    // Joins every workflow thread that has finished or, with wait, every one.
+    void JoinWorkers(bool wait);
+    bool WorkflowRunning() const;
+
 private:
+    struct Job; // what the workers of one upgrade share
     void startReceiver();
     void stopReceiver();
+    void startThread(std::function<void()> work);
+    bool beginWorkflow();
+    void endWorkflowUnstarted();
+    void ensureLinkLocalRoute();
+    SetNetworkCommand restoreCommand(const DeviceInfo& snapshot) const;
+    CameraAddress cameraAddress(const std::string& host, int port) const;
+    int queryWithRetries(const CameraAddress& camera, FirmwareInfo& info);
+    void setStatus(int row, const std::string& text);
+    void fail(DeviceInfo* record, int row, const std::string& text);
+    std::string drawLinkLocal(bool remember);
+    std::string findFreeLinkLocal(bool remember);
+    void sendSetNetwork(const SetNetworkCommand& command);
+    void awaitReconnect();
+    SetNetworkCommand detourCommand(const DeviceInfo& d, const std::string& linkLocal, bool upgrade) const;
+
+    void upgradeLauncher(std::string firmwarePath);
+    void upgradeWorker(DeviceInfo* record, std::shared_ptr<Job> job);
+    void upgradeEnding(DeviceInfo* record, Job& job, bool full);
+    void versionCheckWorker();
+    void versionCheckDetour(DeviceInfo* record, int row, const CameraAddress& login);
+    void resetLauncher();
+    void resetWorker(DeviceInfo* record, int row);
+    void autoChangeIpWorker();
 
     TarnWindow& m_window;
     Clock& m_clock;
@@ -95,5 +145,14 @@ private:
     SortState m_sort;
     std::atomic<bool> m_busy{false};
     std::recursive_mutex m_csWork;
+    std::minstd_rand m_random{0}; // drawn only under m_csWork
+    std::vector<std::string> m_linkLocalAssigned;
+    std::optional<AdapterConfig> m_savedConfig;
+    mutable std::mutex m_reconnectLock;
+    std::string m_reconnectAddress;
+    std::unique_ptr<LinkLocalRoute> m_linkLocalRoute;
+    mutable std::mutex m_workersLock;
+    std::vector<std::thread> m_workers;
+    std::atomic<int> m_runningWorkers{0};
     bool m_closed = false;
 };

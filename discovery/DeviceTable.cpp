@@ -4,6 +4,8 @@
 #include <cstring>
 #include <new>
 
+#include "util/Event.h"
+
 DeviceInfo DeviceInfo::FromReply(const DeviceReply& reply) {
     DeviceInfo d;
     std::memcpy(d.tag.data(), reply.family == CameraFamily::Maker ? "KXCam" : "IPCam", 5);
@@ -101,4 +103,16 @@ bool DeviceTable::ClearBusyAndCheckLast(DeviceInfo* record) {
 void DeviceTable::WithLock(const std::function<void(std::list<std::unique_ptr<DeviceInfo>>&)>& f) {
     std::lock_guard guard(m_lock);
     f(m_records);
+}
+
+void DeviceTable::SetBusy(DeviceInfo* record, Event* event) {
+    std::lock_guard guard(m_lock);
+    record->busyEvent = event;
+}
+
+void DeviceTable::WakeAll() {
+    std::lock_guard guard(m_lock);
+    for (auto& record : m_records)
+        if (record->busyEvent)
+            record->busyEvent->Set();
 }

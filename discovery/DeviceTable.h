@@ -33,6 +33,10 @@ public:
     // Writes a workflow field of a record under the lock, so that readers on other threads
     // (the list's colouring) never see a torn value.
     void SetFailed(DeviceInfo* record, bool failed);
+    // Marks a record busy for a worker that is about to start.
+    void SetBusy(DeviceInfo* record, Event* event);
+    // Signals every worker's event, so that their timed waits end (closing the window).
+    void WakeAll();
     // Clears a worker's busy marker and tells, in the same step, whether it was the last one.
     bool ClearBusyAndCheckLast(DeviceInfo* record);
 

@@ -1,5 +1,6 @@
 #include "app/cli/Cli.h"
 
+#include <algorithm>
 #include <chrono>
 #include <iomanip>
 #include <sstream>
@@ -8,6 +9,7 @@
 #include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
 
+#include "app/FirmwareHeader.h"
 #include "app/Language.h"
 #include "app/cli/CliWindow.h"
 #include "util/Trace.h"
@@ -18,7 +20,13 @@ constexpr int kExitOk = 0;
 constexpr int kExitFailedCamera = 1;
 constexpr int kExitUsage = 2;
 
+enum class Command { Search, CheckVersion, Upgrade, Reset, AutoIp };
+
 struct Options {
+    Command command = Command::Search;
+    std::string select = "all";
+    std::string firmware;
+    std::string range;
     std::string adapter;
     std::string user = "root";
     std::string password = "qnwt";
@@ -120,7 +128,55 @@ bool printDevices(CTarnDlg& dlg, const Options& o, std::ostream& out) {
     return anyFailed;
 }
 
-int runSearch(const Options& o, const CTarnDlg::Platform& platform, std::ostream& out, std::ostream& err) {
+// "all", or MAC addresses and row numbers separated by commas.
+std::vector<int> resolveSelection(CTarnDlg& dlg, const std::string& select) {
+    auto rows = dlg.List().Rows();
+    std::vector<int> chosen;
+    if (select == "all") {
+        for (std::size_t r = 0; r < rows.size(); ++r)
+            chosen.push_back(static_cast<int>(r));
+        return chosen;
+    }
+    std::stringstream list(select);
+    std::string item;
+    while (std::getline(list, item, ',')) {
+        int found = -1;
+        Mac mac;
+        if (ParseMac(item, mac)) {
+            for (std::size_t r = 0; r < rows.size(); ++r)
+                if (rows[r][3] == FormatMac(mac))
+                    found = static_cast<int>(r);
+        } else if (!item.empty() && item.size() <= 6 && item.find_first_not_of("0123456789") == std::string::npos) {
+            std::size_t r = std::stoul(item);
+            if (r < rows.size())
+                found = static_cast<int>(r);
+        }
+        if (found < 0)
+            throw UsageError{"no camera \"" + item + "\" in the list (give MAC addresses or row numbers)"};
+        chosen.push_back(found);
+    }
+    std::sort(chosen.begin(), chosen.end());
+    chosen.erase(std::unique(chosen.begin(), chosen.end()), chosen.end());
+    return chosen;
+}
+
+void applyRange(CliWindow& window, const std::string& range) {
+    if (range.empty())
+        return;
+    auto dash = range.find('-');
+    if (dash == std::string::npos)
+        throw UsageError{"--range takes START-END, for example 31-250"};
+    window.SetFieldText(Field::RangeStart, range.substr(0, dash));
+    window.SetFieldText(Field::RangeEnd, range.substr(dash + 1));
+}
+
+void waitForWorkflow(CTarnDlg& dlg) {
+    while (dlg.WorkflowRunning())
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    dlg.JoinWorkers(true);
+}
+
+int runCommand(const Options& o, const CTarnDlg::Platform& platform, std::ostream& out, std::ostream& err) {
     HostAdapterList list =
         EnumerateHostAdapters(platform.readAdapters ? platform.readAdapters() : ReadSystemAdapters());
     int choice = resolveAdapter(list, o.adapter);
@@ -129,6 +185,8 @@ int runSearch(const Options& o, const CTarnDlg::Platform& platform, std::ostream
     if (list.adapters[static_cast<std::size_t>(choice)].address.empty())
         throw UsageError{"network adapter \"" + list.adapters[static_cast<std::size_t>(choice)].description +
                          "\" has no IPv4 address"};
+    if (o.command == Command::Upgrade && !ReadFirmwareHeader(o.firmware))
+        throw UsageError{"cannot read the firmware file \"" + o.firmware + "\""};
 
     CliWindow window(err);
     Clock clock(Clock::ScaleFromEnvironment());
@@ -136,10 +194,35 @@ int runSearch(const Options& o, const CTarnDlg::Platform& platform, std::ostream
     dlg.OnInitDialog(choice);
     window.SetFieldText(Field::User, o.user);
     window.SetFieldText(Field::Password, o.password);
+    applyRange(window, o.range);
     if (!dlg.ReceiverRunning())
         throw UsageError{"cannot receive camera replies: " + dlg.ReceiverError()};
     // Replies keep arriving after the requests; the wait is the collection window.
     std::this_thread::sleep_for(std::chrono::duration<double>(o.wait));
+    if (o.command != Command::Search) {
+        window.Select(resolveSelection(dlg, o.select));
+        switch (o.command) {
+        case Command::CheckVersion:
+            dlg.OnCheckVersion();
+            break;
+        case Command::Upgrade:
+            dlg.OnBrowseFile(o.firmware);
+            dlg.OnStartUpgrade();
+            break;
+        case Command::Reset:
+            dlg.OnResetDefault();
+            break;
+        case Command::AutoIp:
+            dlg.OnAutoChangeIp();
+            break;
+        case Command::Search:
+            break;
+        }
+        waitForWorkflow(dlg);
+        // Re-addressing ends with a Search: collect its replies as well.
+        if (o.command == Command::AutoIp)
+            std::this_thread::sleep_for(std::chrono::duration<double>(o.wait));
+    }
     bool anyFailed = printDevices(dlg, o, out);
     dlg.OnCancel();
     return anyFailed ? kExitFailedCamera : kExitOk;
@@ -159,10 +242,31 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
     app.add_flag("--json", o.json, "Print one JSON object instead of a table");
     app.add_flag("--trace", o.trace, "Write diagnostic trace lines to standard error");
     auto* adapters = app.add_subcommand("adapters", "List the network cards and the default choice");
+    auto addWait = [&](CLI::App* sub) {
+        sub->add_option("--wait", o.wait, "Seconds to collect search replies")
+            ->capture_default_str()
+            ->check(CLI::Range(0.0, 3600.0));
+    };
+    auto addSelect = [&](CLI::App* sub) {
+        sub->add_option("--select", o.select, "all, or MAC addresses and row numbers separated by commas")
+            ->capture_default_str();
+    };
     auto* search = app.add_subcommand("search", "Search the chosen network card for cameras and list them");
-    search->add_option("--wait", o.wait, "Seconds to collect replies")
-        ->capture_default_str()
-        ->check(CLI::Range(0.0, 3600.0));
+    addWait(search);
+    auto* check = app.add_subcommand("check-version", "Search, then ask every listed camera for its firmware version");
+    addWait(check);
+    addSelect(check);
+    auto* upgrade = app.add_subcommand("upgrade", "Search, then flash the selected cameras with a firmware image");
+    upgrade->add_option("FIRMWARE", o.firmware, "Firmware image file")->required();
+    addWait(upgrade);
+    addSelect(upgrade);
+    auto* reset = app.add_subcommand("reset", "Search, then reset the selected cameras to factory defaults");
+    addWait(reset);
+    addSelect(reset);
+    auto* autoIp = app.add_subcommand("auto-ip", "Search, then give cameras at 192.168.0.20 addresses of their own");
+    autoIp->add_option("--range", o.range, "Host numbers START-END (default 31-250)");
+    addWait(autoIp);
+    addSelect(autoIp);
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& e) {
@@ -176,8 +280,17 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
         if (adapters->parsed())
             return printAdapters(
                 EnumerateHostAdapters(platform.readAdapters ? platform.readAdapters() : ReadSystemAdapters()), o, out);
-        if (search->parsed())
-            return runSearch(o, platform, out, err);
+        const std::pair<CLI::App*, Command> commands[] = {{search, Command::Search},
+                                                          {check, Command::CheckVersion},
+                                                          {upgrade, Command::Upgrade},
+                                                          {reset, Command::Reset},
+                                                          {autoIp, Command::AutoIp}};
+        for (auto [sub, command] : commands) {
+            if (sub->parsed()) {
+                o.command = command;
+                return runCommand(o, platform, out, err);
+            }
+        }
     } catch (const UsageError& e) {
         err << "flashwell-cli: " << e.message << "\n";
         return kExitUsage;

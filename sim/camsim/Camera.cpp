@@ -7,6 +7,17 @@ Camera::Camera(CameraConfig config) : m_config(std::move(config)) {
     m_state.netmask = m_config.netmask;
     m_state.gateway = m_config.gateway;
     m_state.name = m_config.name;
+    m_firmware = {m_config.model, m_config.version, m_config.hardware};
+}
+
+FirmwareState Camera::firmware() const {
+    std::lock_guard lock(m_lock);
+    return m_firmware;
+}
+
+void Camera::setFirmware(FirmwareState firmware) {
+    std::lock_guard lock(m_lock);
+    m_firmware = std::move(firmware);
 }
 
 NetworkState Camera::network() const {

@@ -3,12 +3,20 @@
 #include <chrono>
 #include <mutex>
 #include <optional>
+#include <string>
 
 #include "discovery/WireProtocol.h"
 #include "sim/camsim/CameraConfig.h"
 
 // What a camera made of a set-network command.
 enum class CommandOutcome { NotMine, Silent, Refused, Applied };
+
+// What the web side reports and an upgrade replaces.
+struct FirmwareState {
+    std::string model;
+    std::string version;
+    std::string hardware;
+};
 
 // One simulated camera: a fixed configuration plus the network state that commands change.
 // The discovery thread and, later, the web side share it, so the state sits behind a mutex.
@@ -22,6 +30,8 @@ public:
 
     const CameraConfig& config() const { return m_config; }
     NetworkState network() const;
+    FirmwareState firmware() const;
+    void setFirmware(FirmwareState firmware);
 
     // Replaces the address; a missing gateway keeps the current one.
     void setNetwork(const Ipv4& ip, const Ipv4& netmask, std::optional<Ipv4> gateway);
@@ -38,4 +48,5 @@ private:
     const CameraConfig m_config;
     mutable std::mutex m_lock;
     NetworkState m_state;
+    FirmwareState m_firmware;
 };

@@ -14,6 +14,53 @@ bool CameraConfig::answersRequest(CameraFamily request) const {
     return false;
 }
 
+namespace {
+
+struct FaultName {
+    const char* name;
+    bool FaultModes::*flag;
+};
+
+constexpr FaultName kFaults[] = {
+    {"wrong-password", &FaultModes::wrongPassword},
+    {"silent", &FaultModes::silent},
+    {"no-model", &FaultModes::noModel},
+    {"upload-refused", &FaultModes::uploadRefused},
+    {"older-after-reboot", &FaultModes::olderAfterReboot},
+    {"never-back", &FaultModes::neverBack},
+    {"no-model-until-moved", &FaultModes::noModelUntilMoved},
+};
+
+} // namespace
+
+bool FaultModes::set(const std::string& name) {
+    for (const auto& fault : kFaults) {
+        if (name == fault.name) {
+            this->*fault.flag = true;
+            return true;
+        }
+    }
+    return false;
+}
+
+std::string FaultModes::describe() const {
+    std::string text;
+    for (const auto& fault : kFaults)
+        if (this->*fault.flag)
+            text += (text.empty() ? "" : ",") + std::string(fault.name);
+    return text;
+}
+
+const std::vector<std::string>& FaultNames() {
+    static const std::vector<std::string> names = [] {
+        std::vector<std::string> all;
+        for (const auto& fault : kFaults)
+            all.emplace_back(fault.name);
+        return all;
+    }();
+    return names;
+}
+
 std::optional<Answers> ParseAnswers(const std::string& text) {
     if (text == "generic")
         return Answers::Generic;
@@ -55,6 +102,9 @@ std::string DescribeCamera(const CameraConfig& c) {
         text += " wifi";
     if (c.secondIp)
         text += " second-ip=" + FormatIpv4(*c.secondIp);
+    text += " model=" + c.model + " version=" + c.version;
+    if (std::string faults = c.faults.describe(); !faults.empty())
+        text += " faults=" + faults;
     return text;
 }
 

@@ -11,8 +11,23 @@
 // Which search requests a simulated camera answers, and with which tag.
 enum class Answers { Generic, Maker, Both };
 
-// Misbehaviours a camera can be told to show; empty until a test needs one.
-struct FaultModes {};
+// Misbehaviours a camera can be told to show (--fault NAME).
+struct FaultModes {
+    bool wrongPassword = false;     // every web request gets 401
+    bool silent = false;            // no web server at all; discovery still answers
+    bool noModel = false;           // the property query answers a page without model and version
+    bool uploadRefused = false;     // upgrades answer an error and burn nothing
+    bool olderAfterReboot = false;  // after an upgrade the version is one lower than before
+    bool neverBack = false;         // after an upgrade or reset the camera stays silent
+    bool noModelUntilMoved = false; // like noModel until set-network moved it to 169.254.x.y
+
+    // Sets the fault called name; false for an unknown name.
+    bool set(const std::string& name);
+    std::string describe() const; // comma-separated names, empty when none
+};
+
+// The names --fault accepts.
+const std::vector<std::string>& FaultNames();
 
 // Everything fixed about one simulated camera when it starts.
 struct CameraConfig {
@@ -28,6 +43,9 @@ struct CameraConfig {
     std::chrono::milliseconds searchWindow{500}; // answers this close together belong to one search
     std::string user = "admin";
     std::string password; // empty: set-network commands need no credentials
+    std::string model = "IPC1234";
+    std::string version = "V1.05";
+    std::string hardware = "eth0,wifi0";
     FaultModes faults;
 
     bool answersRequest(CameraFamily request) const;

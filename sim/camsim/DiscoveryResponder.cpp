@@ -204,8 +204,8 @@ void DiscoveryResponder::answer(const Pending& search) {
             replies.push_back(*reply);
     }
     if (replies.empty()) {
-        std::fprintf(stderr, "camsim: search %s from %s: not for this family\n", requestTag(search.request),
-                     formatSource(search.from).c_str());
+        std::fprintf(stderr, "camsim: search %s from %s: no reply (other family or rebooting)\n",
+                     requestTag(search.request), formatSource(search.from).c_str());
         return;
     }
     std::size_t sent = sendAll(replies);

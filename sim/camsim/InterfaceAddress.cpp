@@ -44,7 +44,7 @@ bool runTool(std::vector<std::string> args, std::string& error) {
 
 } // namespace
 
-bool MoveInterfaceAddress(const std::string& iface, const Ipv4& ip, const Ipv4& netmask, const Ipv4& gateway,
+bool MoveInterfaceAddress(const std::string& iface, const Ipv4& ip, const Ipv4& netmask, const Ipv4& /*gateway*/,
                           std::string& error) {
     int prefix = PrefixLength(netmask);
     if (prefix <= 0) {
@@ -55,8 +55,6 @@ bool MoveInterfaceAddress(const std::string& iface, const Ipv4& ip, const Ipv4& 
         return false;
     if (!runTool({"ip", "addr", "add", FormatIpv4(ip) + "/" + std::to_string(prefix), "brd", "+", "dev", iface}, error))
         return false;
-    // A gateway outside the new subnet cannot be routed to; the camera still answers by broadcast.
-    if (gateway != Ipv4{} && gateway != ip)
-        runTool({"ip", "route", "replace", "default", "via", FormatIpv4(gateway), "dev", iface}, error);
-    return true;
+    // An on-link default lets the camera answer any sender on its link, whatever its subnet.
+    return runTool({"ip", "route", "replace", "default", "dev", iface}, error);
 }

@@ -69,13 +69,16 @@ VirtualLan::VirtualLan(const Options& options) : m_id(uniqueId()) {
         throw std::runtime_error("virtual LAN set-up failed (" + std::to_string(rc) + "): " + output);
     }
     m_host = "fw" + m_id + "host";
+    // `ip netns exec` shows this file as /etc/resolv.conf: the reconnect address is then the
+    // host itself, never a real name server.
+    run("mkdir -p /etc/netns/" + m_host + " && echo 'nameserver 192.168.0.10' > /etc/netns/" + m_host + "/resolv.conf");
 }
 
 VirtualLan::~VirtualLan() {
     LeaveHost();
     run(std::string(FLASHWELL_VLAN) + " down --id " + m_id + " >/dev/null 2>&1");
     // The simulators' logs matter only while a test runs.
-    run("rm -rf /tmp/fwvlan-" + m_id);
+    run("rm -rf /tmp/fwvlan-" + m_id + " /etc/netns/" + m_host);
 }
 
 void VirtualLan::EnterHost() {

@@ -84,14 +84,14 @@ TEST(CliTest, UsageErrorsExitWithTwo) {
     EXPECT_FALSE(r.err.empty());
 }
 
-// Fails: a 20-digit position makes std::stoul throw out_of_range out of RunCli (Cli.cpp resolveAdapter).
+// A 20-digit --adapter position made std::stoul throw out_of_range out of RunCli (resolveAdapter).
 TEST(CliTest, HugeAdapterPositionIsAUsageError) {
     Result r;
     EXPECT_NO_THROW(r = run({"--adapter", "99999999999999999999999", "search"}, kUnaddressed));
     EXPECT_EQ(r.code, 2);
 }
 
-// Fails: --json adapters throws type_error 316 on a non-UTF-8 interface name (Cli.cpp printAdapters dump).
+// --json adapters threw json type_error 316 on an adapter description that is not valid UTF-8.
 TEST(CliTest, JsonAdaptersSurvivesNonUtf8Description) {
     Result r;
     EXPECT_NO_THROW(r = run({"--json", "adapters"}, {adapter("caf\xE9", true, {})}));

@@ -1,0 +1,114 @@
+// N simulated cameras upgraded at once with one image: peak memory of the tool, the total time,
+// and the time of a single-camera upgrade on the same run.
+// Usage: upgrade_fleet [N] [IMAGE_MIB]   (default 50 and 16); needs root for network namespaces.
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+
+#include "app/TarnDlg.h"
+#include "app/cli/CliWindow.h"
+#include "tests/e2e/VirtualLan.h"
+#include "util/Trace.h"
+
+namespace {
+
+using Steady = std::chrono::steady_clock;
+
+long peakKiB() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("VmHWM:", 0) == 0)
+            return std::stol(line.substr(6));
+    return -1;
+}
+
+double upgrade(CTarnDlg& dlg, CliWindow& window, std::vector<int> rows, int& succeeded) {
+    window.Select(rows);
+    auto start = Steady::now();
+    dlg.OnStartUpgrade();
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    while (dlg.WorkflowRunning())
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    double seconds = std::chrono::duration<double>(Steady::now() - start).count();
+    dlg.JoinWorkers(true);
+    succeeded = 0;
+    for (const auto& row : dlg.List().Rows())
+        succeeded += row[4] == "UPGRADE SUCCESSFUL";
+    return seconds;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (auto why = VirtualLan::Unavailable(); !why.empty()) {
+        std::fprintf(stderr, "upgrade_fleet: %s\n", why.c_str());
+        return 77;
+    }
+    SetTraceStream(nullptr);
+    int n = argc > 1 ? std::atoi(argv[1]) : 50;
+    std::size_t mib = argc > 2 ? static_cast<std::size_t>(std::atoi(argv[2])) : 16;
+    ::setenv("FLASHWELL_TIME_SCALE", "0.01", 1);
+
+    std::string image = "/tmp/flashwell-bench-image.bin";
+    {
+        std::string header(100, '\0');
+        header.replace(24, 3, "106");
+        header.replace(68, 7, "IPC1234");
+        std::ofstream out(image, std::ios::binary);
+        out << header;
+        // Written in slices, so the benchmark's own memory does not hide the tool's peak.
+        std::string slice(1024 * 1024, '\x5a');
+        out << slice.substr(header.size());
+        for (std::size_t i = 1; i < mib; ++i)
+            out << slice;
+    }
+    VirtualLan::Options options;
+    for (int i = 0; i < n; ++i) {
+        char ip[32];
+        std::snprintf(ip, sizeof ip, "192.168.%d.%d", 1 + i / 200, 10 + i % 200);
+        options.cameras.push_back(std::string("--name cam") + std::to_string(i) + " --ip " + ip +
+                                  " --mask 255.255.0.0 --version V1.04 --burn-sec 2 --reboot-ms 2000");
+    }
+    options.hostIp = "192.168.0.10/16";
+    VirtualLan lan(options);
+    lan.EnterHost();
+    {
+        std::ofstream("/tmp/flashwell-bench-resolv.conf") << "nameserver 192.168.0.10\n";
+        std::ostringstream sink;
+        CliWindow window(sink);
+        Clock clock(0.01);
+        ControllerPlatform platform;
+        platform.resolvConf = "/tmp/flashwell-bench-resolv.conf";
+        CTarnDlg dlg(window, clock, platform);
+        dlg.OnInitDialog();
+        for (auto until = Steady::now() + std::chrono::seconds(5); Steady::now() < until;)
+            if (dlg.List().GetItemCount() >= n)
+                break;
+            else
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        long before = peakKiB();
+        dlg.OnBrowseFile(image);
+        int ok1 = 0, okAll = 0;
+        double single = upgrade(dlg, window, {0}, ok1);
+        std::vector<int> all;
+        for (int r = 0; r < dlg.List().GetItemCount(); ++r)
+            all.push_back(r);
+        double fleet = upgrade(dlg, window, all, okAll);
+        long peak = peakKiB();
+        std::printf("cameras listed     %d of %d\n", dlg.List().GetItemCount(), n);
+        std::printf("image              %zu MiB\n", mib);
+        std::printf("single upgrade     %.2f s (%d successful)\n", single, ok1);
+        std::printf("fleet upgrade      %.2f s (%d successful), %.2f x single\n", fleet, okAll, fleet / single);
+        std::printf("peak memory        %.1f MiB (%.1f MiB before the upgrades; target < image + 64 MiB)\n",
+                    static_cast<double>(peak) / 1024, static_cast<double>(before) / 1024);
+        dlg.OnCancel();
+    }
+    lan.LeaveHost();
+    std::remove(image.c_str());
+    return 0;
+}

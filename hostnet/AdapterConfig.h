@@ -1,0 +1,40 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+// One adapter's IPv4 set-up as saved before the detour and restored after it.
+struct AdapterConfig {
+    unsigned index = 0;                                          // interface index
+    bool dhcpEnabled = false;                                    // an IPv4 address holds a finite lease
+    std::vector<std::string> addresses, subnetMasks, dnsServers; // dotted text; masks pair with addresses
+};
+
+// IPv4 addresses in kernel order, their masks and the IPv4 name servers; nullopt without an IPv4 address.
+std::optional<AdapterConfig> ReadAdapterConfig(unsigned ifindex, const std::string& resolvConf = "/etc/resolv.conf");
+
+// Makes the IPv4 addresses the saved ones (leased or empty sets left alone); false and a trace when that fails.
+bool WriteAdapterConfig(const AdapterConfig& saved);
+
+// The IPv4 addresses of the "nameserver" lines of a resolv.conf file, in order.
+std::vector<std::string> ReadDnsServers(const std::string& resolvConf);
+
+// The on-link route to 169.254.0.0/16 (RFC 3927) on one interface; removes only what it added itself.
+class LinkLocalRoute {
+public:
+    explicit LinkLocalRoute(unsigned ifindex) : m_ifindex(ifindex) {}
+    ~LinkLocalRoute() { Remove(); }
+    LinkLocalRoute(const LinkLocalRoute&) = delete;
+    LinkLocalRoute& operator=(const LinkLocalRoute&) = delete;
+
+    // True when the route is in place afterwards.
+    bool Ensure();
+    // Removes the route if Ensure added it; true when nothing of ours is left.
+    bool Remove();
+    bool Added() const { return m_added; }
+
+private:
+    unsigned m_ifindex;
+    bool m_added = false;
+};

@@ -1,0 +1,242 @@
+#include "hostnet/Probes.h"
+
+#include <arpa/inet.h>
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <cstdint>
+#include <cstring>
+#include <linux/if_packet.h>
+#include <net/ethernet.h>
+#include <net/if.h>
+#include <net/if_arp.h>
+#include <netinet/ip.h>
+#include <netinet/ip_icmp.h>
+#include <optional>
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include "util/Trace.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+struct Fd {
+    int fd = -1;
+    explicit Fd(int owned) : fd(owned) {}
+    ~Fd() {
+        if (fd >= 0)
+            ::close(fd);
+    }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+};
+
+std::optional<in_addr> parseIpv4(const std::string& text) {
+    in_addr a{};
+    if (text.empty() || ::inet_pton(AF_INET, text.c_str(), &a) != 1)
+        return std::nullopt;
+    return a;
+}
+
+// Milliseconds left until the deadline, for poll; 0 once it has passed.
+int remainingMs(Clock::time_point deadline) {
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    return left > 0 ? static_cast<int>(left) : 0;
+}
+
+// The Internet checksum of RFC 1071, which RFC 792 uses for ICMP.
+std::uint16_t internetChecksum(const std::uint8_t* data, std::size_t length) {
+    std::uint32_t sum = 0;
+    for (std::size_t i = 0; i + 1 < length; i += 2)
+        sum += static_cast<std::uint32_t>(data[i] << 8 | data[i + 1]);
+    if (length % 2 != 0)
+        sum += static_cast<std::uint32_t>(data[length - 1] << 8);
+    while (sum >> 16)
+        sum = (sum & 0xFFFF) + (sum >> 16);
+    return htons(static_cast<std::uint16_t>(~sum));
+}
+
+constexpr std::size_t kEchoPayload = 32;
+constexpr int kEchoAttempts = 4;
+constexpr int kEchoTimeoutMs = 1000;
+
+// Sequence numbers differ between calls, so a late reply to an earlier ping cannot pass for ours.
+std::atomic<std::uint16_t> g_nextSequence{1};
+
+struct IcmpSocket {
+    Fd fd;
+    bool raw;
+};
+
+// A datagram socket needs no privilege once ping_group_range admits our group; raw needs CAP_NET_RAW.
+IcmpSocket openIcmp() {
+    int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, IPPROTO_ICMP);
+    if (fd >= 0)
+        return {Fd(fd), false};
+    return {Fd(::socket(AF_INET, SOCK_RAW | SOCK_CLOEXEC, IPPROTO_ICMP)), true};
+}
+
+bool sendEcho(const IcmpSocket& s, const in_addr& target, std::uint16_t id, std::uint16_t sequence) {
+    std::uint8_t packet[sizeof(icmphdr) + kEchoPayload] = {};
+    icmphdr header{};
+    header.type = ICMP_ECHO;
+    header.un.echo.id = htons(id); // a datagram socket puts its own identifier here
+    header.un.echo.sequence = htons(sequence);
+    std::memcpy(packet, &header, sizeof header);
+    header.checksum = internetChecksum(packet, sizeof packet);
+    std::memcpy(packet, &header, sizeof header);
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_addr = target;
+    return ::sendto(s.fd.fd, packet, sizeof packet, 0, reinterpret_cast<sockaddr*>(&to), sizeof to) ==
+           static_cast<ssize_t>(sizeof packet);
+}
+
+// Only target's echo reply to this request counts; error reports from other hosts just let the attempt time out.
+bool awaitEchoReply(const IcmpSocket& s, const in_addr& target, std::uint16_t id, std::uint16_t sequence) {
+    auto deadline = Clock::now() + std::chrono::milliseconds(kEchoTimeoutMs);
+    std::uint8_t buffer[2048];
+    for (;;) {
+        pollfd p{s.fd.fd, POLLIN, 0};
+        int ready = ::poll(&p, 1, remainingMs(deadline));
+        if (ready < 0 && errno == EINTR)
+            continue;
+        if (ready <= 0)
+            return false;
+        sockaddr_in from{};
+        socklen_t fromLength = sizeof from;
+        ssize_t n =
+            ::recvfrom(s.fd.fd, buffer, sizeof buffer, MSG_DONTWAIT, reinterpret_cast<sockaddr*>(&from), &fromLength);
+        if (n <= 0)
+            continue;
+        std::size_t offset = 0;
+        if (s.raw) { // a raw socket hands over the IP header too
+            offset = static_cast<std::size_t>(buffer[0] & 0x0F) * 4;
+        }
+        if (static_cast<std::size_t>(n) < offset + sizeof(icmphdr) || from.sin_addr.s_addr != target.s_addr)
+            continue;
+        icmphdr reply{};
+        std::memcpy(&reply, buffer + offset, sizeof reply);
+        if (reply.type != ICMP_ECHOREPLY || ntohs(reply.un.echo.sequence) != sequence)
+            continue;
+        if (s.raw && ntohs(reply.un.echo.id) != id)
+            continue;
+        return true;
+    }
+}
+
+constexpr int kArpAttempts = 3;
+constexpr int kArpTimeoutMs = 333;
+constexpr std::size_t kArpLength = 28; // Ethernet/IPv4 ARP body, RFC 826
+
+bool interfaceMac(int fd, unsigned ifindex, std::uint8_t mac[6]) {
+    ifreq request{};
+    if (::if_indextoname(ifindex, request.ifr_name) == nullptr || ::ioctl(fd, SIOCGIFHWADDR, &request) != 0 ||
+        request.ifr_hwaddr.sa_family != ARPHRD_ETHER)
+        return false;
+    std::memcpy(mac, request.ifr_hwaddr.sa_data, 6);
+    return true;
+}
+
+void buildArpRequest(std::uint8_t packet[kArpLength], const std::uint8_t mac[6], in_addr source, in_addr target) {
+    const std::uint8_t head[8] = {0x00, ARPHRD_ETHER, 0x08, 0x00, 6, 4, 0x00, ARPOP_REQUEST};
+    std::memcpy(packet, head, sizeof head);
+    std::memcpy(packet + 8, mac, 6);             // sender hardware address
+    std::memcpy(packet + 14, &source.s_addr, 4); // sender protocol address
+    std::memset(packet + 18, 0, 6);              // target hardware address, unknown
+    std::memcpy(packet + 24, &target.s_addr, 4); // target protocol address
+}
+
+bool isReplyFrom(const std::uint8_t* packet, std::size_t length, in_addr target) {
+    const std::uint8_t head[8] = {0x00, ARPHRD_ETHER, 0x08, 0x00, 6, 4, 0x00, ARPOP_REPLY};
+    return length >= kArpLength && std::memcmp(packet, head, sizeof head) == 0 &&
+           std::memcmp(packet + 14, &target.s_addr, 4) == 0;
+}
+
+bool awaitArpReply(int fd, in_addr target) {
+    auto deadline = Clock::now() + std::chrono::milliseconds(kArpTimeoutMs);
+    std::uint8_t buffer[256];
+    for (;;) {
+        pollfd p{fd, POLLIN, 0};
+        int ready = ::poll(&p, 1, remainingMs(deadline));
+        if (ready < 0 && errno == EINTR)
+            continue;
+        if (ready <= 0)
+            return false;
+        sockaddr_ll from{};
+        socklen_t fromLength = sizeof from;
+        ssize_t n =
+            ::recvfrom(fd, buffer, sizeof buffer, MSG_DONTWAIT, reinterpret_cast<sockaddr*>(&from), &fromLength);
+        if (n > 0 && from.sll_pkttype != PACKET_OUTGOING && isReplyFrom(buffer, static_cast<std::size_t>(n), target))
+            return true;
+    }
+}
+
+} // namespace
+
+bool PingAddress(const std::string& address) {
+    auto target = parseIpv4(address);
+    if (!target)
+        return false;
+    IcmpSocket s = openIcmp();
+    if (s.fd.fd < 0) {
+        Trace("Ping %s: no ICMP socket: %s\n", address.c_str(), std::strerror(errno));
+        return false;
+    }
+    auto id = static_cast<std::uint16_t>(::getpid());
+    for (int attempt = 0; attempt < kEchoAttempts; ++attempt) {
+        std::uint16_t sequence = g_nextSequence++;
+        if (!sendEcho(s, *target, id, sequence)) {
+            // An unreachable network fails at once; wait out the attempt all the same.
+            Trace("Ping %s: send failed: %s\n", address.c_str(), std::strerror(errno));
+            ::usleep(kEchoTimeoutMs * 1000);
+            continue;
+        }
+        if (awaitEchoReply(s, *target, id, sequence))
+            return true;
+    }
+    return false;
+}
+
+bool ArpProbe(const std::string& source, const std::string& target, unsigned ifindex) {
+    auto targetAddress = parseIpv4(target);
+    if (!targetAddress)
+        return false;
+    // RFC 5227 probe: the sender protocol address is all zeros when we have none to claim.
+    in_addr sourceAddress = parseIpv4(source).value_or(in_addr{});
+    Fd fd(::socket(AF_PACKET, SOCK_DGRAM | SOCK_CLOEXEC, htons(ETH_P_ARP)));
+    if (fd.fd < 0) {
+        Trace("ARP probe for %s: no packet socket: %s\n", target.c_str(), std::strerror(errno));
+        return false;
+    }
+    std::uint8_t mac[6];
+    if (!interfaceMac(fd.fd, ifindex, mac)) {
+        Trace("ARP probe for %s: adapter %u has no Ethernet address\n", target.c_str(), ifindex);
+        return false;
+    }
+    sockaddr_ll link{};
+    link.sll_family = AF_PACKET;
+    link.sll_protocol = htons(ETH_P_ARP);
+    link.sll_ifindex = static_cast<int>(ifindex);
+    if (::bind(fd.fd, reinterpret_cast<sockaddr*>(&link), sizeof link) != 0) {
+        Trace("ARP probe for %s: cannot bind to adapter %u: %s\n", target.c_str(), ifindex, std::strerror(errno));
+        return false;
+    }
+    link.sll_halen = 6;
+    std::memset(link.sll_addr, 0xFF, 6); // Ethernet broadcast
+    std::uint8_t request[kArpLength];
+    buildArpRequest(request, mac, sourceAddress, *targetAddress);
+    for (int attempt = 0; attempt < kArpAttempts; ++attempt) {
+        if (::sendto(fd.fd, request, sizeof request, 0, reinterpret_cast<sockaddr*>(&link), sizeof link) < 0) {
+            Trace("ARP probe for %s: send failed: %s\n", target.c_str(), std::strerror(errno));
+            return false;
+        }
+        if (awaitArpReply(fd.fd, *targetAddress))
+            return true;
+    }
+    return false;
+}

@@ -1,0 +1,200 @@
+// The four workflows end to end against simulated cameras, at a hundredth of real time.
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <functional>
+#include <iostream>
+#include <map>
+#include <set>
+#include <thread>
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include "app/TarnDlg.h"
+#include "app/cli/CliWindow.h"
+#include "tests/e2e/VirtualLan.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {
+    auto deadline = std::chrono::steady_clock::now() + limit;
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (done())
+            return true;
+        std::this_thread::sleep_for(10ms);
+    }
+    return done();
+}
+
+// An image whose header says model IPC1234, version 1.06.
+std::string writeFirmware(const std::string& digits = "106", std::size_t size = 64 * 1024) {
+    std::string path = ::testing::TempDir() + "/fw-" + digits + ".bin";
+    std::string bytes(size, '\x5a');
+    bytes.replace(24, 32, std::string(32, '\0'));
+    bytes.replace(24, digits.size(), digits);
+    bytes.replace(68, 12, std::string(12, '\0'));
+    bytes.replace(68, 7, "IPC1234");
+    std::ofstream(path, std::ios::binary) << bytes;
+    return path;
+}
+
+struct Listed {
+    std::map<std::string, nlohmann::json> byName;
+    int exitCode = -1;
+    std::string output;
+};
+
+Listed runCli(VirtualLan& lan, const std::string& args) {
+    Listed l;
+    std::string& out = l.output;
+    out = lan.RunInHost("env FLASHWELL_TIME_SCALE=0.01 " + std::string(CliPath()) + " --json " + args, l.exitCode);
+    try {
+        // The document must outlive the loop: a temporary's member would dangle.
+        const nlohmann::json doc = nlohmann::json::parse(out);
+        for (const auto& d : doc["devices"])
+            l.byName[d["name"].get<std::string>()] = d;
+    } catch (const std::exception& e) {
+        ADD_FAILURE() << "not JSON: " << out;
+    }
+    return l;
+}
+
+class WorkflowE2E : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (auto why = VirtualLan::Unavailable(); !why.empty())
+            GTEST_SKIP() << why;
+        // The simulators read the scale too, so burns and reboots shrink with the tool's waits.
+        ::setenv("FLASHWELL_TIME_SCALE", "0.01", 1);
+    }
+};
+
+TEST_F(WorkflowE2E, AutoIpGivesFactoryAddressedCamerasTheirOwn) {
+    VirtualLan lan({.cameras = {"--name K0a --ip 192.168.0.20 --mac 02:00:00:00:03:01 --family generic",
+                                "--name K1 --ip 192.168.0.20 --mac 02:00:00:00:03:02 --family maker --user root "
+                                "--password qnwt",
+                                "--name K0b --ip 192.168.0.20 --mac 02:00:00:00:03:03 --family generic",
+                                "--name Other --ip 192.168.0.200 --mac 02:00:00:00:03:04"}});
+    Listed l = runCli(lan, "auto-ip --wait 1.5");
+    ASSERT_EQ(l.exitCode, 0) << l.output;
+    ASSERT_EQ(l.byName.size(), 4u);
+    std::set<std::string> given;
+    for (const char* name : {"K0a", "K1", "K0b"})
+        given.insert(l.byName[name]["ip"]);
+    EXPECT_EQ(given, (std::set<std::string>{"192.168.0.31", "192.168.0.32", "192.168.0.33"}))
+        << "the maker's camera must accept the command's credentials";
+    EXPECT_EQ(l.byName["Other"]["ip"], "192.168.0.200") << "only the factory address is changed";
+}
+
+TEST_F(WorkflowE2E, UpgradeFlashesSeveralCamerasAtOnceAndJudgesEach) {
+    VirtualLan lan({.cameras = {
+                        "--name Good --ip 192.168.0.21 --version V1.04 --burn-sec 2 --reboot-ms 2000",
+                        "--name Wifi --ip 192.168.0.22 --wifi",
+                        "--name Locked --ip 192.168.0.23 --fault wrong-password",
+                        "--name Older --ip 192.168.0.24 --version V1.05 --fault older-after-reboot",
+                        "--name Hidden --ip 192.168.0.25 --version V1.04 --fault no-model-until-moved",
+                    }});
+    Listed l = runCli(lan, "upgrade " + writeFirmware() + " --wait 1.5");
+    EXPECT_EQ(l.exitCode, 1) << "some cameras failed";
+    ASSERT_EQ(l.byName.size(), 5u);
+    auto expect = [&](const char* name, const char* status, bool failed) {
+        EXPECT_EQ(l.byName[name]["status"], status) << name;
+        EXPECT_EQ(l.byName[name]["failed"], failed) << name;
+    };
+    expect("Good", "UPGRADE SUCCESSFUL", false);
+    expect("Wifi", "Wi-Fi interface", true);
+    expect("Locked", "401 Unauthorized", true);
+    expect("Older", "Failed to upgrade!", true);
+    expect("Hidden", "UPGRADE SUCCESSFUL", false);
+
+    // The detoured camera was sent home, and every camera reports what it now runs.
+    Listed after = runCli(lan, "check-version --wait 1.5");
+    EXPECT_EQ(after.byName["Hidden"]["ip"], "192.168.0.25");
+    EXPECT_EQ(after.byName["Good"]["status"], "V1.06");
+}
+
+TEST_F(WorkflowE2E, VersionCheckTakesTheDetourAndSendsTheCameraBack) {
+    VirtualLan lan(
+        {.cameras = {"--name Plain --ip 192.168.0.21 --version V1.05", "--name Newer --ip 192.168.0.22 --version V1.06",
+                     "--name Locked --ip 192.168.0.23 --fault wrong-password",
+                     "--name Hidden --ip 192.168.0.24 --version V1.07 --fault no-model-until-moved",
+                     "--name Gone --ip 192.168.0.26 --fault silent"}});
+    Listed l = runCli(lan, "check-version --wait 1.5");
+    EXPECT_EQ(l.exitCode, 1);
+    EXPECT_EQ(l.byName["Plain"]["status"], "V1.05");
+    EXPECT_EQ(l.byName["Newer"]["status"], "V1.06");
+    EXPECT_EQ(l.byName["Locked"]["status"], "401 Unauthorized");
+    EXPECT_EQ(l.byName["Locked"]["failed"], true);
+    EXPECT_EQ(l.byName["Hidden"]["status"], "V1.07") << "answered at its link-local address";
+    EXPECT_EQ(l.byName["Gone"]["status"], "Device offline");
+    Listed after = runCli(lan, "search --wait 1.5");
+    EXPECT_EQ(after.byName["Hidden"]["ip"], "192.168.0.24") << "sent back to its own address";
+}
+
+TEST_F(WorkflowE2E, ResetCountsDownAndClosingDuringAnUpgradeIsPrompt) {
+    VirtualLan lan({.cameras = {"--name Fresh --ip 192.168.0.41 --reboot-ms 1000",
+                                "--name Locked --ip 192.168.0.42 --fault wrong-password"}});
+    lan.EnterHost();
+    std::ofstream(::testing::TempDir() + "/resolv.conf") << "nameserver 192.168.0.10\n";
+    CliWindow window(std::cerr);
+    Clock clock(0.01);
+    ControllerPlatform platform;
+    platform.resolvConf = ::testing::TempDir() + "/resolv.conf";
+    CTarnDlg dlg(window, clock, platform);
+    dlg.OnInitDialog();
+    ASSERT_TRUE(waitUntil([&] { return dlg.List().GetItemCount() == 2; }, 3s));
+    window.Select({0, 1});
+    dlg.OnResetDefault();
+    bool sawCountdown = waitUntil(
+        [&] {
+            for (const auto& row : dlg.List().Rows())
+                if (row[4].rfind("System rebooting, please wait for ", 0) == 0)
+                    return true;
+            return false;
+        },
+        5s);
+    EXPECT_TRUE(sawCountdown);
+    ASSERT_TRUE(waitUntil([&] { return !dlg.WorkflowRunning(); }, 10s));
+    EXPECT_TRUE(window.ControlsAreEnabled());
+    for (int r = 0; r < 2; ++r) {
+        auto row = dlg.List().Rows()[static_cast<std::size_t>(r)];
+        if (row[1] == "Fresh") {
+            EXPECT_EQ(row[4], "");
+            EXPECT_FALSE(dlg.IsFailed(r));
+        } else {
+            EXPECT_EQ(row[4], "401 Unauthorized");
+            EXPECT_TRUE(dlg.IsFailed(r));
+        }
+    }
+
+    // Closing while an upgrade waits out its reboot must wake and join every worker at once.
+    std::this_thread::sleep_for(1500ms);
+    dlg.OnSearch();
+    ASSERT_TRUE(waitUntil([&] { return dlg.List().GetItemCount() == 2; }, 3s));
+    Clock slow(1.0);
+    CTarnDlg slowDlg(window, slow, platform);
+    dlg.OnCancel();
+    slowDlg.OnInitDialog();
+    ASSERT_TRUE(waitUntil([&] { return slowDlg.List().GetItemCount() == 2; }, 3s));
+    window.SetFieldText(Field::FirmwarePath, writeFirmware());
+    window.SetFieldText(Field::FwVersion, "V1.06");
+    window.Select({0, 1});
+    slowDlg.OnStartUpgrade();
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            for (const auto& row : slowDlg.List().Rows())
+                if (row[4].rfind("Upgrade Status", 0) == 0 || row[4].rfind("Wait for", 0) == 0)
+                    return true;
+            return false;
+        },
+        10s));
+    auto started = std::chrono::steady_clock::now();
+    slowDlg.OnCancel();
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 3s);
+    EXPECT_EQ(slowDlg.Table(), nullptr);
+}
+
+} // namespace

@@ -1,0 +1,172 @@
+#include "webops/CameraWebClient.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <curl/curl.h>
+#include <mutex>
+
+#include "util/Clock.h"
+#include "util/Trace.h"
+
+namespace {
+
+constexpr char kQueryObject[] =
+    "/param.cgi?action=list&group=Properties.Firmware.Model,Properties.Firmware.Version,Properties.Hardware.List";
+constexpr char kUploadObject[] = "/firmwareupgrade.cgi";
+constexpr char kResetObject[] = "/hardfactorydefault.cgi?_=_";
+
+enum class Request { Query, Upload, Reset };
+
+struct Exchange {
+    Request request;
+    FirmwareInfo* info = nullptr;
+    std::array<char, 32>* burnTime = nullptr;
+    long status = 0;
+    bool bodyRead = false;
+    int result = kNoReply;
+};
+
+void globalInit() {
+    static std::once_flag once;
+    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+std::string cut31(const std::string& s) {
+    return s.substr(0, 31);
+}
+
+size_t onHeader(char* data, size_t size, size_t count, void* user) {
+    auto* x = static_cast<Exchange*>(user);
+    size_t n = size * count;
+    // Every status line resets the code, so the final response's code is the one kept.
+    if (n > 9 && std::strncmp(data, "HTTP/", 5) == 0) {
+        const char* space = static_cast<const char*>(std::memchr(data, ' ', n));
+        if (space)
+            x->status = std::strtol(space + 1, nullptr, 10);
+    }
+    return n;
+}
+
+size_t onBody(char* data, size_t size, size_t count, void* user) {
+    auto* x = static_cast<Exchange*>(user);
+    size_t n = size * count;
+    if (x->request != Request::Upload && x->status == 401)
+        return 0; // the body of a refusal is not read
+    if (n == 0)
+        return 0;
+    x->bodyRead = true;
+    Trace("%.*s", static_cast<int>(n), data);
+    switch (x->request) {
+    case Request::Query: {
+        int captured = ReplyParser::ScanFirmwareInfo(data, n, *x->info);
+        // A later chunk of a split reply must not undo an earlier chunk's match.
+        if (captured >= 2)
+            x->result = kModelAndVersion;
+        else if (x->result != kModelAndVersion)
+            x->result = kReplyWithoutContent;
+        break;
+    }
+    case Request::Upload:
+        if (ReplyParser::ScanBurnTime(data, n, *x->burnTime))
+            x->result = kReplyWithoutContent;
+        break;
+    case Request::Reset:
+        x->result = kReplyWithoutContent;
+        break;
+    }
+    return n;
+}
+
+int perform(const CameraAddress& camera, const char* object, Exchange& x, const UploadBody* body) {
+    globalInit();
+    CURL* curl = curl_easy_init();
+    if (!curl) {
+        Trace("Error %d has occurred.\n", static_cast<int>(CURLE_FAILED_INIT));
+        return kNoReply;
+    }
+    std::string url = "http://" + camera.host + ":" + std::to_string(camera.port) + object;
+    std::string user = cut31(camera.user), password = cut31(camera.password);
+    curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(curl, CURLOPT_PROXY, "");
+    curl_easy_setopt(curl, CURLOPT_NOPROXY, "*");
+    curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http");
+    curl_easy_setopt(curl, CURLOPT_HTTPAUTH, CURLAUTH_BASIC);
+    curl_easy_setopt(curl, CURLOPT_USERNAME, user.c_str());
+    curl_easy_setopt(curl, CURLOPT_PASSWORD, password.c_str());
+    curl_easy_setopt(curl, CURLOPT_POST, 1L);
+    curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, onHeader);
+    curl_easy_setopt(curl, CURLOPT_HEADERDATA, &x);
+    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, onBody);
+    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &x);
+
+    // curl's own Accept, Expect and form Content-Type are not part of the cameras' requests.
+    curl_slist* headers = curl_slist_append(nullptr, "Accept:");
+    headers = curl_slist_append(headers, "Expect:");
+    std::string contentLength;
+    if (body) {
+        contentLength = "Content-Length: " + std::to_string((*body)->size());
+        headers = curl_slist_append(
+            headers, (std::string("Content-Type: multipart/form-data; boundary=") + kUploadBoundary).c_str());
+        headers = curl_slist_append(headers, contentLength.c_str());
+        headers = curl_slist_append(headers, "Cache-Control: no-cache");
+        curl_easy_setopt(curl, CURLOPT_POSTFIELDS, (*body)->data());
+        curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>((*body)->size()));
+        curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, 60000L);
+        curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
+        curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, 30L);
+    } else {
+        headers = curl_slist_append(headers, "Content-Type:");
+        curl_easy_setopt(curl, CURLOPT_POSTFIELDS, "");
+        curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE, 0L);
+        if (x.request == Request::Query) {
+            curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, 2000L);
+            curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
+            curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, 2L);
+        } else {
+            curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, 60000L);
+            curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
+            curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, 30L);
+        }
+    }
+    curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
+
+    CURLcode code = curl_easy_perform(curl);
+    curl_easy_cleanup(curl);
+    curl_slist_free_all(headers);
+    bool refused = x.status == 401 && x.request != Request::Upload;
+    if (code != CURLE_OK && !refused && !(code == CURLE_WRITE_ERROR && x.bodyRead)) {
+        Trace("Error %d has occurred.\n", static_cast<int>(code));
+        return x.status == 0 ? kNoReply : x.result;
+    }
+    // A refusal is a refusal whether or not it carries a body.
+    if (refused)
+        return kUnauthorized;
+    // An accepted reset whose reply has no body is still accepted.
+    if (x.request == Request::Reset && x.status >= 200 && x.status < 300)
+        return kReplyWithoutContent;
+    return x.result;
+}
+
+} // namespace
+
+int QueryFirmwareInfo(const CameraAddress& camera, FirmwareInfo& info) {
+    Exchange x{Request::Query};
+    x.info = &info;
+    return perform(camera, kQueryObject, x, nullptr);
+}
+
+int UploadFirmware(const CameraAddress& camera, const UploadBody& body, std::array<char, 32>& burnTime, Clock& clock) {
+    if (!body)
+        return kNoReply;
+    Exchange x{Request::Upload};
+    x.burnTime = &burnTime;
+    int result = perform(camera, kUploadObject, x, &body);
+    clock.Sleep(Clock::Milliseconds(500));
+    return result;
+}
+
+int RequestFactoryReset(const CameraAddress& camera) {
+    Exchange x{Request::Reset};
+    return perform(camera, kResetObject, x, nullptr);
+}
