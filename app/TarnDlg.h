@@ -110,6 +110,8 @@ private:
     bool beginWorkflow();
     void endWorkflowUnstarted();
     void ensureLinkLocalRoute();
+    // The closing part of a job, run by exactly one thread: adapter back, route gone, window free.
+    void finishJob(bool restoreAdapter);
     SetNetworkCommand restoreCommand(const DeviceInfo& snapshot) const;
     CameraAddress cameraAddress(const std::string& host, int port) const;
     int queryWithRetries(const CameraAddress& camera, FirmwareInfo& info);

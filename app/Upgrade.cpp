@@ -152,14 +152,5 @@ void CTarnDlg::upgradeEnding(DeviceInfo* record, Job& job, bool full) {
         return;
     record->uploadLength = 0;
     job.body.reset();
-    if (full) {
-        RestoreAdapterConfig();
-        awaitReconnect();
-    }
-    {
-        std::lock_guard guard(m_csWork);
-        m_linkLocalRoute.reset();
-    }
-    SetReceiverMode(kReceiverRun);
-    EnableControls(true);
+    finishJob(full);
 }

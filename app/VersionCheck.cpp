@@ -37,14 +37,7 @@ void CTarnDlg::versionCheckWorker() {
         else
             versionCheckDetour(record, row, camera);
     }
-    RestoreAdapterConfig();
-    awaitReconnect();
-    {
-        std::lock_guard guard(m_csWork);
-        m_linkLocalRoute.reset();
-    }
-    SetReceiverMode(kReceiverRun);
-    EnableControls(true);
+    finishJob(true);
 }
 
 void CTarnDlg::versionCheckDetour(DeviceInfo* record, int row, const CameraAddress& login) {

@@ -187,3 +187,16 @@ void CTarnDlg::ensureLinkLocalRoute() {
         m_linkLocalRoute->Ensure();
     }
 }
+
+void CTarnDlg::finishJob(bool restoreAdapter) {
+    if (restoreAdapter) {
+        RestoreAdapterConfig();
+        awaitReconnect();
+    }
+    {
+        std::lock_guard guard(m_csWork);
+        m_linkLocalRoute.reset();
+    }
+    SetReceiverMode(kReceiverRun);
+    EnableControls(true);
+}

@@ -16,16 +16,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {
-    auto deadline = std::chrono::steady_clock::now() + limit;
-    while (std::chrono::steady_clock::now() < deadline) {
-        if (done())
-            return true;
-        std::this_thread::sleep_for(10ms);
-    }
-    return done();
-}
-
 int adapterPosition(const CTarnDlg& dlg, const std::string& interfaceName) {
     const auto& adapters = dlg.Adapters().adapters;
     for (std::size_t i = 0; i < adapters.size(); ++i)
@@ -74,7 +64,7 @@ TEST_F(DiscoveryE2E, FiveCamerasOfBothFamiliesAreListedOnceEach) {
     Clock clock;
     CTarnDlg dlg(window, clock);
     dlg.OnInitDialog();
-    ASSERT_TRUE(waitUntil([&] { return dlg.List().GetItemCount() == 5; }, 3s));
+    ASSERT_TRUE(WaitUntil([&] { return dlg.List().GetItemCount() == 5; }, 3s));
     std::this_thread::sleep_for(300ms);
     for (int r = 0; r < 5; ++r) {
         auto d = dlg.Table()->CopyDeviceAt(r);
@@ -109,7 +99,7 @@ TEST_F(DiscoveryE2E, ChangedAddressRefreshesItsRowAndHoldDropsReplies) {
                 return row[2];
         return std::string();
     };
-    ASSERT_TRUE(waitUntil([&] { return moverIp() == "192.168.0.77"; }, 3s)) << "got " << moverIp();
+    ASSERT_TRUE(WaitUntil([&] { return moverIp() == "192.168.0.77"; }, 3s)) << "got " << moverIp();
     std::this_thread::sleep_for(300ms);
     EXPECT_EQ(dlg.List().GetItemCount(), 2) << "the second reply must refresh the row, not add one";
     EXPECT_EQ(dlg.Table()->Count(), 2u);
@@ -118,14 +108,14 @@ TEST_F(DiscoveryE2E, ChangedAddressRefreshesItsRowAndHoldDropsReplies) {
     dlg.OnSearch();
     dlg.SetReceiverMode(kReceiverHold);
     auto heldBefore = dlg.Stats()->held.load();
-    ASSERT_TRUE(waitUntil([&] { return dlg.Stats()->held.load() >= heldBefore + 3; }, 3s));
+    ASSERT_TRUE(WaitUntil([&] { return dlg.Stats()->held.load() >= heldBefore + 3; }, 3s));
     std::this_thread::sleep_for(200ms);
     EXPECT_EQ(dlg.List().GetItemCount(), 0);
     EXPECT_EQ(dlg.Table()->Count(), 0u);
 
     dlg.SetReceiverMode(kReceiverRun);
     dlg.OnSearch();
-    EXPECT_TRUE(waitUntil([&] { return dlg.List().GetItemCount() == 2; }, 3s));
+    EXPECT_TRUE(WaitUntil([&] { return dlg.List().GetItemCount() == 2; }, 3s));
 }
 
 TEST_F(DiscoveryE2E, AdapterChangeEmptiesTheListUntilTheNextSearch) {
@@ -142,7 +132,7 @@ TEST_F(DiscoveryE2E, AdapterChangeEmptiesTheListUntilTheNextSearch) {
     ASSERT_GE(lanCard, 0);
     ASSERT_GE(emptyCard, 0);
     ASSERT_EQ(dlg.AdapterIndex(), lanCard) << "the first adapter with an address is the default";
-    ASSERT_TRUE(waitUntil([&] { return dlg.List().GetItemCount() == 2; }, 3s));
+    ASSERT_TRUE(WaitUntil([&] { return dlg.List().GetItemCount() == 2; }, 3s));
 
     dlg.OnAdapterSelChange(emptyCard);
     EXPECT_EQ(dlg.List().GetItemCount(), 0);
@@ -156,7 +146,7 @@ TEST_F(DiscoveryE2E, AdapterChangeEmptiesTheListUntilTheNextSearch) {
     std::this_thread::sleep_for(300ms);
     EXPECT_EQ(dlg.List().GetItemCount(), 0) << "an adapter change sends no search";
     dlg.OnSearch();
-    EXPECT_TRUE(waitUntil([&] { return dlg.List().GetItemCount() == 2; }, 3s));
+    EXPECT_TRUE(WaitUntil([&] { return dlg.List().GetItemCount() == 2; }, 3s));
 }
 
 // Closing or switching adapters in the middle of a burst must neither hang nor touch freed records.
@@ -168,7 +158,7 @@ TEST_F(DiscoveryE2E, ClosingAndSwitchingDuringABurstIsSafe) {
         Clock clock;
         CTarnDlg dlg(window, clock);
         dlg.OnInitDialog();
-        ASSERT_TRUE(waitUntil([&] { return dlg.List().GetItemCount() > 10; }, 3s));
+        ASSERT_TRUE(WaitUntil([&] { return dlg.List().GetItemCount() > 10; }, 3s));
         auto started = std::chrono::steady_clock::now();
         if (round == 1)
             dlg.OnAdapterSelChange(adapterPosition(dlg, "eth1"));

@@ -6,6 +6,7 @@
 #include <sched.h>
 #include <stdexcept>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -107,4 +108,14 @@ std::string VirtualLan::RunInHost(const std::string& command, int& exitCode) con
     std::string output;
     exitCode = run("ip netns exec " + m_host + " " + command, &output);
     return output;
+}
+
+bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {
+    auto deadline = std::chrono::steady_clock::now() + limit;
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (done())
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return done();
 }

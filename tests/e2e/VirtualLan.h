@@ -1,5 +1,7 @@
 #pragma once
 
+#include <chrono>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -38,3 +40,6 @@ private:
 // Paths of the binaries under test, set by the build.
 const char* CamsimPath();
 const char* CliPath();
+
+// Polls until done() holds or the limit passes: replies arrive when they arrive.
+bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds limit);

@@ -19,16 +19,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {
-    auto deadline = std::chrono::steady_clock::now() + limit;
-    while (std::chrono::steady_clock::now() < deadline) {
-        if (done())
-            return true;
-        std::this_thread::sleep_for(10ms);
-    }
-    return done();
-}
-
 // An image whose header says model IPC1234, version 1.06.
 std::string writeFirmware(const std::string& digits = "106", std::size_t size = 64 * 1024) {
     std::string path = ::testing::TempDir() + "/fw-" + digits + ".bin";
@@ -145,10 +135,10 @@ TEST_F(WorkflowE2E, ResetCountsDownAndClosingDuringAnUpgradeIsPrompt) {
     platform.resolvConf = ::testing::TempDir() + "/resolv.conf";
     CTarnDlg dlg(window, clock, platform);
     dlg.OnInitDialog();
-    ASSERT_TRUE(waitUntil([&] { return dlg.List().GetItemCount() == 2; }, 3s));
+    ASSERT_TRUE(WaitUntil([&] { return dlg.List().GetItemCount() == 2; }, 3s));
     window.Select({0, 1});
     dlg.OnResetDefault();
-    bool sawCountdown = waitUntil(
+    bool sawCountdown = WaitUntil(
         [&] {
             for (const auto& row : dlg.List().Rows())
                 if (row[4].rfind("System rebooting, please wait for ", 0) == 0)
@@ -157,7 +147,7 @@ TEST_F(WorkflowE2E, ResetCountsDownAndClosingDuringAnUpgradeIsPrompt) {
         },
         5s);
     EXPECT_TRUE(sawCountdown);
-    ASSERT_TRUE(waitUntil([&] { return !dlg.WorkflowRunning(); }, 10s));
+    ASSERT_TRUE(WaitUntil([&] { return !dlg.WorkflowRunning(); }, 10s));
     EXPECT_TRUE(window.ControlsAreEnabled());
     for (int r = 0; r < 2; ++r) {
         auto row = dlg.List().Rows()[static_cast<std::size_t>(r)];
@@ -173,17 +163,17 @@ TEST_F(WorkflowE2E, ResetCountsDownAndClosingDuringAnUpgradeIsPrompt) {
     // Closing while an upgrade waits out its reboot must wake and join every worker at once.
     std::this_thread::sleep_for(1500ms);
     dlg.OnSearch();
-    ASSERT_TRUE(waitUntil([&] { return dlg.List().GetItemCount() == 2; }, 3s));
+    ASSERT_TRUE(WaitUntil([&] { return dlg.List().GetItemCount() == 2; }, 3s));
     Clock slow(1.0);
     CTarnDlg slowDlg(window, slow, platform);
     dlg.OnCancel();
     slowDlg.OnInitDialog();
-    ASSERT_TRUE(waitUntil([&] { return slowDlg.List().GetItemCount() == 2; }, 3s));
+    ASSERT_TRUE(WaitUntil([&] { return slowDlg.List().GetItemCount() == 2; }, 3s));
     window.SetFieldText(Field::FirmwarePath, writeFirmware());
     window.SetFieldText(Field::FwVersion, "V1.06");
     window.Select({0, 1});
     slowDlg.OnStartUpgrade();
-    ASSERT_TRUE(waitUntil(
+    ASSERT_TRUE(WaitUntil(
         [&] {
             for (const auto& row : slowDlg.List().Rows())
                 if (row[4].rfind("Upgrade Status", 0) == 0 || row[4].rfind("Wait for", 0) == 0)
