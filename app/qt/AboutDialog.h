@@ -1,0 +1,12 @@
+#pragma once
+
+#include <QDialog>
+
+#include "app/qt/HyperLink.h"
+
+// "About Flashwell v2.0": the name, and the project's home page as a link.
+class AboutDialog : public QDialog {
+    Q_OBJECT
+public:
+    AboutDialog(HyperLink::Opener opener, QWidget* parent = nullptr);
+};

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QAbstractTableModel>
+#include <memory>
+#include <vector>
+
+#include "discovery/ListModel.h"
+
+class CTarnDlg;
+
+// The controller's device rows as a Qt table; writers on any thread only post a refresh.
+class DeviceListModel : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    DeviceListModel(CTarnDlg& controller, QObject* parent = nullptr);
+    ~DeviceListModel() override;
+
+    void SetCodePage(unsigned codePage);
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+
+public slots:
+    // Takes the controller's rows into the snapshot the view reads; GUI thread only.
+    void Sync();
+
+private:
+    struct Relay;
+
+    CTarnDlg& m_controller;
+    unsigned m_codePage = 437;
+    std::vector<RowTexts> m_rows;
+    std::vector<bool> m_failed;
+    std::shared_ptr<Relay> m_relay;
+};

@@ -1,0 +1,87 @@
+#include "app/qt/DeviceListView.h"
+
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QMouseEvent>
+
+GuardedSelectionModel::GuardedSelectionModel(QAbstractItemModel* model, std::function<bool()> busy, QObject* parent)
+    : QItemSelectionModel(model, parent), m_busy(std::move(busy)) {}
+
+void GuardedSelectionModel::select(const QModelIndex& index, QItemSelectionModel::SelectionFlags command) {
+    if (!m_forced && m_busy && m_busy())
+        return;
+    QItemSelectionModel::select(index, command);
+}
+
+void GuardedSelectionModel::select(const QItemSelection& selection, QItemSelectionModel::SelectionFlags command) {
+    if (!m_forced && m_busy && m_busy())
+        return;
+    QItemSelectionModel::select(selection, command);
+}
+
+void GuardedSelectionModel::ForceClear() {
+    m_forced = true;
+    clearSelection();
+    m_forced = false;
+}
+
+DeviceListView::DeviceListView(QWidget* parent) : QTableView(parent) {
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setSelectionMode(QAbstractItemView::ExtendedSelection);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setShowGrid(true);
+    setWordWrap(false);
+    setCornerButtonEnabled(false);
+    verticalHeader()->hide();
+    horizontalHeader()->setHighlightSections(false);
+    horizontalHeader()->setSectionsClickable(true);
+    horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
+}
+
+void DeviceListView::SelectAllRows() {
+    if (!model() || model()->rowCount() == 0 || busy())
+        return;
+    const QModelIndex first = model()->index(0, 0);
+    const QModelIndex last = model()->index(model()->rowCount() - 1, model()->columnCount() - 1);
+    selectionModel()->select(QItemSelection(first, last), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    selectionModel()->setCurrentIndex(first, QItemSelectionModel::NoUpdate);
+}
+
+void DeviceListView::mousePressEvent(QMouseEvent* event) {
+    if (busy())
+        return event->accept();
+    QTableView::mousePressEvent(event);
+}
+
+void DeviceListView::mouseMoveEvent(QMouseEvent* event) {
+    if (busy())
+        return event->accept();
+    QTableView::mouseMoveEvent(event);
+}
+
+void DeviceListView::mouseReleaseEvent(QMouseEvent* event) {
+    if (busy())
+        return event->accept();
+    QTableView::mouseReleaseEvent(event);
+}
+
+void DeviceListView::mouseDoubleClickEvent(QMouseEvent* event) {
+    // Opening a camera's page works in every state, so it bypasses the view's own handling.
+    if (event->button() != Qt::LeftButton)
+        return QTableView::mouseDoubleClickEvent(event);
+    event->accept();
+    emit rowDoubleClicked(indexAt(event->position().toPoint()).row());
+}
+
+void DeviceListView::keyPressEvent(QKeyEvent* event) {
+    if (event->matches(QKeySequence::SelectAll)) {
+        SelectAllRows();
+        return event->accept();
+    }
+    const bool focusKey =
+        event->key() == Qt::Key_Tab || event->key() == Qt::Key_Backtab || event->key() == Qt::Key_Escape;
+    if (busy() && !focusKey)
+        return event->accept();
+    QTableView::keyPressEvent(event);
+}

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QItemSelectionModel>
+#include <QTableView>
+#include <functional>
+
+// Refuses every selection change while the controller is busy, whatever asks for it.
+class GuardedSelectionModel : public QItemSelectionModel {
+    Q_OBJECT
+public:
+    GuardedSelectionModel(QAbstractItemModel* model, std::function<bool()> busy, QObject* parent = nullptr);
+    void select(const QModelIndex& index, QItemSelectionModel::SelectionFlags command) override;
+    void select(const QItemSelection& selection, QItemSelectionModel::SelectionFlags command) override;
+    // Lets the controller's own deselection through.
+    void ForceClear();
+
+private:
+    std::function<bool()> m_busy;
+    bool m_forced = false;
+};
+
+// The device list: grid, full-row and multiple selection; mouse and keys do nothing while busy.
+class DeviceListView : public QTableView {
+    Q_OBJECT
+public:
+    explicit DeviceListView(QWidget* parent = nullptr);
+    void SetBusyTest(std::function<bool()> busy) { m_busy = std::move(busy); }
+    void SelectAllRows();
+
+signals:
+    // Row under the pointer, -1 below the last row.
+    void rowDoubleClicked(int row);
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    bool busy() const { return m_busy && m_busy(); }
+    std::function<bool()> m_busy;
+};

@@ -1,0 +1,239 @@
+#include "app/qt/MainWindow.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QThread>
+#include <QUrl>
+#include <algorithm>
+
+#include "app/qt/AboutDialog.h"
+#include "app/qt/CredentialsDialog.h"
+#include "app/qt/DeviceListModel.h"
+#include "app/qt/DeviceListView.h"
+#include "app/qt/WindowTexts.h"
+
+namespace {
+
+MainWindowHooks withDefaults(MainWindowHooks hooks) {
+    if (!hooks.openUrl)
+        hooks.openUrl = [](const std::string& url) { QDesktopServices::openUrl(QUrl(QString::fromStdString(url))); };
+    if (!hooks.chooseFile)
+        hooks.chooseFile = [](QWidget* parent) -> std::optional<std::string> {
+            const QString path = QFileDialog::getOpenFileName(parent, QStringLiteral("Search Firmware"));
+            if (path.isEmpty())
+                return std::nullopt;
+            return path.toStdString();
+        };
+    if (!hooks.runDialog)
+        hooks.runDialog = [](QDialog& dialog) { return dialog.exec(); };
+    return hooks;
+}
+
+template <typename T> T* child(QWidget* w, const char* name) {
+    return w->findChild<T*>(QString::fromLatin1(name));
+}
+
+} // namespace
+
+MainWindow::MainWindow(Clock& clock, MainWindowHooks hooks, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                          Qt::WindowCloseButtonHint),
+      m_hooks(withDefaults(std::move(hooks))), m_controller(std::make_unique<CTarnDlg>(*this, clock, m_hooks.platform)),
+      m_units(TemplateFont(QStringLiteral("Calibri"), 12)) {
+    setObjectName(QStringLiteral("mainWindow"));
+    setFont(TemplateFont(QStringLiteral("Calibri"), 12));
+    setFixedSize(m_units.X(444), m_units.Y(282));
+    setupPathRow();
+    setupList();
+    setupFieldRows();
+    setupButtons();
+    setupMoreMenu();
+    connectButtons();
+    ApplyLanguage(437);
+    qApp->installEventFilter(this);
+}
+
+MainWindow::~MainWindow() {
+    qApp->removeEventFilter(this);
+    // Every worker is joined before the list view and its model go.
+    m_controller->OnCancel();
+    delete m_list;
+    delete m_model;
+    m_controller.reset();
+}
+
+void MainWindow::connectButtons() {
+    CTarnDlg* c = m_controller.get();
+    connect(child<QPushButton>(this, "buttonBrowse"), &QPushButton::clicked, this, &MainWindow::BrowseFile);
+    connect(child<QPushButton>(this, "buttonSearch"), &QPushButton::clicked, this, [c] { c->OnSearch(); });
+    connect(child<QPushButton>(this, "buttonAutoChangeIp"), &QPushButton::clicked, this, [c] { c->OnAutoChangeIp(); });
+    connect(child<QPushButton>(this, "buttonResetDefault"), &QPushButton::clicked, this, [c] { c->OnResetDefault(); });
+    connect(child<QPushButton>(this, "buttonCheckVersion"), &QPushButton::clicked, this, [c] { c->OnCheckVersion(); });
+    connect(child<QPushButton>(this, "buttonUpgrade"), &QPushButton::clicked, this, [c] { c->OnStartUpgrade(); });
+    connect(child<QPushButton>(this, "buttonExit"), &QPushButton::clicked, this, &QWidget::close);
+    // The controller's enabling order; the presets stand for list box 1062.
+    const char* order[] = {"comboAdapters", "editPath",           "buttonBrowse",       "editModel",
+                           "editVersion",   "editUser",           "editPassword",       "editRangeStart",
+                           "editRangeEnd",  "buttonAutoChangeIp", "buttonResetDefault", "buttonCheckVersion",
+                           "buttonUpgrade", "buttonSearch"};
+    for (const char* name : order)
+        m_operationControls.push_back(child<QWidget>(this, name));
+}
+
+void MainWindow::onGuiThread(std::function<void()> f) {
+    if (QThread::currentThread() == thread())
+        f();
+    else
+        QMetaObject::invokeMethod(this, std::move(f), Qt::QueuedConnection);
+}
+
+std::string MainWindow::FieldText(Field field) const {
+    std::lock_guard guard(m_cacheLock);
+    return m_fieldCache[static_cast<std::size_t>(field)];
+}
+
+void MainWindow::SetFieldText(Field field, const std::string& text) {
+    const auto slot = static_cast<std::size_t>(field);
+    {
+        std::lock_guard guard(m_cacheLock);
+        m_fieldCache[slot] = text;
+    }
+    onGuiThread([this, slot, text] { m_fields[slot]->setText(QString::fromStdString(text)); });
+}
+
+std::vector<int> MainWindow::SelectedRows() const {
+    std::lock_guard guard(m_cacheLock);
+    return m_selectionCache;
+}
+
+void MainWindow::refreshSelectionCache() {
+    std::vector<int> rows;
+    for (const QModelIndex& index : m_list->selectionModel()->selectedRows())
+        rows.push_back(index.row());
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    std::lock_guard guard(m_cacheLock);
+    m_selectionCache = std::move(rows);
+}
+
+void MainWindow::DeselectAll() {
+    onGuiThread([this] {
+        static_cast<GuardedSelectionModel*>(m_list->selectionModel())->ForceClear();
+        refreshSelectionCache();
+    });
+}
+
+void MainWindow::ControlsEnabled(bool enabled) {
+    onGuiThread([this, enabled] {
+        for (QWidget* w : m_operationControls)
+            w->setEnabled(enabled);
+        for (QAction* a : m_presetActions)
+            a->setEnabled(enabled);
+    });
+}
+
+void MainWindow::MessageBox(const std::string& text, const std::string& caption) {
+    // Never modal: a worker's message must not stop the window's thread inside a handler.
+    onGuiThread([this, text, caption] {
+        auto* box = new QMessageBox(QMessageBox::NoIcon, QString::fromStdString(caption), QString::fromStdString(text),
+                                    QMessageBox::Ok, this);
+        box->setObjectName(QStringLiteral("messageBox"));
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        box->show();
+    });
+}
+
+void MainWindow::OpenUrl(const std::string& url) {
+    onGuiThread([this, url] { m_hooks.openUrl(url); });
+}
+
+void MainWindow::SetAdapterList(const std::vector<std::string>& descriptions, int selected) {
+    onGuiThread([this, descriptions, selected] {
+        const QSignalBlocker block(m_adapters);
+        m_adapters->clear();
+        for (const std::string& d : descriptions)
+            m_adapters->addItem(QString::fromStdString(d));
+        m_adapters->setCurrentIndex(selected);
+    });
+}
+
+void MainWindow::ApplyLanguage(unsigned codePage) {
+    const WindowTexts t = TextsForCodePage(codePage);
+    setWindowTitle(t.caption);
+    const std::pair<const char*, const QString*> texts[] = {{"labelCameraLists", &t.cameraLists},
+                                                            {"labelNetworkCard", &t.networkCard},
+                                                            {"labelModel", &t.deviceModel},
+                                                            {"labelVersion", &t.firmwareVersion},
+                                                            {"labelUser", &t.user},
+                                                            {"labelPassword", &t.password},
+                                                            {"labelDescription", &t.description},
+                                                            {"labelIp", &t.ip},
+                                                            {"labelTilde", &t.tilde}};
+    for (const auto& [name, text] : texts)
+        child<QLabel>(this, name)->setText(*text);
+    const std::pair<const char*, const QString*> captions[] = {{"buttonBrowse", &t.browse},
+                                                               {"buttonAutoChangeIp", &t.autoChangeIp},
+                                                               {"buttonSearch", &t.search},
+                                                               {"buttonResetDefault", &t.resetDefault},
+                                                               {"buttonCheckVersion", &t.checkVersion},
+                                                               {"buttonUpgrade", &t.upgrade},
+                                                               {"buttonExit", &t.exit}};
+    for (const auto& [name, text] : captions)
+        child<QPushButton>(this, name)->setText(*text);
+    m_model->SetCodePage(codePage);
+}
+
+void MainWindow::BrowseFile() {
+    m_controller->OnBrowseFile(m_hooks.chooseFile(this));
+}
+
+void MainWindow::ShowCredentials() {
+    CredentialsDialog dialog(m_controller->LoadStoredLogin(), this);
+    if (m_hooks.runDialog(dialog) == QDialog::Accepted)
+        m_controller->OnSet(dialog.Login());
+}
+
+void MainWindow::ShowAbout() {
+    AboutDialog dialog(m_hooks.openUrl, this);
+    m_hooks.runDialog(dialog);
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    m_controller->OnCancel();
+    event->accept();
+}
+
+void MainWindow::keyPressEvent(QKeyEvent* event) {
+    // Enter has no meaning here; Escape closes like Exit.
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)
+        return event->accept();
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        event->accept();
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void MainWindow::contextMenuEvent(QContextMenuEvent* event) {
+    m_moreMenu->popup(event->globalPos());
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    // Control-A selects every row from anywhere in the window, and still reaches the focused control.
+    if (event->type() == QEvent::KeyPress && watched->isWidgetType() &&
+        static_cast<QWidget*>(watched)->window() == this &&
+        static_cast<QKeyEvent*>(event)->matches(QKeySequence::SelectAll))
+        m_list->SelectAllRows();
+    return QWidget::eventFilter(watched, event);
+}

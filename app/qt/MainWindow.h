@@ -1,0 +1,96 @@
+#pragma once
+
+#include <QWidget>
+#include <array>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/TarnDlg.h"
+#include "app/TarnWindow.h"
+#include "app/qt/DialogUnits.h"
+
+class QAction;
+class QComboBox;
+class QDialog;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPushButton;
+class QToolButton;
+class DeviceListModel;
+class DeviceListView;
+
+// What the window asks of the desktop; tests replace each of them.
+struct MainWindowHooks {
+    ControllerPlatform platform;
+    std::function<void(const std::string&)> openUrl;                // default: the desktop's browser
+    std::function<std::optional<std::string>(QWidget*)> chooseFile; // default: the "Search Firmware" chooser
+    std::function<int(QDialog&)> runDialog;                         // default: QDialog::exec
+};
+
+// The main window: a view over the controller, which it owns and closes before its widgets go.
+class MainWindow : public QWidget, public TarnWindow {
+    Q_OBJECT
+public:
+    MainWindow(Clock& clock, MainWindowHooks hooks = {}, QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    CTarnDlg& Controller() { return *m_controller; }
+    DeviceListModel& ListModelView() { return *m_model; }
+    const DialogUnits& Units() const { return m_units; }
+
+    std::string FieldText(Field field) const override;
+    void SetFieldText(Field field, const std::string& text) override;
+    std::vector<int> SelectedRows() const override;
+    void DeselectAll() override;
+    void ControlsEnabled(bool enabled) override;
+    void MessageBox(const std::string& text, const std::string& caption) override;
+    void OpenUrl(const std::string& url) override;
+    void SetAdapterList(const std::vector<std::string>& descriptions, int selected) override;
+    void ApplyLanguage(unsigned codePage) override;
+
+    void BrowseFile();
+    void ShowCredentials();
+    void ShowAbout();
+    QMenu* MoreMenu() const { return m_moreMenu; }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    // Runs f on the window's thread: at once when already there, queued otherwise.
+    void onGuiThread(std::function<void()> f);
+    QLabel* addLabel(const char* name, int x, int y, int w, int h);
+    QLineEdit* addEdit(Field field, const char* name, int x, int y, int w, int h);
+    QPushButton* addButton(const char* name, int x, int y, int w, int h);
+    void setupPathRow();
+    void setupList();
+    void setupFieldRows();
+    void setupButtons();
+    void setupMoreMenu();
+    void connectButtons();
+    void refreshSelectionCache();
+
+    MainWindowHooks m_hooks;
+    std::unique_ptr<CTarnDlg> m_controller;
+    DialogUnits m_units;
+    DeviceListModel* m_model = nullptr;
+    DeviceListView* m_list = nullptr;
+    QComboBox* m_adapters = nullptr;
+    std::array<QLineEdit*, 7> m_fields{};
+    std::vector<QWidget*> m_operationControls; // in the controller's enabling order
+    std::vector<QAction*> m_presetActions;
+    QToolButton* m_more = nullptr;
+    QMenu* m_moreMenu = nullptr;
+
+    mutable std::mutex m_cacheLock; // what worker threads read without asking the window's thread
+    std::array<std::string, 7> m_fieldCache;
+    std::vector<int> m_selectionCache;
+};

@@ -1,0 +1,142 @@
+// The controls of the main window at their template positions, in dialog units.
+#include <QAction>
+#include <QComboBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QToolButton>
+
+#include "app/qt/DeviceListModel.h"
+#include "app/qt/DeviceListView.h"
+#include "app/qt/MainWindow.h"
+#include "app/qt/StatusDelegate.h"
+#include "app/qt/TemplateLabel.h"
+
+namespace {
+constexpr std::array<int, kColumnCount> kColumnWidths{50, 215, 150, 180, 292}; // pixels, not dialog units
+}
+
+QLabel* MainWindow::addLabel(const char* name, int x, int y, int w, int h) {
+    auto* label = new TemplateLabel(this);
+    label->setObjectName(QString::fromLatin1(name));
+    label->setGeometry(m_units.Rect(x, y, w, h));
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    return label;
+}
+
+QLineEdit* MainWindow::addEdit(Field field, const char* name, int x, int y, int w, int h) {
+    auto* edit = new QLineEdit(this);
+    edit->setObjectName(QString::fromLatin1(name));
+    edit->setGeometry(m_units.Rect(x, y, w, h));
+    const auto slot = static_cast<std::size_t>(field);
+    m_fields[slot] = edit;
+    connect(edit, &QLineEdit::textChanged, this, [this, slot](const QString& text) {
+        std::lock_guard guard(m_cacheLock);
+        m_fieldCache[slot] = text.toStdString();
+    });
+    return edit;
+}
+
+QPushButton* MainWindow::addButton(const char* name, int x, int y, int w, int h) {
+    auto* button = new QPushButton(this);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setGeometry(m_units.Rect(x, y, w, h));
+    button->setAutoDefault(false);
+    button->setDefault(false);
+    return button;
+}
+
+void MainWindow::setupPathRow() {
+    addLabel("labelCameraLists", 8, 12, 45, 10);
+    addEdit(Field::FirmwarePath, "editPath", 70, 5, 278, 12);
+    addButton("buttonBrowse", 378, 5, 59, 12);
+}
+
+void MainWindow::setupList() {
+    m_model = new DeviceListModel(*m_controller, this);
+    m_list = new DeviceListView(this);
+    m_list->setObjectName(QStringLiteral("listDevices"));
+    m_list->setGeometry(m_units.Rect(6, 23, 431, 160));
+    m_list->setModel(m_model);
+    auto* selection = new GuardedSelectionModel(
+        m_model, [this] { return m_controller->IsBusy(); }, m_list);
+    m_list->setSelectionModel(selection);
+    m_list->SetBusyTest([this] { return m_controller->IsBusy(); });
+    m_list->setItemDelegateForColumn(StatusColumn, new StatusDelegate(m_list));
+    for (int c = 0; c < kColumnCount; ++c)
+        m_list->setColumnWidth(c, kColumnWidths[static_cast<std::size_t>(c)]);
+    m_list->horizontalHeader()->setStretchLastSection(false);
+    connect(selection, &QItemSelectionModel::selectionChanged, this, &MainWindow::refreshSelectionCache);
+    connect(m_model, &QAbstractItemModel::modelReset, this, &MainWindow::refreshSelectionCache);
+    connect(m_list->horizontalHeader(), &QHeaderView::sectionClicked, this,
+            [this](int column) { m_controller->OnListColumnClick(column); });
+    connect(m_list, &DeviceListView::rowDoubleClicked, this, [this](int row) { m_controller->OnListDblClk(row); });
+}
+
+void MainWindow::setupFieldRows() {
+    addLabel("labelNetworkCard", 6, 190, 43, 8);
+    m_adapters = new QComboBox(this);
+    m_adapters->setObjectName(QStringLiteral("comboAdapters"));
+    // The template's 30 units are the height of the opened list; the closed box is one line high.
+    m_adapters->setGeometry(m_units.Rect(57, 189, 216, 12));
+    connect(m_adapters, &QComboBox::activated, this, [this](int row) { m_controller->OnAdapterSelChange(row); });
+    addLabel("labelModel", 6, 208, 45, 8);
+    QLineEdit* model = addEdit(Field::Model, "editModel", 57, 205, 92, 14);
+    addLabel("labelVersion", 156, 208, 34, 8);
+    QLineEdit* version = addEdit(Field::FwVersion, "editVersion", 197, 205, 76, 14);
+    for (QLineEdit* e : {model, version}) {
+        e->setReadOnly(true);
+        e->setAlignment(Qt::AlignCenter);
+    }
+    addLabel("labelUser", 285, 207, 23, 8);
+    addEdit(Field::User, "editUser", 309, 204, 37, 14);
+    addLabel("labelPassword", 347, 207, 21, 8);
+    addEdit(Field::Password, "editPassword", 369, 204, 35, 14)->setEchoMode(QLineEdit::Password);
+    addLabel("labelDescription", 7, 221, 272, 40);
+    addLabel("labelIp", 287, 227, 13, 8);
+    addEdit(Field::RangeStart, "editRangeStart", 307, 225, 24, 14)->setAlignment(Qt::AlignCenter);
+    addLabel("labelTilde", 338, 229, 8, 8);
+    addEdit(Field::RangeEnd, "editRangeEnd", 350, 225, 24, 14)->setAlignment(Qt::AlignCenter);
+}
+
+void MainWindow::setupButtons() {
+    addButton("buttonAutoChangeIp", 376, 225, 61, 15);
+    addButton("buttonSearch", 389, 245, 48, 15);
+    addButton("buttonResetDefault", 311, 246, 74, 14);
+    addButton("buttonCheckVersion", 227, 263, 74, 14);
+    addButton("buttonUpgrade", 311, 262, 75, 15);
+    addButton("buttonExit", 390, 263, 47, 14);
+}
+
+void MainWindow::setupMoreMenu() {
+    // The template's hidden controls live here, in the free gap between the path box and "Browse File...".
+    m_moreMenu = new QMenu(this);
+    m_moreMenu->setObjectName(QStringLiteral("menuMore"));
+    QAction* set = m_moreMenu->addAction(QStringLiteral("Set Login..."), this, &MainWindow::ShowCredentials);
+    set->setObjectName(QStringLiteral("actionSetLogin"));
+    QMenu* presets = m_moreMenu->addMenu(QStringLiteral("Account"));
+    const char* accounts[] = {"root", "admin"};
+    for (int row = 0; row < 2; ++row) {
+        QAction* a = presets->addAction(QString::fromLatin1(accounts[row]), this,
+                                        [this, row] { m_controller->OnAccountSelChange(row); });
+        a->setObjectName(QStringLiteral("actionAccount_%1").arg(QString::fromLatin1(accounts[row])));
+        m_presetActions.push_back(a);
+    }
+    QAction* dhcp = m_moreMenu->addAction(QStringLiteral("DHCP"));
+    dhcp->setObjectName(QStringLiteral("actionDhcp"));
+    dhcp->setCheckable(true); // governs only the detail panel, which the window does not show
+    m_moreMenu->addSeparator();
+    QAction* about = m_moreMenu->addAction(QStringLiteral("About Flashwell..."), this, &MainWindow::ShowAbout);
+    about->setObjectName(QStringLiteral("actionAbout"));
+
+    m_more = new QToolButton(this);
+    m_more->setObjectName(QStringLiteral("buttonMore"));
+    m_more->setText(QStringLiteral("⋯"));
+    m_more->setToolTip(QStringLiteral("Login, account presets, About"));
+    m_more->setGeometry(m_units.Rect(352, 5, 22, 12));
+    m_more->setMenu(m_moreMenu);
+    m_more->setPopupMode(QToolButton::InstantPopup);
+    m_more->setStyleSheet(QStringLiteral("QToolButton::menu-indicator { image: none; }"));
+}

@@ -1,0 +1,17 @@
+#include <QApplication>
+#include <QIcon>
+
+#include "app/qt/MainWindow.h"
+#include "util/Clock.h"
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("flashwell"));
+    QApplication::setDesktopFileName(QStringLiteral("flashwell"));
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("flashwell")));
+    Clock clock(Clock::ScaleFromEnvironment());
+    MainWindow window(clock);
+    window.Controller().OnInitDialog();
+    window.show();
+    return QApplication::exec();
+}

@@ -1,0 +1,142 @@
+// The firmware chooser, the credentials dialog, the account presets and the About box.
+#include <QAction>
+#include <QDialog>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QMenu>
+#include <QTemporaryDir>
+#include <QTest>
+#include <cstdlib>
+
+#include <gtest/gtest.h>
+
+#include "app/qt/HyperLink.h"
+#include "tests/gui/GuiTestSupport.h"
+
+namespace {
+
+// An image header with version digits at 24 and the model at 68.
+QString writeImage(const QTemporaryDir& dir, const char* version, const char* model) {
+    QByteArray bytes(100, '\0');
+    bytes.replace(24, static_cast<int>(qstrlen(version)), version);
+    bytes.replace(68, static_cast<int>(qstrlen(model)), model);
+    const QString path = dir.filePath(QStringLiteral("fw.bin"));
+    QFile file(path);
+    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+    return path;
+}
+
+// Points HOME at a temporary folder for one test.
+struct TemporaryHome {
+    TemporaryHome() : saved(std::getenv("HOME") ? std::getenv("HOME") : "") {
+        setenv("HOME", dir.path().toLocal8Bit().constData(), 1);
+    }
+    ~TemporaryHome() { setenv("HOME", saved.c_str(), 1); }
+    QTemporaryDir dir;
+    std::string saved;
+};
+
+TEST(DialogsTest, BrowseShowsModelAndVersionAndCancelEmptiesThePath) {
+    QTemporaryDir dir;
+    const QString image = writeImage(dir, "123", "IPC1234");
+    std::vector<std::optional<std::string>> answers{image.toStdString(), std::nullopt, dir.path().toStdString()};
+    std::size_t asked = 0;
+    MainWindowHooks hooks;
+    hooks.chooseFile = [&](QWidget*) { return answers.at(asked++); };
+    GuiFixture f(437, hooks);
+    f.Find<QPushButton>("buttonBrowse")->click();
+    EXPECT_EQ(f.Text("editPath"), image);
+    EXPECT_EQ(f.Text("editModel"), "IPC1234");
+    EXPECT_EQ(f.Text("editVersion"), "V1.23");
+    f.Find<QPushButton>("buttonBrowse")->click(); // cancelled
+    EXPECT_EQ(f.Text("editPath"), "");
+    EXPECT_EQ(f.Text("editModel"), "IPC1234");
+    f.Find<QPushButton>("buttonBrowse")->click(); // a folder
+    EXPECT_EQ(f.Text("editPath"), dir.path());
+    EXPECT_EQ(f.Text("editVersion"), "V1.23");
+    EXPECT_EQ(asked, 3u);
+}
+
+TEST(DialogsTest, CredentialsRoundTripThroughTheSettingsFile) {
+    TemporaryHome home;
+    std::function<int(QDialog&)> step;
+    MainWindowHooks hooks;
+    hooks.runDialog = [&](QDialog& d) { return step(d); };
+    GuiFixture f(437, hooks);
+    QAction* set = f.window->findChild<QAction*>(QStringLiteral("actionSetLogin"));
+    ASSERT_NE(set, nullptr);
+
+    step = [](QDialog& d) {
+        EXPECT_EQ(d.findChild<QLineEdit*>(QStringLiteral("dialogUser"))->text(), ""); // no file yet
+        d.findChild<QLineEdit*>(QStringLiteral("dialogUser"))->setText(QStringLiteral("root"));
+        d.findChild<QLineEdit*>(QStringLiteral("dialogPassword"))->setText(QString());
+        return int(QDialog::Accepted);
+    };
+    set->trigger();
+    QFile file(home.dir.filePath(QStringLiteral("ROZuzuveza/conf")));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), QByteArray("root\r\n"));
+    file.close();
+    EXPECT_EQ(f.Text("editUser"), "root");
+    EXPECT_EQ(f.Text("editPassword"), "");
+
+    step = [](QDialog& d) {
+        d.findChild<QLineEdit*>(QStringLiteral("dialogUser"))->setText(QStringLiteral("admin"));
+        d.findChild<QLineEdit*>(QStringLiteral("dialogPassword"))->setText(QStringLiteral("bzfhk"));
+        return int(QDialog::Accepted);
+    };
+    set->trigger();
+    step = [](QDialog& d) {
+        EXPECT_EQ(d.findChild<QLineEdit*>(QStringLiteral("dialogUser"))->text(), "admin");
+        EXPECT_EQ(d.findChild<QLineEdit*>(QStringLiteral("dialogPassword"))->text(), "bzfhk");
+        d.findChild<QLineEdit*>(QStringLiteral("dialogUser"))->setText(QStringLiteral("ignored"));
+        return int(QDialog::Rejected);
+    };
+    f.window->SetFieldText(Field::User, "root");
+    set->trigger();
+    EXPECT_EQ(f.Text("editUser"), "root"); // cancelling changes nothing
+    EXPECT_EQ(f.Text("editPassword"), "bzfhk");
+}
+
+TEST(DialogsTest, AccountPresetsFillTheLogin) {
+    GuiFixture f(437);
+    f.window->findChild<QAction*>(QStringLiteral("actionAccount_admin"))->trigger();
+    EXPECT_EQ(f.Text("editUser"), "admin");
+    EXPECT_EQ(f.Text("editPassword"), "bzfhk");
+    f.window->findChild<QAction*>(QStringLiteral("actionAccount_root"))->trigger();
+    EXPECT_EQ(f.Text("editUser"), "root");
+    EXPECT_EQ(f.Text("editPassword"), "qnwt");
+    f.window->Controller().EnableControls(false);
+    EXPECT_FALSE(f.window->findChild<QAction*>(QStringLiteral("actionAccount_admin"))->isEnabled());
+}
+
+TEST(DialogsTest, AboutBoxLinksToTheHomePage) {
+    MainWindowHooks hooks;
+    QString title;
+    hooks.runDialog = [&](QDialog& d) {
+        title = d.windowTitle();
+        auto* link = d.findChild<HyperLink*>(QStringLiteral("aboutLink"));
+        EXPECT_NE(link, nullptr);
+        if (link)
+            QTest::mouseClick(link, Qt::LeftButton);
+        EXPECT_EQ(d.findChild<QLabel*>(QStringLiteral("aboutName"))->text(), "Flashwell v2.0");
+        return int(QDialog::Rejected);
+    };
+    GuiFixture f(437, hooks);
+    f.window->findChild<QAction*>(QStringLiteral("actionAbout"))->trigger();
+    EXPECT_EQ(title, "About Flashwell v2.0");
+    EXPECT_EQ(f.opened, std::vector<std::string>{"https://github.com/flashwell"});
+}
+
+TEST(DialogsTest, LinkTextLimits) {
+    HyperLink link(nullptr);
+    EXPECT_TRUE(link.SetText(QString(31, QLatin1Char('a')), QString(1023, QLatin1Char('b'))));
+    EXPECT_FALSE(link.SetText(QString(32, QLatin1Char('c')), QString()));
+    EXPECT_EQ(link.text(), QString(31, QLatin1Char('a')));
+    EXPECT_TRUE(link.SetText(QStringLiteral("own caption"), QString()));
+    EXPECT_EQ(link.Target(), "own caption");
+}
+
+} // namespace

@@ -1,0 +1,79 @@
+#pragma once
+
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/qt/DeviceListModel.h"
+#include "app/qt/MainWindow.h"
+#include "discovery/DeviceSort.h"
+
+// Adapters without an IPv4 address: the controller starts no receiver and sends nothing.
+inline ControllerPlatform QuietPlatform(unsigned codePage) {
+    AdapterData a;
+    a.description = "eth0 (e1000e)";
+    a.interfaceName = "eth0";
+    a.netConnectionStatus = 2;
+    a.index = 2;
+    return {[a] { return std::vector<AdapterData>{a}; }, [codePage] { return codePage; }};
+}
+
+// A started window over a quiet platform, recording the addresses it was asked to open.
+struct GuiFixture {
+    explicit GuiFixture(unsigned codePage, MainWindowHooks hooks = {}) : clock(0.001) {
+        hooks.platform = QuietPlatform(codePage);
+        if (!hooks.openUrl)
+            hooks.openUrl = [this](const std::string& url) { opened.push_back(url); };
+        window = std::make_unique<MainWindow>(clock, std::move(hooks));
+        window->Controller().OnInitDialog();
+        window->show();
+        QApplication::processEvents();
+    }
+
+    // Enters a camera into the controller's table and list as a reply would.
+    int AddCamera(const std::string& name, Ipv4 ip, std::uint8_t macTail, int webPort = 80) {
+        DeviceInfo d{};
+        d.ip = ip;
+        d.mac = {0x00, 0x1a, 0x2b, 0x3c, 0x4d, macTail};
+        std::copy(name.begin(), name.end(), d.name.begin());
+        d.webPort = webPort;
+        DeviceTable& table = *window->Controller().Table();
+        const int found = table.FindOrAddDevice(d);
+        const int position = found >= 0 ? found : static_cast<int>(table.Count()) - 1;
+        table.GetDeviceAt(position)->rowIndex = position + 1;
+        WriteDeviceRow(window->Controller().List(), found, d, IdxText(position + 1));
+        Settle();
+        return position;
+    }
+
+    void SetStatus(int row, const std::string& text, bool failed) {
+        CTarnDlg& c = window->Controller();
+        c.Table()->SetFailed(c.Table()->GetDeviceAt(row), failed);
+        c.List().SetItemText(row, StatusColumn, text);
+        Settle();
+    }
+
+    static void Settle() {
+        for (int i = 0; i < 3; ++i)
+            QApplication::processEvents();
+    }
+
+    template <typename T> T* Find(const char* name) const { return window->findChild<T*>(QString::fromLatin1(name)); }
+    QString Text(const char* name) const {
+        if (auto* l = Find<QLabel>(name))
+            return l->text();
+        if (auto* e = Find<QLineEdit>(name))
+            return e->text();
+        if (auto* b = Find<QPushButton>(name))
+            return b->text();
+        return QStringLiteral("<missing %1>").arg(QString::fromLatin1(name));
+    }
+
+    Clock clock;
+    std::vector<std::string> opened;
+    std::unique_ptr<MainWindow> window;
+};

@@ -1,0 +1,205 @@
+// The main window's layout, texts in both languages and its thread-safe window interface.
+#include <QComboBox>
+#include <QHeaderView>
+#include <QMessageBox>
+#include <QTableView>
+#include <QTest>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "tests/gui/GuiTestSupport.h"
+
+namespace {
+
+TEST(MainWindowTest, EnglishTextsAndDefaults) {
+    GuiFixture f(437);
+    EXPECT_EQ(f.window->windowTitle(), "Device Flashwell 2.0");
+    EXPECT_EQ(f.Text("labelCameraLists"), "Camera lists:");
+    EXPECT_EQ(f.Text("buttonBrowse"), "Browse File...");
+    EXPECT_EQ(f.Text("labelNetworkCard"), "Network Card ");
+    EXPECT_EQ(f.Text("labelModel"), "Device Model");
+    EXPECT_EQ(f.Text("labelVersion"), "Firmware Version");
+    EXPECT_EQ(f.Text("labelUser"), "ID");
+    EXPECT_EQ(f.Text("labelPassword"), "Pwd");
+    EXPECT_EQ(f.Text("labelIp"), "IP:");
+    EXPECT_EQ(f.Text("labelTilde"), "~");
+    EXPECT_EQ(f.Text("buttonAutoChangeIp"), "Auto Change IP");
+    EXPECT_EQ(f.Text("buttonSearch"), "Search");
+    EXPECT_EQ(f.Text("buttonResetDefault"), "Reset Default");
+    EXPECT_EQ(f.Text("buttonCheckVersion"), "Check Version");
+    EXPECT_EQ(f.Text("buttonUpgrade"), "Starting Upgrade");
+    EXPECT_EQ(f.Text("buttonExit"), "Exit");
+    const QStringList lines = f.Text("labelDescription").split(QLatin1Char('\n'));
+    ASSERT_EQ(lines.size(), 3);
+    EXPECT_EQ(lines[0], "***** Function Description *****");
+    EXPECT_EQ(lines[1], "\"Auto Change IP\" : Auto change device IP address which using '192.168.0.20' with "
+                        "predefined IP range");
+    EXPECT_EQ(lines[2], "\"Starting Upgrade\" : Auto upgrade firmware to selected devices (Upgrade all devices if "
+                        "no one selected)");
+    EXPECT_EQ(f.Text("editUser"), "root");
+    EXPECT_EQ(f.Text("editPassword"), "qnwt");
+    EXPECT_EQ(f.Text("editRangeStart"), "31");
+    EXPECT_EQ(f.Text("editRangeEnd"), "250");
+    EXPECT_EQ(f.window->FieldText(Field::User), "root");
+    EXPECT_EQ(f.Find<QLineEdit>("editPassword")->echoMode(), QLineEdit::Password);
+    EXPECT_TRUE(f.Find<QLineEdit>("editModel")->isReadOnly());
+    auto* combo = f.Find<QComboBox>("comboAdapters");
+    ASSERT_EQ(combo->count(), 1);
+    EXPECT_EQ(combo->currentText(), "eth0 (e1000e)");
+}
+
+TEST(MainWindowTest, ChineseTextsForCodePage936) {
+    GuiFixture f(936);
+    EXPECT_EQ(f.window->windowTitle(), "Flashwell V 2.0");
+    EXPECT_EQ(f.Text("labelCameraLists"), "设备列表");
+    EXPECT_EQ(f.Text("buttonSearch"), "搜索");
+    EXPECT_EQ(f.Text("labelModel"), "设备类型");
+    EXPECT_EQ(f.Text("labelVersion"), "固件版本");
+    EXPECT_EQ(f.Text("buttonAutoChangeIp"), "自动更新IP地址");
+    EXPECT_EQ(f.Text("buttonExit"), "退出");
+    EXPECT_EQ(f.Text("buttonUpgrade"), "开始刷新固件");
+    EXPECT_EQ(f.Text("buttonResetDefault"), "还原默认值");
+    EXPECT_EQ(f.Text("buttonCheckVersion"), "查询固件版本");
+    EXPECT_EQ(f.Text("buttonBrowse"), "文件浏览");
+    EXPECT_EQ(f.Text("labelUser"), "登录名");
+    EXPECT_EQ(f.Text("labelPassword"), "密码");
+    EXPECT_EQ(f.Text("labelNetworkCard"), "Network Card "); // not in the string table
+    const QStringList lines = f.Text("labelDescription").split(QLatin1Char('\n'));
+    ASSERT_EQ(lines.size(), 6);
+    EXPECT_EQ(lines[0], "***** 功能提示 *****");
+    EXPECT_EQ(lines[1], "@ 点击\"自动更新IP地址\" 可自动为192.168.0.20的设备更新IP地址 ");
+    EXPECT_EQ(lines[2], "  (可自定义IP地址范围)");
+    EXPECT_EQ(lines[3], "@ 点击\"开始刷新固件\" 可自动为选定的设备刷新固件 ");
+    EXPECT_EQ(lines[4], "  (若无选择，则全部更新)新固件\" 可自動為選定的設備刷新固件 ");
+    EXPECT_EQ(lines[5], "  (若無選擇，則全部更新)");
+}
+
+TEST(MainWindowTest, ColumnTitlesAndWidths) {
+    const char* english[] = {"Idx", "Name", "IP", "MAC", "Status"};
+    const char* chinese[] = {"索引", "设备名称", "设备IP", "网卡MAC地址", "更新状态"};
+    const int widths[] = {50, 215, 150, 180, 292};
+    for (unsigned cp : {437u, 850u, 936u}) {
+        GuiFixture f(cp);
+        auto* list = f.Find<QTableView>("listDevices");
+        ASSERT_EQ(list->model()->columnCount(), 5);
+        for (int c = 0; c < 5; ++c) {
+            EXPECT_EQ(list->model()->headerData(c, Qt::Horizontal).toString(),
+                      QString::fromUtf8(cp == 936 ? chinese[c] : english[c]));
+            EXPECT_EQ(list->columnWidth(c), widths[c]);
+        }
+        EXPECT_TRUE(list->showGrid());
+        EXPECT_EQ(list->selectionBehavior(), QAbstractItemView::SelectRows);
+        EXPECT_EQ(list->selectionMode(), QAbstractItemView::ExtendedSelection);
+    }
+}
+
+TEST(MainWindowTest, ControlsSitAtTheirConvertedPositions) {
+    GuiFixture f(437);
+    const DialogUnits& du = f.window->Units();
+    EXPECT_GT(du.BaseX(), 0);
+    EXPECT_EQ(f.window->size(), QSize(du.X(444), du.Y(282)));
+    EXPECT_EQ(f.window->minimumSize(), f.window->maximumSize());
+    struct Placed {
+        const char* name;
+        int x, y, w, h;
+    };
+    const Placed placed[] = {{"labelCameraLists", 8, 12, 45, 10},
+                             {"editPath", 70, 5, 278, 12},
+                             {"buttonBrowse", 378, 5, 59, 12},
+                             {"listDevices", 6, 23, 431, 160},
+                             {"labelNetworkCard", 6, 190, 43, 8},
+                             {"labelModel", 6, 208, 45, 8},
+                             {"editModel", 57, 205, 92, 14},
+                             {"labelVersion", 156, 208, 34, 8},
+                             {"editVersion", 197, 205, 76, 14},
+                             {"labelUser", 285, 207, 23, 8},
+                             {"editUser", 309, 204, 37, 14},
+                             {"labelPassword", 347, 207, 21, 8},
+                             {"editPassword", 369, 204, 35, 14},
+                             {"labelDescription", 7, 221, 272, 40},
+                             {"labelIp", 287, 227, 13, 8},
+                             {"editRangeStart", 307, 225, 24, 14},
+                             {"labelTilde", 338, 229, 8, 8},
+                             {"editRangeEnd", 350, 225, 24, 14},
+                             {"buttonAutoChangeIp", 376, 225, 61, 15},
+                             {"buttonSearch", 389, 245, 48, 15},
+                             {"buttonResetDefault", 311, 246, 74, 14},
+                             {"buttonCheckVersion", 227, 263, 74, 14},
+                             {"buttonUpgrade", 311, 262, 75, 15},
+                             {"buttonExit", 390, 263, 47, 14}};
+    for (const Placed& p : placed) {
+        auto* w = f.Find<QWidget>(p.name);
+        ASSERT_NE(w, nullptr) << p.name;
+        EXPECT_EQ(w->geometry(), du.Rect(p.x, p.y, p.w, p.h)) << p.name;
+    }
+    EXPECT_EQ(f.Find<QWidget>("comboAdapters")->geometry().topLeft(), QPoint(du.X(57), du.Y(189)));
+}
+
+TEST(MainWindowTest, ControlsEnabledKeepsListAndExit) {
+    GuiFixture f(437);
+    f.window->Controller().EnableControls(false);
+    for (const char* name :
+         {"comboAdapters", "editPath", "buttonBrowse", "editUser", "editPassword", "editRangeStart", "editRangeEnd",
+          "buttonAutoChangeIp", "buttonResetDefault", "buttonCheckVersion", "buttonUpgrade", "buttonSearch"})
+        EXPECT_FALSE(f.Find<QWidget>(name)->isEnabled()) << name;
+    EXPECT_TRUE(f.Find<QWidget>("listDevices")->isEnabled());
+    EXPECT_TRUE(f.Find<QWidget>("buttonExit")->isEnabled());
+    f.window->Controller().EnableControls(true);
+    EXPECT_TRUE(f.Find<QWidget>("buttonUpgrade")->isEnabled());
+}
+
+TEST(MainWindowTest, WorkerCallsArePostedToTheWindowThread) {
+    GuiFixture f(437);
+    std::thread worker([&] {
+        f.window->SetFieldText(Field::Model, "IPC9");
+        EXPECT_EQ(f.window->FieldText(Field::Model), "IPC9"); // without waiting for the window's thread
+        f.window->ControlsEnabled(false);
+        f.window->MessageBox("please check network status...", "MSG");
+        f.window->OpenUrl("http://10.0.0.9");
+    });
+    worker.join();
+    GuiFixture::Settle();
+    EXPECT_EQ(f.Text("editModel"), "IPC9");
+    EXPECT_FALSE(f.Find<QWidget>("buttonSearch")->isEnabled());
+    auto* box = f.window->findChild<QMessageBox*>(QStringLiteral("messageBox"));
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(box->windowTitle(), "MSG");
+    EXPECT_EQ(box->text(), "please check network status...");
+    EXPECT_EQ(f.opened, std::vector<std::string>{"http://10.0.0.9"});
+}
+
+TEST(MainWindowTest, TypedTextReachesTheController) {
+    GuiFixture f(437);
+    auto* path = f.Find<QLineEdit>("editPath");
+    path->setFocus();
+    QTest::keyClicks(path, "/tmp/fw.bin");
+    EXPECT_EQ(f.window->FieldText(Field::FirmwarePath), "/tmp/fw.bin");
+}
+
+TEST(MainWindowTest, EnterDoesNothingAndEscapeCloses) {
+    GuiFixture f(437);
+    auto* user = f.Find<QLineEdit>("editUser");
+    user->setFocus();
+    QTest::keyClick(user, Qt::Key_Return);
+    QTest::keyClick(f.window.get(), Qt::Key_Enter);
+    GuiFixture::Settle();
+    EXPECT_TRUE(f.window->isVisible());
+    EXPECT_NE(f.window->Controller().Table(), nullptr);
+    QTest::keyClick(user, Qt::Key_Escape);
+    GuiFixture::Settle();
+    EXPECT_FALSE(f.window->isVisible());
+    EXPECT_EQ(f.window->Controller().Table(), nullptr); // closing ran the controller's OnCancel
+}
+
+TEST(MainWindowTest, ButtonsAreHarmlessAfterClosing) {
+    GuiFixture f(437);
+    f.Find<QPushButton>("buttonExit")->click();
+    for (const char* name :
+         {"buttonSearch", "buttonAutoChangeIp", "buttonResetDefault", "buttonCheckVersion", "buttonUpgrade"})
+        f.Find<QPushButton>(name)->click();
+    GuiFixture::Settle();
+    EXPECT_EQ(f.window->Controller().Table(), nullptr);
+}
+
+} // namespace
