@@ -1,15 +1,22 @@
 #include "app/TarnDlg.h"
 
-#include <cstdio>
-
 #include "app/FirmwareHeader.h"
 #include "app/Language.h"
-#include "discovery/Broadcast.h"
+#include "discovery/DeviceRows.h"
 #include "discovery/WireProtocol.h"
 #include "util/Trace.h"
 
+namespace {
+
+std::shared_ptr<CameraNetwork> orSystem(std::shared_ptr<CameraNetwork> network) {
+    return network ? std::move(network) : std::make_shared<SystemCameraNetwork>();
+}
+
+} // namespace
+
 CTarnDlg::CTarnDlg(TarnWindow& window, Clock& clock, Platform platform)
-    : m_window(window), m_clock(clock), m_platform(std::move(platform)) {
+    : m_window(window), m_clock(clock), m_platform(std::move(platform)),
+      m_network(*(m_platform.network = orSystem(std::move(m_platform.network)))) {
     if (!m_platform.codePage)
         m_platform.codePage = OemCodePageFromLocale;
 }
@@ -26,6 +33,7 @@ void CTarnDlg::OnInitDialog(std::optional<int> adapterChoice) {
     m_window.SetFieldText(Field::RangeStart, "31");
     m_window.SetFieldText(Field::RangeEnd, "250");
     m_table = std::make_unique<DeviceTable>();
+    m_intake = std::make_unique<DatagramIntake>(*m_table, m_listDevices, m_receiverMode, m_entryLock, m_intakeStats);
 
     m_adapters =
         EnumerateHostAdapters(m_platform.readAdapters ? m_platform.readAdapters() : std::vector<AdapterData>{});
@@ -49,6 +57,10 @@ const HostAdapter* CTarnDlg::ChosenAdapter() const {
 
 void CTarnDlg::startReceiver() {
     m_receiverError.clear();
+    if (!m_platform.listen) {
+        m_receiverError = "not listening";
+        return;
+    }
     const HostAdapter* adapter = ChosenAdapter();
     if (!adapter || adapter->address.empty()) {
         m_receiverError = "no network adapter with an IPv4 address is chosen";
@@ -70,7 +82,11 @@ void CTarnDlg::stopReceiver() {
 }
 
 void CTarnDlg::SetReceiverMode(int mode) {
-    m_receiverMode = mode;
+    {
+        // Once this returns no reply that passed the mode test is still on its way into the table.
+        std::lock_guard entry(m_entryLock);
+        m_receiverMode = mode;
+    }
     if (mode == kReceiverStop)
         stopReceiver();
 }
@@ -102,7 +118,7 @@ void CTarnDlg::OnSearch() {
     const std::string address = adapter ? adapter->address : std::string();
     for (CameraFamily family : {CameraFamily::Generic, CameraFamily::Maker}) {
         auto request = SearchRequest{family}.build();
-        if (BroadcastFromAdapter(request.data(), address) < 0)
+        if (m_network.BroadcastFromAdapter(request.data(), address) < 0)
             Trace("Search request from \"%s\" not sent.\n", address.c_str());
     }
     EnableControls(true);
@@ -148,10 +164,8 @@ void CTarnDlg::OnListDblClk(int row) {
 }
 
 bool CTarnDlg::IsFailed(int row) const {
-    if (!m_table)
-        return false;
-    auto d = m_table->CopyDeviceAt(row);
-    return d && d->failed == 1;
+    auto shown = m_listDevices.Row(row);
+    return shown && shown->failed;
 }
 
 void CTarnDlg::OnCancel() {

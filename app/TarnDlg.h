@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <functional>
+#include <list>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -10,8 +11,12 @@
 #include <thread>
 #include <vector>
 
+#include "app/CameraNetwork.h"
 #include "app/SettingsFile.h"
+#include "app/StatusTexts.h"
 #include "app/TarnWindow.h"
+#include "app/WorkerTicket.h"
+#include "discovery/DatagramIntake.h"
 #include "discovery/DeviceSort.h"
 #include "discovery/DeviceTable.h"
 #include "discovery/ListModel.h"
@@ -21,11 +26,13 @@
 #include "util/Clock.h"
 #include "webops/CameraWebClient.h"
 
-// Where the controller gets what the operating system knows; tests inject their own.
+// Where the controller gets what the operating system knows and reaches the world; tests inject their own.
 struct ControllerPlatform {
     std::function<std::vector<AdapterData>()> readAdapters = ReadSystemAdapters;
     std::function<unsigned()> codePage;
     std::string resolvConf = "/etc/resolv.conf"; // where the reconnect address comes from
+    std::shared_ptr<CameraNetwork> network = std::make_shared<SystemCameraNetwork>();
+    bool listen = true; // start the discovery receiver; unit tests feed the intake instead
 };
 
 // The netmask of an address's class: 1-125, 128-190 and 192-222; nothing for other first octets.
@@ -35,6 +42,13 @@ std::optional<Ipv4> ClassMaskFor(std::uint8_t firstOctet);
 inline constexpr int kMaxLinkLocalMoves = 3;
 inline constexpr int kMaxReconnectProbes = 10;
 inline constexpr int kMaxArpCandidates = 64;
+
+// The two set-network commands that move a camera for a job differ in mask and gateway.
+enum class DetourKind { Upgrade, VersionCheck };
+// Whether a link-local address drawn for a camera is recorded, so that no other worker draws it.
+enum class LinkLocalRecord { Remember, DoNotRemember };
+// What the closing part of a job puts back.
+enum class JobClosing { RestoreAdapter, KeepAdapter };
 
 // The main dialog's shared state and handlers, without any window framework.
 class CTarnDlg {
@@ -74,11 +88,11 @@ public:
     bool IsBusy() const { return m_busy.load(); }
     void SetReceiverMode(int mode);
     int ReceiverModeValue() const { return m_receiverMode.load(); }
-    void LockWork() { m_csWork.lock(); }
-    void UnlockWork() { m_csWork.unlock(); }
 
     ListModel& List() { return m_listDevices; }
     DeviceTable* Table() { return m_table.get(); } // g_pDeviceList: null before start-up and after closing
+    // The receive side without a socket, for replies that tests deliver; null before start-up.
+    DatagramIntake* Intake() { return m_intake.get(); }
     bool IsFailed(int row) const;
     const HostAdapterList& Adapters() const { return m_adapters; }
     int AdapterIndex() const { return m_nAdapterIndex; }
@@ -87,8 +101,6 @@ public:
     bool ReceiverRunning() const { return m_receiver && m_receiver->Running(); }
     const std::string& ReceiverError() const { return m_receiverError; }
     const ReceiverStats* Stats() const { return m_receiver ? &m_receiver->Stats() : nullptr; }
-    Clock& GetClock() { return m_clock; }
-    TarnWindow& Window() { return m_window; }
 
     // The camera's web page address for a double-click.
     static std::string WebPageUrl(const DeviceInfo& d);
@@ -104,37 +116,62 @@ public:
 
 private:
     struct Job; // what the workers of one upgrade share
-    void startReceiver();
-    void stopReceiver();
-    void startThread(std::function<void()> work);
+    struct Worker {
+        std::thread thread;
+        bool finished = false;
+    };
+    using Prepare = std::function<void(DeviceInfo&)>;
+    using Work = std::function<void(WorkerTicket&)>;
+
+    // Worker pool (WorkerPool.cpp).
+    bool startThread(std::function<void()> work);
+    void reapFinished();
     bool beginWorkflow();
     void endWorkflowUnstarted();
-    void ensureLinkLocalRoute();
-    // The closing part of a job, run by exactly one thread: adapter back, route gone, window free.
-    void finishJob(bool restoreAdapter);
-    SetNetworkCommand restoreCommand(const DeviceInfo& snapshot) const;
-    CameraAddress cameraAddress(const std::string& host, int port) const;
-    int queryWithRetries(const CameraAddress& camera, FirmwareInfo& info);
-    void setStatus(int row, const std::string& text);
-    void fail(DeviceInfo* record, int row, const std::string& text);
-    std::string drawLinkLocal(bool remember);
-    std::string findFreeLinkLocal(bool remember);
-    void sendSetNetwork(const SetNetworkCommand& command);
-    void awaitReconnect();
-    SetNetworkCommand detourCommand(const DeviceInfo& d, const std::string& linkLocal, bool upgrade) const;
+    // Turns the selected rows into busy records and starts one worker each; false when no row had
+    // a record. prepare runs under the table's lock for each record before any worker starts.
+    bool launchWorkers(const std::vector<int>& rows, const Prepare& prepare, const Work& work,
+                       const WorkerTicket::Closing& closing);
 
+    // Receiver (TarnDlg.cpp).
+    void startReceiver();
+    void stopReceiver();
+
+    // Steps every workflow shares (CameraSteps.cpp).
+    CameraAddress cameraAddress(const std::string& host, int port) const;
+    RequestResult queryWithRetries(const CameraAddress& camera, FirmwareInfo& info);
+    void setStatus(int row, const std::string& text);
+    void setStatus(int row, const StatusText& status);
+    void markFailed(DeviceInfo* record, int row, bool failed);
+    void fail(DeviceInfo* record, int row, const std::string& text);
+
+    // Link-local detour (LinkLocalDetour.cpp).
+    void ensureLinkLocalRoute();
+    void removeLinkLocalRoute();
+    std::string drawLinkLocal(LinkLocalRecord record);
+    std::string findFreeLinkLocal(LinkLocalRecord record);
+    void sendSetNetwork(const SetNetworkCommand& command);
+    SetNetworkCommand detourCommand(const DeviceInfo& d, const std::string& linkLocal, DetourKind kind) const;
+    SetNetworkCommand restoreCommand(const DeviceInfo& snapshot) const;
+
+    // Adapter snapshot and the closing part of a job (AdapterSnapshot.cpp).
+    void awaitReconnect();
+    // Run by exactly one thread per job: adapter back, route gone, window free.
+    void finishJob(JobClosing closing);
+
+    // The workflows, one file each.
     void upgradeLauncher(std::string firmwarePath);
-    void upgradeWorker(DeviceInfo* record, std::shared_ptr<Job> job);
-    void upgradeEnding(DeviceInfo* record, Job& job, bool full);
+    void upgradeWorker(WorkerTicket& ticket, Job& job);
     void versionCheckWorker();
     void versionCheckDetour(DeviceInfo* record, int row, const CameraAddress& login);
     void resetLauncher();
-    void resetWorker(DeviceInfo* record, int row);
+    void resetWorker(WorkerTicket& ticket);
     void autoChangeIpWorker();
 
     TarnWindow& m_window;
     Clock& m_clock;
     Platform m_platform;
+    CameraNetwork& m_network;
     unsigned m_nOemCodePage = 437;
     ListModel m_listDevices;
     std::unique_ptr<DeviceTable> m_table;
@@ -142,6 +179,8 @@ private:
     int m_nAdapterIndex = -1;
     std::atomic<int> m_receiverMode{kReceiverRun}; // g_nReceiverMode
     std::mutex m_entryLock;
+    ReceiverStats m_intakeStats;
+    std::unique_ptr<DatagramIntake> m_intake;
     std::unique_ptr<Receiver> m_receiver;
     std::string m_receiverError;
     SortState m_sort;
@@ -149,12 +188,12 @@ private:
     std::recursive_mutex m_csWork;
     std::minstd_rand m_random{0}; // drawn only under m_csWork
     std::vector<std::string> m_linkLocalAssigned;
+    unsigned m_routeAddedOn = 0; // the interface whose link-local route this job added; 0 for none
     std::optional<AdapterConfig> m_savedConfig;
     mutable std::mutex m_reconnectLock;
     std::string m_reconnectAddress;
-    std::unique_ptr<LinkLocalRoute> m_linkLocalRoute;
     mutable std::mutex m_workersLock;
-    std::vector<std::thread> m_workers;
+    std::list<Worker> m_workers;
     std::atomic<int> m_runningWorkers{0};
     bool m_closed = false;
 };

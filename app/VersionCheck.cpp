@@ -1,10 +1,10 @@
 #include "app/TarnDlg.h"
-#include "hostnet/Probes.h"
 
 void CTarnDlg::OnCheckVersion() {
     if (!beginWorkflow())
         return;
-    startThread([this] { versionCheckWorker(); });
+    if (!startThread([this] { versionCheckWorker(); }))
+        endWorkflowUnstarted();
 }
 
 void CTarnDlg::versionCheckWorker() {
@@ -21,46 +21,47 @@ void CTarnDlg::versionCheckWorker() {
         DeviceInfo* record = m_table->GetDeviceAt(row);
         if (!record)
             continue;
-        m_table->SetFailed(record, false);
-        if (record->ifType == kWifiInterface) {
-            fail(record, row, "Wi-Fi interface");
+        markFailed(record, row, false);
+        const DeviceInfo d = m_table->Copy(record);
+        if (d.ifType == kWifiInterface) {
+            fail(record, row, Status::kWifiInterface);
             continue;
         }
-        CameraAddress camera = cameraAddress(FormatIpv4(record->ip), record->webPort);
-        int r = queryWithRetries(camera, info);
-        if (r == kNoReply)
-            fail(record, row, "Device offline");
-        else if (r == kUnauthorized)
-            fail(record, row, "401 Unauthorized");
-        else if (r == kModelAndVersion)
+        CameraAddress camera = cameraAddress(FormatIpv4(d.ip), d.webPort);
+        RequestResult r = queryWithRetries(camera, info);
+        if (r == RequestResult::NoReply)
+            fail(record, row, Status::kCheckOffline);
+        else if (r == RequestResult::Unauthorized)
+            fail(record, row, Status::kUnauthorized);
+        else if (r == RequestResult::ModelAndVersion)
             setStatus(row, info.version.data());
         else
             versionCheckDetour(record, row, camera);
     }
-    finishJob(true);
+    finishJob(JobClosing::RestoreAdapter);
 }
 
 void CTarnDlg::versionCheckDetour(DeviceInfo* record, int row, const CameraAddress& login) {
     ensureLinkLocalRoute();
-    const DeviceInfo d = *record;
-    std::string linkLocal = findFreeLinkLocal(false);
-    SetNetworkCommand command = detourCommand(d, linkLocal, false);
+    const DeviceInfo d = m_table->Copy(record);
+    std::string linkLocal = findFreeLinkLocal(LinkLocalRecord::DoNotRemember);
+    SetNetworkCommand command = detourCommand(d, linkLocal, DetourKind::VersionCheck);
     sendSetNetwork(command);
     CameraAddress camera = login;
     camera.host = linkLocal;
     FirmwareInfo info;
-    int r = queryWithRetries(camera, info);
-    if (!PingAddress(linkLocal))
+    RequestResult r = queryWithRetries(camera, info);
+    if (!m_network.PingAddress(linkLocal))
         m_clock.Sleep(Clock::Milliseconds(50));
     // Sent back to its own address, with the mask of its class (255.255.0.0 outside them).
     command.ip = d.ip;
     if (auto mask = ClassMaskFor(d.ip[0]))
         command.netmask = *mask;
     sendSetNetwork(command);
-    if (r == kReplyWithoutContent)
-        fail(record, row, "Can not connect");
-    else if (r == kModelAndVersion)
+    if (r == RequestResult::ReplyWithoutContent)
+        fail(record, row, Status::kCanNotConnect);
+    else if (r == RequestResult::ModelAndVersion)
         setStatus(row, info.version.data()); // it answered at its link-local address after all
-    else if (r == kUnauthorized)
-        fail(record, row, "401 Unauthorized");
+    else if (r == RequestResult::Unauthorized)
+        fail(record, row, Status::kUnauthorized);
 }

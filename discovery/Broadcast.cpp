@@ -4,29 +4,14 @@
 #include <cstring>
 #include <netinet/in.h>
 #include <sys/socket.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <thread>
 
 #include "discovery/WireProtocol.h"
+#include "util/UniqueFd.h"
 
 namespace {
-
-class Socket {
-public:
-    Socket() : m_fd(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0)) {}
-    ~Socket() {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    Socket(const Socket&) = delete;
-    Socket& operator=(const Socket&) = delete;
-    int fd() const { return m_fd; }
-
-private:
-    int m_fd;
-};
 
 sockaddr_in limitedBroadcast() {
     sockaddr_in to{};
@@ -39,23 +24,25 @@ sockaddr_in limitedBroadcast() {
 } // namespace
 
 int BroadcastFromAdapter(const std::uint8_t* datagram, const std::string& adapterAddress) {
-    Socket s;
-    if (s.fd() < 0)
+    UniqueFd s(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0));
+    if (!s.valid())
         return -1;
     int on = 1;
-    if (::setsockopt(s.fd(), SOL_SOCKET, SO_BROADCAST, &on, sizeof on) != 0)
+    if (::setsockopt(s.get(), SOL_SOCKET, SO_BROADCAST, &on, sizeof on) != 0)
         return -1;
     sockaddr_in local{};
     local.sin_family = AF_INET;
     // An empty or unparsable address cannot be bound, so nothing is sent.
-    if (adapterAddress.empty() || ::inet_pton(AF_INET, adapterAddress.c_str(), &local.sin_addr) != 1)
+    Ipv4 address{};
+    if (!ParseIpv4(adapterAddress, address))
         return -1;
-    if (::bind(s.fd(), reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0)
+    local.sin_addr.s_addr = htonl(Ipv4Value(address));
+    if (::bind(s.get(), reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0)
         return -1;
     sockaddr_in to = limitedBroadcast();
     for (int attempt = 0; attempt < 2; ++attempt) {
         ssize_t sent =
-            ::sendto(s.fd(), datagram, kAdapterDatagramLength, 0, reinterpret_cast<const sockaddr*>(&to), sizeof to);
+            ::sendto(s.get(), datagram, kAdapterDatagramLength, 0, reinterpret_cast<const sockaddr*>(&to), sizeof to);
         if (sent >= 0)
             return static_cast<int>(sent);
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
@@ -64,17 +51,17 @@ int BroadcastFromAdapter(const std::uint8_t* datagram, const std::string& adapte
 }
 
 void BroadcastDatagram(const std::uint8_t* datagram, std::size_t length, int interfaceIndex) {
-    Socket s;
-    if (s.fd() < 0)
+    UniqueFd s(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0));
+    if (!s.valid())
         return;
     int on = 1;
-    ::setsockopt(s.fd(), SOL_SOCKET, SO_BROADCAST, &on, sizeof on);
+    ::setsockopt(s.get(), SOL_SOCKET, SO_BROADCAST, &on, sizeof on);
     timeval limit{2, 0};
-    ::setsockopt(s.fd(), SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
-    ::setsockopt(s.fd(), SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+    ::setsockopt(s.get(), SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
+    ::setsockopt(s.get(), SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
     sockaddr_in local{};
     local.sin_family = AF_INET;
-    if (::bind(s.fd(), reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0)
+    if (::bind(s.get(), reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0)
         return;
     sockaddr_in to = limitedBroadcast();
     iovec iov{const_cast<std::uint8_t*>(datagram), length};
@@ -95,5 +82,5 @@ void BroadcastDatagram(const std::uint8_t* datagram, std::size_t length, int int
         info.ipi_ifindex = interfaceIndex;
         std::memcpy(CMSG_DATA(c), &info, sizeof info);
     }
-    ::sendmsg(s.fd(), &msg, 0);
+    ::sendmsg(s.get(), &msg, 0);
 }

@@ -1,38 +1,7 @@
 #include "discovery/DeviceSort.h"
 
-#include <cstdio>
-
+#include "discovery/DeviceRows.h"
 #include "discovery/DeviceTable.h"
-
-std::string IdxText(int rowIndex) {
-    char text[16];
-    std::snprintf(text, sizeof text, "%03d", rowIndex);
-    return text;
-}
-
-std::string NameText(const DeviceInfo& d) {
-    // Latin-1 widening: bytes above 127 keep their value as code points, written as UTF-8.
-    std::string out;
-    for (char c : d.name) {
-        auto u = static_cast<unsigned char>(c);
-        if (u == 0)
-            break;
-        if (u < 0x80) {
-            out += static_cast<char>(u);
-        } else {
-            out += static_cast<char>(0xC0 | (u >> 6));
-            out += static_cast<char>(0x80 | (u & 0x3F));
-        }
-    }
-    return out;
-}
-
-std::string IpText(const DeviceInfo& d) {
-    return FormatIpv4(d.ip);
-}
-std::string MacText(const DeviceInfo& d) {
-    return FormatMac(d.mac);
-}
 
 namespace {
 
@@ -80,15 +49,6 @@ bool CompareDevices(const DeviceInfo& a, const DeviceInfo& b, const SortState& s
         return false;
     }
     return state.ascending ? order < 0 : order > 0;
-}
-
-void WriteDeviceRow(ListModel& list, int position, const DeviceInfo& d, const std::string& idxText) {
-    int row = position;
-    if (position < 0)
-        row = list.InsertItem(idxText);
-    list.SetItemText(row, 1, NameText(d));
-    list.SetItemText(row, 2, IpText(d));
-    list.SetItemText(row, 3, MacText(d));
 }
 
 void SortDeviceList(DeviceTable& table, ListModel& list, const SortState& state) {

@@ -70,6 +70,11 @@ std::optional<DeviceInfo> DeviceTable::CopyDeviceAt(int position) const {
     return **std::next(m_records.begin(), position);
 }
 
+DeviceInfo DeviceTable::Copy(const DeviceInfo* record) const {
+    std::lock_guard guard(m_lock);
+    return *record;
+}
+
 bool DeviceTable::anyBusyLocked() const {
     return std::any_of(m_records.begin(), m_records.end(), [](const auto& r) { return r->busyEvent != nullptr; });
 }
@@ -98,6 +103,11 @@ bool DeviceTable::ClearBusyAndCheckLast(DeviceInfo* record) {
     std::lock_guard guard(m_lock);
     record->busyEvent = nullptr;
     return !anyBusyLocked();
+}
+
+void DeviceTable::Update(DeviceInfo* record, const std::function<void(DeviceInfo&)>& f) {
+    std::lock_guard guard(m_lock);
+    f(*record);
 }
 
 void DeviceTable::WithLock(const std::function<void(std::list<std::unique_ptr<DeviceInfo>>&)>& f) {

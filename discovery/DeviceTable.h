@@ -26,6 +26,7 @@ public:
     DeviceInfo* GetDeviceAt(int position);
     // A copy taken under the lock, for readers on other threads.
     std::optional<DeviceInfo> CopyDeviceAt(int position) const;
+    DeviceInfo Copy(const DeviceInfo* record) const;
     bool AnyDeviceBusy() const;
     void ClearDeviceTable();
     std::size_t Count() const;
@@ -39,6 +40,9 @@ public:
     void WakeAll();
     // Clears a worker's busy marker and tells, in the same step, whether it was the last one.
     bool ClearBusyAndCheckLast(DeviceInfo* record);
+
+    // Writes workflow fields of one record under the lock, so whole-record copies never tear.
+    void Update(DeviceInfo* record, const std::function<void(DeviceInfo&)>& f);
 
     // Runs f with the lock held over the raw list (the sort relinks nodes in place).
     void WithLock(const std::function<void(std::list<std::unique_ptr<DeviceInfo>>&)>& f);

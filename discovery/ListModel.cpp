@@ -15,31 +15,58 @@ void ListModel::notify(Change change, int row) {
         listener(change, row);
 }
 
+template <typename F> void ListModel::update(int row, F f) {
+    {
+        std::lock_guard guard(m_lock);
+        if (row < 0 || static_cast<std::size_t>(row) >= m_rows.size())
+            return;
+        f(m_rows[static_cast<std::size_t>(row)]);
+    }
+    notify(Change::RowChanged, row);
+}
+
 int ListModel::GetItemCount() const {
     std::lock_guard guard(m_lock);
     return static_cast<int>(m_rows.size());
 }
 
 int ListModel::InsertItem(const std::string& idxText) {
+    return AppendRow(RowTexts{idxText}, false);
+}
+
+int ListModel::AppendRow(const RowTexts& texts, bool failed) {
     int row;
     {
         std::lock_guard guard(m_lock);
         row = static_cast<int>(m_rows.size());
-        m_rows.push_back(RowTexts{idxText});
+        ListRow added;
+        static_cast<RowTexts&>(added) = texts;
+        added.failed = failed;
+        m_rows.push_back(std::move(added));
     }
     notify(Change::RowAppended, row);
     return row;
 }
 
 void ListModel::SetItemText(int row, int column, const std::string& text) {
-    {
-        std::lock_guard guard(m_lock);
-        // A write to a row that a Search or an adapter change has just removed is dropped.
-        if (row < 0 || static_cast<std::size_t>(row) >= m_rows.size() || column < 0 || column >= kColumnCount)
-            return;
-        m_rows[static_cast<std::size_t>(row)][static_cast<std::size_t>(column)] = text;
-    }
-    notify(Change::RowChanged, row);
+    if (column < 0 || column >= kColumnCount)
+        return;
+    update(row, [&](ListRow& r) {
+        r[static_cast<std::size_t>(column)] = text;
+        if (column == StatusColumn)
+            r.progress.reset();
+    });
+}
+
+void ListModel::SetStatus(int row, const std::string& text, std::optional<double> progress) {
+    update(row, [&](ListRow& r) {
+        r[StatusColumn] = text;
+        r.progress = progress;
+    });
+}
+
+void ListModel::SetFailed(int row, bool failed) {
+    update(row, [&](ListRow& r) { r.failed = failed; });
 }
 
 std::string ListModel::GetItemText(int row, int column) const {
@@ -47,6 +74,13 @@ std::string ListModel::GetItemText(int row, int column) const {
     if (row < 0 || static_cast<std::size_t>(row) >= m_rows.size() || column < 0 || column >= kColumnCount)
         return {};
     return m_rows[static_cast<std::size_t>(row)][static_cast<std::size_t>(column)];
+}
+
+std::optional<ListRow> ListModel::Row(int row) const {
+    std::lock_guard guard(m_lock);
+    if (row < 0 || static_cast<std::size_t>(row) >= m_rows.size())
+        return std::nullopt;
+    return m_rows[static_cast<std::size_t>(row)];
 }
 
 void ListModel::DeleteAllItems() {
@@ -57,7 +91,7 @@ void ListModel::DeleteAllItems() {
     notify(Change::Reset, -1);
 }
 
-std::vector<RowTexts> ListModel::Rows() const {
+std::vector<ListRow> ListModel::Rows() const {
     std::lock_guard guard(m_lock);
     return m_rows;
 }

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,13 @@ inline constexpr int StatusColumn = 4;
 inline constexpr int kColumnCount = 5;
 
 using RowTexts = std::array<std::string, kColumnCount>; // Idx, Name, IP, MAC, Status (UTF-8)
+
+// One row as a view paints it: the five texts, how far the running Status has come (a bar behind
+// it), and whether the camera's last operation failed (a red Status).
+struct ListRow : RowTexts {
+    std::optional<double> progress; // 0..1 while a progress or countdown Status shows; none otherwise
+    bool failed = false;
+};
 
 // The device list's rows, framework-free and thread-safe. Writers never wait for a view:
 // the view is told what changed and reads the rows when it repaints.
@@ -24,16 +32,24 @@ public:
 
     int GetItemCount() const;
     int InsertItem(const std::string& idxText); // appends; returns the new row
+    int AppendRow(const RowTexts& texts, bool failed);
     void SetItemText(int row, int column, const std::string& text);
+    // The Status text with its progress; a plain text write drops the progress.
+    void SetStatus(int row, const std::string& text, std::optional<double> progress);
+    void SetFailed(int row, bool failed);
     std::string GetItemText(int row, int column) const;
+    std::optional<ListRow> Row(int row) const;
     void DeleteAllItems();
-    std::vector<RowTexts> Rows() const;
+    // One consistent snapshot of every row.
+    std::vector<ListRow> Rows() const;
 
 private:
     void notify(Change change, int row);
+    // Runs f on the row under the lock and notifies; a row that a Search has just removed is dropped.
+    template <typename F> void update(int row, F f);
 
     mutable std::mutex m_lock;
-    std::vector<RowTexts> m_rows;
+    std::vector<ListRow> m_rows;
     std::mutex m_listenerLock;
     Listener m_listener;
 };

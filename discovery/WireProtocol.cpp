@@ -1,7 +1,6 @@
 #include "discovery/WireProtocol.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstdio>
 #include <cstring>
 
@@ -35,28 +34,10 @@ bool tagIs(std::span<const std::uint8_t> d, const char* tag) {
 
 } // namespace
 
-std::string FormatIpv4(const Ipv4& ip) {
-    char text[16];
-    std::snprintf(text, sizeof text, "%d.%d.%d.%d", ip[0], ip[1], ip[2], ip[3]);
-    return text;
-}
-
 std::string FormatMac(const Mac& mac) {
     char text[18];
     std::snprintf(text, sizeof text, "%02x:%02x:%02x:%02x:%02x:%02x", mac[0], mac[1], mac[2], mac[3], mac[4], mac[5]);
     return text;
-}
-
-bool ParseIpv4(const std::string& text, Ipv4& out) {
-    unsigned a, b, c, d;
-    char tail;
-    if (std::sscanf(text.c_str(), "%3u.%3u.%3u.%3u%c", &a, &b, &c, &d, &tail) != 4)
-        return false;
-    if (a > 255 || b > 255 || c > 255 || d > 255 || !std::isdigit(static_cast<unsigned char>(text[0])))
-        return false;
-    out = {static_cast<std::uint8_t>(a), static_cast<std::uint8_t>(b), static_cast<std::uint8_t>(c),
-           static_cast<std::uint8_t>(d)};
-    return true;
 }
 
 bool ParseMac(const std::string& text, Mac& out) {

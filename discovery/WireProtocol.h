@@ -6,6 +6,8 @@
 #include <span>
 #include <string>
 
+#include "util/Ipv4.h"
+
 // The cameras' UDP discovery protocol: every datagram goes to 255.255.255.255:4000 and all
 // multi-byte addresses travel as octets, first octet first.
 
@@ -16,17 +18,14 @@ inline constexpr std::size_t kReplyMinimumLength = 50;
 inline constexpr std::size_t kReceiveBufferLength = 2048;
 inline constexpr std::uint8_t kWifiInterface = 0xAF;
 
-using Ipv4 = std::array<std::uint8_t, 4>;
 using Mac = std::array<std::uint8_t, 6>;
 
 enum class CameraFamily : int { Generic = 0, Maker = 1 }; // "PCEdit"/"IPCam" and "KXEdit"/"KXCam"
 
 enum class ParseStatus { Ok, TooShort, Malformed };
 
-std::string FormatIpv4(const Ipv4& ip);             // "%d.%d.%d.%d"
-std::string FormatMac(const Mac& mac);              // "%02x:..." lower case
-bool ParseIpv4(const std::string& text, Ipv4& out); // strict dotted quad, each 0..255
-bool ParseMac(const std::string& text, Mac& out);   // "aa:bb:cc:dd:ee:ff", either case
+std::string FormatMac(const Mac& mac);            // "%02x:..." lower case
+bool ParseMac(const std::string& text, Mac& out); // "aa:bb:cc:dd:ee:ff", either case
 
 // PC to all cameras: announce yourselves.
 struct SearchRequest {

@@ -9,6 +9,7 @@
 #include <sys/socket.h>
 
 #include "hostnet/NlHandles.h"
+#include "util/Ipv4.h"
 #include "util/Trace.h"
 
 namespace {
@@ -32,10 +33,10 @@ std::string dotted(std::uint32_t hostOrder) {
 }
 
 std::optional<std::uint32_t> parseIpv4(const std::string& text) {
-    in_addr a{};
-    if (::inet_pton(AF_INET, text.c_str(), &a) != 1)
+    Ipv4 ip{};
+    if (!ParseIpv4(text, ip))
         return std::nullopt;
-    return ntohl(a.s_addr);
+    return Ipv4Value(ip);
 }
 
 // A mask counts only when its one bits are contiguous from the top.

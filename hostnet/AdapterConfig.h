@@ -33,6 +33,10 @@ public:
     // Removes the route if Ensure added it; true when nothing of ours is left.
     bool Remove();
     bool Added() const { return m_added; }
+    // Leaves the route in place when this object goes; RemoveOurs removes it later.
+    void Release() { m_added = false; }
+    // Deletes the route exactly as Ensure adds it; one that is already gone counts as removed.
+    static bool RemoveOurs(unsigned ifindex);
 
 private:
     unsigned m_ifindex;

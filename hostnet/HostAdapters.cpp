@@ -29,8 +29,3 @@ HostAdapterList EnumerateHostAdapters(const std::vector<AdapterData>& system) {
         list.selected = defaultPosition == -1 ? 0 : defaultPosition;
     return list;
 }
-
-bool LooksLikeIpv4(const std::string& text) {
-    int a, b, c, d;
-    return std::sscanf(text.c_str(), "%d.%d.%d.%d", &a, &b, &c, &d) == 4;
-}

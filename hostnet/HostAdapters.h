@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "util/Ipv4.h"
+
 // What the system tells about one network adapter, with the meanings the selection rules rely on.
 struct AdapterData {
     std::string pnpDeviceId;                // starts "BTH" for Bluetooth network devices
@@ -34,6 +36,3 @@ HostAdapterList EnumerateHostAdapters(const std::vector<AdapterData>& system);
 
 // Reads the running system's adapters through rtnetlink and sysfs; empty when that fails.
 std::vector<AdapterData> ReadSystemAdapters();
-
-// True when a text reads as four decimal integers separated by dots (no range check).
-bool LooksLikeIpv4(const std::string& text);

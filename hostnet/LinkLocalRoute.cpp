@@ -86,14 +86,20 @@ bool LinkLocalRoute::Ensure() {
 bool LinkLocalRoute::Remove() {
     if (!m_added)
         return true;
+    if (!RemoveOurs(m_ifindex))
+        return false;
+    m_added = false;
+    return true;
+}
+
+bool LinkLocalRoute::RemoveOurs(unsigned ifindex) {
     NlRouteSocket nl;
-    RtnlRouteHandle route(buildRoute(m_ifindex));
+    RtnlRouteHandle route(buildRoute(ifindex));
     int err = nl.sock && route.p ? rtnl_route_delete(nl.sock, route.p, 0) : -NLE_NOMEM;
     // A route that vanished with its interface is gone all the same.
     if (err < 0 && err != -NLE_OBJ_NOTFOUND && err != -NLE_NODEV) {
-        Trace("Removing the link-local route on adapter %u failed: %s\n", m_ifindex, nl_geterror(err));
+        Trace("Removing the link-local route on adapter %u failed: %s\n", ifindex, nl_geterror(err));
         return false;
     }
-    m_added = false;
     return true;
 }

@@ -18,27 +18,20 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "util/Ipv4.h"
 #include "util/Trace.h"
+#include "util/UniqueFd.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
-struct Fd {
-    int fd = -1;
-    explicit Fd(int owned) : fd(owned) {}
-    ~Fd() {
-        if (fd >= 0)
-            ::close(fd);
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-};
-
 std::optional<in_addr> parseIpv4(const std::string& text) {
-    in_addr a{};
-    if (text.empty() || ::inet_pton(AF_INET, text.c_str(), &a) != 1)
+    Ipv4 ip{};
+    if (!ParseIpv4(text, ip))
         return std::nullopt;
+    in_addr a{};
+    a.s_addr = htonl(Ipv4Value(ip));
     return a;
 }
 
@@ -68,16 +61,16 @@ constexpr int kEchoTimeoutMs = 1000;
 std::atomic<std::uint16_t> g_nextSequence{1};
 
 struct IcmpSocket {
-    Fd fd;
+    UniqueFd fd;
     bool raw;
 };
 
 // A datagram socket needs no privilege once ping_group_range admits our group; raw needs CAP_NET_RAW.
 IcmpSocket openIcmp() {
-    int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, IPPROTO_ICMP);
-    if (fd >= 0)
-        return {Fd(fd), false};
-    return {Fd(::socket(AF_INET, SOCK_RAW | SOCK_CLOEXEC, IPPROTO_ICMP)), true};
+    UniqueFd fd(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, IPPROTO_ICMP));
+    if (fd.valid())
+        return {std::move(fd), false};
+    return {UniqueFd(::socket(AF_INET, SOCK_RAW | SOCK_CLOEXEC, IPPROTO_ICMP)), true};
 }
 
 bool sendEcho(const IcmpSocket& s, const in_addr& target, std::uint16_t id, std::uint16_t sequence) {
@@ -92,7 +85,7 @@ bool sendEcho(const IcmpSocket& s, const in_addr& target, std::uint16_t id, std:
     sockaddr_in to{};
     to.sin_family = AF_INET;
     to.sin_addr = target;
-    return ::sendto(s.fd.fd, packet, sizeof packet, 0, reinterpret_cast<sockaddr*>(&to), sizeof to) ==
+    return ::sendto(s.fd.get(), packet, sizeof packet, 0, reinterpret_cast<sockaddr*>(&to), sizeof to) ==
            static_cast<ssize_t>(sizeof packet);
 }
 
@@ -101,7 +94,7 @@ bool awaitEchoReply(const IcmpSocket& s, const in_addr& target, std::uint16_t id
     auto deadline = Clock::now() + std::chrono::milliseconds(kEchoTimeoutMs);
     std::uint8_t buffer[2048];
     for (;;) {
-        pollfd p{s.fd.fd, POLLIN, 0};
+        pollfd p{s.fd.get(), POLLIN, 0};
         int ready = ::poll(&p, 1, remainingMs(deadline));
         if (ready < 0 && errno == EINTR)
             continue;
@@ -109,8 +102,8 @@ bool awaitEchoReply(const IcmpSocket& s, const in_addr& target, std::uint16_t id
             return false;
         sockaddr_in from{};
         socklen_t fromLength = sizeof from;
-        ssize_t n =
-            ::recvfrom(s.fd.fd, buffer, sizeof buffer, MSG_DONTWAIT, reinterpret_cast<sockaddr*>(&from), &fromLength);
+        ssize_t n = ::recvfrom(s.fd.get(), buffer, sizeof buffer, MSG_DONTWAIT, reinterpret_cast<sockaddr*>(&from),
+                               &fromLength);
         if (n <= 0)
             continue;
         std::size_t offset = 0;
@@ -183,7 +176,7 @@ bool PingAddress(const std::string& address) {
     if (!target)
         return false;
     IcmpSocket s = openIcmp();
-    if (s.fd.fd < 0) {
+    if (s.fd.get() < 0) {
         Trace("Ping %s: no ICMP socket: %s\n", address.c_str(), std::strerror(errno));
         return false;
     }
@@ -208,13 +201,13 @@ bool ArpProbe(const std::string& source, const std::string& target, unsigned ifi
         return false;
     // RFC 5227 probe: the sender protocol address is all zeros when we have none to claim.
     in_addr sourceAddress = parseIpv4(source).value_or(in_addr{});
-    Fd fd(::socket(AF_PACKET, SOCK_DGRAM | SOCK_CLOEXEC, htons(ETH_P_ARP)));
-    if (fd.fd < 0) {
+    UniqueFd fd(::socket(AF_PACKET, SOCK_DGRAM | SOCK_CLOEXEC, htons(ETH_P_ARP)));
+    if (fd.get() < 0) {
         Trace("ARP probe for %s: no packet socket: %s\n", target.c_str(), std::strerror(errno));
         return false;
     }
     std::uint8_t mac[6];
-    if (!interfaceMac(fd.fd, ifindex, mac)) {
+    if (!interfaceMac(fd.get(), ifindex, mac)) {
         Trace("ARP probe for %s: adapter %u has no Ethernet address\n", target.c_str(), ifindex);
         return false;
     }
@@ -222,7 +215,7 @@ bool ArpProbe(const std::string& source, const std::string& target, unsigned ifi
     link.sll_family = AF_PACKET;
     link.sll_protocol = htons(ETH_P_ARP);
     link.sll_ifindex = static_cast<int>(ifindex);
-    if (::bind(fd.fd, reinterpret_cast<sockaddr*>(&link), sizeof link) != 0) {
+    if (::bind(fd.get(), reinterpret_cast<sockaddr*>(&link), sizeof link) != 0) {
         Trace("ARP probe for %s: cannot bind to adapter %u: %s\n", target.c_str(), ifindex, std::strerror(errno));
         return false;
     }
@@ -231,11 +224,11 @@ bool ArpProbe(const std::string& source, const std::string& target, unsigned ifi
     std::uint8_t request[kArpLength];
     buildArpRequest(request, mac, sourceAddress, *targetAddress);
     for (int attempt = 0; attempt < kArpAttempts; ++attempt) {
-        if (::sendto(fd.fd, request, sizeof request, 0, reinterpret_cast<sockaddr*>(&link), sizeof link) < 0) {
+        if (::sendto(fd.get(), request, sizeof request, 0, reinterpret_cast<sockaddr*>(&link), sizeof link) < 0) {
             Trace("ARP probe for %s: send failed: %s\n", target.c_str(), std::strerror(errno));
             return false;
         }
-        if (awaitArpReply(fd.fd, *targetAddress))
+        if (awaitArpReply(fd.get(), *targetAddress))
             return true;
     }
     return false;

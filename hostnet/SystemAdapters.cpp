@@ -2,8 +2,6 @@
 #include <fstream>
 #include <linux/if.h>
 #include <map>
-#include <netlink/netlink.h>
-#include <netlink/route/addr.h>
 #include <netlink/route/link.h>
 #include <sys/socket.h>
 
@@ -11,24 +9,9 @@
 #include <memory>
 
 #include "hostnet/HostAdapters.h"
+#include "hostnet/NlHandles.h"
 
 namespace {
-
-struct NlSocket {
-    nl_sock* sock = nl_socket_alloc();
-    ~NlSocket() {
-        if (sock)
-            nl_socket_free(sock);
-    }
-};
-
-struct Cache {
-    nl_cache* cache = nullptr;
-    ~Cache() {
-        if (cache)
-            nl_cache_free(cache);
-    }
-};
 
 // sysfs shows the namespace that mounted it, which need not be ours: trust it only when the
 // interface there carries the same index.
@@ -68,15 +51,15 @@ std::string addressText(nl_addr* addr) {
 
 std::vector<AdapterData> ReadSystemAdapters() {
     std::vector<AdapterData> result;
-    NlSocket nl;
-    if (!nl.sock || nl_connect(nl.sock, NETLINK_ROUTE) < 0)
+    NlRouteSocket nl;
+    if (!nl.sock)
         return result;
-    Cache links, addrs;
-    if (rtnl_link_alloc_cache(nl.sock, AF_UNSPEC, &links.cache) < 0 || rtnl_addr_alloc_cache(nl.sock, &addrs.cache) < 0)
+    NlCacheHandle links, addrs;
+    if (rtnl_link_alloc_cache(nl.sock, AF_UNSPEC, &links.p) < 0 || rtnl_addr_alloc_cache(nl.sock, &addrs.p) < 0)
         return result;
 
     std::map<int, std::size_t> byIndex;
-    for (nl_object* o = nl_cache_get_first(links.cache); o; o = nl_cache_get_next(o)) {
+    for (nl_object* o = nl_cache_get_first(links.p); o; o = nl_cache_get_next(o)) {
         auto* link = reinterpret_cast<rtnl_link*>(o);
         AdapterData a;
         a.index = static_cast<unsigned>(rtnl_link_get_ifindex(link));
@@ -93,7 +76,7 @@ std::vector<AdapterData> ReadSystemAdapters() {
     }
     // IPv4 first in kernel order, then IPv6: the address list mixes both.
     for (int family : {AF_INET, AF_INET6}) {
-        for (nl_object* o = nl_cache_get_first(addrs.cache); o; o = nl_cache_get_next(o)) {
+        for (nl_object* o = nl_cache_get_first(addrs.p); o; o = nl_cache_get_next(o)) {
             auto* addr = reinterpret_cast<rtnl_addr*>(o);
             if (rtnl_addr_get_family(addr) != family)
                 continue;

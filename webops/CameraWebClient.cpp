@@ -5,7 +5,6 @@
 #include <curl/curl.h>
 #include <mutex>
 
-#include "util/Clock.h"
 #include "util/Trace.h"
 
 namespace {
@@ -23,7 +22,7 @@ struct Exchange {
     std::array<char, 32>* burnTime = nullptr;
     long status = 0;
     bool bodyRead = false;
-    int result = kNoReply;
+    RequestResult result = RequestResult::NoReply;
 };
 
 void globalInit() {
@@ -61,28 +60,28 @@ size_t onBody(char* data, size_t size, size_t count, void* user) {
         int captured = ReplyParser::ScanFirmwareInfo(data, n, *x->info);
         // A later chunk of a split reply must not undo an earlier chunk's match.
         if (captured >= 2)
-            x->result = kModelAndVersion;
-        else if (x->result != kModelAndVersion)
-            x->result = kReplyWithoutContent;
+            x->result = RequestResult::ModelAndVersion;
+        else if (x->result != RequestResult::ModelAndVersion)
+            x->result = RequestResult::ReplyWithoutContent;
         break;
     }
     case Request::Upload:
         if (ReplyParser::ScanBurnTime(data, n, *x->burnTime))
-            x->result = kReplyWithoutContent;
+            x->result = RequestResult::ReplyWithoutContent;
         break;
     case Request::Reset:
-        x->result = kReplyWithoutContent;
+        x->result = RequestResult::ReplyWithoutContent;
         break;
     }
     return n;
 }
 
-int perform(const CameraAddress& camera, const char* object, Exchange& x, const UploadBody* body) {
+RequestResult perform(const CameraAddress& camera, const char* object, Exchange& x, const UploadBody* body) {
     globalInit();
     CURL* curl = curl_easy_init();
     if (!curl) {
         Trace("Error %d has occurred.\n", static_cast<int>(CURLE_FAILED_INIT));
-        return kNoReply;
+        return RequestResult::NoReply;
     }
     std::string url = "http://" + camera.host + ":" + std::to_string(camera.port) + object;
     std::string user = cut31(camera.user), password = cut31(camera.password);
@@ -137,36 +136,34 @@ int perform(const CameraAddress& camera, const char* object, Exchange& x, const 
     bool refused = x.status == 401 && x.request != Request::Upload;
     if (code != CURLE_OK && !refused && !(code == CURLE_WRITE_ERROR && x.bodyRead)) {
         Trace("Error %d has occurred.\n", static_cast<int>(code));
-        return x.status == 0 ? kNoReply : x.result;
+        return x.status == 0 ? RequestResult::NoReply : x.result;
     }
     // A refusal is a refusal whether or not it carries a body.
     if (refused)
-        return kUnauthorized;
+        return RequestResult::Unauthorized;
     // An accepted reset whose reply has no body is still accepted.
     if (x.request == Request::Reset && x.status >= 200 && x.status < 300)
-        return kReplyWithoutContent;
+        return RequestResult::ReplyWithoutContent;
     return x.result;
 }
 
 } // namespace
 
-int QueryFirmwareInfo(const CameraAddress& camera, FirmwareInfo& info) {
+RequestResult QueryFirmwareInfo(const CameraAddress& camera, FirmwareInfo& info) {
     Exchange x{Request::Query};
     x.info = &info;
     return perform(camera, kQueryObject, x, nullptr);
 }
 
-int UploadFirmware(const CameraAddress& camera, const UploadBody& body, std::array<char, 32>& burnTime, Clock& clock) {
+RequestResult UploadFirmware(const CameraAddress& camera, const UploadBody& body, std::array<char, 32>& burnTime) {
     if (!body)
-        return kNoReply;
+        return RequestResult::NoReply;
     Exchange x{Request::Upload};
     x.burnTime = &burnTime;
-    int result = perform(camera, kUploadObject, x, &body);
-    clock.Sleep(Clock::Milliseconds(500));
-    return result;
+    return perform(camera, kUploadObject, x, &body);
 }
 
-int RequestFactoryReset(const CameraAddress& camera) {
+RequestResult RequestFactoryReset(const CameraAddress& camera) {
     Exchange x{Request::Reset};
     return perform(camera, kResetObject, x, nullptr);
 }

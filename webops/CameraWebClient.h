@@ -9,13 +9,13 @@
 
 #include "webops/ReplyParser.h"
 
-class Clock;
-
 // Result codes of the camera requests.
-inline constexpr int kNoReply = 0;
-inline constexpr int kReplyWithoutContent = 1; // also: upload accepted, reset accepted
-inline constexpr int kModelAndVersion = 2;
-inline constexpr int kUnauthorized = 401;
+enum class RequestResult : int {
+    NoReply = 0,
+    ReplyWithoutContent = 1, // also: upload accepted, reset accepted
+    ModelAndVersion = 2,
+    Unauthorized = 401,
+};
 
 struct CameraAddress {
     std::string host; // dotted IPv4
@@ -31,10 +31,10 @@ inline constexpr char kUploadBoundary[] = "---------------------------7d9552e707
 
 // The cameras' CGI interface over plain HTTP with preemptive Basic credentials (RFC 7617).
 // Every call opens and closes its own handles; calls may run on many threads at once.
-int QueryFirmwareInfo(const CameraAddress& camera, FirmwareInfo& info);
-// The 500 ms pause after the send is a workflow pause and goes through the clock.
-int UploadFirmware(const CameraAddress& camera, const UploadBody& body, std::array<char, 32>& burnTime, Clock& clock);
-int RequestFactoryReset(const CameraAddress& camera);
+RequestResult QueryFirmwareInfo(const CameraAddress& camera, FirmwareInfo& info);
+// The 500 ms pause that follows an upload is the workflow's, not the client's.
+RequestResult UploadFirmware(const CameraAddress& camera, const UploadBody& body, std::array<char, 32>& burnTime);
+RequestResult RequestFactoryReset(const CameraAddress& camera);
 
 // Reads the image into the cameras' exact multipart layout: file size + 272 bytes. Nothing when
 // the file cannot be opened or read.

@@ -27,7 +27,8 @@ constexpr Message kMessages[kOperatorMessageCount] = {
 
 } // namespace
 
-const char* GetOperatorMessage(int id, unsigned codePage) {
+const char* GetOperatorMessage(OperatorMessageId message, unsigned codePage) {
+    const auto id = static_cast<int>(message);
     if (id < 0 || id >= kOperatorMessageCount)
         return "";
     return codePage == 936 ? kMessages[id].chinese : kMessages[id].english;

@@ -92,13 +92,10 @@ int printAdapters(const HostAdapterList& list, const Options& o, std::ostream& o
 
 // Prints the device list and tells whether any listed camera is marked failed.
 bool printDevices(CTarnDlg& dlg, const Options& o, std::ostream& out) {
-    auto rows = dlg.List().Rows();
+    const std::vector<ListRow> rows = dlg.List().Rows();
     bool anyFailed = false;
-    std::vector<bool> failed;
-    for (std::size_t r = 0; r < rows.size(); ++r) {
-        failed.push_back(dlg.IsFailed(static_cast<int>(r)));
-        anyFailed = anyFailed || failed.back();
-    }
+    for (const ListRow& row : rows)
+        anyFailed = anyFailed || row.failed;
     if (o.json) {
         nlohmann::json devices = nlohmann::json::array();
         for (std::size_t r = 0; r < rows.size(); ++r)
@@ -107,7 +104,7 @@ bool printDevices(CTarnDlg& dlg, const Options& o, std::ostream& out) {
                                {"ip", rows[r][2]},
                                {"mac", rows[r][3]},
                                {"status", rows[r][4]},
-                               {"failed", static_cast<bool>(failed[r])}});
+                               {"failed", rows[r].failed}});
         nlohmann::json adapter = nullptr;
         if (const HostAdapter* a = dlg.ChosenAdapter())
             adapter = adapterJson(*a, dlg.AdapterIndex());
@@ -121,7 +118,7 @@ bool printDevices(CTarnDlg& dlg, const Options& o, std::ostream& out) {
     for (std::size_t r = 0; r < rows.size(); ++r) {
         for (int c = 0; c < 4; ++c)
             out << pad(rows[r][static_cast<std::size_t>(c)], widths[c]);
-        out << rows[r][4] << (failed[r] ? (rows[r][4].empty() ? "[failed]" : " [failed]") : "") << "\n";
+        out << rows[r][4] << (rows[r].failed ? (rows[r][4].empty() ? "[failed]" : " [failed]") : "") << "\n";
     }
     out << rows.size() << (rows.size() == 1 ? " camera" : " cameras") << " on "
         << (dlg.ChosenAdapter() ? dlg.ChosenAdapter()->description : std::string("no adapter")) << "\n";

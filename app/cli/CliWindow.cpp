@@ -28,7 +28,6 @@ void CliWindow::ControlsEnabled(bool enabled) {
 
 void CliWindow::MessageBox(const std::string& text, const std::string& caption) {
     std::lock_guard guard(m_lock);
-    m_messages.push_back(caption + ": " + text);
     m_err << caption << ": " << text << std::endl;
 }
 
@@ -44,9 +43,4 @@ void CliWindow::Select(const std::vector<int>& rows) {
 bool CliWindow::ControlsAreEnabled() const {
     std::lock_guard guard(m_lock);
     return m_enabled;
-}
-
-std::vector<std::string> CliWindow::Messages() const {
-    std::lock_guard guard(m_lock);
-    return m_messages;
 }

@@ -26,7 +26,6 @@ public:
 
     void Select(const std::vector<int>& rows);
     bool ControlsAreEnabled() const;
-    std::vector<std::string> Messages() const;
 
 private:
     mutable std::mutex m_lock;
@@ -34,5 +33,4 @@ private:
     std::map<Field, std::string> m_fields;
     std::set<int> m_selected;
     bool m_enabled = true;
-    std::vector<std::string> m_messages;
 };

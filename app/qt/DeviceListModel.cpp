@@ -46,14 +46,11 @@ void DeviceListModel::SetCodePage(unsigned codePage) {
 void DeviceListModel::Sync() {
     m_relay->pending = false;
     const bool reset = m_relay->reset.exchange(false);
-    std::vector<RowTexts> rows = m_controller.List().Rows();
-    std::vector<bool> failed(rows.size());
-    for (std::size_t r = 0; r < rows.size(); ++r)
-        failed[r] = m_controller.IsFailed(static_cast<int>(r));
+    // One snapshot: texts, progress and failed flags of every row, read under one lock.
+    std::vector<ListRow> rows = m_controller.List().Rows();
     if (reset || rows.size() < m_rows.size()) {
         beginResetModel();
         m_rows = std::move(rows);
-        m_failed = std::move(failed);
         endResetModel();
         return;
     }
@@ -62,13 +59,10 @@ void DeviceListModel::Sync() {
     if (after > before) {
         beginInsertRows({}, before, after - 1);
         m_rows = std::move(rows);
-        m_failed = std::move(failed);
         endInsertRows();
     } else {
         m_rows = std::move(rows);
-        m_failed = std::move(failed);
     }
-    // The failed flag changes without a row write, so every known row is refreshed.
     if (before > 0)
         emit dataChanged(index(0, 0), index(before - 1, kColumnCount - 1));
 }
@@ -87,8 +81,10 @@ QVariant DeviceListModel::data(const QModelIndex& index, int role) const {
     const auto row = static_cast<std::size_t>(index.row());
     if (role == Qt::DisplayRole)
         return QString::fromStdString(m_rows[row][static_cast<std::size_t>(index.column())]);
-    if (role == Qt::ForegroundRole && index.column() == StatusColumn && m_failed[row])
+    if (role == Qt::ForegroundRole && index.column() == StatusColumn && m_rows[row].failed)
         return QBrush(QColor(255, 0, 0));
+    if (role == ProgressRole && index.column() == StatusColumn && m_rows[row].progress)
+        return *m_rows[row].progress;
     return {};
 }
 

@@ -12,6 +12,9 @@ class CTarnDlg;
 class DeviceListModel : public QAbstractTableModel {
     Q_OBJECT
 public:
+    // The share (0..1) of a running Status, as a double; invalid when the Status counts nothing.
+    static constexpr int ProgressRole = Qt::UserRole + 1;
+
     DeviceListModel(CTarnDlg& controller, QObject* parent = nullptr);
     ~DeviceListModel() override;
 
@@ -30,7 +33,6 @@ private:
 
     CTarnDlg& m_controller;
     unsigned m_codePage = 437;
-    std::vector<RowTexts> m_rows;
-    std::vector<bool> m_failed;
+    std::vector<ListRow> m_rows;
     std::shared_ptr<Relay> m_relay;
 };

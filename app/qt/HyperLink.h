@@ -14,7 +14,6 @@ public:
     // False without change when the text has 32 or more characters or the target 1024 or more.
     bool SetText(const QString& text, const QString& target);
     QString Target() const { return m_target.isEmpty() ? text() : m_target; }
-    bool Hovered() const { return m_hover; }
 
 protected:
     void enterEvent(QEnterEvent* event) override;

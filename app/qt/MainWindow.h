@@ -40,7 +40,6 @@ public:
     ~MainWindow() override;
 
     CTarnDlg& Controller() { return *m_controller; }
-    DeviceListModel& ListModelView() { return *m_model; }
     const DialogUnits& Units() const { return m_units; }
 
     std::string FieldText(Field field) const override;

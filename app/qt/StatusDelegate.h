@@ -1,12 +1,9 @@
 #pragma once
 
 #include <QStyledItemDelegate>
-#include <optional>
 
-// The share of a running step that a Status text tells, from 0 to 1; nothing for other texts.
-std::optional<double> StatusProgress(const QString& text);
-
-// Paints a progress bar behind the Status text of a running upgrade or reboot countdown.
+// Paints a progress bar behind the Status text of a running upgrade or reboot countdown, from the
+// share that the row carries (DeviceListModel::ProgressRole).
 class StatusDelegate : public QStyledItemDelegate {
     Q_OBJECT
 public:

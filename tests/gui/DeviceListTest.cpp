@@ -7,7 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include "app/qt/StatusDelegate.h"
 #include "tests/gui/GuiTestSupport.h"
 
 namespace {
@@ -117,13 +116,6 @@ TEST(DeviceListTest, DoubleClickOpensTheCameraPage) {
     GuiFixture::Settle();
     EXPECT_EQ(f.opened, (std::vector<std::string>{"http://192.168.1.64", "http://192.168.1.65:8080",
                                                   "http://192.168.1.66", "http://192.168.1.65:8080"}));
-}
-
-TEST(DeviceListTest, ProgressShareOfRunningTexts) {
-    EXPECT_DOUBLE_EQ(*StatusProgress(QStringLiteral("Upgrade Status... 40%")), 0.4);
-    EXPECT_DOUBLE_EQ(*StatusProgress(QStringLiteral("Wait for 45 Seconds")), 0.25);
-    EXPECT_DOUBLE_EQ(*StatusProgress(QStringLiteral("System rebooting, please wait for 60 Seconds")), 0.0);
-    EXPECT_FALSE(StatusProgress(QStringLiteral("UPGRADE SUCCESSFUL")));
 }
 
 } // namespace

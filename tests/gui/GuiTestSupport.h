@@ -10,7 +10,7 @@
 
 #include "app/qt/DeviceListModel.h"
 #include "app/qt/MainWindow.h"
-#include "discovery/DeviceSort.h"
+#include "discovery/DeviceRows.h"
 
 // Adapters without an IPv4 address: the controller starts no receiver and sends nothing.
 inline ControllerPlatform QuietPlatform(unsigned codePage) {
@@ -50,12 +50,15 @@ struct GuiFixture {
         return position;
     }
 
-    void SetStatus(int row, const std::string& text, bool failed) {
+    // Writes a Status as a workflow does: the text, its progress and the failed mark.
+    void SetStatus(int row, const StatusText& status, bool failed) {
         CTarnDlg& c = window->Controller();
         c.Table()->SetFailed(c.Table()->GetDeviceAt(row), failed);
-        c.List().SetItemText(row, StatusColumn, text);
+        c.List().SetFailed(row, failed);
+        c.List().SetStatus(row, status.text, status.progress);
         Settle();
     }
+    void SetStatus(int row, const std::string& text, bool failed) { SetStatus(row, StatusText{text, {}}, failed); }
 
     static void Settle() {
         for (int i = 0; i < 3; ++i)

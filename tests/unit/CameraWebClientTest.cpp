@@ -14,7 +14,6 @@
 #include <gtest/gtest.h>
 
 #include "tests/unit/TestSupport.h"
-#include "util/Clock.h"
 #include "webops/CameraWebClient.h"
 
 namespace {
@@ -99,7 +98,7 @@ TEST(CameraWebClient, QueryRequestBytesAndReplies) {
     ::setenv("http_proxy", "http://127.0.0.1:9", 1);
     RawListener l({ok(kThreeLines)});
     FirmwareInfo info;
-    EXPECT_EQ(QueryFirmwareInfo(at(l), info), kModelAndVersion);
+    EXPECT_EQ(QueryFirmwareInfo(at(l), info), RequestResult::ModelAndVersion);
     std::string r = l.request();
     ::unsetenv("http_proxy");
     EXPECT_EQ(r.rfind("POST /param.cgi?action=list&group=Properties.Firmware.Model,Properties.Firmware.Version,"
@@ -123,29 +122,30 @@ TEST(CameraWebClient, QueryResultRules) {
         std::string body = std::string(kThreeLines) + std::string(200, ' ') + "tail";
         std::string whole = ok(body);
         RawListener l({whole.substr(0, whole.size() - 50), whole.substr(whole.size() - 50)});
-        EXPECT_EQ(QueryFirmwareInfo(at(l), info), kModelAndVersion);
+        EXPECT_EQ(QueryFirmwareInfo(at(l), info), RequestResult::ModelAndVersion);
     }
     {
         FirmwareInfo only;
         RawListener l({ok("Properties.Firmware.Model=\"IPC9\"\n")});
-        EXPECT_EQ(QueryFirmwareInfo(at(l), only), kReplyWithoutContent);
+        EXPECT_EQ(QueryFirmwareInfo(at(l), only), RequestResult::ReplyWithoutContent);
         EXPECT_STREQ(only.model.data(), "IPC9");
         EXPECT_STREQ(only.version.data(), "") << "only what the reply has is written";
     }
     {
         RawListener l({ok("\nProperties.Firmware.Model=\"X\" Properties.Firmware.Version=\"Y\"")});
-        EXPECT_EQ(QueryFirmwareInfo(at(l), info), kReplyWithoutContent) << "nothing is skipped before the pattern";
+        EXPECT_EQ(QueryFirmwareInfo(at(l), info), RequestResult::ReplyWithoutContent)
+            << "nothing is skipped before the pattern";
     }
     {
         RawListener l({ok("Properties.Firmware.Model='X' Properties.Firmware.Version='Y'")});
-        EXPECT_EQ(QueryFirmwareInfo(at(l), info), kReplyWithoutContent) << "single quotes end a value";
+        EXPECT_EQ(QueryFirmwareInfo(at(l), info), RequestResult::ReplyWithoutContent) << "single quotes end a value";
     }
     {
         // A 401 is a refusal whether or not it carries a body.
         RawListener l({ok("", "401 Unauthorized")});
-        EXPECT_EQ(QueryFirmwareInfo(at(l), info), kUnauthorized);
+        EXPECT_EQ(QueryFirmwareInfo(at(l), info), RequestResult::Unauthorized);
         RawListener m({ok("denied", "401 Unauthorized")});
-        EXPECT_EQ(QueryFirmwareInfo(at(m), info), kUnauthorized);
+        EXPECT_EQ(QueryFirmwareInfo(at(m), info), RequestResult::Unauthorized);
     }
     {
         // Values longer than their buffers are cut, never overrun.
@@ -153,7 +153,7 @@ TEST(CameraWebClient, QueryResultRules) {
         std::string v(400, 'v');
         RawListener l({ok("Properties.Firmware.Model=\"" + v + "\" Properties.Firmware.Version=\"" + v +
                           "\" Properties.Hardware.List=\"" + v + "\"")});
-        EXPECT_EQ(QueryFirmwareInfo(at(l), big), kModelAndVersion);
+        EXPECT_EQ(QueryFirmwareInfo(at(l), big), RequestResult::ModelAndVersion);
         EXPECT_EQ(std::string(big.model.data()), std::string(31, 'v'));
         EXPECT_EQ(std::string(big.hardwareList.data()), std::string(255, 'v'));
     }
@@ -161,7 +161,7 @@ TEST(CameraWebClient, QueryResultRules) {
         RawListener l({});
         CameraAddress closed = at(l);
         closed.port = 1;
-        EXPECT_EQ(QueryFirmwareInfo(closed, info), kNoReply);
+        EXPECT_EQ(QueryFirmwareInfo(closed, info), RequestResult::NoReply);
     }
 }
 
@@ -171,10 +171,9 @@ TEST(CameraWebClient, UploadSendsTheExactBodyAndReadsTheBurnTime) {
         image[i] = static_cast<std::uint8_t>(i * 7);
     auto body = std::make_shared<const std::vector<std::uint8_t>>(BuildUploadBodyFrom(image));
     ASSERT_EQ(body->size(), image.size() + 272);
-    Clock clock(0.001);
     std::array<char, 32> burn{};
     RawListener l({ok("OK,ImgBurnTimeSec=\"90\"")});
-    EXPECT_EQ(UploadFirmware(at(l), body, burn, clock), kReplyWithoutContent);
+    EXPECT_EQ(UploadFirmware(at(l), body, burn), RequestResult::ReplyWithoutContent);
     EXPECT_STREQ(burn.data(), "90");
     std::string r = l.request();
     auto headersEnd = r.find("\r\n\r\n");
@@ -199,7 +198,7 @@ TEST(CameraWebClient, UploadSendsTheExactBodyAndReadsTheBurnTime) {
     for (const char* refused : {"OK,ImgBurnTimeSec=\"\"", " OK,ImgBurnTimeSec=\"90\"", "ERROR"}) {
         std::array<char, 32> b{};
         RawListener m({ok(refused)});
-        EXPECT_EQ(UploadFirmware(at(m), body, b, clock), kNoReply) << refused;
+        EXPECT_EQ(UploadFirmware(at(m), body, b), RequestResult::NoReply) << refused;
     }
 }
 
@@ -207,21 +206,21 @@ TEST(CameraWebClient, ResetResults) {
     {
         // An accepted reset with an empty body is still accepted, not an offline camera.
         RawListener l({ok("")});
-        EXPECT_EQ(RequestFactoryReset(at(l)), kReplyWithoutContent);
+        EXPECT_EQ(RequestFactoryReset(at(l)), RequestResult::ReplyWithoutContent);
         std::string r = l.request();
         EXPECT_EQ(r.rfind("POST /hardfactorydefault.cgi?_=_ HTTP/1.1\r\n", 0), 0u) << r;
     }
     {
         RawListener l({ok("rebooting")});
-        EXPECT_EQ(RequestFactoryReset(at(l)), kReplyWithoutContent);
+        EXPECT_EQ(RequestFactoryReset(at(l)), RequestResult::ReplyWithoutContent);
     }
     {
         RawListener l({ok("", "401 Unauthorized")});
-        EXPECT_EQ(RequestFactoryReset(at(l)), kUnauthorized);
+        EXPECT_EQ(RequestFactoryReset(at(l)), RequestResult::Unauthorized);
     }
     {
         RawListener l({"garbage that is not HTTP"});
-        EXPECT_EQ(RequestFactoryReset(at(l)), kNoReply);
+        EXPECT_EQ(RequestFactoryReset(at(l)), RequestResult::NoReply);
     }
 }
 

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "discovery/DeviceRows.h"
 #include "discovery/DeviceSort.h"
 #include "discovery/DeviceTable.h"
 #include "tests/unit/TestSupport.h"
@@ -91,9 +92,11 @@ TEST(DeviceSortTest, SortRebuildsRowsFromTheTable) {
     table.SetFailed(table.GetDeviceAt(0), true);
 
     SortDeviceList(table, list, {2, true});
-    EXPECT_EQ(list.Rows(), (std::vector<RowTexts>{{"001", "alpha", "10.0.0.1", "02:00:00:00:00:02", ""},
-                                                  {"002", "beta", "10.0.0.2", "02:00:00:00:00:03", ""},
-                                                  {"000", "gamma", "10.0.0.3", "02:00:00:00:00:01", ""}}))
+    const std::vector<ListRow> sorted = list.Rows();
+    EXPECT_EQ(std::vector<RowTexts>(sorted.begin(), sorted.end()),
+              (std::vector<RowTexts>{{"001", "alpha", "10.0.0.1", "02:00:00:00:00:02", ""},
+                                     {"002", "beta", "10.0.0.2", "02:00:00:00:00:03", ""},
+                                     {"000", "gamma", "10.0.0.3", "02:00:00:00:00:01", ""}}))
         << "Idx travels with its camera and every Status cell is emptied";
     std::string records; // row r must show record r, whose failed mark moved with it
     for (int p = 0; p < 3; ++p)

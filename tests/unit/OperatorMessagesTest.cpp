@@ -26,12 +26,13 @@ TEST(OperatorMessagesTest, EnglishAndChineseTexts) {
     };
     for (int id = 0; id < 15; ++id) {
         SCOPED_TRACE("message " + std::to_string(id));
-        EXPECT_STREQ(GetOperatorMessage(id, 936), messages[id].second);
+        EXPECT_STREQ(GetOperatorMessage(static_cast<OperatorMessageId>(id), 936), messages[id].second);
         for (unsigned codePage : {437u, 850u, 950u, 0u})
-            EXPECT_STREQ(GetOperatorMessage(id, codePage), messages[id].first) << "code page " << codePage;
+            EXPECT_STREQ(GetOperatorMessage(static_cast<OperatorMessageId>(id), codePage), messages[id].first)
+                << "code page " << codePage;
     }
     for (int id : {-1, 15, 1000}) {
-        EXPECT_STREQ(GetOperatorMessage(id, 936), "") << "id " << id;
-        EXPECT_STREQ(GetOperatorMessage(id, 437), "") << "id " << id;
+        EXPECT_STREQ(GetOperatorMessage(static_cast<OperatorMessageId>(id), 936), "") << "id " << id;
+        EXPECT_STREQ(GetOperatorMessage(static_cast<OperatorMessageId>(id), 437), "") << "id " << id;
     }
 }

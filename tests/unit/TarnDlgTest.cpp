@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "app/TarnDlg.h"
+#include "discovery/DeviceRows.h"
 #include "tests/unit/TestSupport.h"
 
 namespace {

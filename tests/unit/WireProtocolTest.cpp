@@ -8,7 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "discovery/DeviceInfo.h"
-#include "discovery/DeviceSort.h"
+#include "discovery/DeviceRows.h"
 
 namespace {
 

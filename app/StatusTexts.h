@@ -1,0 +1,37 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+// A Status cell as a workflow writes it: the text, in English whatever the window's language, and
+// how far the running step has come (0..1) where the text counts something.
+struct StatusText {
+    std::string text;
+    std::optional<double> progress;
+};
+
+namespace Status {
+
+inline constexpr char kWifiInterface[] = "Wi-Fi interface";
+inline constexpr char kUnauthorized[] = "401 Unauthorized";
+inline constexpr char kUploading[] = "File Uploading...";
+inline constexpr char kUploaded[] = "File uploaded successfully";
+// The English texts of operator messages 6, 12 and 14.
+inline constexpr char kUpgradeSuccessful[] = "UPGRADE SUCCESSFUL";
+inline constexpr char kFailedToUpgrade[] = "Failed to upgrade!";
+inline constexpr char kDeviceOffline[] = "Device offline!";
+// The version check's own texts: no exclamation mark there.
+inline constexpr char kCheckOffline[] = "Device offline";
+inline constexpr char kCanNotConnect[] = "Can not connect";
+
+// Both reboot countdowns start here.
+inline constexpr int kRebootSeconds = 60;
+
+// "Upgrade Status... %d%%"
+StatusText UpgradeProgress(int percent);
+// "Wait for %d Seconds", counting down from kRebootSeconds.
+StatusText RebootWait(int secondsLeft);
+// "System rebooting, please wait for %d Seconds", counting down from kRebootSeconds.
+StatusText ResetCountdown(int secondsLeft);
+
+} // namespace Status
