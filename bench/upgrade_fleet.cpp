@@ -11,7 +11,7 @@
 
 #include "app/TarnDlg.h"
 #include "app/cli/CliWindow.h"
-#include "tests/e2e/VirtualLan.h"
+#include "tests/support/VirtualLan.h"
 #include "util/Trace.h"
 
 namespace {

@@ -10,9 +10,11 @@
 
 #include "app/TarnDlg.h"
 #include "app/cli/CliWindow.h"
-#include "tests/e2e/VirtualLan.h"
+#include "tests/support/VirtualLan.h"
 
 namespace {
+
+using testsupport::WaitUntil;
 
 using namespace std::chrono_literals;
 

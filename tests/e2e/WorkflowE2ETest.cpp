@@ -13,22 +13,17 @@
 
 #include "app/TarnDlg.h"
 #include "app/cli/CliWindow.h"
-#include "tests/e2e/VirtualLan.h"
+#include "tests/support/VirtualLan.h"
 
 namespace {
+
+using testsupport::WaitUntil;
 
 using namespace std::chrono_literals;
 
 // An image whose header says model IPC1234, version 1.06.
 std::string writeFirmware(const std::string& digits = "106", std::size_t size = 64 * 1024) {
-    std::string path = ::testing::TempDir() + "/fw-" + digits + ".bin";
-    std::string bytes(size, '\x5a');
-    bytes.replace(24, 32, std::string(32, '\0'));
-    bytes.replace(24, digits.size(), digits);
-    bytes.replace(68, 12, std::string(12, '\0'));
-    bytes.replace(68, 7, "IPC1234");
-    std::ofstream(path, std::ios::binary) << bytes;
-    return path;
+    return testsupport::WriteFirmwareImage(::testing::TempDir(), digits, size);
 }
 
 struct Listed {

@@ -8,7 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "hostnet/AdapterConfig.h"
-#include "tests/hostnet/NetnsPair.h"
+#include "tests/support/NetnsPair.h"
 #include "util/Trace.h"
 
 namespace {

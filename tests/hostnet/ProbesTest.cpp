@@ -7,7 +7,9 @@
 #include <gtest/gtest.h>
 
 #include "hostnet/Probes.h"
-#include "tests/hostnet/NetnsPair.h"
+#include "tests/support/NetnsPair.h"
+
+using testsupport::RunCommand;
 
 namespace {
 

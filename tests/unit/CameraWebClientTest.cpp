@@ -13,7 +13,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/unit/TestSupport.h"
+#include "tests/support/TestSupport.h"
 #include "webops/CameraWebClient.h"
 
 namespace {

@@ -7,7 +7,8 @@
 #include "discovery/DeviceRows.h"
 #include "discovery/DeviceSort.h"
 #include "discovery/DeviceTable.h"
-#include "tests/unit/TestSupport.h"
+#include "tests/support/Devices.h"
+#include "tests/support/TestSupport.h"
 
 using testsupport::MakeDevice;
 

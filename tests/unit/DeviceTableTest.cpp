@@ -7,7 +7,8 @@
 #include <gtest/gtest.h>
 
 #include "discovery/DeviceTable.h"
-#include "tests/unit/TestSupport.h"
+#include "tests/support/Devices.h"
+#include "tests/support/TestSupport.h"
 #include "util/Event.h"
 
 using testsupport::MakeDevice;

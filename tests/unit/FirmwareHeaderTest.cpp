@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "app/FirmwareHeader.h"
-#include "tests/unit/TestSupport.h"
+#include "tests/support/TestSupport.h"
 
 namespace {
 

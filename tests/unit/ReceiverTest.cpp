@@ -6,12 +6,15 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cstring>
+#include <thread>
+
 #include <gtest/gtest.h>
 
 #include "discovery/DeviceTable.h"
 #include "discovery/ListModel.h"
 #include "discovery/Receiver.h"
-#include "tests/unit/TestSupport.h"
+#include "tests/support/TestSupport.h"
 
 using testsupport::WaitUntil;
 

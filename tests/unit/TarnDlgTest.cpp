@@ -1,8 +1,4 @@
 // The controller's handlers with a fake window and platform; no adapter has an address, so nothing is sent.
-#include <algorithm>
-#include <iterator>
-#include <map>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -10,49 +6,14 @@
 
 #include "app/TarnDlg.h"
 #include "discovery/DeviceRows.h"
-#include "tests/unit/TestSupport.h"
+#include "tests/support/Devices.h"
+#include "tests/support/FakeCameraNetwork.h"
+#include "tests/support/FakeWindow.h"
+#include "tests/support/TestSupport.h"
 
 namespace {
 
-// Records every call but the field ones as a line of text; safe from any thread.
-class FakeWindow : public TarnWindow {
-public:
-    std::string FieldText(Field f) const override {
-        std::lock_guard guard(m_lock);
-        return m_fields.contains(f) ? m_fields.at(f) : std::string();
-    }
-    void SetFieldText(Field f, const std::string& text) override {
-        std::lock_guard guard(m_lock);
-        m_fields[f] = text;
-    }
-    std::vector<int> SelectedRows() const override { return {}; }
-    void DeselectAll() override { record("DeselectAll"); }
-    void ControlsEnabled(bool on) override { record(on ? "Controls on" : "Controls off"); }
-    void MessageBox(const std::string& text, const std::string&) override { record("MessageBox " + text); }
-    void OpenUrl(const std::string& url) override { record("OpenUrl " + url); }
-    void SetAdapterList(const std::vector<std::string>& d, int selected) override {
-        record("Adapters " + testing::PrintToString(d) + " " + std::to_string(selected));
-    }
-    void ApplyLanguage(unsigned codePage) override { record("Language " + std::to_string(codePage)); }
-
-    // The recorded calls that start with prefix, in order.
-    std::vector<std::string> Calls(const std::string& prefix) const {
-        std::lock_guard guard(m_lock);
-        std::vector<std::string> out;
-        std::copy_if(m_calls.begin(), m_calls.end(), std::back_inserter(out),
-                     [&](const std::string& c) { return c.starts_with(prefix); });
-        return out;
-    }
-
-private:
-    void record(const std::string& call) {
-        std::lock_guard guard(m_lock);
-        m_calls.push_back(call);
-    }
-    mutable std::mutex m_lock;
-    std::vector<std::string> m_calls;
-    std::map<Field, std::string> m_fields;
-};
+using testsupport::FakeWindow;
 
 AdapterData unaddressed(const std::string& description, int status) {
     AdapterData a;
@@ -62,8 +23,11 @@ AdapterData unaddressed(const std::string& description, int status) {
     return a;
 }
 
+// No receiver and no traffic: the fake network answers nothing unless a test adds cameras.
 ControllerPlatform platform(std::vector<AdapterData> adapters, unsigned codePage) {
-    return {[adapters] { return adapters; }, [codePage] { return codePage; }};
+    ControllerPlatform p{[adapters] { return adapters; }, [codePage] { return codePage; }};
+    p.network = std::make_shared<testsupport::FakeCameraNetwork>();
+    return p;
 }
 
 std::string ipColumn(CTarnDlg& dlg) {

@@ -1,49 +1,16 @@
-#include "tests/hostnet/NetnsPair.h"
+#include "tests/support/NetnsPair.h"
 
-#include <atomic>
-#include <cstdio>
-#include <fcntl.h>
 #include <net/if.h>
-#include <sched.h>
 #include <stdexcept>
-#include <sys/wait.h>
-#include <unistd.h>
 
-int RunCommand(const std::string& command, std::string* output) {
-    FILE* pipe = ::popen(command.c_str(), "r");
-    if (!pipe)
-        return -1;
-    char buffer[4096];
-    std::size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
-        if (output)
-            output->append(buffer, n);
-    int status = ::pclose(pipe);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-namespace {
-
-// Short and unique per process and per pair, so parallel runs never share a name.
-std::string uniqueId() {
-    static std::atomic<int> counter{0};
-    char id[16];
-    std::snprintf(id, sizeof id, "%x%x", static_cast<unsigned>(::getpid()) & 0xfffff, counter++);
-    return id;
-}
-
-} // namespace
+using testsupport::RunCommand;
 
 std::string NetnsPair::Unavailable() {
-    if (::geteuid() != 0)
-        return "network namespaces need root; skipping";
-    if (RunCommand("ip netns list >/dev/null 2>&1") != 0)
-        return "`ip netns` is not available; skipping";
-    return {};
+    return testsupport::NamespacesUnavailable();
 }
 
 NetnsPair::NetnsPair(bool addresses) {
-    std::string id = uniqueId();
+    std::string id = testsupport::UniqueId();
     m_a = "fwhn" + id + "a";
     m_b = "fwhn" + id + "b";
     m_vethA = "hn" + id + "a";
@@ -79,25 +46,9 @@ int NetnsPair::Ip(const std::string& ns, const std::string& arguments, std::stri
 }
 
 void NetnsPair::EnterA() {
-    if (m_originalNs >= 0)
-        return;
-    m_originalNs = ::open("/proc/thread-self/ns/net", O_RDONLY | O_CLOEXEC);
-    int fd = ::open(("/run/netns/" + m_a).c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0 || m_originalNs < 0 || ::setns(fd, CLONE_NEWNET) != 0) {
-        if (fd >= 0)
-            ::close(fd);
-        if (m_originalNs >= 0)
-            ::close(m_originalNs);
-        m_originalNs = -1;
-        throw std::runtime_error("cannot enter namespace " + m_a);
-    }
-    ::close(fd);
+    m_entry.Enter(m_a);
 }
 
 void NetnsPair::Leave() {
-    if (m_originalNs < 0)
-        return;
-    ::setns(m_originalNs, CLONE_NEWNET);
-    ::close(m_originalNs);
-    m_originalNs = -1;
+    m_entry.Leave();
 }

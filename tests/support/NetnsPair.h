@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "tests/support/TestSupport.h"
+
 // Two namespaces joined by veth (A: VethA, MAC 02:77:00:00:00:01; B: VethB, ...:02), deleted with the object.
 class NetnsPair {
 public:
@@ -30,8 +32,5 @@ public:
 private:
     std::string m_a, m_b, m_vethA, m_vethB;
     unsigned m_indexA = 0;
-    int m_originalNs = -1;
+    testsupport::NamespaceEntry m_entry;
 };
-
-// Runs a shell command; returns its exit code and, when asked, its standard output.
-int RunCommand(const std::string& command, std::string* output = nullptr);

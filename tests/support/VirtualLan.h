@@ -1,9 +1,9 @@
 #pragma once
 
-#include <chrono>
-#include <functional>
 #include <string>
 #include <vector>
+
+#include "tests/support/TestSupport.h"
 
 // A virtual camera LAN built by sim/vlan for one test: a bridge, the technician's computer
 // (the host namespace) and one namespace per simulated camera. Torn down on destruction.
@@ -33,13 +33,9 @@ public:
 private:
     std::string m_id;
     std::string m_host;
-    int m_originalNs = -1;
-    bool m_entered = false;
+    testsupport::NamespaceEntry m_entry;
 };
 
 // Paths of the binaries under test, set by the build.
 const char* CamsimPath();
 const char* CliPath();
-
-// Polls until done() holds or the limit passes: replies arrive when they arrive.
-bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds limit);

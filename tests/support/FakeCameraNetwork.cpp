@@ -1,0 +1,232 @@
+#include "tests/support/FakeCameraNetwork.h"
+
+#include <cstring>
+#include <stdexcept>
+
+#include "app/FirmwareHeader.h"
+
+namespace testsupport {
+
+namespace {
+
+// The image starts after the body's first delimiter and its header lines.
+constexpr std::size_t kImageOffset = 129;
+
+bool linkLocal(const Ipv4& ip) {
+    return ip[0] == 169 && ip[1] == 254;
+}
+
+template <std::size_t N> void put(std::array<char, N>& out, const std::string& text) {
+    out.fill(0);
+    std::memcpy(out.data(), text.data(), std::min(text.size(), N - 1));
+}
+
+} // namespace
+
+FakeCamera& FakeCameraNetwork::AddCamera(FakeCamera camera) {
+    std::lock_guard guard(m_lock);
+    return m_cameras.emplace_back(std::move(camera));
+}
+
+void FakeCameraNetwork::SetReplySink(std::function<void(std::span<const std::uint8_t>)> sink) {
+    std::lock_guard guard(m_lock);
+    m_sink = std::move(sink);
+}
+
+std::vector<std::string> FakeCameraNetwork::Calls(const std::string& prefix) const {
+    std::lock_guard guard(m_lock);
+    std::vector<std::string> out;
+    for (const std::string& line : m_log)
+        if (line.starts_with(prefix))
+            out.push_back(line);
+    return out;
+}
+
+std::vector<SetNetworkCommand> FakeCameraNetwork::Commands() const {
+    std::lock_guard guard(m_lock);
+    return m_commands;
+}
+
+FakeCamera& FakeCameraNetwork::Camera(const std::string& name) {
+    std::lock_guard guard(m_lock);
+    for (FakeCamera& c : m_cameras)
+        if (c.name == name)
+            return c;
+    throw std::out_of_range("no fake camera " + name);
+}
+
+FakeCamera* FakeCameraNetwork::at(const std::string& host) {
+    for (FakeCamera& c : m_cameras)
+        if (FormatIpv4(c.ip) == host)
+            return &c;
+    return nullptr;
+}
+
+void FakeCameraNetwork::log(const std::string& line) {
+    m_log.push_back(line);
+}
+
+RequestResult FakeCameraNetwork::QueryFirmwareInfo(const CameraAddress& camera, FirmwareInfo& info) {
+    std::lock_guard guard(m_lock);
+    log("query " + camera.host);
+    FakeCamera* c = at(camera.host);
+    if (!c)
+        return RequestResult::NoReply;
+    c->queries++;
+    if (c->silentAfterUpload && c->uploads > 0)
+        return RequestResult::NoReply;
+    RequestResult r = linkLocal(c->ip) ? c->queryWhenMoved : c->queryAtHome;
+    if (r == RequestResult::ModelAndVersion) {
+        put(info.model, c->model);
+        put(info.version, c->version);
+    }
+    return r;
+}
+
+RequestResult FakeCameraNetwork::UploadFirmware(const CameraAddress& camera, const UploadBody& body,
+                                                std::array<char, 32>& burnTime) {
+    std::function<void(FakeCamera&)> hook;
+    FakeCamera* c = nullptr;
+    {
+        std::lock_guard guard(m_lock);
+        log("upload " + camera.host);
+        c = at(camera.host);
+        if (!c)
+            return RequestResult::NoReply;
+        hook = onUpload;
+    }
+    if (hook)
+        hook(*c);
+    std::lock_guard guard(m_lock);
+    if (c->upload != RequestResult::ReplyWithoutContent)
+        return c->upload;
+    c->uploads++;
+    put(burnTime, c->burnTime);
+    if (c->versionAfterUpload) {
+        c->version = *c->versionAfterUpload;
+    } else if (body && body->size() >= kImageOffset) {
+        FirmwareHeader header = ParseFirmwareHeader(body->data() + kImageOffset, body->size() - kImageOffset);
+        c->version = header.version;
+    }
+    return RequestResult::ReplyWithoutContent;
+}
+
+RequestResult FakeCameraNetwork::RequestFactoryReset(const CameraAddress& camera) {
+    std::lock_guard guard(m_lock);
+    log("reset " + camera.host);
+    FakeCamera* c = at(camera.host);
+    if (!c)
+        return RequestResult::NoReply;
+    c->resets++;
+    return c->reset;
+}
+
+int FakeCameraNetwork::BroadcastFromAdapter(const std::uint8_t* datagram, const std::string& adapterAddress) {
+    std::span<const std::uint8_t> bytes{datagram, kAdapterDatagramLength};
+    SearchRequest search;
+    if (SearchRequest::parse(bytes, search) == ParseStatus::Ok) {
+        {
+            std::lock_guard guard(m_lock);
+            log(std::string("search ") + (search.family == CameraFamily::Maker ? "KXEdit" : "PCEdit") + " from " +
+                adapterAddress);
+        }
+        if (search.family == CameraFamily::Generic)
+            answerSearch();
+        return static_cast<int>(kAdapterDatagramLength);
+    }
+    applySetNetwork(bytes);
+    return static_cast<int>(kAdapterDatagramLength);
+}
+
+void FakeCameraNetwork::BroadcastDatagram(const std::uint8_t* datagram, std::size_t length, unsigned) {
+    applySetNetwork({datagram, length});
+}
+
+void FakeCameraNetwork::applySetNetwork(std::span<const std::uint8_t> datagram) {
+    std::lock_guard guard(m_lock);
+    SetNetworkCommand command;
+    if (SetNetworkCommand::parse(datagram, command) != ParseStatus::Ok) {
+        log("junk datagram");
+        return;
+    }
+    m_commands.push_back(command);
+    log("set-network " + FormatMac(command.mac) + " " + FormatIpv4(command.ip));
+    for (FakeCamera& c : m_cameras) {
+        if (c.mac != command.mac)
+            continue;
+        c.ip = command.ip;
+        c.netmask = command.netmask;
+        if (command.hasGateway)
+            c.gateway = command.gateway;
+        c.moves.push_back(command.ip);
+    }
+}
+
+void FakeCameraNetwork::answerSearch() {
+    std::vector<std::vector<std::uint8_t>> replies;
+    std::function<void(std::span<const std::uint8_t>)> sink;
+    {
+        std::lock_guard guard(m_lock);
+        sink = m_sink;
+        for (const FakeCamera& c : m_cameras) {
+            DeviceReply r;
+            r.family = c.family;
+            r.ip = c.ip;
+            r.mac = c.mac;
+            r.netmask = c.netmask;
+            r.gateway = c.gateway;
+            r.setName(c.name);
+            r.setWebPort(c.webPort);
+            r.ifType = c.ifType;
+            auto bytes = r.build();
+            replies.emplace_back(bytes.begin(), bytes.end());
+        }
+    }
+    if (sink)
+        for (const auto& reply : replies)
+            sink(reply);
+}
+
+bool FakeCameraNetwork::ArpProbe(const std::string& target, unsigned) {
+    std::lock_guard guard(m_lock);
+    log("arp " + target);
+    return at(target) != nullptr || arpTaken.contains(target);
+}
+
+bool FakeCameraNetwork::PingAddress(const std::string& address) {
+    std::lock_guard guard(m_lock);
+    log("ping " + address);
+    return at(address) != nullptr || pingable.contains(address);
+}
+
+std::optional<AdapterConfig> FakeCameraNetwork::ReadAdapterConfig(unsigned ifindex, const std::string&) {
+    std::lock_guard guard(m_lock);
+    log("read-adapter " + std::to_string(ifindex));
+    return adapterConfig;
+}
+
+bool FakeCameraNetwork::WriteAdapterConfig(const AdapterConfig& saved) {
+    std::lock_guard guard(m_lock);
+    std::string addresses;
+    for (const std::string& a : saved.addresses)
+        addresses += " " + a;
+    log("write-adapter " + std::to_string(saved.index) + addresses);
+    return true;
+}
+
+bool FakeCameraNetwork::EnsureLinkLocalRoute(unsigned ifindex, bool& added) {
+    std::lock_guard guard(m_lock);
+    added = !routePresent;
+    routePresent = true;
+    log(std::string("route ") + (added ? "added " : "present ") + std::to_string(ifindex));
+    return true;
+}
+
+bool FakeCameraNetwork::RemoveLinkLocalRoute(unsigned ifindex) {
+    std::lock_guard guard(m_lock);
+    routePresent = false;
+    log("route removed " + std::to_string(ifindex));
+    return true;
+}
+
+} // namespace testsupport

@@ -1,0 +1,95 @@
+#pragma once
+
+#include <functional>
+#include <list>
+#include <mutex>
+#include <optional>
+#include <set>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "app/CameraNetwork.h"
+#include "discovery/WireProtocol.h"
+
+namespace testsupport {
+
+// One scripted camera of the fake network. Tests set the fields before the job and read the
+// counters after it; the network changes ip when a set-network command names the camera's MAC.
+struct FakeCamera {
+    std::string name = "cam";
+    Mac mac{};
+    Ipv4 ip{192, 168, 0, 20};
+    Ipv4 netmask{255, 255, 255, 0};
+    Ipv4 gateway{192, 168, 0, 1};
+    CameraFamily family = CameraFamily::Generic;
+    int webPort = 80;
+    std::uint8_t ifType = 0;
+    std::string model = "IPC1234";
+    std::string version = "V1.05";
+    // The query's answer at the camera's own address and at a 169.254 address.
+    RequestResult queryAtHome = RequestResult::ModelAndVersion;
+    RequestResult queryWhenMoved = RequestResult::ModelAndVersion;
+    RequestResult upload = RequestResult::ReplyWithoutContent;
+    std::string burnTime = "0";
+    // After an accepted upload it reports the uploaded image's version, unless this says otherwise.
+    std::optional<std::string> versionAfterUpload;
+    bool silentAfterUpload = false;
+    RequestResult reset = RequestResult::ReplyWithoutContent;
+
+    int queries = 0;
+    int uploads = 0;
+    int resets = 0;
+    std::vector<Ipv4> moves; // every address a set-network command gave it, in order
+};
+
+// A CameraNetwork without sockets: HTTP goes to the fake camera at the host address (the first
+// one listed when several share it, as an ARP cache picks one), set-network commands move cameras
+// by MAC, searches are answered through a sink (the controller's intake). Every call is logged.
+class FakeCameraNetwork : public CameraNetwork {
+public:
+    FakeCamera& AddCamera(FakeCamera camera);
+    // Where replies to a search go; usually the controller's DatagramIntake.
+    void SetReplySink(std::function<void(std::span<const std::uint8_t>)> sink);
+
+    // The log lines that start with prefix, e.g. "query ", "upload ", "set-network ", "write-adapter".
+    std::vector<std::string> Calls(const std::string& prefix) const;
+    // The set-network commands sent, decoded, in order.
+    std::vector<SetNetworkCommand> Commands() const;
+    FakeCamera& Camera(const std::string& name);
+
+    // The host adapter as the job finds it, and what else answers ARP and ping on the segment.
+    std::optional<AdapterConfig> adapterConfig;
+    std::set<std::string> arpTaken;
+    std::set<std::string> pingable;
+    bool routePresent = false;
+    // Runs inside an upload, before it answers (e.g. to hold workers at a barrier).
+    std::function<void(FakeCamera&)> onUpload;
+
+    RequestResult QueryFirmwareInfo(const CameraAddress& camera, FirmwareInfo& info) override;
+    RequestResult UploadFirmware(const CameraAddress& camera, const UploadBody& body,
+                                 std::array<char, 32>& burnTime) override;
+    RequestResult RequestFactoryReset(const CameraAddress& camera) override;
+    int BroadcastFromAdapter(const std::uint8_t* datagram, const std::string& adapterAddress) override;
+    void BroadcastDatagram(const std::uint8_t* datagram, std::size_t length, unsigned ifindex) override;
+    bool ArpProbe(const std::string& target, unsigned ifindex) override;
+    bool PingAddress(const std::string& address) override;
+    std::optional<AdapterConfig> ReadAdapterConfig(unsigned ifindex, const std::string& resolvConf) override;
+    bool WriteAdapterConfig(const AdapterConfig& saved) override;
+    bool EnsureLinkLocalRoute(unsigned ifindex, bool& added) override;
+    bool RemoveLinkLocalRoute(unsigned ifindex) override;
+
+private:
+    FakeCamera* at(const std::string& host);
+    void log(const std::string& line);
+    void applySetNetwork(std::span<const std::uint8_t> datagram);
+    void answerSearch();
+
+    mutable std::mutex m_lock;
+    std::list<FakeCamera> m_cameras; // a list: references stay valid as cameras are added
+    std::vector<std::string> m_log;
+    std::vector<SetNetworkCommand> m_commands;
+    std::function<void(std::span<const std::uint8_t>)> m_sink;
+};
+
+} // namespace testsupport

@@ -1,0 +1,74 @@
+#pragma once
+
+#include <algorithm>
+#include <iterator>
+#include <map>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "app/TarnWindow.h"
+
+namespace testsupport {
+
+// A window that records every call but the field ones as a line of text; safe from any thread.
+class FakeWindow : public TarnWindow {
+public:
+    std::string FieldText(Field f) const override {
+        std::lock_guard guard(m_lock);
+        return m_fields.contains(f) ? m_fields.at(f) : std::string();
+    }
+    void SetFieldText(Field f, const std::string& text) override {
+        std::lock_guard guard(m_lock);
+        m_fields[f] = text;
+    }
+    std::vector<int> SelectedRows() const override {
+        std::lock_guard guard(m_lock);
+        return m_selected;
+    }
+    void DeselectAll() override {
+        record("DeselectAll");
+        std::lock_guard guard(m_lock);
+        m_selected.clear();
+    }
+    void ControlsEnabled(bool on) override { record(on ? "Controls on" : "Controls off"); }
+    void MessageBox(const std::string& text, const std::string&) override { record("MessageBox " + text); }
+    void OpenUrl(const std::string& url) override { record("OpenUrl " + url); }
+    void SetAdapterList(const std::vector<std::string>& d, int selected) override {
+        // As gtest prints a vector: { "a", "b" }, or {} when empty.
+        std::string names;
+        for (const std::string& name : d)
+            names += (names.empty() ? "{ \"" : ", \"") + name + "\"";
+        record("Adapters " + (names.empty() ? "{}" : names + " }") + " " + std::to_string(selected));
+    }
+    void ApplyLanguage(unsigned codePage) override { record("Language " + std::to_string(codePage)); }
+
+    void Select(std::vector<int> rows) {
+        std::lock_guard guard(m_lock);
+        m_selected = std::move(rows);
+    }
+    // The recorded calls that start with prefix, in order.
+    std::vector<std::string> Calls(const std::string& prefix) const {
+        std::lock_guard guard(m_lock);
+        std::vector<std::string> out;
+        std::copy_if(m_calls.begin(), m_calls.end(), std::back_inserter(out),
+                     [&](const std::string& c) { return c.starts_with(prefix); });
+        return out;
+    }
+    void ClearCalls() {
+        std::lock_guard guard(m_lock);
+        m_calls.clear();
+    }
+
+private:
+    void record(const std::string& call) {
+        std::lock_guard guard(m_lock);
+        m_calls.push_back(call);
+    }
+    mutable std::mutex m_lock;
+    std::vector<std::string> m_calls;
+    std::map<Field, std::string> m_fields;
+    std::vector<int> m_selected;
+};
+
+} // namespace testsupport

@@ -1,0 +1,58 @@
+#include "tests/support/VirtualLan.h"
+
+#include <stdexcept>
+
+using testsupport::RunCommand;
+using testsupport::ShellQuote;
+
+const char* CamsimPath() {
+    return FLASHWELL_CAMSIM;
+}
+const char* CliPath() {
+    return FLASHWELL_CLI;
+}
+
+std::string VirtualLan::Unavailable() {
+    return testsupport::NamespacesUnavailable();
+}
+
+VirtualLan::VirtualLan(const Options& options) : m_id(testsupport::UniqueId()) {
+    std::string command = std::string(FLASHWELL_VLAN) + " up --id " + m_id + " --camsim " + ShellQuote(CamsimPath()) +
+                          " --host-ip " + ShellQuote(options.hostIp);
+    if (options.secondAdapter)
+        command += " --second-adapter";
+    for (const std::string& camera : options.cameras)
+        command += " --camera " + ShellQuote(camera);
+    std::string output;
+    int rc = RunCommand(command + " 2>&1", &output);
+    if (rc != 0) {
+        RunCommand(std::string(FLASHWELL_VLAN) + " down --id " + m_id + " >/dev/null 2>&1");
+        throw std::runtime_error("virtual LAN set-up failed (" + std::to_string(rc) + "): " + output);
+    }
+    m_host = "fw" + m_id + "host";
+    // `ip netns exec` shows this file as /etc/resolv.conf: the reconnect address is then the
+    // host itself, never a real name server.
+    RunCommand("mkdir -p /etc/netns/" + m_host + " && echo 'nameserver 192.168.0.10' > /etc/netns/" + m_host +
+               "/resolv.conf");
+}
+
+VirtualLan::~VirtualLan() {
+    LeaveHost();
+    RunCommand(std::string(FLASHWELL_VLAN) + " down --id " + m_id + " >/dev/null 2>&1");
+    // The simulators' logs matter only while a test runs.
+    RunCommand("rm -rf /tmp/fwvlan-" + m_id + " /etc/netns/" + m_host);
+}
+
+void VirtualLan::EnterHost() {
+    m_entry.Enter(m_host);
+}
+
+void VirtualLan::LeaveHost() {
+    m_entry.Leave();
+}
+
+std::string VirtualLan::RunInHost(const std::string& command, int& exitCode) const {
+    std::string output;
+    exitCode = RunCommand("ip netns exec " + m_host + " " + command, &output);
+    return output;
+}

@@ -1,0 +1,110 @@
+// The factory reset and the automatic re-addressing against the fake camera network.
+#include "tests/unit/WorkflowFixture.h"
+
+namespace {
+
+class ResetTest : public WorkflowTest {};
+
+TEST_F(ResetTest, CountsDownTheRebootOrSaysWhyNot) {
+    FakeCamera fresh = Cam("Fresh", 1, {192, 168, 0, 41});
+    FakeCamera locked = Cam("Locked", 2, {192, 168, 0, 42});
+    locked.reset = RequestResult::Unauthorized;
+    FakeCamera gone = Cam("Gone", 3, {192, 168, 0, 43});
+    gone.reset = RequestResult::NoReply;
+    FakeCamera wifi = Cam("Wifi", 4, {192, 168, 0, 44});
+    wifi.ifType = kWifiInterface;
+    Start({fresh, locked, gone, wifi});
+    SelectAll();
+    window.ClearCalls();
+    Run(&CTarnDlg::OnResetDefault);
+
+    std::vector<std::string> countdown;
+    for (int n = 60; n >= 1; --n)
+        countdown.push_back("System rebooting, please wait for " + std::to_string(n) + " Seconds");
+    countdown.push_back("");
+    EXPECT_EQ(History("Fresh"), countdown);
+    EXPECT_FALSE(Failed("Fresh"));
+    EXPECT_EQ(net->Camera("Fresh").resets, 1) << "accepted at the first attempt";
+    EXPECT_EQ(Status("Locked"), "401 Unauthorized");
+    EXPECT_TRUE(Failed("Locked"));
+    EXPECT_EQ(net->Camera("Locked").resets, 1);
+    EXPECT_EQ(Status("Gone"), "Device offline!");
+    EXPECT_TRUE(Failed("Gone"));
+    EXPECT_EQ(net->Camera("Gone").resets, 3);
+    EXPECT_EQ(Status("Wifi"), "Wi-Fi interface");
+    EXPECT_EQ(net->Camera("Wifi").resets, 0);
+    EXPECT_EQ(window.Calls("Controls on").size(), 1u) << "enabled once, by the last worker";
+    EXPECT_EQ(dlg->ReceiverModeValue(), kReceiverRun);
+    EXPECT_TRUE(net->Calls("write-adapter").empty() && net->Calls("read-adapter").empty())
+        << "the reset leaves the adapter alone";
+}
+
+TEST_F(ResetTest, NoSelectionLeavesTheWindowUntouched) {
+    Start({Cam("Fresh", 1, {192, 168, 0, 41})});
+    window.ClearCalls();
+    Run(&CTarnDlg::OnResetDefault);
+    EXPECT_TRUE(window.Calls("Controls").empty());
+    EXPECT_TRUE(net->Calls("reset").empty());
+}
+
+class AutoIpTest : public WorkflowTest {
+protected:
+    void Readdress(const std::string& start, const std::string& end) {
+        window.SetFieldText(Field::RangeStart, start);
+        window.SetFieldText(Field::RangeEnd, end);
+        SelectAll();
+        Run(&CTarnDlg::OnAutoChangeIp);
+    }
+    std::vector<SetNetworkCommand> commands() const { return net->Commands(); }
+};
+
+TEST_F(AutoIpTest, FactoryCamerasGetTheRangeInSelectionOrder) {
+    FakeCamera a = Cam("A", 1, {192, 168, 0, 20});
+    FakeCamera b = Cam("B", 2, {192, 168, 0, 20});
+    b.family = CameraFamily::Maker;
+    FakeCamera c = Cam("C", 3, {192, 168, 0, 20});
+    FakeCamera other = Cam("Other", 4, {192, 168, 0, 200});
+    Start({a, b, c, other});
+    Readdress("31", "250");
+    auto sent = commands();
+    ASSERT_EQ(sent.size(), 3u);
+    const std::pair<Ipv4, CameraFamily> want[] = {{{192, 168, 0, 31}, CameraFamily::Generic},
+                                                  {{192, 168, 0, 32}, CameraFamily::Maker},
+                                                  {{192, 168, 0, 33}, CameraFamily::Generic}};
+    for (std::size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(sent[i].ip, want[i].first);
+        EXPECT_EQ(sent[i].family, want[i].second);
+        EXPECT_EQ(sent[i].gateway, (Ipv4{192, 168, 0, 254}));
+        EXPECT_EQ(sent[i].hasCredentials, want[i].second == CameraFamily::Maker);
+    }
+    EXPECT_EQ(sent[1].user, "root");
+    EXPECT_EQ(sent[1].password, "qnwt");
+    EXPECT_EQ(net->Camera("Other").ip, (Ipv4{192, 168, 0, 200})) << "only the factory address is changed";
+    // The closing search lists every camera at its new address.
+    EXPECT_EQ(dlg->List().GetItemCount(), 4);
+    EXPECT_EQ(dlg->List().GetItemText(RowOf("B"), 2), "192.168.0.32");
+    EXPECT_EQ(window.Calls("Controls").back(), "Controls on");
+}
+
+TEST_F(AutoIpTest, ARangeThatRunsOutLeavesTheRestUntouched) {
+    Start({Cam("A", 1, {192, 168, 0, 20}), Cam("B", 2, {192, 168, 0, 20})});
+    Readdress("100", "101");
+    ASSERT_EQ(commands().size(), 1u);
+    EXPECT_EQ(commands()[0].ip, (Ipv4{192, 168, 0, 100}));
+    EXPECT_EQ(net->Camera("B").ip, (Ipv4{192, 168, 0, 20}));
+
+    net = std::make_shared<testsupport::FakeCameraNetwork>();
+    dlg.reset();
+    Start({Cam("A", 1, {192, 168, 0, 20})});
+    Readdress("100", "100");
+    EXPECT_TRUE(commands().empty()) << "the range end itself is never handed out";
+
+    net = std::make_shared<testsupport::FakeCameraNetwork>();
+    dlg.reset();
+    Start({Cam("A", 1, {192, 168, 0, 20})});
+    Readdress("300", "400");
+    ASSERT_EQ(commands().size(), 1u);
+    EXPECT_EQ(commands()[0].ip[3], 44) << "the host number's low byte";
+}
+
+} // namespace

@@ -1,0 +1,115 @@
+#pragma once
+
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "app/TarnDlg.h"
+#include "tests/support/FakeCameraNetwork.h"
+#include "tests/support/FakeWindow.h"
+#include "tests/support/TestSupport.h"
+
+// A controller over the fake camera network and a fast clock (a 60-second countdown takes 6 ms):
+// the workflows run for real, without root, sockets or namespaces.
+class WorkflowTest : public ::testing::Test {
+protected:
+    using FakeCamera = testsupport::FakeCamera;
+
+    static FakeCamera Cam(const std::string& name, std::uint8_t macLast, Ipv4 ip) {
+        FakeCamera c;
+        c.name = name;
+        c.mac = {0x02, 0x00, 0x00, 0x00, 0x00, macLast};
+        c.ip = ip;
+        return c;
+    }
+
+    // Every worker is joined before the history the listener writes goes.
+    void TearDown() override { dlg.reset(); }
+
+    // Lists the cameras through a search, as at start-up.
+    void Start(const std::vector<FakeCamera>& cameras, double scale = 1e-4) {
+        for (const FakeCamera& c : cameras)
+            net->AddCamera(c);
+        net->adapterConfig = AdapterConfig{2, false, {"192.168.0.10"}, {"255.255.255.0"}, {"192.168.0.1"}};
+        net->pingable.insert("192.168.0.1");
+        clock = std::make_unique<Clock>(scale);
+        AdapterData eth0;
+        eth0.description = eth0.interfaceName = "eth0";
+        eth0.netConnectionStatus = 2;
+        eth0.index = 2;
+        eth0.ipEnabled = true;
+        eth0.ipAddresses = {"192.168.0.10"};
+        ControllerPlatform platform{[eth0] { return std::vector<AdapterData>{eth0}; }, [] { return 437u; }};
+        platform.network = net;
+        platform.listen = false;
+        dlg = std::make_unique<CTarnDlg>(window, *clock, platform);
+        net->SetReplySink([this](std::span<const std::uint8_t> reply) { dlg->Intake()->Take(reply); });
+        dlg->List().SetListener([this](ListModel::Change change, int row) {
+            if (change != ListModel::Change::RowChanged)
+                return;
+            // A change of the failed mark or another cell repeats the Status text: keep changes only.
+            std::string text = dlg->List().GetItemText(row, StatusColumn);
+            std::lock_guard guard(m_historyLock);
+            auto& seen = m_history[row];
+            if (seen.empty() ? !text.empty() : seen.back() != text)
+                seen.push_back(text);
+        });
+        dlg->OnInitDialog();
+        ASSERT_EQ(dlg->List().GetItemCount(), static_cast<int>(cameras.size()));
+    }
+
+    // Presses a workflow button and waits until the job has ended and every thread is joined.
+    void Run(void (CTarnDlg::*press)(), std::chrono::milliseconds limit = std::chrono::seconds(20)) {
+        {
+            std::lock_guard guard(m_historyLock);
+            m_history.clear();
+        }
+        (dlg.get()->*press)();
+        ASSERT_TRUE(testsupport::WaitUntil([&] { return !dlg->WorkflowRunning() && !dlg->IsBusy(); }, limit))
+            << "the job did not end";
+        dlg->JoinWorkers(true);
+    }
+
+    void SelectAll() {
+        std::vector<int> rows;
+        for (int r = 0; r < dlg->List().GetItemCount(); ++r)
+            rows.push_back(r);
+        window.Select(rows);
+    }
+
+    int RowOf(const std::string& name) const {
+        auto rows = dlg->List().Rows();
+        for (std::size_t r = 0; r < rows.size(); ++r)
+            if (rows[r][1] == name)
+                return static_cast<int>(r);
+        ADD_FAILURE() << "no row " << name;
+        return -1;
+    }
+    std::string Status(const std::string& name) const { return dlg->List().GetItemText(RowOf(name), StatusColumn); }
+    bool Failed(const std::string& name) const { return dlg->IsFailed(RowOf(name)); }
+    // Every Status text the row showed during the last job, in order, repeats folded.
+    std::vector<std::string> History(const std::string& name) {
+        int row = RowOf(name);
+        std::lock_guard guard(m_historyLock);
+        return m_history[row];
+    }
+
+    // An image whose header carries the version digits and the model.
+    std::string WriteImage(const std::string& digits = "105", std::size_t size = 4096) {
+        return testsupport::WriteFirmwareImage(m_scratch.path(), digits, size);
+    }
+
+    testsupport::FakeWindow window;
+    std::shared_ptr<testsupport::FakeCameraNetwork> net = std::make_shared<testsupport::FakeCameraNetwork>();
+    std::unique_ptr<Clock> clock;
+    std::unique_ptr<CTarnDlg> dlg;
+
+private:
+    testsupport::ScratchDir m_scratch;
+    std::mutex m_historyLock;
+    std::map<int, std::vector<std::string>> m_history;
+};
