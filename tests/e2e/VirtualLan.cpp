@@ -3,7 +3,9 @@
 #include <atomic>
 #include <cstdio>
 #include <fcntl.h>
+#include <fstream>
 #include <sched.h>
+#include <sstream>
 #include <stdexcept>
 #include <sys/wait.h>
 #include <thread>
@@ -70,6 +72,9 @@ VirtualLan::VirtualLan(const Options& options) : m_id(uniqueId()) {
         throw std::runtime_error("virtual LAN set-up failed (" + std::to_string(rc) + "): " + output);
     }
     m_host = "fw" + m_id + "host";
+    run(std::string(FLASHWELL_VLAN) + " logs --id " + m_id, &m_stateDir);
+    while (!m_stateDir.empty() && m_stateDir.back() == '\n')
+        m_stateDir.pop_back();
     // `ip netns exec` shows this file as /etc/resolv.conf: the reconnect address is then the
     // host itself, never a real name server.
     run("mkdir -p /etc/netns/" + m_host + " && echo 'nameserver 192.168.0.10' > /etc/netns/" + m_host + "/resolv.conf");
@@ -77,9 +82,18 @@ VirtualLan::VirtualLan(const Options& options) : m_id(uniqueId()) {
 
 VirtualLan::~VirtualLan() {
     LeaveHost();
+    // Also removes the simulators' logs: they matter only while a test runs.
     run(std::string(FLASHWELL_VLAN) + " down --id " + m_id + " >/dev/null 2>&1");
-    // The simulators' logs matter only while a test runs.
-    run("rm -rf /tmp/fwvlan-" + m_id + " /etc/netns/" + m_host);
+    run("rm -rf /etc/netns/" + m_host);
+}
+
+std::string VirtualLan::CameraLog(int camera) const {
+    if (m_stateDir.empty())
+        return {};
+    std::ifstream file(m_stateDir + "/cam" + std::to_string(camera) + ".log");
+    std::ostringstream text;
+    text << file.rdbuf();
+    return text.str();
 }
 
 void VirtualLan::EnterHost() {
