@@ -71,6 +71,22 @@ std::optional<DeviceReply> Camera::answer(CameraFamily request, Clock::time_poin
     return reply;
 }
 
+std::optional<DeviceReply> Camera::currentReply(CameraFamily family, Clock::time_point now) const {
+    DeviceReply reply;
+    reply.family = family;
+    reply.mac = m_config.mac;
+    reply.ifType = m_config.ifType;
+    reply.setWebPort(m_config.webPort);
+    std::lock_guard lock(m_lock);
+    if (now < m_state.silentUntil)
+        return std::nullopt;
+    reply.ip = m_state.ip;
+    reply.netmask = m_state.netmask;
+    reply.gateway = m_state.gateway;
+    reply.setName(m_state.name);
+    return reply;
+}
+
 CommandOutcome Camera::apply(const SetNetworkCommand& command) {
     if (command.mac != m_config.mac)
         return CommandOutcome::NotMine;

@@ -41,6 +41,8 @@ public:
 
     // The reply to a search request, or nothing when this camera keeps quiet.
     std::optional<DeviceReply> answer(CameraFamily request, Clock::time_point now);
+    // The reply as the camera now stands, outside any search (a flood repeats it); nothing while silent.
+    std::optional<DeviceReply> currentReply(CameraFamily family, Clock::time_point now) const;
     // Takes the new address when the command names this camera and carries valid credentials.
     CommandOutcome apply(const SetNetworkCommand& command);
 

@@ -29,6 +29,11 @@ constexpr FaultName kFaults[] = {
     {"older-after-reboot", &FaultModes::olderAfterReboot},
     {"never-back", &FaultModes::neverBack},
     {"no-model-until-moved", &FaultModes::noModelUntilMoved},
+    {"trickle", &FaultModes::trickle},
+    {"trickle-upload", &FaultModes::trickleUpload},
+    {"upload-no-reply", &FaultModes::uploadNoReply},
+    {"reset-mid-upload", &FaultModes::resetMidUpload},
+    {"unauthorized-when-moved", &FaultModes::unauthorizedWhenMoved},
 };
 
 } // namespace
@@ -108,7 +113,11 @@ std::string DescribeCamera(const CameraConfig& c) {
     return text;
 }
 
-std::vector<CameraConfig> MakeFleet(const CameraConfig& base, int count, std::optional<Answers> forced) {
+std::vector<CameraConfig> MakeFleet(const CameraConfig& base, int count, std::optional<Answers> forced,
+                                    std::optional<Ipv4> firstIp) {
+    std::uint32_t next = firstIp ? (std::uint32_t{(*firstIp)[0]} << 24) | (std::uint32_t{(*firstIp)[1]} << 16) |
+                                       (std::uint32_t{(*firstIp)[2]} << 8) | std::uint32_t{(*firstIp)[3]}
+                                 : 0;
     std::vector<CameraConfig> fleet;
     fleet.reserve(static_cast<std::size_t>(count));
     for (int i = 0; i < count; ++i) {
@@ -120,12 +129,21 @@ std::vector<CameraConfig> MakeFleet(const CameraConfig& base, int count, std::op
                  static_cast<std::uint8_t>(index >> 16),
                  static_cast<std::uint8_t>(index >> 8),
                  static_cast<std::uint8_t>(index)};
-        // Host parts 1..250 keep clear of network and broadcast addresses in any /24.
-        auto slot = static_cast<std::uint32_t>(i);
-        c.ip = {10, static_cast<std::uint8_t>(slot / 250 / 256), static_cast<std::uint8_t>(slot / 250 % 256),
-                static_cast<std::uint8_t>(1 + slot % 250)};
-        c.netmask = {255, 0, 0, 0};
-        c.gateway = {10, 0, 0, 254};
+        if (firstIp) {
+            // Skipping .0 and .255 keeps every address usable whatever mask the host side picks.
+            while ((next & 0xffu) == 0 || (next & 0xffu) == 0xffu)
+                ++next;
+            c.ip = {static_cast<std::uint8_t>(next >> 24), static_cast<std::uint8_t>(next >> 16),
+                    static_cast<std::uint8_t>(next >> 8), static_cast<std::uint8_t>(next)};
+            ++next;
+        } else {
+            // Host parts 1..250 keep clear of network and broadcast addresses in any /24.
+            auto slot = static_cast<std::uint32_t>(i);
+            c.ip = {10, static_cast<std::uint8_t>(slot / 250 / 256), static_cast<std::uint8_t>(slot / 250 % 256),
+                    static_cast<std::uint8_t>(1 + slot % 250)};
+            c.netmask = {255, 0, 0, 0};
+            c.gateway = {10, 0, 0, 254};
+        }
         c.secondIp.reset();
         char suffix[16];
         std::snprintf(suffix, sizeof suffix, "-%04d", i + 1);

@@ -13,13 +13,18 @@ enum class Answers { Generic, Maker, Both };
 
 // Misbehaviours a camera can be told to show (--fault NAME).
 struct FaultModes {
-    bool wrongPassword = false;     // every web request gets 401
-    bool silent = false;            // no web server at all; discovery still answers
-    bool noModel = false;           // the property query answers a page without model and version
-    bool uploadRefused = false;     // upgrades answer an error and burn nothing
-    bool olderAfterReboot = false;  // after an upgrade the version is one lower than before
-    bool neverBack = false;         // after an upgrade or reset the camera stays silent
-    bool noModelUntilMoved = false; // like noModel until set-network moved it to 169.254.x.y
+    bool wrongPassword = false;         // every web request gets 401
+    bool silent = false;                // no web server at all; discovery still answers
+    bool noModel = false;               // the property query answers a page without model and version
+    bool uploadRefused = false;         // upgrades answer an error and burn nothing
+    bool olderAfterReboot = false;      // after an upgrade the version is one lower than before
+    bool neverBack = false;             // after an upgrade or reset the camera stays silent
+    bool noModelUntilMoved = false;     // like noModel until set-network moved it to 169.254.x.y
+    bool trickle = false;               // every CGI answers 200, then a byte every 500 ms, never ending
+    bool trickleUpload = false;         // only the upload's reply trickles, after the whole body
+    bool uploadNoReply = false;         // the upload is read, then nothing is sent until the client leaves
+    bool resetMidUpload = false;        // the upload's connection is reset halfway through the body
+    bool unauthorizedWhenMoved = false; // like noModelUntilMoved, but at 169.254.x.y every request gets 401
 
     // Sets the fault called name; false for an unknown name.
     bool set(const std::string& name);
@@ -66,6 +71,8 @@ const char* AnswersName(Answers answers);
 int PrefixLength(const Ipv4& netmask); // -1 unless the mask is contiguous
 std::string DescribeCamera(const CameraConfig& config);
 
-// N cameras derived from one: distinct MACs 02:fe:00:xx:xx:xx and addresses 10.x.y.z. The
-// family alternates generic/maker unless a single family is forced.
-std::vector<CameraConfig> MakeFleet(const CameraConfig& base, int count, std::optional<Answers> forced);
+// N cameras derived from one: distinct MACs 02:fe:00:xx:xx:xx and addresses 10.x.y.z with mask
+// 255.0.0.0, or, from firstIp on, consecutive addresses that skip host octets 0 and 255 with the
+// base's mask and gateway. The family alternates generic/maker unless a single family is forced.
+std::vector<CameraConfig> MakeFleet(const CameraConfig& base, int count, std::optional<Answers> forced,
+                                    std::optional<Ipv4> firstIp = std::nullopt);

@@ -11,6 +11,8 @@
 
 #include <algorithm>
 
+#include "sim/camsim/JunkReplies.h"
+
 namespace {
 
 // The most datagrams one sendmmsg call takes (UIO_MAXIOV).
@@ -34,6 +36,14 @@ void setBuffer(int socket, int forced, int plain, int size) {
 
 const char* requestTag(CameraFamily family) {
     return family == CameraFamily::Maker ? "KXEdit" : "PCEdit";
+}
+
+sockaddr_in broadcastDestination() {
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(DISCOVERY_PORT);
+    to.sin_addr.s_addr = htonl(INADDR_BROADCAST);
+    return to;
 }
 
 } // namespace
@@ -113,7 +123,10 @@ void DiscoveryResponder::run() {
     pollfd fds[2] = {{m_socket, POLLIN, 0}, {m_wake, POLLIN, 0}};
     for (;;) {
         answerDue(Clock::now());
-        if (::poll(fds, 2, msUntilNextDue()) < 0) {
+        if (m_floodFamily)
+            floodOnce();
+        // A flood never sleeps, but still looks at its wake-up and at new datagrams every round.
+        if (::poll(fds, 2, m_floodFamily ? 0 : msUntilNextDue()) < 0) {
             if (errno == EINTR)
                 continue;
             std::fprintf(stderr, "camsim: poll: %s\n", std::strerror(errno));
@@ -142,6 +155,11 @@ void DiscoveryResponder::handle(const std::uint8_t* data, std::size_t length, co
     if (SearchRequest::parse(datagram, search) == ParseStatus::Ok) {
         m_stats.searches++;
         m_pending.push_back({Clock::now() + m_options.replyDelay, search.family, from});
+        if (m_options.flood && !m_floodFamily) {
+            m_floodFamily = search.family;
+            std::fprintf(stderr, "camsim: search %s from %s: flooding replies until stopped\n",
+                         requestTag(search.family), formatSource(from).c_str());
+        }
         return;
     }
     SetNetworkCommand command;
@@ -212,6 +230,58 @@ void DiscoveryResponder::answer(const Pending& search) {
     m_stats.replies += sent;
     std::fprintf(stderr, "camsim: search %s from %s: %zu of %zu replies sent\n", requestTag(search.request),
                  formatSource(search.from).c_str(), sent, replies.size());
+    if (m_options.junk)
+        sendJunk();
+}
+
+void DiscoveryResponder::sendJunk() {
+    const sockaddr_in to = broadcastDestination();
+    std::size_t sent = 0;
+    const auto junk = JunkReplies();
+    for (const auto& datagram : junk) {
+        if (::sendto(m_socket, datagram.bytes.data(), datagram.bytes.size(), 0, reinterpret_cast<const sockaddr*>(&to),
+                     sizeof to) == static_cast<ssize_t>(datagram.bytes.size()))
+            ++sent;
+        else
+            std::fprintf(stderr, "camsim: junk (%s): %s\n", datagram.what.c_str(), std::strerror(errno));
+    }
+    m_stats.junk += sent;
+    std::fprintf(stderr, "camsim: %zu of %zu junk datagrams sent\n", sent, junk.size());
+}
+
+void DiscoveryResponder::floodOnce() {
+    using Datagram = decltype(DeviceReply{}.build());
+    const auto now = Clock::now();
+    std::vector<Datagram> datagrams;
+    datagrams.reserve(m_cameras.size());
+    for (const auto& camera : m_cameras) {
+        // Each camera in its own family; one answering both uses the family that started the flood.
+        CameraFamily family = *m_floodFamily;
+        if (!camera->config().answersRequest(family))
+            family = family == CameraFamily::Generic ? CameraFamily::Maker : CameraFamily::Generic;
+        if (auto reply = camera->currentReply(family, now))
+            datagrams.push_back(reply->build());
+    }
+    sockaddr_in to = broadcastDestination();
+    std::vector<iovec> iovs(datagrams.size());
+    std::vector<mmsghdr> messages(datagrams.size());
+    for (std::size_t i = 0; i < datagrams.size(); ++i) {
+        iovs[i] = {datagrams[i].data(), datagrams[i].size()};
+        messages[i] = {};
+        messages[i].msg_hdr.msg_name = &to;
+        messages[i].msg_hdr.msg_namelen = sizeof to;
+        messages[i].msg_hdr.msg_iov = &iovs[i];
+        messages[i].msg_hdr.msg_iovlen = 1;
+    }
+    for (std::size_t done = 0; done < messages.size();) {
+        auto count = static_cast<unsigned>(std::min(kBatch, messages.size() - done));
+        int n = ::sendmmsg(m_socket, messages.data() + done, count, MSG_DONTWAIT);
+        // A full queue is the flood's normal state: the rest of this round is dropped.
+        if (n <= 0)
+            break;
+        done += static_cast<std::size_t>(n);
+        m_stats.flooded += static_cast<std::uint64_t>(n);
+    }
 }
 
 std::size_t DiscoveryResponder::sendAll(const std::vector<DeviceReply>& replies) {
@@ -220,10 +290,7 @@ std::size_t DiscoveryResponder::sendAll(const std::vector<DeviceReply>& replies)
     datagrams.reserve(replies.size());
     for (const auto& reply : replies)
         datagrams.push_back(reply.build());
-    sockaddr_in to{};
-    to.sin_family = AF_INET;
-    to.sin_port = htons(DISCOVERY_PORT);
-    to.sin_addr.s_addr = htonl(INADDR_BROADCAST);
+    sockaddr_in to = broadcastDestination();
     std::vector<iovec> iovs(datagrams.size());
     std::vector<mmsghdr> messages(datagrams.size());
     for (std::size_t i = 0; i < datagrams.size(); ++i) {

@@ -8,6 +8,7 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -20,6 +21,8 @@ struct ResponderOptions {
     bool applySetNetwork = true;
     int sendBufferBytes = 0;    // 0 keeps the kernel's default
     int receiveBufferBytes = 0; // a fleet hears its own burst and must not drop the next request
+    bool junk = false;          // follow every answer with the malformed replies of JunkReplies()
+    bool flood = false;         // from the first search on, repeat every camera's reply without pause
 };
 
 struct ResponderStats {
@@ -28,6 +31,8 @@ struct ResponderStats {
     std::atomic<std::uint64_t> setNetwork{0};
     std::atomic<std::uint64_t> ignored{0};
     std::atomic<std::uint64_t> sendErrors{0};
+    std::atomic<std::uint64_t> junk{0};
+    std::atomic<std::uint64_t> flooded{0};
 };
 
 // The discovery side of one or many simulated cameras: one UDP socket on port 4000 and one
@@ -67,12 +72,16 @@ private:
     void answerDue(Clock::time_point now);
     void answer(const Pending& search);
     std::size_t sendAll(const std::vector<DeviceReply>& replies);
+    void sendJunk();
+    // One round of the flood: every camera's reply once, without waiting for room in the queue.
+    void floodOnce();
     int msUntilNextDue() const;
 
     std::vector<std::shared_ptr<Camera>> m_cameras;
     ResponderOptions m_options;
     NetworkChanged m_networkChanged;
-    std::deque<Pending> m_pending; // in arrival order, so also in due order
+    std::deque<Pending> m_pending;             // in arrival order, so also in due order
+    std::optional<CameraFamily> m_floodFamily; // set by the first search when flooding
     int m_socket = -1;
     int m_wake = -1;
     ResponderStats m_stats;

@@ -1,7 +1,9 @@
 #include "sim/camsim/InterfaceAddress.h"
 
+#include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
@@ -13,14 +15,39 @@ extern char** environ;
 
 namespace {
 
-// Runs a program found on PATH without a shell, so no argument is ever interpreted.
-bool runTool(std::vector<std::string> args, std::string& error) {
+// Runs a program found on PATH without a shell, so no argument is ever interpreted; input, if
+// any, is its standard input. The child gets no other descriptor: a socket it inherited would
+// outlive a connection the simulator closes.
+bool runTool(std::vector<std::string> args, std::string& error, const std::string* input = nullptr) {
     std::vector<char*> argv;
     for (auto& arg : args)
         argv.push_back(arg.data());
     argv.push_back(nullptr);
+    int pipeFds[2] = {-1, -1};
+    if (input && ::pipe2(pipeFds, O_CLOEXEC) != 0) {
+        error = std::string("pipe: ") + std::strerror(errno);
+        return false;
+    }
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    if (input)
+        posix_spawn_file_actions_adddup2(&actions, pipeFds[0], 0);
+    posix_spawn_file_actions_addclosefrom_np(&actions, 3);
     pid_t pid = 0;
-    int rc = ::posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ);
+    int rc = ::posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (input) {
+        ::close(pipeFds[0]);
+        for (std::size_t done = 0; rc == 0 && done < input->size();) {
+            ssize_t n = ::write(pipeFds[1], input->data() + done, input->size() - done);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                break; // the tool ended early; its exit status says why
+            done += static_cast<std::size_t>(n);
+        }
+        ::close(pipeFds[1]);
+    }
     if (rc != 0) {
         error = args[0] + ": " + std::strerror(rc);
         return false;
@@ -57,4 +84,20 @@ bool MoveInterfaceAddress(const std::string& iface, const Ipv4& ip, const Ipv4& 
         return false;
     // An on-link default lets the camera answer any sender on its link, whatever its subnet.
     return runTool({"ip", "route", "replace", "default", "dev", iface}, error);
+}
+
+bool AddInterfaceAddresses(const std::string& iface, const std::vector<std::string>& cidrs, std::string& error) {
+    std::string batch;
+    for (const auto& cidr : cidrs)
+        batch += "addr add " + cidr + " dev " + iface + "\n";
+    // One `ip` for all of them: hundreds of separate runs would take seconds.
+    return runTool({"ip", "-batch", "-"}, error, &batch);
+}
+
+bool RemoveInterfaceAddresses(const std::string& iface, const std::vector<std::string>& cidrs, std::string& error) {
+    std::string batch;
+    for (const auto& cidr : cidrs)
+        batch += "addr del " + cidr + " dev " + iface + "\n";
+    // -force: one address already gone must not keep the others in place.
+    return runTool({"ip", "-force", "-batch", "-"}, error, &batch);
 }

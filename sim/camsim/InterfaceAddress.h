@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "discovery/WireProtocol.h"
 
@@ -8,3 +9,7 @@
 // a set-network command, with an on-link default route (the gateway is only reported). Runs `ip`.
 bool MoveInterfaceAddress(const std::string& iface, const Ipv4& ip, const Ipv4& netmask, const Ipv4& gateway,
                           std::string& error);
+
+// Adds addresses ("A.B.C.D/N") to an interface, or removes them; one `ip -batch` run each.
+bool AddInterfaceAddresses(const std::string& iface, const std::vector<std::string>& cidrs, std::string& error);
+bool RemoveInterfaceAddresses(const std::string& iface, const std::vector<std::string>& cidrs, std::string& error);

@@ -1,23 +1,29 @@
 #include "sim/camsim/WebServer.h"
 
 #include <httplib.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <sstream>
 #include <utility>
 
 #include "sim/camsim/FirmwareImage.h"
+#include "sim/camsim/HeldConnection.h"
+#include "sim/camsim/ReceivedUpload.h"
 
 namespace {
 
 // The real Content-Type of a multipart upload, kept aside so httplib reads the body raw.
 constexpr const char* kRawContentType = "X-Camsim-Raw-Content-Type";
-const Ipv4 kFactoryIp{192, 168, 0, 20};
-const Ipv4 kFactoryMask{255, 255, 255, 0};
-const Ipv4 kFactoryGateway{192, 168, 0, 1};
+// Real time, not scaled: slow enough to look alive, never enough to finish anything.
+constexpr std::chrono::milliseconds kTrickleInterval{500};
 
-// Extra detail for the request log line, set by the handler on the thread that logs.
+// Extra detail for the request log line, set by the handler on the thread that logs; a fault that
+// keeps httplib's response from the client also replaces the status the line would show.
 thread_local std::string t_note;
+thread_local std::string t_outcome;
 
 bool linkLocal(const Ipv4& ip) {
     return ip[0] == 169 && ip[1] == 254;
@@ -27,13 +33,20 @@ std::string header(const httplib::Request& req, const char* name) {
     return req.has_header(name) ? req.get_header_value(name) : std::string();
 }
 
+HeldConnection connectionOf(const httplib::Request& req) {
+    return HeldConnection(req.local_addr, req.local_port, req.remote_addr, req.remote_port);
+}
+
 } // namespace
 
 WebServer::WebServer(std::shared_ptr<Camera> camera, WebOptions options, AddressMoved moved)
-    : m_camera(std::move(camera)), m_options(std::move(options)), m_moved(std::move(moved)) {}
+    : m_camera(std::move(camera)), m_options(std::move(options)), m_moved(std::move(moved)),
+      m_stopFd(::eventfd(0, EFD_CLOEXEC)) {}
 
 WebServer::~WebServer() {
     Stop();
+    if (m_stopFd >= 0)
+        ::close(m_stopFd);
 }
 
 WebServer::Clock::duration WebServer::scaled(std::chrono::milliseconds real) const {
@@ -43,6 +56,10 @@ WebServer::Clock::duration WebServer::scaled(std::chrono::milliseconds real) con
 
 std::unique_ptr<httplib::Server> WebServer::makeServer() {
     auto server = std::make_unique<httplib::Server>();
+    if (m_options.workerThreads > 0)
+        server->new_task_queue = [threads = m_options.workerThreads] {
+            return new httplib::ThreadPool(static_cast<std::size_t>(threads));
+        };
     // httplib would parse multipart bodies itself and reject the camera's non-standard framing.
     server->set_pre_routing_handler([](const httplib::Request& req, httplib::Response&) {
         std::string type = header(req, "Content-Type");
@@ -57,14 +74,17 @@ std::unique_ptr<httplib::Server> WebServer::makeServer() {
             const_cast<httplib::Request&>(req).headers.emplace("Content-Length", "0");
         return httplib::Server::HandlerResponse::Unhandled;
     });
-    server->set_logger([](const httplib::Request& req, const httplib::Response& res) {
-        std::fprintf(stderr, "camsim: http %s %s from %s -> %d%s\n", req.method.c_str(), req.target.c_str(),
-                     req.remote_addr.c_str(), res.status, t_note.c_str());
+    server->set_logger([prefix = m_options.logPrefix](const httplib::Request& req, const httplib::Response& res) {
+        std::string outcome = t_outcome.empty() ? std::to_string(res.status) : t_outcome;
+        std::fprintf(stderr, "%shttp %s %s from %s -> %s%s\n", prefix.c_str(), req.method.c_str(), req.target.c_str(),
+                     req.remote_addr.c_str(), outcome.c_str(), t_note.c_str());
         t_note.clear();
+        t_outcome.clear();
     });
     server->Post("/param.cgi", [this](const httplib::Request& req, httplib::Response& res) { handleQuery(req, res); });
-    server->Post("/firmwareupgrade.cgi",
-                 [this](const httplib::Request& req, httplib::Response& res) { handleUpload(req, res); });
+    // Read as it streams: a fault may act halfway, and a fleet need not hold whole images.
+    server->Post("/firmwareupgrade.cgi", [this](const httplib::Request& req, httplib::Response& res,
+                                                const httplib::ContentReader& read) { handleUpload(req, res, read); });
     server->Post("/hardfactorydefault.cgi",
                  [this](const httplib::Request& req, httplib::Response& res) { handleReset(req, res); });
     return server;
@@ -73,9 +93,13 @@ std::unique_ptr<httplib::Server> WebServer::makeServer() {
 bool WebServer::Start(std::string& error) {
     if (m_camera->config().faults.silent)
         return true;
+    if (m_stopFd < 0) {
+        error = "eventfd failed";
+        return false;
+    }
     auto server = makeServer();
-    if (!server->bind_to_port("0.0.0.0", m_options.port)) {
-        error = "cannot listen on TCP port " + std::to_string(m_options.port);
+    if (!server->bind_to_port(m_options.bindAddress, m_options.port)) {
+        error = "cannot listen on TCP " + m_options.bindAddress + ":" + std::to_string(m_options.port);
         return false;
     }
     {
@@ -94,14 +118,24 @@ void WebServer::stopServerLocked() {
     }
 }
 
+void WebServer::BeginStop() {
+    if (m_stopFd >= 0) {
+        std::uint64_t one = 1;
+        [[maybe_unused]] ssize_t n = ::write(m_stopFd, &one, sizeof one);
+    }
+    std::lock_guard lock(m_lock);
+    m_stopping = true;
+    m_wake.notify_all();
+    stopServerLocked();
+}
+
 void WebServer::Stop() {
     if (!m_thread.joinable())
         return;
+    BeginStop();
     // A listener between bind and listen ignores stop(), so retry until the thread ends.
     for (;;) {
         std::unique_lock lock(m_lock);
-        m_stopping = true;
-        m_wake.notify_all();
         stopServerLocked();
         if (m_finished)
             break;
@@ -138,7 +172,7 @@ void WebServer::run(std::unique_ptr<httplib::Server> server) {
                 lock.unlock();
                 comeBack();
                 m_camera->silenceUntil(Clock::time_point{});
-                std::fprintf(stderr, "camsim: back from reboot\n");
+                std::fprintf(stderr, "%sback from reboot\n", m_options.logPrefix.c_str());
                 lock.lock();
             }
         }
@@ -148,8 +182,9 @@ void WebServer::run(std::unique_ptr<httplib::Server> server) {
         }
         lock.unlock();
         server = makeServer();
-        if (!server->bind_to_port("0.0.0.0", m_options.port)) {
-            std::fprintf(stderr, "camsim: cannot listen on TCP port %d again; retrying\n", m_options.port);
+        if (!server->bind_to_port(m_options.bindAddress, m_options.port)) {
+            std::fprintf(stderr, "%scannot listen on TCP %s:%d again; retrying\n", m_options.logPrefix.c_str(),
+                         m_options.bindAddress.c_str(), m_options.port);
             server.reset();
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
             continue;
@@ -171,13 +206,15 @@ void WebServer::beginReboot(Clock::duration silence, std::function<void()> comeB
     m_camera->silenceUntil(Clock::time_point::max());
     // The listener closes now; this request's response is still written before the worker ends.
     stopServerLocked();
-    std::fprintf(stderr, "camsim: rebooting%s\n", m_camera->config().faults.neverBack ? " (never back)" : "");
+    std::fprintf(stderr, "%srebooting%s\n", m_options.logPrefix.c_str(),
+                 m_camera->config().faults.neverBack ? " (never back)" : "");
 }
 
 bool WebServer::authorized(const httplib::Request& req, httplib::Response& res) const {
+    const FaultModes& faults = m_camera->config().faults;
     auto credentials = BasicCredentials(header(req, "Authorization"));
-    if (!m_camera->config().faults.wrongPassword && credentials &&
-        *credentials == m_options.user + ":" + m_options.password)
+    bool locked = faults.wrongPassword || (faults.unauthorizedWhenMoved && linkLocal(m_camera->network().ip));
+    if (!locked && credentials && *credentials == m_options.user + ":" + m_options.password)
         return true;
     res.status = 401;
     res.set_header("WWW-Authenticate", "Basic realm=\"camera\"");
@@ -186,10 +223,15 @@ bool WebServer::authorized(const httplib::Request& req, httplib::Response& res) 
 }
 
 void WebServer::handleQuery(const httplib::Request& req, httplib::Response& res) const {
+    const FaultModes& faults = m_camera->config().faults;
+    if (faults.trickle) {
+        trickle(req, res);
+        return;
+    }
     if (!authorized(req, res))
         return;
-    const FaultModes& faults = m_camera->config().faults;
-    if (faults.noModel || (faults.noModelUntilMoved && !linkLocal(m_camera->network().ip))) {
+    bool hidden = (faults.noModelUntilMoved || faults.unauthorizedWhenMoved) && !linkLocal(m_camera->network().ip);
+    if (faults.noModel || hidden) {
         res.set_content("<html>camera</html>", "text/html");
         return;
     }
@@ -211,45 +253,139 @@ void WebServer::handleQuery(const httplib::Request& req, httplib::Response& res)
     res.set_content(body, "text/plain");
 }
 
-void WebServer::handleUpload(const httplib::Request& req, httplib::Response& res) {
-    if (!authorized(req, res))
+void WebServer::handleUpload(const httplib::Request& req, httplib::Response& res, const httplib::ContentReader& read) {
+    const FaultModes& faults = m_camera->config().faults;
+    ReceivedUpload body;
+    auto receiveAll = [&] {
+        return read([&](const char* data, std::size_t length) {
+            body.add({data, length});
+            return true;
+        });
+    };
+    if (faults.trickle) {
+        receiveAll();
+        t_note = " body=" + std::to_string(body.size()) + " bytes";
+        trickle(req, res);
         return;
-    if (m_camera->config().faults.uploadRefused) {
-        t_note = " body=" + std::to_string(req.body.size()) + " bytes refused (fault)";
+    }
+    if (!authorized(req, res)) {
+        receiveAll();
+        return;
+    }
+    if (faults.resetMidUpload) {
+        resetHalfway(req, read);
+        return;
+    }
+    if (!receiveAll()) {
+        t_note = " body cut off after " + std::to_string(body.size()) + " bytes";
+        return;
+    }
+    if (faults.trickleUpload) {
+        t_note = " body=" + std::to_string(body.size()) + " bytes";
+        trickle(req, res);
+        return;
+    }
+    if (faults.uploadNoReply) {
+        t_note = " body=" + std::to_string(body.size()) + " bytes";
+        holdSilent(req);
+        return;
+    }
+    if (faults.uploadRefused) {
+        t_note = " body=" + std::to_string(body.size()) + " bytes refused (fault)";
         res.set_content("ERROR,upgrade refused", "text/plain");
         return;
     }
+    const std::string kept = body.compact();
     std::string why;
     std::optional<std::string_view> image;
     if (header(req, kRawContentType) != kUploadContentType)
         why = "content-type";
-    else if (header(req, "Content-Length") != std::to_string(req.body.size()))
+    else if (header(req, "Content-Length") != std::to_string(body.size()))
         why = "content-length";
-    else if (!(image = ExtractImage(req.body)))
+    else if (!(image = ExtractImage(kept)))
         why = "framing";
     if (!why.empty()) {
-        t_note = " body=" + std::to_string(req.body.size()) + " bytes mismatched (" + why + ")";
+        t_note = " body=" + std::to_string(body.size()) + " bytes mismatched (" + why + ")";
         res.set_content("ERROR,bad body", "text/plain");
         return;
     }
     FirmwareState next = m_camera->firmware();
-    next.version = m_camera->config().faults.olderAfterReboot ? LowerVersion(next.version)
-                                                              : ImageVersion(*image).value_or(next.version);
+    next.version = faults.olderAfterReboot ? LowerVersion(next.version) : ImageVersion(*image).value_or(next.version);
     next.model = ImageModel(*image).value_or(next.model);
-    t_note = " image=" + std::to_string(image->size()) + " bytes matched, next " + next.model + " " + next.version;
-    res.set_content("OK,ImgBurnTimeSec=\"" + std::to_string(m_options.burnSec) + "\"", "text/plain");
+    const std::size_t imageSize = body.size() - (kept.size() - image->size());
+    t_note = " image=" + std::to_string(imageSize) + " bytes matched, next " + next.model + " " + next.version;
+    const std::string announced =
+        m_options.announceBurn.empty() ? std::to_string(m_options.burnSec) : m_options.announceBurn;
+    res.set_content("OK,ImgBurnTimeSec=\"" + announced + "\"", "text/plain");
     auto silence = scaled(std::chrono::seconds(m_options.burnSec) + std::chrono::milliseconds(m_options.rebootMs));
     beginReboot(silence, [this, next] { m_camera->setFirmware(next); });
 }
 
 void WebServer::handleReset(const httplib::Request& req, httplib::Response& res) {
+    if (m_camera->config().faults.trickle) {
+        trickle(req, res);
+        return;
+    }
     if (!authorized(req, res))
         return;
     res.set_content("OK", "text/plain");
     beginReboot(scaled(std::chrono::milliseconds(m_options.rebootMs)), [this] {
-        m_camera->setNetwork(kFactoryIp, kFactoryMask, kFactoryGateway);
-        std::fprintf(stderr, "camsim: factory reset to %s\n", FormatIpv4(kFactoryIp).c_str());
+        m_camera->setNetwork(m_options.factoryIp, m_options.factoryMask, m_options.factoryGateway);
+        std::fprintf(stderr, "%sfactory reset to %s\n", m_options.logPrefix.c_str(),
+                     FormatIpv4(m_options.factoryIp).c_str());
         if (m_moved)
             m_moved(m_camera->network());
     });
+}
+
+void WebServer::trickle(const httplib::Request& req, httplib::Response& res) const {
+    auto connection = std::make_shared<HeldConnection>(connectionOf(req));
+    std::fprintf(stderr, "%shttp %s %s from %s: 200, then a byte every %lld ms (fault)\n", m_options.logPrefix.c_str(),
+                 req.method.c_str(), req.target.c_str(), req.remote_addr.c_str(),
+                 static_cast<long long>(kTrickleInterval.count()));
+    // No length: the body has no end the client could wait for, only the connection's close.
+    res.set_content_provider("text/plain", [connection, stopFd = m_stopFd](std::size_t, httplib::DataSink& sink) {
+        // Runs on the connection's thread, before the log line that t_note feeds.
+        switch (connection->wait(stopFd, kTrickleInterval)) {
+        case HeldConnection::Wake::Timeout:
+            if (sink.write(" ", 1))
+                return true;
+            t_note += ", trickled until a write failed";
+            return false;
+        case HeldConnection::Wake::HungUp:
+            t_note += ", trickled until the client left";
+            return false;
+        case HeldConnection::Wake::Stopping:
+            t_note += ", trickled until stopped";
+            return false;
+        }
+        return false;
+    });
+}
+
+void WebServer::holdSilent(const httplib::Request& req) const {
+    HeldConnection connection = connectionOf(req);
+    std::fprintf(stderr, "%shttp %s %s from %s: body read, no reply (fault)\n", m_options.logPrefix.c_str(),
+                 req.method.c_str(), req.target.c_str(), req.remote_addr.c_str());
+    auto why = connection.wait(m_stopFd, std::chrono::milliseconds(-1));
+    // Closed here, httplib's response goes nowhere: not even a status line reaches the client.
+    connection.close();
+    t_outcome = "nothing sent";
+    t_note += why == HeldConnection::Wake::Stopping ? ", held until stopped" : ", held until the client left";
+}
+
+void WebServer::resetHalfway(const httplib::Request& req, const httplib::ContentReader& read) const {
+    const std::size_t length = std::strtoull(header(req, "Content-Length").c_str(), nullptr, 10);
+    std::size_t received = 0;
+    // Refusing further bytes stops httplib's reading; the rest stays unread in the socket.
+    read([&](const char*, std::size_t n) {
+        received += n;
+        return received < length / 2;
+    });
+    connectionOf(req).reset();
+    t_outcome = "reset";
+    t_note = " after " + std::to_string(received) + " of " + std::to_string(length) + " bytes (fault)";
+    std::fprintf(stderr, "%shttp %s %s from %s: connection reset after %zu of %zu bytes (fault)\n",
+                 m_options.logPrefix.c_str(), req.method.c_str(), req.target.c_str(), req.remote_addr.c_str(), received,
+                 length);
 }

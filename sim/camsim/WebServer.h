@@ -14,15 +14,23 @@ namespace httplib {
 class Server;
 struct Request;
 struct Response;
+class ContentReader;
 } // namespace httplib
 
 struct WebOptions {
+    std::string bindAddress = "0.0.0.0";
     int port = 80;
     std::string user = "root";
     std::string password = "qnwt";
-    int burnSec = 2;        // reported as is; waited scaled by timeScale
-    int rebootMs = 3000;    // silence after the burn, scaled by timeScale
-    double timeScale = 1.0; // FLASHWELL_TIME_SCALE
+    int burnSec = 2;          // waited scaled by timeScale
+    std::string announceBurn; // what the upload reply announces; empty: burnSec
+    int rebootMs = 3000;      // silence after the burn, scaled by timeScale
+    double timeScale = 1.0;   // FLASHWELL_TIME_SCALE
+    int workerThreads = 0;    // connections served at once; 0: httplib's default pool
+    Ipv4 factoryIp{192, 168, 0, 20};
+    Ipv4 factoryMask{255, 255, 255, 0};
+    Ipv4 factoryGateway{192, 168, 0, 1};
+    std::string logPrefix = "camsim: "; // a fleet names the camera in every line
 };
 
 // The web side of one simulated camera: the property query, the firmware upgrade and the
@@ -39,6 +47,8 @@ public:
 
     // Binds the port and starts serving; on failure nothing runs and error says why.
     bool Start(std::string& error);
+    // Closes the listener and wakes held connections without waiting, so many servers stop together.
+    void BeginStop();
     void Stop();
 
 private:
@@ -49,8 +59,12 @@ private:
     void stopServerLocked();
     bool authorized(const httplib::Request& req, httplib::Response& res) const;
     void handleQuery(const httplib::Request& req, httplib::Response& res) const;
-    void handleUpload(const httplib::Request& req, httplib::Response& res);
+    void handleUpload(const httplib::Request& req, httplib::Response& res, const httplib::ContentReader& read);
     void handleReset(const httplib::Request& req, httplib::Response& res);
+    // Fault replies: headers, then a byte every 500 ms until the client leaves; or nothing at all.
+    void trickle(const httplib::Request& req, httplib::Response& res) const;
+    void holdSilent(const httplib::Request& req) const;
+    void resetHalfway(const httplib::Request& req, const httplib::ContentReader& read) const;
     // Goes silent now and runs comeBack when the silence ends (never, with never-back).
     void beginReboot(Clock::duration silence, std::function<void()> comeBack);
     Clock::duration scaled(std::chrono::milliseconds real) const;
@@ -58,6 +72,7 @@ private:
     std::shared_ptr<Camera> m_camera;
     WebOptions m_options;
     AddressMoved m_moved;
+    int m_stopFd = -1; // readable once stopping: wakes every held connection
     std::mutex m_lock;
     std::condition_variable m_wake;
     httplib::Server* m_server = nullptr; // the listener now serving, if any

@@ -11,7 +11,9 @@
 
 #include "sim/camsim/CameraConfig.h"
 #include "sim/camsim/DiscoveryResponder.h"
+#include "sim/camsim/FleetWeb.h"
 #include "sim/camsim/InterfaceAddress.h"
+#include "sim/camsim/JunkReplies.h"
 #include "sim/camsim/WebServer.h"
 
 namespace {
@@ -33,6 +35,10 @@ struct CommandLine {
     int searchWindowMs = 500;
     std::string iface;
     int fleet = 0;
+    int fleetWeb = 0;
+    std::string fleetBase;
+    bool junk = false;
+    bool flood = false;
     bool applySetNetwork = true;
     bool noMoveIface = false;
     std::string user = "admin";
@@ -93,10 +99,23 @@ bool buildCameras(const CommandLine& line, bool familyGiven, std::vector<CameraC
         std::fprintf(stderr, "camsim: --mac: expected aa:bb:cc:dd:ee:ff, got %s\n", line.mac.c_str());
         return false;
     }
-    if (line.fleet > 0)
-        out = MakeFleet(base, line.fleet, familyGiven ? std::optional(base.answers) : std::nullopt);
-    else
+    if (line.fleet == 0) {
         out = {base};
+        return true;
+    }
+    std::optional<Ipv4> first;
+    if (!line.fleetBase.empty()) {
+        Ipv4 ip{};
+        if (!parseAddress("--fleet-base", line.fleetBase, ip))
+            return false;
+        first = ip;
+    }
+    out = MakeFleet(base, line.fleet, familyGiven ? std::optional(base.answers) : std::nullopt, first);
+    if (first && out.back().ip < out.front().ip) {
+        std::fprintf(stderr, "camsim: --fleet-base %s: %d addresses run past 255.255.255.254\n", line.fleetBase.c_str(),
+                     line.fleet);
+        return false;
+    }
     return true;
 }
 
@@ -104,8 +123,8 @@ bool buildCameras(const CommandLine& line, bool familyGiven, std::vector<CameraC
 
 int main(int argc, char** argv) {
     CommandLine line;
-    CLI::App app{
-        "Simulated network camera: answers discovery on UDP 4000 and, as a single camera, its web CGIs over HTTP."};
+    CLI::App app{"Simulated network camera: answers discovery on UDP 4000 and, as a single camera (or --fleet-web), "
+                 "its web CGIs over HTTP."};
     app.add_option("--name", line.name, "camera name in replies (at most 18 bytes)")->capture_default_str();
     app.add_option("--ip", line.ip, "address reported in replies")->capture_default_str();
     app.add_option("--mask", line.mask, "netmask reported in replies")->capture_default_str();
@@ -116,7 +135,8 @@ int main(int argc, char** argv) {
                        "generic: PCEdit->IPCam; maker: KXEdit->KXCam; both: each request with its own tag")
             ->check(CLI::IsMember({"generic", "maker", "both"}))
             ->capture_default_str();
-    app.add_option("--web-port", line.webPort, "web port reported in replies and served (single camera)")
+    app.add_option("--web-port", line.webPort,
+                   "web port reported in replies and served (single camera, or each --fleet-web camera)")
         ->check(CLI::Range(0, 65535))
         ->capture_default_str();
     app.add_flag("--wifi", line.wifi, "report a Wi-Fi interface (ifType 0xAF)");
@@ -127,8 +147,21 @@ int main(int argc, char** argv) {
         ->check(CLI::Range(1, 600000))
         ->capture_default_str();
     app.add_option("--iface", line.iface, "interface to receive and send on (SO_BINDTODEVICE)");
-    app.add_option("--fleet", line.fleet, "answer as N cameras with distinct MACs and 10.x.y.z addresses")
-        ->check(CLI::Range(1, 100000));
+    auto* fleetOption =
+        app.add_option("--fleet", line.fleet, "answer as N cameras with distinct MACs and 10.x.y.z/8 addresses")
+            ->check(CLI::Range(1, 100000));
+    app.add_option("--fleet-base", line.fleetBase,
+                   "fleet addresses count up from this one, skipping x.x.x.0 and x.x.x.255, and report --mask and "
+                   "--gateway (e.g. 192.168.1.1 next to a host at 192.168.0.10/16)")
+        ->needs(fleetOption);
+    app.add_option("--fleet-web", line.fleetWeb,
+                   "the first M fleet cameras also serve the CGIs like a single camera, each on port --web-port of "
+                   "its own address, which this process adds to --iface (with the prefix of its mask) and removes "
+                   "on exit; the ready line shows them. The host must reach them on its link: give it an address "
+                   "whose prefix covers them (e.g. 192.168.0.10/16 with --fleet-base 192.168.1.1) or an on-link "
+                   "route (ip route add 10.0.0.0/8 dev eth0 for the default 10.x.y.z addresses)")
+        ->needs(fleetOption)
+        ->check(CLI::Range(1, 500));
     app.add_flag("--apply-set-network,!--no-apply-set-network", line.applySetNetwork,
                  "take the address of a set-network command for this MAC (default on)");
     app.add_flag("--no-move-iface", line.noMoveIface, "on set-network change only the reported address");
@@ -140,15 +173,37 @@ int main(int argc, char** argv) {
     app.add_option("--model", line.model, "model the web query reports")->capture_default_str();
     app.add_option("--version", line.version, "firmware version the web query reports")->capture_default_str();
     app.add_option("--hardware", line.hardware, "hardware list the web query reports")->capture_default_str();
-    app.add_option("--burn-sec", line.web.burnSec, "burn time an upgrade reports and takes")
+    app.add_option("--burn-sec", line.web.burnSec, "burn time an upgrade takes (and reports, unless --announce-burn)")
         ->check(CLI::Range(0, 3600))
         ->capture_default_str();
+    app.add_option("--announce-burn", line.web.announceBurn,
+                   "text the upload reply puts in OK,ImgBurnTimeSec=\"TEXT\", whatever the real burn (default: the "
+                   "--burn-sec number)");
+    app.add_flag("--junk", line.junk, JunkHelp());
+    app.add_flag("--flood", line.flood,
+                 "from the first search on, broadcast every camera's reply again and again, as fast as the socket "
+                 "takes them, until stopped");
     app.add_option("--reboot-ms", line.web.rebootMs, "silence after a burn or a factory reset")
         ->check(CLI::Range(0, 3600000))
         ->capture_default_str();
-    app.add_option("--fault", line.faults, "misbehave (repeatable): " + CLI::detail::join(FaultNames(), ", "))
+    app.add_option("--fault", line.faults,
+                   "misbehave (repeatable): " + CLI::detail::join(FaultNames(), ", ") +
+                       ". trickle: every CGI answers 200 and its headers, then one space every 500 ms (real time) "
+                       "until the client closes; trickle-upload: the same for the upload only, after its whole "
+                       "body; upload-no-reply: the upload body is read, then nothing is sent until the client "
+                       "closes; reset-mid-upload: the upload's connection is reset (RST) about halfway through "
+                       "the body; unauthorized-when-moved: like no-model-until-moved, but at 169.254.x.y every "
+                       "request gets 401. None of these burns")
         ->check(CLI::IsMember(FaultNames()));
     CLI11_PARSE(app, argc, argv);
+    if (line.fleetWeb > line.fleet) {
+        std::fprintf(stderr, "camsim: --fleet-web %d exceeds --fleet %d\n", line.fleetWeb, line.fleet);
+        return 2;
+    }
+    if (line.fleetWeb > 0 && line.iface.empty()) {
+        std::fprintf(stderr, "camsim: --fleet-web needs --iface to put the addresses on\n");
+        return 2;
+    }
 
     std::vector<CameraConfig> configs;
     if (!buildCameras(line, familyOption->count() > 0, configs))
@@ -164,9 +219,11 @@ int main(int argc, char** argv) {
     options.applySetNetwork = line.applySetNetwork;
     options.sendBufferBytes = cameras.size() > 1 ? kFleetSocketBuffer : 0;
     options.receiveBufferBytes = cameras.size() > 1 ? kFleetSocketBuffer : 0;
+    options.junk = line.junk;
+    options.flood = line.flood;
     DiscoveryResponder responder(cameras, options);
     WebServer::AddressMoved moveIface;
-    if (cameras.size() == 1 && !line.iface.empty() && !line.noMoveIface) {
+    if (cameras.size() == 1 && line.fleetWeb == 0 && !line.iface.empty() && !line.noMoveIface) {
         moveIface = [iface = line.iface](const NetworkState& state) {
             std::string error;
             if (!MoveInterfaceAddress(iface, state.ip, state.netmask, state.gateway, error))
@@ -176,13 +233,17 @@ int main(int argc, char** argv) {
         };
         responder.onNetworkChanged([moveIface](Camera&, const NetworkState& state) { moveIface(state); });
     }
-    // A fleet shares one namespace and address, so only a single camera gets a web side.
+    line.web.port = line.webPort;
+    line.web.timeScale = timeScale();
+    // A fleet shares one namespace: only cameras given addresses of their own get a web side.
     std::unique_ptr<WebServer> web;
-    if (cameras.size() == 1) {
-        line.web.port = line.webPort;
-        line.web.timeScale = timeScale();
+    std::unique_ptr<FleetWeb> fleetWeb;
+    if (cameras.size() == 1 && line.fleetWeb == 0)
         web = std::make_unique<WebServer>(cameras.front(), line.web, moveIface);
-    }
+    else if (line.fleetWeb > 0)
+        fleetWeb = std::make_unique<FleetWeb>(
+            std::vector<std::shared_ptr<Camera>>(cameras.begin(), cameras.begin() + line.fleetWeb), line.web,
+            line.iface);
 
     // Blocked before the thread starts, so only sigwait below ever sees these.
     sigset_t stopSignals;
@@ -190,34 +251,52 @@ int main(int argc, char** argv) {
     sigaddset(&stopSignals, SIGINT);
     sigaddset(&stopSignals, SIGTERM);
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+    // A client that hangs up mid-reply must fail the write, not end the simulator.
+    std::signal(SIGPIPE, SIG_IGN);
 
     std::string error;
-    if (!responder.Start(error) || (web && !web->Start(error))) {
+    if (!responder.Start(error) || (web && !web->Start(error)) || (fleetWeb && !fleetWeb->Start(error))) {
         std::fprintf(stderr, "camsim: %s\n", error.c_str());
         return 1;
     }
+    std::string extras;
+    if (line.junk)
+        extras += " junk";
+    if (line.flood)
+        extras += " flood";
     const std::string where = line.iface.empty() ? "any" : line.iface;
-    if (cameras.size() == 1)
-        std::printf("camsim ready cameras=1 iface=%s port=%d %s http=%s user=%s\n", where.c_str(), DISCOVERY_PORT,
+    if (web)
+        std::printf("camsim ready cameras=1 iface=%s port=%d %s http=%s user=%s%s\n", where.c_str(), DISCOVERY_PORT,
                     DescribeCamera(cameras.front()->config()).c_str(),
                     cameras.front()->config().faults.silent ? "off" : std::to_string(line.webPort).c_str(),
-                    line.web.user.c_str());
-    else
-        std::printf("camsim ready cameras=%zu iface=%s port=%d fleet first=%s last=%s\n", cameras.size(), where.c_str(),
-                    DISCOVERY_PORT, FormatMac(cameras.front()->config().mac).c_str(),
-                    FormatMac(cameras.back()->config().mac).c_str());
+                    line.web.user.c_str(), extras.c_str());
+    else {
+        std::string webText;
+        if (fleetWeb)
+            webText = " web=" + std::to_string(line.fleetWeb) + " http=" + std::to_string(line.webPort) + " " +
+                      fleetWeb->Describe();
+        std::printf("camsim ready cameras=%zu iface=%s port=%d fleet first=%s last=%s ips=%s..%s%s%s\n", cameras.size(),
+                    where.c_str(), DISCOVERY_PORT, FormatMac(cameras.front()->config().mac).c_str(),
+                    FormatMac(cameras.back()->config().mac).c_str(), FormatIpv4(cameras.front()->config().ip).c_str(),
+                    FormatIpv4(cameras.back()->config().ip).c_str(), webText.c_str(), extras.c_str());
+    }
     std::fflush(stdout);
 
     int signal = 0;
     sigwait(&stopSignals, &signal);
+    responder.Stop();
     if (web)
         web->Stop();
-    responder.Stop();
+    if (fleetWeb)
+        fleetWeb->Stop();
     const auto& stats = responder.stats();
-    std::fprintf(stderr, "camsim: stopped by signal %d: searches=%llu replies=%llu set-network=%llu ignored=%llu\n",
-                 signal, static_cast<unsigned long long>(stats.searches.load()),
-                 static_cast<unsigned long long>(stats.replies.load()),
-                 static_cast<unsigned long long>(stats.setNetwork.load()),
-                 static_cast<unsigned long long>(stats.ignored.load()));
+    std::fprintf(
+        stderr,
+        "camsim: stopped by signal %d: searches=%llu replies=%llu set-network=%llu ignored=%llu junk=%llu "
+        "flooded=%llu\n",
+        signal, static_cast<unsigned long long>(stats.searches.load()),
+        static_cast<unsigned long long>(stats.replies.load()), static_cast<unsigned long long>(stats.setNetwork.load()),
+        static_cast<unsigned long long>(stats.ignored.load()), static_cast<unsigned long long>(stats.junk.load()),
+        static_cast<unsigned long long>(stats.flooded.load()));
     return 0;
 }

@@ -1,5 +1,7 @@
 #include "tests/support/VirtualLan.h"
 
+#include <fstream>
+#include <sstream>
 #include <stdexcept>
 
 using testsupport::RunCommand;
@@ -30,6 +32,9 @@ VirtualLan::VirtualLan(const Options& options) : m_id(testsupport::UniqueId()) {
         throw std::runtime_error("virtual LAN set-up failed (" + std::to_string(rc) + "): " + output);
     }
     m_host = "fw" + m_id + "host";
+    RunCommand(std::string(FLASHWELL_VLAN) + " logs --id " + m_id, &m_stateDir);
+    while (!m_stateDir.empty() && m_stateDir.back() == '\n')
+        m_stateDir.pop_back();
     // `ip netns exec` shows this file as /etc/resolv.conf: the reconnect address is then the
     // host itself, never a real name server.
     RunCommand("mkdir -p /etc/netns/" + m_host + " && echo 'nameserver 192.168.0.10' > /etc/netns/" + m_host +
@@ -38,9 +43,18 @@ VirtualLan::VirtualLan(const Options& options) : m_id(testsupport::UniqueId()) {
 
 VirtualLan::~VirtualLan() {
     LeaveHost();
+    // Also removes the simulators' logs: they matter only while a test runs.
     RunCommand(std::string(FLASHWELL_VLAN) + " down --id " + m_id + " >/dev/null 2>&1");
-    // The simulators' logs matter only while a test runs.
-    RunCommand("rm -rf /tmp/fwvlan-" + m_id + " /etc/netns/" + m_host);
+    RunCommand("rm -rf /etc/netns/" + m_host);
+}
+
+std::string VirtualLan::CameraLog(int camera) const {
+    if (m_stateDir.empty())
+        return {};
+    std::ifstream file(m_stateDir + "/cam" + std::to_string(camera) + ".log");
+    std::ostringstream text;
+    text << file.rdbuf();
+    return text.str();
 }
 
 void VirtualLan::EnterHost() {

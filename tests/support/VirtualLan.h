@@ -29,10 +29,14 @@ public:
     void LeaveHost();
     // Runs a shell command in the host namespace; returns its standard output.
     std::string RunInHost(const std::string& command, int& exitCode) const;
+    // The folder sim/vlan keeps this LAN's logs in, and what camera n (from 1) has logged so far.
+    const std::string& StateDir() const { return m_stateDir; }
+    std::string CameraLog(int camera) const;
 
 private:
     std::string m_id;
     std::string m_host;
+    std::string m_stateDir;
     testsupport::NamespaceEntry m_entry;
 };
 
