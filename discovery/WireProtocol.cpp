@@ -52,10 +52,15 @@ bool ParseIpv4(const std::string& text, Ipv4& out) {
     char tail;
     if (std::sscanf(text.c_str(), "%3u.%3u.%3u.%3u%c", &a, &b, &c, &d, &tail) != 4)
         return false;
-    if (a > 255 || b > 255 || c > 255 || d > 255 || !std::isdigit(static_cast<unsigned char>(text[0])))
+    if (a > 255 || b > 255 || c > 255 || d > 255)
         return false;
-    out = {static_cast<std::uint8_t>(a), static_cast<std::uint8_t>(b), static_cast<std::uint8_t>(c),
-           static_cast<std::uint8_t>(d)};
+    Ipv4 ip{static_cast<std::uint8_t>(a), static_cast<std::uint8_t>(b), static_cast<std::uint8_t>(c),
+            static_cast<std::uint8_t>(d)};
+    // scanf also takes blanks, signs, leading zeros ("010", octal to other tools) and stops at a NUL:
+    // only the one plain spelling of the address is accepted.
+    if (FormatIpv4(ip) != text)
+        return false;
+    out = ip;
     return true;
 }
 

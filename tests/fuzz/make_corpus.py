@@ -112,7 +112,9 @@ T = "Ipv4TextFuzz"
 for name, text in [("factory", "192.168.0.20"), ("link_local", "169.254.12.34"), ("zero", "0.0.0.0"),
                    ("broadcast", "255.255.255.255"), ("octet_256", "256.1.1.1"), ("three_parts", "1.2.3"),
                    ("five_parts", "1.2.3.4.5"), ("leading_blank", " 1.2.3.4"), ("trailing_blank", "1.2.3.4 "),
-                   ("four_digits", "1.2.3.1000"), ("letters", "a.b.c.d"), ("empty_part", "1..2.3"), ("empty", "")]:
+                   ("four_digits", "1.2.3.1000"), ("letters", "a.b.c.d"), ("empty_part", "1..2.3"), ("empty", ""),
+                   ("leading_zero", "192.168.0.010"), ("inner_blank", "1. 2.3.4"), ("plus_sign", "1.2.3.+4"),
+                   ("nul_inside", "1.2.3.4\0junk")]:
     write(T, name, text)
 
 T = "MacTextFuzz"
