@@ -67,8 +67,13 @@ bool ParseIpv4(const std::string& text, Ipv4& out) {
 bool ParseMac(const std::string& text, Mac& out) {
     unsigned v[6];
     char tail;
-    if (text.size() != 17 ||
-        std::sscanf(text.c_str(), "%2x:%2x:%2x:%2x:%2x:%2x%c", &v[0], &v[1], &v[2], &v[3], &v[4], &v[5], &tail) != 6)
+    if (text.size() != 17)
+        return false;
+    // scanf alone would also take blanks, signs, one-digit parts and a text cut short by a NUL.
+    for (std::size_t i = 0; i < text.size(); ++i)
+        if (i % 3 == 2 ? text[i] != ':' : !std::isxdigit(static_cast<unsigned char>(text[i])))
+            return false;
+    if (std::sscanf(text.c_str(), "%2x:%2x:%2x:%2x:%2x:%2x%c", &v[0], &v[1], &v[2], &v[3], &v[4], &v[5], &tail) != 6)
         return false;
     for (int i = 0; i < 6; ++i)
         out[i] = static_cast<std::uint8_t>(v[i]);

@@ -120,7 +120,8 @@ for name, text in [("factory", "192.168.0.20"), ("link_local", "169.254.12.34"),
 T = "MacTextFuzz"
 for name, text in [("lower", "02:00:00:00:00:01"), ("upper", "AA:BB:CC:DD:EE:FF"), ("mixed", "00:1a:2B:3c:4D:5e"),
                    ("short", "aa:bb:cc:dd:ee:f"), ("dashes", "aa-bb-cc-dd-ee-ff"), ("seven_parts", "aa:bb:cc:dd:ee:ff:00"),
-                   ("not_hex", "gg:hh:ii:jj:kk:ll"), ("empty", "")]:
+                   ("not_hex", "gg:hh:ii:jj:kk:ll"), ("empty", ""), ("leading_blank", " a:bb:cc:dd:ee:ff"),
+                   ("minus_sign", "-1:bb:cc:dd:ee:ff"), ("nul_at_end", "aa:bb:cc:dd:ee:f\0")]:
     write(T, name, text)
 
 T = "LooksLikeIpv4Fuzz"
