@@ -220,8 +220,9 @@ ParseStatus SetNetworkCommand::parse(std::span<const std::uint8_t> d, SetNetwork
     std::memcpy(c.name.data(), d.data() + 33, 18);
     c.hasCredentials = d[64] == kCredentialsMarker;
     if (c.hasCredentials) {
-        c.user = getText(d.data() + 65, kCredentialField);
-        c.password = getText(d.data() + 65 + kCredentialField, kCredentialField);
+        // The last byte of each field is the terminator, so a field without one still gives 63 characters.
+        c.user = getText(d.data() + 65, kCredentialField - 1);
+        c.password = getText(d.data() + 65 + kCredentialField, kCredentialField - 1);
     }
     out = c;
     return ParseStatus::Ok;

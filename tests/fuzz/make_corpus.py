@@ -91,6 +91,7 @@ write(T, "gateway_without_marker_194", command()[:28] + bytes((10, 0, 0, 1)) + c
 write(T, "too_short_192", command(login=(b"root", b"qnwt"), length=192))
 write(T, "search_request_193", b"KXEdit\x02" + bytes(186))
 write(T, "unknown_tag_194", b"XXEdit" + command()[6:])
+write(T, "credentials_64_unterminated_194", command(login=(b"u" * 64, b"p" * 64)))
 
 
 T = "SearchRequestFuzz"
