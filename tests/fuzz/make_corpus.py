@@ -115,7 +115,8 @@ for name, text in [("factory", "192.168.0.20"), ("link_local", "169.254.12.34"),
                    ("five_parts", "1.2.3.4.5"), ("leading_blank", " 1.2.3.4"), ("trailing_blank", "1.2.3.4 "),
                    ("four_digits", "1.2.3.1000"), ("letters", "a.b.c.d"), ("empty_part", "1..2.3"), ("empty", ""),
                    ("leading_zero", "192.168.0.010"), ("inner_blank", "1. 2.3.4"), ("plus_sign", "1.2.3.+4"),
-                   ("nul_inside", "1.2.3.4\0junk")]:
+                   ("nul_inside", "1.2.3.4\0junk"), ("second_256", "1.256.3.4"), ("third_300", "1.2.300.4"),
+                   ("fourth_999", "1.2.3.999")]:
     write(T, name, text)
 
 T = "MacTextFuzz"
@@ -154,6 +155,12 @@ write(T, "three_lines_in_three_pieces", chunked(three_lines, 20, 40))
 write(T, "cut_inside_version", chunked(three_lines, 60))
 write(T, "every_byte_apart", chunked("Properties.Firmware.Model=\"M\"", 1, 1, 1))
 write(T, "model_only", chunked('Properties.Firmware.Model="IPC-1080"\r\n'))
+write(T, "no_hardware_list", chunked('Properties.Firmware.Model="IPC-1080" Properties.Firmware.Version="V1.05"\r\n'))
+write(T, "empty_hardware_list", chunked('Properties.Firmware.Model="M" Properties.Firmware.Version="V" '
+                                        'Properties.Hardware.List=""'))
+write(T, "hardware_list_cut_by_end", chunked('Properties.Firmware.Model="M" Properties.Firmware.Version="V" '
+                                             "Properties.Hardware.List='eth0,wi"))
+write(T, "nul_in_values", chunked('Properties.Firmware.Model="IPC\0junk" Properties.Firmware.Version="V1\0"'))
 write(T, "empty_model", chunked('Properties.Firmware.Model="" Properties.Firmware.Version="V1.05"'))
 write(T, "single_quotes", chunked("Properties.Firmware.Model='IPC' Properties.Firmware.Version='V2.00'"))
 write(T, "values_too_long", chunked('Properties.Firmware.Model="' + "M" * 40 + '" Properties.Firmware.Version="' +
