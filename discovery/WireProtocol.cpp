@@ -43,8 +43,13 @@ std::string FormatMac(const Mac& mac) {
 bool ParseMac(const std::string& text, Mac& out) {
     unsigned v[6];
     char tail;
-    if (text.size() != 17 ||
-        std::sscanf(text.c_str(), "%2x:%2x:%2x:%2x:%2x:%2x%c", &v[0], &v[1], &v[2], &v[3], &v[4], &v[5], &tail) != 6)
+    if (text.size() != 17)
+        return false;
+    // scanf alone would also take blanks, signs, one-digit parts and a text cut short by a NUL.
+    for (std::size_t i = 0; i < text.size(); ++i)
+        if (i % 3 == 2 ? text[i] != ':' : !std::isxdigit(static_cast<unsigned char>(text[i])))
+            return false;
+    if (std::sscanf(text.c_str(), "%2x:%2x:%2x:%2x:%2x:%2x%c", &v[0], &v[1], &v[2], &v[3], &v[4], &v[5], &tail) != 6)
         return false;
     for (int i = 0; i < 6; ++i)
         out[i] = static_cast<std::uint8_t>(v[i]);
@@ -191,8 +196,9 @@ ParseStatus SetNetworkCommand::parse(std::span<const std::uint8_t> d, SetNetwork
     std::memcpy(c.name.data(), d.data() + 33, 18);
     c.hasCredentials = d[64] == kCredentialsMarker;
     if (c.hasCredentials) {
-        c.user = getText(d.data() + 65, kCredentialField);
-        c.password = getText(d.data() + 65 + kCredentialField, kCredentialField);
+        // The last byte of each field is the terminator, so a field without one still gives 63 characters.
+        c.user = getText(d.data() + 65, kCredentialField - 1);
+        c.password = getText(d.data() + 65 + kCredentialField, kCredentialField - 1);
     }
     out = c;
     return ParseStatus::Ok;

@@ -25,7 +25,8 @@ bool ParseIpv4(std::string_view text, Ipv4& out) {
             ++i;
             ++digits;
         }
-        if (digits == 0 || digits > 3 || number > 255)
+        // A leading zero reads as octal to other tools: only the one plain spelling is accepted.
+        if (digits == 0 || digits > 3 || number > 255 || (digits > 1 && text[i - digits] == '0'))
             return false;
         value[octet] = static_cast<std::uint8_t>(number);
     }

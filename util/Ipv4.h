@@ -13,7 +13,7 @@ using Ipv4 = std::array<std::uint8_t, 4>;
 std::string FormatIpv4(const Ipv4& ip);
 
 // The one parser of dotted IPv4 text: exactly four decimal numbers 0..255 separated by dots,
-// nothing before or after, at most three digits each.
+// without leading zeros, nothing before or after: FormatIpv4 gives the same text back.
 bool ParseIpv4(std::string_view text, Ipv4& out);
 std::optional<Ipv4> ParseIpv4(std::string_view text);
 
