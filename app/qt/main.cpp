@@ -1,10 +1,15 @@
+#include <iostream>
+
 #include <QApplication>
 #include <QIcon>
 
+#include "app/qt/InfoOptions.h"
 #include "app/qt/MainWindow.h"
 #include "util/Clock.h"
 
 int main(int argc, char** argv) {
+    if (int status = AnswerInfoOptions(argc, argv, std::cout); status >= 0)
+        return status;
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("flashwell"));
     QApplication::setDesktopFileName(QStringLiteral("flashwell"));
