@@ -12,7 +12,7 @@ int main(int argc, char** argv) {
         return status;
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("flashwell"));
-    QApplication::setDesktopFileName(QStringLiteral("flashwell"));
+    QApplication::setDesktopFileName(QStringLiteral("io.github.flashwell.flashwell"));
     QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("flashwell")));
     Clock clock(Clock::ScaleFromEnvironment());
     MainWindow window(clock);
