@@ -8,3 +8,7 @@ if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU" AND CMAKE_CXX_COMPILER_VERSION VERSION_L
   target_compile_options(flashwell_common INTERFACE -Wno-restrict)
 endif()
 target_include_directories(flashwell_common INTERFACE ${PROJECT_SOURCE_DIR})
+# The release number comes from project(VERSION) alone; the binaries read it from this generated header.
+configure_file(${PROJECT_SOURCE_DIR}/cmake/FlashwellVersion.h.in ${PROJECT_BINARY_DIR}/generated/FlashwellVersion.h
+               @ONLY)
+target_include_directories(flashwell_common INTERFACE ${PROJECT_BINARY_DIR}/generated)

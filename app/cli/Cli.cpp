@@ -9,6 +9,7 @@
 #include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
 
+#include "FlashwellVersion.h"
 #include "app/FirmwareHeader.h"
 #include "app/Language.h"
 #include "app/cli/CliWindow.h"
@@ -233,6 +234,7 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
     CLI::App app{"Flashwell: find network cameras on one LAN segment and bring them to a chosen firmware.",
                  "flashwell-cli"};
     app.require_subcommand(1);
+    app.set_version_flag("--version", std::string("flashwell-cli ") + kFlashwellVersion);
     app.add_option("--adapter", o.adapter, "Network card: interface name, description or list position");
     app.add_option("--user", o.user, "Camera login name")->capture_default_str();
     app.add_option("--password", o.password, "Camera login password")->capture_default_str();
@@ -266,7 +268,7 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
     addSelect(autoIp);
     try {
         app.parse(argc, argv);
-    } catch (const CLI::CallForHelp& e) {
+    } catch (const CLI::Success& e) { // --help or --version
         return app.exit(e, out, err);
     } catch (const CLI::ParseError& e) {
         app.exit(e, out, err);

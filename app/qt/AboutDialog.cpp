@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QLabel>
 
+#include "FlashwellVersion.h"
 #include "app/qt/DialogUnits.h"
 #include "app/qt/WindowTexts.h"
 
@@ -18,7 +19,7 @@ AboutDialog::AboutDialog(HyperLink::Opener opener, QWidget* parent) : QDialog(pa
     icon->setGeometry(du.Rect(11, 17, 20, 20));
     icon->setPixmap(QApplication::windowIcon().pixmap(du.X(20), du.Y(20)));
 
-    auto* name = new QLabel(QStringLiteral("Flashwell v2.0"), this);
+    auto* name = new QLabel(QStringLiteral("Flashwell v2.0 (%1)").arg(QLatin1String(kFlashwellVersion)), this);
     name->setObjectName(QStringLiteral("aboutName"));
     name->setGeometry(du.Rect(40, 10, 119, 8));
 

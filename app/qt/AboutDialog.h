@@ -4,7 +4,7 @@
 
 #include "app/qt/HyperLink.h"
 
-// "About Flashwell v2.0": the name, and the project's home page as a link.
+// "About Flashwell v2.0": the name with the release number, and the project's home page as a link.
 class AboutDialog : public QDialog {
     Q_OBJECT
 public:

@@ -1,13 +1,18 @@
+#include <iostream>
+
 #include <QApplication>
 #include <QIcon>
 
+#include "app/qt/InfoOptions.h"
 #include "app/qt/MainWindow.h"
 #include "util/Clock.h"
 
 int main(int argc, char** argv) {
+    if (int status = AnswerInfoOptions(argc, argv, std::cout); status >= 0)
+        return status;
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("flashwell"));
-    QApplication::setDesktopFileName(QStringLiteral("flashwell"));
+    QApplication::setDesktopFileName(QStringLiteral("io.github.flashwell.flashwell"));
     QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("flashwell")));
     Clock clock(Clock::ScaleFromEnvironment());
     MainWindow window(clock);

@@ -1,6 +1,6 @@
 // Dotted IPv4 texts as operators type them and as the system reports them.
-#include "util/Ipv4.h"
 #include "tests/fuzz/FuzzSupport.h"
+#include "util/Ipv4.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     std::string text = AsText({data, size});

@@ -1,8 +1,8 @@
 // The adapter list's test for an IPv4 address among the system's mixed IPv4 and IPv6 texts.
 #include <algorithm>
 
-#include "util/Ipv4.h"
 #include "tests/fuzz/FuzzSupport.h"
+#include "util/Ipv4.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     std::string text = AsText({data, size});

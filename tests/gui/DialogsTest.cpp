@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include "FlashwellVersion.h"
 #include "app/qt/HyperLink.h"
 #include "tests/gui/GuiTestSupport.h"
 
@@ -121,7 +122,9 @@ TEST(DialogsTest, AboutBoxLinksToTheHomePage) {
         EXPECT_NE(link, nullptr);
         if (link)
             QTest::mouseClick(link, Qt::LeftButton);
-        EXPECT_EQ(d.findChild<QLabel*>(QStringLiteral("aboutName"))->text(), "Flashwell v2.0");
+        auto* name = d.findChild<QLabel*>(QStringLiteral("aboutName"));
+        EXPECT_EQ(name->text(), QStringLiteral("Flashwell v2.0 (%1)").arg(QLatin1String(kFlashwellVersion)));
+        EXPECT_LE(name->sizeHint().width(), name->width()) << "the release number must not be clipped";
         return int(QDialog::Rejected);
     };
     GuiFixture f(437, hooks);

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include "FlashwellVersion.h"
 #include "app/cli/Cli.h"
 
 namespace {
@@ -97,4 +98,14 @@ TEST(CliTest, JsonAdaptersSurvivesNonUtf8Description) {
     EXPECT_NO_THROW(r = run({"--json", "adapters"}, {adapter("caf\xE9", true, {})}));
     EXPECT_EQ(r.code, 0);
     EXPECT_FALSE(nlohmann::json::parse(r.out, nullptr, false).is_discarded()) << r.out;
+}
+
+// help2man and packaging scripts read --version: it must print on standard output and exit 0, with no command.
+TEST(CliTest, VersionNeedsNoCommand) {
+    for (const auto& args : std::vector<std::vector<const char*>>{{"--version"}, {"--version", "search"}}) {
+        Result r = run(args, kUnaddressed);
+        EXPECT_EQ(r.code, 0) << r.err;
+        EXPECT_EQ(r.out, std::string("flashwell-cli ") + kFlashwellVersion + "\n");
+        EXPECT_EQ(r.err, "");
+    }
 }
