@@ -3,10 +3,7 @@
 #include "app/TarnDlg.h"
 
 void CTarnDlg::OnAutoChangeIp() {
-    if (!beginWorkflow())
-        return;
-    if (!startThread([this] { autoChangeIpWorker(); }))
-        endWorkflowUnstarted();
+    startWorkflow([this] { autoChangeIpWorker(); });
 }
 
 void CTarnDlg::autoChangeIpWorker() {

@@ -1,10 +1,7 @@
 #include "app/TarnDlg.h"
 
 void CTarnDlg::OnResetDefault() {
-    if (!beginWorkflow())
-        return;
-    if (!startThread([this] { resetLauncher(); }))
-        endWorkflowUnstarted();
+    startWorkflow([this] { resetLauncher(); });
 }
 
 void CTarnDlg::resetLauncher() {

@@ -128,6 +128,8 @@ private:
     void reapFinished();
     bool beginWorkflow();
     void endWorkflowUnstarted();
+    // A workflow button: takes the busy state at the press and runs work on a thread of its own.
+    void startWorkflow(std::function<void()> work);
     // Turns the selected rows into busy records and starts one worker each; false when no row had
     // a record. prepare runs under the table's lock for each record before any worker starts.
     bool launchWorkers(const std::vector<int>& rows, const Prepare& prepare, const Work& work,

@@ -16,10 +16,7 @@ void CTarnDlg::OnStartUpgrade() {
                             GetOperatorMessage(OperatorMessageId::NoFirmwareAssigned, m_nOemCodePage));
         return;
     }
-    if (!beginWorkflow())
-        return;
-    if (!startThread([this, path] { upgradeLauncher(path.substr(0, 1023)); }))
-        endWorkflowUnstarted();
+    startWorkflow([this, path] { upgradeLauncher(path.substr(0, 1023)); });
 }
 
 void CTarnDlg::upgradeLauncher(std::string firmwarePath) {

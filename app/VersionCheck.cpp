@@ -1,10 +1,7 @@
 #include "app/TarnDlg.h"
 
 void CTarnDlg::OnCheckVersion() {
-    if (!beginWorkflow())
-        return;
-    if (!startThread([this] { versionCheckWorker(); }))
-        endWorkflowUnstarted();
+    startWorkflow([this] { versionCheckWorker(); });
 }
 
 void CTarnDlg::versionCheckWorker() {

@@ -75,6 +75,13 @@ void CTarnDlg::endWorkflowUnstarted() {
     m_busy = false;
 }
 
+void CTarnDlg::startWorkflow(std::function<void()> work) {
+    if (!beginWorkflow())
+        return;
+    if (!startThread(std::move(work)))
+        endWorkflowUnstarted();
+}
+
 bool CTarnDlg::launchWorkers(const std::vector<int>& rows, const Prepare& prepare, const Work& work,
                              const WorkerTicket::Closing& closing) {
     std::vector<std::shared_ptr<WorkerTicket>> tickets;

@@ -11,17 +11,13 @@
 #include "discovery/WireProtocol.h"
 #include "util/UniqueFd.h"
 
-namespace {
-
-sockaddr_in limitedBroadcast() {
+sockaddr_in DiscoveryBroadcastAddress() {
     sockaddr_in to{};
     to.sin_family = AF_INET;
     to.sin_port = htons(DISCOVERY_PORT);
     to.sin_addr.s_addr = htonl(INADDR_BROADCAST);
     return to;
 }
-
-} // namespace
 
 int BroadcastFromAdapter(const std::uint8_t* datagram, const std::string& adapterAddress) {
     UniqueFd s(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0));
@@ -39,7 +35,7 @@ int BroadcastFromAdapter(const std::uint8_t* datagram, const std::string& adapte
     local.sin_addr.s_addr = htonl(Ipv4Value(address));
     if (::bind(s.get(), reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0)
         return -1;
-    sockaddr_in to = limitedBroadcast();
+    sockaddr_in to = DiscoveryBroadcastAddress();
     for (int attempt = 0; attempt < 2; ++attempt) {
         ssize_t sent =
             ::sendto(s.get(), datagram, kAdapterDatagramLength, 0, reinterpret_cast<const sockaddr*>(&to), sizeof to);
@@ -63,7 +59,7 @@ void BroadcastDatagram(const std::uint8_t* datagram, std::size_t length, int int
     local.sin_family = AF_INET;
     if (::bind(s.get(), reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0)
         return;
-    sockaddr_in to = limitedBroadcast();
+    sockaddr_in to = DiscoveryBroadcastAddress();
     iovec iov{const_cast<std::uint8_t*>(datagram), length};
     alignas(cmsghdr) unsigned char control[CMSG_SPACE(sizeof(in_pktinfo))] = {};
     msghdr msg{};

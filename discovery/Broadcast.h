@@ -1,8 +1,13 @@
 #pragma once
 
+#include <netinet/in.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
+
+// 255.255.255.255:4000, where every discovery datagram goes.
+sockaddr_in DiscoveryBroadcastAddress();
 
 // Sends exactly 194 bytes to 255.255.255.255:4000 from the adapter's own address, so the
 // datagram leaves that adapter. Returns the bytes sent or a negative value.

@@ -51,11 +51,6 @@ bool Camera::silent(Clock::time_point now) const {
 std::optional<DeviceReply> Camera::answer(CameraFamily request, Clock::time_point now) {
     if (!m_config.answersRequest(request))
         return std::nullopt;
-    DeviceReply reply;
-    reply.family = request;
-    reply.mac = m_config.mac;
-    reply.ifType = m_config.ifType;
-    reply.setWebPort(m_config.webPort);
     std::lock_guard lock(m_lock);
     if (now < m_state.silentUntil)
         return std::nullopt;
@@ -64,22 +59,25 @@ std::optional<DeviceReply> Camera::answer(CameraFamily request, Clock::time_poin
     bool sameSearch = m_state.lastAnswer != Clock::time_point{} && now - m_state.lastAnswer < m_config.searchWindow;
     if (!sameSearch)
         m_state.lastAnswer = now;
-    reply.ip = sameSearch && m_config.secondIp ? *m_config.secondIp : m_state.ip;
-    reply.netmask = m_state.netmask;
-    reply.gateway = m_state.gateway;
-    reply.setName(m_state.name);
+    DeviceReply reply = replyLocked(request);
+    if (sameSearch && m_config.secondIp)
+        reply.ip = *m_config.secondIp;
     return reply;
 }
 
 std::optional<DeviceReply> Camera::currentReply(CameraFamily family, Clock::time_point now) const {
+    std::lock_guard lock(m_lock);
+    if (now < m_state.silentUntil)
+        return std::nullopt;
+    return replyLocked(family);
+}
+
+DeviceReply Camera::replyLocked(CameraFamily family) const {
     DeviceReply reply;
     reply.family = family;
     reply.mac = m_config.mac;
     reply.ifType = m_config.ifType;
     reply.setWebPort(m_config.webPort);
-    std::lock_guard lock(m_lock);
-    if (now < m_state.silentUntil)
-        return std::nullopt;
     reply.ip = m_state.ip;
     reply.netmask = m_state.netmask;
     reply.gateway = m_state.gateway;

@@ -47,6 +47,9 @@ public:
     CommandOutcome apply(const SetNetworkCommand& command);
 
 private:
+    // The reply as the camera stands now; m_lock held.
+    DeviceReply replyLocked(CameraFamily family) const;
+
     const CameraConfig m_config;
     mutable std::mutex m_lock;
     NetworkState m_state;

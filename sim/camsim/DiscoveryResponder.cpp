@@ -1,11 +1,10 @@
 #include "sim/camsim/DiscoveryResponder.h"
+#include "discovery/Broadcast.h"
 
 #include <arpa/inet.h>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <poll.h>
-#include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -38,13 +37,26 @@ const char* requestTag(CameraFamily family) {
     return family == CameraFamily::Maker ? "KXEdit" : "PCEdit";
 }
 
-sockaddr_in broadcastDestination() {
-    sockaddr_in to{};
-    to.sin_family = AF_INET;
-    to.sin_port = htons(DISCOVERY_PORT);
-    to.sin_addr.s_addr = htonl(INADDR_BROADCAST);
-    return to;
-}
+// One sendmmsg batch of datagrams to 255.255.255.255:4000; the datagrams must outlive it.
+struct Batch {
+    template <typename Datagrams>
+    explicit Batch(Datagrams& datagrams) : iovs(datagrams.size()), messages(datagrams.size()) {
+        for (std::size_t i = 0; i < datagrams.size(); ++i) {
+            iovs[i] = {datagrams[i].data(), datagrams[i].size()};
+            messages[i] = {};
+            messages[i].msg_hdr.msg_name = &to;
+            messages[i].msg_hdr.msg_namelen = sizeof to;
+            messages[i].msg_hdr.msg_iov = &iovs[i];
+            messages[i].msg_hdr.msg_iovlen = 1;
+        }
+    }
+    Batch(const Batch&) = delete;
+    Batch& operator=(const Batch&) = delete;
+
+    sockaddr_in to = DiscoveryBroadcastAddress();
+    std::vector<iovec> iovs;
+    std::vector<mmsghdr> messages;
+};
 
 } // namespace
 
@@ -56,59 +68,43 @@ DiscoveryResponder::~DiscoveryResponder() {
 }
 
 bool DiscoveryResponder::Start(std::string& error) {
-    m_socket = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    if (m_socket < 0) {
+    m_socket.reset(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0));
+    if (!m_socket.valid()) {
         error = errnoText("socket");
         return false;
     }
     auto fail = [&](const char* what) {
         error = errnoText(what);
-        ::close(m_socket);
-        m_socket = -1;
+        m_socket.reset();
         return false;
     };
     int on = 1;
-    if (::setsockopt(m_socket, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) != 0)
+    if (::setsockopt(m_socket.get(), SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) != 0)
         return fail("SO_REUSEADDR");
-    if (::setsockopt(m_socket, SOL_SOCKET, SO_BROADCAST, &on, sizeof on) != 0)
+    if (::setsockopt(m_socket.get(), SOL_SOCKET, SO_BROADCAST, &on, sizeof on) != 0)
         return fail("SO_BROADCAST");
     // Pinning the device lets limited broadcasts leave it even when no route names it.
-    if (!m_options.iface.empty() && ::setsockopt(m_socket, SOL_SOCKET, SO_BINDTODEVICE, m_options.iface.c_str(),
+    if (!m_options.iface.empty() && ::setsockopt(m_socket.get(), SOL_SOCKET, SO_BINDTODEVICE, m_options.iface.c_str(),
                                                  static_cast<socklen_t>(m_options.iface.size())) != 0)
         return fail(("SO_BINDTODEVICE " + m_options.iface).c_str());
-    setBuffer(m_socket, SO_SNDBUFFORCE, SO_SNDBUF, m_options.sendBufferBytes);
-    setBuffer(m_socket, SO_RCVBUFFORCE, SO_RCVBUF, m_options.receiveBufferBytes);
+    setBuffer(m_socket.get(), SO_SNDBUFFORCE, SO_SNDBUF, m_options.sendBufferBytes);
+    setBuffer(m_socket.get(), SO_RCVBUFFORCE, SO_RCVBUF, m_options.receiveBufferBytes);
     sockaddr_in local{};
     local.sin_family = AF_INET;
     local.sin_port = htons(DISCOVERY_PORT);
-    if (::bind(m_socket, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0)
+    if (::bind(m_socket.get(), reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0)
         return fail("cannot listen on UDP port 4000");
-    m_wake = ::eventfd(0, EFD_CLOEXEC);
-    if (m_wake < 0)
-        return fail("eventfd");
-    try {
-        m_thread = std::thread([this] { run(); });
-    } catch (const std::system_error&) {
-        ::close(m_wake);
-        m_wake = -1;
-        errno = EAGAIN;
-        return fail("thread");
+    if (!m_thread.Start(
+            m_socket.get(), [this] { drain(); }, [this] { return nextTimeout(); }, error)) {
+        m_socket.reset();
+        return false;
     }
     return true;
 }
 
 void DiscoveryResponder::Stop() {
-    if (m_wake >= 0) {
-        std::uint64_t one = 1;
-        [[maybe_unused]] ssize_t n = ::write(m_wake, &one, sizeof one);
-    }
-    if (m_thread.joinable())
-        m_thread.join();
-    if (m_socket >= 0)
-        ::close(m_socket);
-    if (m_wake >= 0)
-        ::close(m_wake);
-    m_socket = m_wake = -1;
+    m_thread.Stop();
+    m_socket.reset();
 }
 
 int DiscoveryResponder::msUntilNextDue() const {
@@ -118,34 +114,25 @@ int DiscoveryResponder::msUntilNextDue() const {
     return static_cast<int>(std::max<std::chrono::milliseconds::rep>(0, wait.count()));
 }
 
-void DiscoveryResponder::run() {
+int DiscoveryResponder::nextTimeout() {
+    answerDue(Clock::now());
+    if (m_floodFamily)
+        floodOnce();
+    // A flood never sleeps, but still looks at its wake-up and at new datagrams every round.
+    return m_floodFamily ? 0 : msUntilNextDue();
+}
+
+void DiscoveryResponder::drain() {
     std::uint8_t buffer[kReceiveBufferLength];
-    pollfd fds[2] = {{m_socket, POLLIN, 0}, {m_wake, POLLIN, 0}};
-    for (;;) {
-        answerDue(Clock::now());
-        if (m_floodFamily)
-            floodOnce();
-        // A flood never sleeps, but still looks at its wake-up and at new datagrams every round.
-        if (::poll(fds, 2, m_floodFamily ? 0 : msUntilNextDue()) < 0) {
-            if (errno == EINTR)
-                continue;
-            std::fprintf(stderr, "camsim: poll: %s\n", std::strerror(errno));
+    // Drain the queue: a fleet's own burst loops back and should cost one wake-up.
+    while (!m_thread.StopRequested()) {
+        sockaddr_in from{};
+        socklen_t fromLength = sizeof from;
+        ssize_t n = ::recvfrom(m_socket.get(), buffer, sizeof buffer, MSG_DONTWAIT, reinterpret_cast<sockaddr*>(&from),
+                               &fromLength);
+        if (n < 0)
             return;
-        }
-        if (fds[1].revents != 0)
-            return;
-        if ((fds[0].revents & POLLIN) == 0)
-            continue;
-        // Drain the queue: a fleet's own burst loops back and should cost one wake-up.
-        for (;;) {
-            sockaddr_in from{};
-            socklen_t fromLength = sizeof from;
-            ssize_t n = ::recvfrom(m_socket, buffer, sizeof buffer, MSG_DONTWAIT, reinterpret_cast<sockaddr*>(&from),
-                                   &fromLength);
-            if (n < 0)
-                break;
-            handle(buffer, static_cast<std::size_t>(n), from);
-        }
+        handle(buffer, static_cast<std::size_t>(n), from);
     }
 }
 
@@ -235,12 +222,12 @@ void DiscoveryResponder::answer(const Pending& search) {
 }
 
 void DiscoveryResponder::sendJunk() {
-    const sockaddr_in to = broadcastDestination();
+    const sockaddr_in to = DiscoveryBroadcastAddress();
     std::size_t sent = 0;
     const auto junk = JunkReplies();
     for (const auto& datagram : junk) {
-        if (::sendto(m_socket, datagram.bytes.data(), datagram.bytes.size(), 0, reinterpret_cast<const sockaddr*>(&to),
-                     sizeof to) == static_cast<ssize_t>(datagram.bytes.size()))
+        if (::sendto(m_socket.get(), datagram.bytes.data(), datagram.bytes.size(), 0,
+                     reinterpret_cast<const sockaddr*>(&to), sizeof to) == static_cast<ssize_t>(datagram.bytes.size()))
             ++sent;
         else
             std::fprintf(stderr, "camsim: junk (%s): %s\n", datagram.what.c_str(), std::strerror(errno));
@@ -262,20 +249,11 @@ void DiscoveryResponder::floodOnce() {
         if (auto reply = camera->currentReply(family, now))
             datagrams.push_back(reply->build());
     }
-    sockaddr_in to = broadcastDestination();
-    std::vector<iovec> iovs(datagrams.size());
-    std::vector<mmsghdr> messages(datagrams.size());
-    for (std::size_t i = 0; i < datagrams.size(); ++i) {
-        iovs[i] = {datagrams[i].data(), datagrams[i].size()};
-        messages[i] = {};
-        messages[i].msg_hdr.msg_name = &to;
-        messages[i].msg_hdr.msg_namelen = sizeof to;
-        messages[i].msg_hdr.msg_iov = &iovs[i];
-        messages[i].msg_hdr.msg_iovlen = 1;
-    }
+    Batch batch(datagrams);
+    auto& messages = batch.messages;
     for (std::size_t done = 0; done < messages.size();) {
         auto count = static_cast<unsigned>(std::min(kBatch, messages.size() - done));
-        int n = ::sendmmsg(m_socket, messages.data() + done, count, MSG_DONTWAIT);
+        int n = ::sendmmsg(m_socket.get(), messages.data() + done, count, MSG_DONTWAIT);
         // A full queue is the flood's normal state: the rest of this round is dropped.
         if (n <= 0)
             break;
@@ -290,22 +268,13 @@ std::size_t DiscoveryResponder::sendAll(const std::vector<DeviceReply>& replies)
     datagrams.reserve(replies.size());
     for (const auto& reply : replies)
         datagrams.push_back(reply.build());
-    sockaddr_in to = broadcastDestination();
-    std::vector<iovec> iovs(datagrams.size());
-    std::vector<mmsghdr> messages(datagrams.size());
-    for (std::size_t i = 0; i < datagrams.size(); ++i) {
-        iovs[i] = {datagrams[i].data(), datagrams[i].size()};
-        messages[i] = {};
-        messages[i].msg_hdr.msg_name = &to;
-        messages[i].msg_hdr.msg_namelen = sizeof to;
-        messages[i].msg_hdr.msg_iov = &iovs[i];
-        messages[i].msg_hdr.msg_iovlen = 1;
-    }
+    Batch batch(datagrams);
+    auto& messages = batch.messages;
     std::size_t done = 0;
     int retries = 0;
     while (done < messages.size()) {
         auto count = static_cast<unsigned>(std::min(kBatch, messages.size() - done));
-        int n = ::sendmmsg(m_socket, messages.data() + done, count, 0);
+        int n = ::sendmmsg(m_socket.get(), messages.data() + done, count, 0);
         if (n > 0) {
             done += static_cast<std::size_t>(n);
             continue;

@@ -10,10 +10,11 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "sim/camsim/Camera.h"
+#include "util/PollThread.h"
+#include "util/UniqueFd.h"
 
 struct ResponderOptions {
     std::string iface; // empty: any interface of the namespace
@@ -66,7 +67,8 @@ private:
         sockaddr_in from;
     };
 
-    void run();
+    int nextTimeout();
+    void drain();
     void handle(const std::uint8_t* data, std::size_t length, const sockaddr_in& from);
     void handleSetNetwork(const SetNetworkCommand& command, const std::string& source);
     void answerDue(Clock::time_point now);
@@ -82,8 +84,7 @@ private:
     NetworkChanged m_networkChanged;
     std::deque<Pending> m_pending;             // in arrival order, so also in due order
     std::optional<CameraFamily> m_floodFamily; // set by the first search when flooding
-    int m_socket = -1;
-    int m_wake = -1;
+    UniqueFd m_socket;
     ResponderStats m_stats;
-    std::thread m_thread;
+    PollThread m_thread; // last: stopped before the state it reads goes
 };
