@@ -162,7 +162,7 @@ private:
     void finishJob(JobClosing closing);
 
     // The workflows, one file each.
-    void upgradeLauncher(std::string firmwarePath);
+    void upgradeLauncher(const std::string& firmwarePath);
     void upgradeWorker(WorkerTicket& ticket, Job& job);
     void versionCheckWorker();
     void versionCheckDetour(DeviceInfo* record, int row, const CameraAddress& login);

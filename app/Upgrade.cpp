@@ -19,7 +19,7 @@ void CTarnDlg::OnStartUpgrade() {
     startWorkflow([this, path] { upgradeLauncher(path.substr(0, 1023)); });
 }
 
-void CTarnDlg::upgradeLauncher(std::string firmwarePath) {
+void CTarnDlg::upgradeLauncher(const std::string& firmwarePath) {
     std::vector<int> rows = m_window.SelectedRows();
     if (rows.empty())
         return endWorkflowUnstarted();

@@ -27,7 +27,7 @@ long peakKiB() {
     return -1;
 }
 
-double upgrade(CTarnDlg& dlg, CliWindow& window, std::vector<int> rows, int& succeeded) {
+double upgrade(CTarnDlg& dlg, CliWindow& window, const std::vector<int>& rows, int& succeeded) {
     window.Select(rows);
     auto start = Steady::now();
     dlg.OnStartUpgrade();
@@ -62,7 +62,7 @@ int main(int argc, char** argv) {
         std::ofstream out(image, std::ios::binary);
         out << header;
         // Written in slices, so the benchmark's own memory does not hide the tool's peak.
-        std::string slice(1024 * 1024, '\x5a');
+        std::string slice(std::size_t{1024} * 1024, '\x5a');
         out << slice.substr(header.size());
         for (std::size_t i = 1; i < mib; ++i)
             out << slice;
@@ -96,6 +96,7 @@ int main(int argc, char** argv) {
         int ok1 = 0, okAll = 0;
         double single = upgrade(dlg, window, {0}, ok1);
         std::vector<int> all;
+        all.reserve(static_cast<std::size_t>(dlg.List().GetItemCount()));
         for (int r = 0; r < dlg.List().GetItemCount(); ++r)
             all.push_back(r);
         double fleet = upgrade(dlg, window, all, okAll);

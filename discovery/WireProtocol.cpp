@@ -19,8 +19,7 @@ void copyField(std::uint8_t* dst, const void* src, std::size_t n) {
 
 // Copies a text into a NUL-padded field, leaving room for a terminating NUL.
 void putText(std::uint8_t* field, std::size_t fieldSize, const std::string& text) {
-    std::size_t n = std::min(text.size(), fieldSize - 1);
-    std::memcpy(field, text.data(), n);
+    std::copy_n(text.data(), std::min(text.size(), fieldSize - 1), field);
 }
 
 std::string getText(const std::uint8_t* field, std::size_t fieldSize) {

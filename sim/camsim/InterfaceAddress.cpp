@@ -20,6 +20,7 @@ namespace {
 // outlive a connection the simulator closes.
 bool runTool(std::vector<std::string> args, std::string& error, const std::string* input = nullptr) {
     std::vector<char*> argv;
+    argv.reserve(args.size() + 1);
     for (auto& arg : args)
         argv.push_back(arg.data());
     argv.push_back(nullptr);
@@ -89,7 +90,7 @@ bool MoveInterfaceAddress(const std::string& iface, const Ipv4& ip, const Ipv4& 
 bool AddInterfaceAddresses(const std::string& iface, const std::vector<std::string>& cidrs, std::string& error) {
     std::string batch;
     for (const auto& cidr : cidrs)
-        batch += "addr add " + cidr + " dev " + iface + "\n";
+        batch.append("addr add ").append(cidr).append(" dev ").append(iface).append("\n");
     // One `ip` for all of them: hundreds of separate runs would take seconds.
     return runTool({"ip", "-batch", "-"}, error, &batch);
 }
@@ -97,7 +98,7 @@ bool AddInterfaceAddresses(const std::string& iface, const std::vector<std::stri
 bool RemoveInterfaceAddresses(const std::string& iface, const std::vector<std::string>& cidrs, std::string& error) {
     std::string batch;
     for (const auto& cidr : cidrs)
-        batch += "addr del " + cidr + " dev " + iface + "\n";
+        batch.append("addr del ").append(cidr).append(" dev ").append(iface).append("\n");
     // -force: one address already gone must not keep the others in place.
     return runTool({"ip", "-force", "-batch", "-"}, error, &batch);
 }

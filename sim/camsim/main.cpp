@@ -119,9 +119,7 @@ bool buildCameras(const CommandLine& line, bool familyGiven, std::vector<CameraC
     return true;
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
+int run(int argc, char** argv) {
     CommandLine line;
     CLI::App app{"Simulated network camera: answers discovery on UDP 4000 and, as a single camera (or --fleet-web), "
                  "its web CGIs over HTTP."};
@@ -299,4 +297,15 @@ int main(int argc, char** argv) {
         static_cast<unsigned long long>(stats.ignored.load()), static_cast<unsigned long long>(stats.junk.load()),
         static_cast<unsigned long long>(stats.flooded.load()));
     return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    try {
+        return run(argc, argv);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "camsim: %s\n", e.what());
+        return 1;
+    }
 }

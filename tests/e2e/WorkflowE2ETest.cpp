@@ -22,7 +22,7 @@ using testsupport::WaitUntil;
 using namespace std::chrono_literals;
 
 // An image whose header says model IPC1234, version 1.06.
-std::string writeFirmware(const std::string& digits = "106", std::size_t size = 64 * 1024) {
+std::string writeFirmware(const std::string& digits = "106", std::size_t size = std::size_t{64} * 1024) {
     return testsupport::WriteFirmwareImage(::testing::TempDir(), digits, size);
 }
 

@@ -7,7 +7,7 @@
 
 namespace {
 
-constexpr std::size_t kLongestField = 254 * 3; // 254 characters of at most three bytes each
+constexpr std::size_t kLongestField = std::size_t{254} * 3; // 254 characters of at most three bytes each
 
 bool oneLine(const std::string& text) {
     return text.find_first_of(std::string("\r\n\0", 3)) == std::string::npos;

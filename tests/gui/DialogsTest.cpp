@@ -22,7 +22,7 @@ QString writeImage(const QTemporaryDir& dir, const char* version, const char* mo
     QByteArray bytes(100, '\0');
     bytes.replace(24, static_cast<int>(qstrlen(version)), version);
     bytes.replace(68, static_cast<int>(qstrlen(model)), model);
-    const QString path = dir.filePath(QStringLiteral("fw.bin"));
+    QString path = dir.filePath(QStringLiteral("fw.bin"));
     QFile file(path);
     EXPECT_TRUE(file.open(QIODevice::WriteOnly));
     file.write(bytes);

@@ -23,7 +23,7 @@ QString render(unsigned codePage, const char* file) {
     f.window->SetFieldText(Field::Model, "IPC1234");
     f.window->SetFieldText(Field::FwVersion, "V1.23");
     GuiFixture::Settle();
-    const QString path = QDir(QStringLiteral(FLASHWELL_GUI_OUTPUT_DIR)).filePath(QString::fromLatin1(file));
+    QString path = QDir(QStringLiteral(FLASHWELL_GUI_OUTPUT_DIR)).filePath(QString::fromLatin1(file));
     const QPixmap shot = f.window->grab();
     EXPECT_EQ(shot.size(), f.window->size());
     EXPECT_TRUE(shot.save(path));

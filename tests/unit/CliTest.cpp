@@ -26,7 +26,7 @@ struct Result {
     std::string out, err;
 };
 
-Result run(std::vector<const char*> args, std::vector<AdapterData> adapters) {
+Result run(std::vector<const char*> args, const std::vector<AdapterData>& adapters) {
     args.insert(args.begin(), "flashwell-cli");
     std::ostringstream out, err;
     ControllerPlatform platform{[adapters] { return adapters; }, [] { return 437u; }};

@@ -24,7 +24,7 @@ AdapterData unaddressed(const std::string& description, int status) {
 }
 
 // No receiver and no traffic: the fake network answers nothing unless a test adds cameras.
-ControllerPlatform platform(std::vector<AdapterData> adapters, unsigned codePage) {
+ControllerPlatform platform(const std::vector<AdapterData>& adapters, unsigned codePage) {
     ControllerPlatform p{[adapters] { return adapters; }, [codePage] { return codePage; }};
     p.network = std::make_shared<testsupport::FakeCameraNetwork>();
     return p;

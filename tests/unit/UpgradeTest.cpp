@@ -143,6 +143,7 @@ TEST_F(UpgradeTest, TheVersionAfterTheRebootDecides) {
 TEST_F(UpgradeTest, ExactlyOneWorkerClosesTheJob) {
     constexpr int kCameras = 24;
     std::vector<FakeCamera> cameras;
+    cameras.reserve(kCameras);
     for (int i = 0; i < kCameras; ++i)
         cameras.push_back(Cam("C" + std::to_string(i), static_cast<std::uint8_t>(i + 1),
                               {192, 168, 0, static_cast<std::uint8_t>(40 + i)}));
