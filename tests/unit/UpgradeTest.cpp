@@ -1,6 +1,8 @@
 // The upgrade workflow against the fake camera network: every ending, the detour, the version rule.
+#include <atomic>
 #include <barrier>
 #include <chrono>
+#include <thread>
 
 #include "tests/unit/WorkflowFixture.h"
 
@@ -161,6 +163,38 @@ TEST_F(UpgradeTest, ExactlyOneWorkerClosesTheJob) {
         for (int i = 0; i < kCameras; ++i)
             EXPECT_EQ(Status("C" + std::to_string(i)), "UPGRADE SUCCESSFUL");
     }
+}
+
+// A repaint or a double-click reads records and rows while the workers write them.
+TEST_F(UpgradeTest, ReadersSeeWholeRecordsWhileWorkersWrite) {
+    std::vector<FakeCamera> cameras;
+    for (int i = 0; i < 8; ++i) {
+        FakeCamera c = Cam("C" + std::to_string(i), static_cast<std::uint8_t>(i + 1),
+                           {192, 168, 0, static_cast<std::uint8_t>(60 + i)});
+        c.upload = i % 2 == 0 ? RequestResult::ReplyWithoutContent : RequestResult::NoReply;
+        cameras.push_back(c);
+    }
+    Start(cameras);
+    std::atomic<bool> done{false};
+    std::atomic<long> reads{0};
+    std::thread reader([&] {
+        while (!done) {
+            for (int row = 0; row < 8; ++row) {
+                auto copy = dlg->Table()->CopyDeviceAt(row);
+                ASSERT_TRUE(copy.has_value());
+                EXPECT_LE(copy->uploadAttempts, 3);
+            }
+            for (const ListRow& row : dlg->List().Rows())
+                EXPECT_EQ(row[2].rfind("192.168.0.", 0), 0u);
+            reads++;
+        }
+    });
+    Upgrade(WriteImage());
+    done = true;
+    reader.join();
+    EXPECT_GT(reads.load(), 0);
+    EXPECT_EQ(Status("C0"), "UPGRADE SUCCESSFUL");
+    EXPECT_EQ(Status("C1"), "Failed to upgrade!");
 }
 
 TEST_F(UpgradeTest, ClosingDuringAnUpgradeReturnsPromptly) {
