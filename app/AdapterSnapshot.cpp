@@ -9,18 +9,20 @@ void CTarnDlg::SaveAdapterConfig() {
         m_savedConfig = m_network.ReadAdapterConfig(adapter->index, m_platform.resolvConf);
 }
 
-void CTarnDlg::RestoreAdapterConfig() {
+bool CTarnDlg::RestoreAdapterConfig() {
     std::string reconnect;
+    AdapterWrite written = AdapterWrite::Unchanged;
     if (m_savedConfig) {
         // With nothing saved the adapter is left alone: absent data must not strip it.
         if (!m_savedConfig->addresses.empty())
-            m_network.WriteAdapterConfig(*m_savedConfig);
+            written = m_network.WriteAdapterConfig(*m_savedConfig);
         if (!m_savedConfig->dnsServers.empty())
             reconnect = m_savedConfig->dnsServers.front().substr(0, 31);
     }
     m_savedConfig.reset();
     std::lock_guard guard(m_reconnectLock);
     m_reconnectAddress = reconnect;
+    return written == AdapterWrite::Changed;
 }
 
 std::string CTarnDlg::ReconnectAddress() const {
@@ -32,19 +34,24 @@ void CTarnDlg::awaitReconnect() {
     std::string address = ReconnectAddress();
     if (address.empty())
         return;
-    for (int probe = 0; probe < kMaxReconnectProbes && !m_clock.Interrupted(); ++probe) {
-        if (m_network.PingAddress(address))
-            return;
-        m_clock.Sleep(Clock::Milliseconds(500));
+    // The controls stay grey meanwhile; the note says why.
+    m_window.ShowNote("Waiting for " + address + " to answer after the network card was restored...");
+    bool answered = false;
+    for (int probe = 0; probe < kMaxReconnectProbes && !m_clock.Interrupted() && !answered; ++probe) {
+        answered = m_network.PingAddress(address, m_stop);
+        if (!answered)
+            m_clock.Sleep(Clock::Milliseconds(500));
     }
-    Trace("Reconnect address %s did not answer.\n", address.c_str());
+    if (!answered)
+        Trace("Reconnect address %s did not answer.\n", address.c_str());
+    m_window.ShowNote("");
 }
 
 void CTarnDlg::finishJob(JobClosing closing) {
-    if (closing == JobClosing::RestoreAdapter) {
-        RestoreAdapterConfig();
+    // Only a restore that changed the adapter has anything to reconnect to; an unchanged adapter
+    // never went away, so the window is free at once (an isolated bench's name server never answers).
+    if (closing == JobClosing::RestoreAdapter && RestoreAdapterConfig())
         awaitReconnect();
-    }
     removeLinkLocalRoute();
     SetReceiverMode(kReceiverRun);
     EnableControls(true);

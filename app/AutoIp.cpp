@@ -1,6 +1,8 @@
 #include <cstdlib>
 
 #include "app/TarnDlg.h"
+#include "util/Trace.h"
+#include "util/Utf8.h"
 
 void CTarnDlg::OnAutoChangeIp() {
     startWorkflow([this] { autoChangeIpWorker(); });
@@ -12,7 +14,7 @@ void CTarnDlg::autoChangeIpWorker() {
     long end = std::strtol(m_window.FieldText(Field::RangeEnd).c_str(), nullptr, 10);
     std::vector<int> rows = m_window.SelectedRows();
     if (rows.empty())
-        return endWorkflowUnstarted();
+        return endWorkflowUnstarted("no camera is selected");
     SetReceiverMode(kReceiverHold);
     EnableControls(false);
     const HostAdapter* adapter = ChosenAdapter();
@@ -20,6 +22,34 @@ void CTarnDlg::autoChangeIpWorker() {
     Ipv4 network{192, 168, 0, 0};
     if (m_savedConfig && !m_savedConfig->addresses.empty())
         ParseIpv4(m_savedConfig->addresses.front(), network);
+    // Addresses already held: by any listed camera, by what this run handed out, by the host.
+    std::set<Ipv4> taken;
+    m_table->WithLock([&](auto& records) {
+        for (const auto& record : records)
+            taken.insert(record->ip);
+    });
+    if (Ipv4 own{}; ParseIpv4(address, own))
+        taken.insert(own);
+    // The next free host number, or nothing once the range is used up (its end is never handed out,
+    // as the tool always did).
+    auto nextFree = [&]() -> std::optional<Ipv4> {
+        for (; next <= end && !m_clock.Interrupted(); ++next) {
+            if (next == end)
+                return std::nullopt;
+            Ipv4 candidate{network[0], network[1], network[2], static_cast<std::uint8_t>(next & 0xFF)};
+            if (taken.contains(candidate))
+                continue;
+            // Where the probe can tell, a station that answers for the address keeps it.
+            if (m_network.ProbeAddress(FormatIpv4(candidate), adapter ? adapter->index : 0, m_stop) ==
+                ProbeResult::InUse) {
+                Trace("Auto Change IP: %s answers on the segment; skipped.\n", FormatIpv4(candidate).c_str());
+                continue;
+            }
+            ++next;
+            return candidate;
+        }
+        return std::nullopt;
+    };
     for (int row : rows) {
         DeviceInfo* record = m_table->GetDeviceAt(row);
         if (!record)
@@ -27,26 +57,25 @@ void CTarnDlg::autoChangeIpWorker() {
         markFailed(record, row, false);
         if (FormatIpv4(m_table->Copy(record).ip) != "192.168.0.20")
             continue;
+        std::optional<Ipv4> given = nextFree();
+        if (!given)
+            break;
+        taken.insert(*given);
         SetNetworkCommand c;
-        bool stop = false;
         m_table->Update(record, [&](DeviceInfo& d) {
-            d.ip = {network[0], network[1], network[2], static_cast<std::uint8_t>(next & 0xFF)};
+            d.ip = *given;
             d.gateway = {network[0], network[1], network[2], 254};
-            // The range end itself is never handed out, as the tool always did.
-            stop = ++next > end;
             c.family = d.kind == 1 ? CameraFamily::Maker : CameraFamily::Generic;
             c.ip = d.ip;
             c.mac = d.mac;
             c.netmask = d.netmask;
             c.gateway = d.gateway;
         });
-        if (stop)
-            break;
         c.hasGateway = true;
         if (c.family == CameraFamily::Maker) {
             c.hasCredentials = true;
-            c.user = m_window.FieldText(Field::User).substr(0, 63);
-            c.password = m_window.FieldText(Field::Password).substr(0, 63);
+            c.user = CutUtf8(m_window.FieldText(Field::User), 63);
+            c.password = CutUtf8(m_window.FieldText(Field::Password), 63);
         }
         auto datagram = c.build();
         m_network.BroadcastFromAdapter(datagram.data(), address);

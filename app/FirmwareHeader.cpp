@@ -7,7 +7,7 @@
 
 namespace {
 
-constexpr std::size_t kHeaderBytes = 100;
+constexpr std::size_t kHeaderBytes = kFirmwareHeaderBytes;
 constexpr std::size_t kVersionOffset = 24;
 constexpr std::size_t kVersionField = 32;
 constexpr std::size_t kModelOffset = 68;

@@ -1,7 +1,11 @@
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
+
+// The header is the image's first 100 bytes: version text at 24, model name at 68.
+inline constexpr std::size_t kFirmwareHeaderBytes = 100;
 
 // What the main window shows of a firmware image: its model and "V%c.%c%c" version.
 struct FirmwareHeader {

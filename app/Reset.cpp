@@ -1,3 +1,4 @@
+#include "app/Detour.h"
 #include "app/TarnDlg.h"
 
 void CTarnDlg::OnResetDefault() {
@@ -7,12 +8,14 @@ void CTarnDlg::OnResetDefault() {
 void CTarnDlg::resetLauncher() {
     std::vector<int> rows = m_window.SelectedRows();
     if (rows.empty())
-        return endWorkflowUnstarted();
+        return endWorkflowUnstarted("no camera is selected");
     SetReceiverMode(kReceiverRun);
     EnableControls(false);
+    auto shared = std::make_shared<const std::set<Ipv4>>(sharedAddresses());
     bool launched = launchWorkers(
-        rows, nullptr, [this](WorkerTicket& ticket) { resetWorker(ticket); },
+        rows, nullptr, [this, shared](WorkerTicket& ticket) { resetWorker(ticket, *shared); },
         [this](JobEnding) {
+            removeLinkLocalRoute();
             SetReceiverMode(kReceiverRun);
             EnableControls(true);
         });
@@ -20,7 +23,7 @@ void CTarnDlg::resetLauncher() {
         EnableControls(true);
 }
 
-void CTarnDlg::resetWorker(WorkerTicket& ticket) {
+void CTarnDlg::resetWorker(WorkerTicket& ticket, const std::set<Ipv4>& shared) {
     DeviceInfo* record = ticket.Record();
     const int row = ticket.Row();
     // The receiver keeps running during a reset, so read what it may refresh under the lock.
@@ -30,20 +33,33 @@ void CTarnDlg::resetWorker(WorkerTicket& ticket) {
     if (d.ifType == kWifiInterface)
         return fail(record, row, Status::kWifiInterface);
     CameraAddress camera = cameraAddress(FormatIpv4(d.ip), d.webPort);
+    // A camera that shares its address gets one of its own first, so the reset reaches it and no other.
+    Detour detour(*this, d, DetourKind::VersionCheck);
+    if (shared.contains(d.ip)) {
+        if (!moveOrFail(detour, record, row))
+            return;
+        camera.host = detour.Address();
+    }
     RequestResult r = RequestResult::NoReply;
     for (int attempt = 0; attempt < 3 && !m_clock.Interrupted(); ++attempt) {
-        r = m_network.RequestFactoryReset(camera);
+        r = m_network.RequestFactoryReset(camera, m_stop);
         if (r == RequestResult::ReplyWithoutContent || r == RequestResult::Unauthorized)
             break;
         m_clock.Sleep(Clock::Milliseconds(500));
     }
     if (r == RequestResult::ReplyWithoutContent) {
+        // Its factory settings bring it back to the factory address by themselves.
+        detour.Forget();
         for (int n = Status::kRebootSeconds; n >= 1 && !m_clock.Interrupted(); --n) {
             setStatus(row, Status::ResetCountdown(n));
             m_clock.Wait(ticket.Wake(), Clock::Milliseconds(1000));
         }
         setStatus(row, "");
+    } else if (r == RequestResult::Unauthorized) {
+        fail(record, row, Status::kUnauthorized);
+    } else if (m_clock.Interrupted()) {
+        fail(record, row, Status::kInterrupted);
     } else {
-        fail(record, row, r == RequestResult::Unauthorized ? Status::kUnauthorized : Status::kDeviceOffline);
+        fail(record, row, detour.Moved() ? Status::SharedAddressUnreachable(FormatIpv4(d.ip)) : Status::kDeviceOffline);
     }
 }

@@ -7,26 +7,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "util/Utf8.h"
+
 namespace {
 
 constexpr std::size_t kReadLimit = 1024;
 // The edit boxes take 255 UTF-16 characters with the terminator; longer texts are cut.
 constexpr std::size_t kFieldLimit = 254;
-
-std::string cutUtf8(const std::string& text, std::size_t maxCharacters) {
-    std::size_t chars = 0, i = 0;
-    while (i < text.size()) {
-        auto c = static_cast<unsigned char>(text[i]);
-        std::size_t len = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 1;
-        // Characters beyond the basic plane take two UTF-16 units.
-        std::size_t units = len == 4 ? 2 : 1;
-        if (chars + units > maxCharacters)
-            break;
-        chars += units;
-        i += len;
-    }
-    return text.substr(0, std::min(i, text.size()));
-}
 
 bool writeAll(int fd, const std::string& bytes) {
     std::size_t done = 0;
@@ -54,7 +41,7 @@ StoredLogin ParseSettings(const std::string& bytes) {
         while (i < bytes.size() && bytes[i] != '\r' && bytes[i] != '\n' && bytes[i] != '\0')
             ++i;
         if (i > start)
-            *fields[token++] = cutUtf8(bytes.substr(start, i - start), kFieldLimit);
+            *fields[token++] = CutUtf8(bytes.substr(start, i - start), kFieldLimit);
         // A NUL ends the text as it would in the original zero-filled buffer.
         if (i < bytes.size() && bytes[i] == '\0')
             break;

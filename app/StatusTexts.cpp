@@ -22,3 +22,7 @@ StatusText Status::ResetCountdown(int secondsLeft) {
     return {"System rebooting, please wait for " + std::to_string(secondsLeft) + " Seconds",
             countdownShare(secondsLeft)};
 }
+
+std::string Status::SharedAddressUnreachable(const std::string& sharedAddress) {
+    return "Shares " + sharedAddress + ", no answer on its own";
+}

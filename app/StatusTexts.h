@@ -24,8 +24,19 @@ inline constexpr char kDeviceOffline[] = "Device offline!";
 inline constexpr char kCheckOffline[] = "Device offline";
 inline constexpr char kCanNotConnect[] = "Can not connect";
 
+// What the workflows say where the original had nothing to say.
+inline constexpr char kInterrupted[] = "Interrupted";
+inline constexpr char kNoAnswerAfterReboot[] = "No answer after the reboot";
+inline constexpr char kNoFreeLinkLocal[] = "No free link-local address";
+inline constexpr char kCannotProbe[] = "Cannot probe link-local addresses";
+inline constexpr char kNoWorkerThread[] = "Cannot start a worker thread";
+
 // Both reboot countdowns start here.
 inline constexpr int kRebootSeconds = 60;
+
+// A camera that shares its address with another listed camera and did not answer on an address
+// of its own: nothing can be said of it without risking the other camera's answer.
+std::string SharedAddressUnreachable(const std::string& sharedAddress);
 
 // "Upgrade Status... %d%%"
 StatusText UpgradeProgress(int percent);

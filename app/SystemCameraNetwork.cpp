@@ -1,18 +1,21 @@
+#include <net/if.h>
+
 #include "app/CameraNetwork.h"
 #include "discovery/Broadcast.h"
 #include "hostnet/Probes.h"
 
-RequestResult SystemCameraNetwork::QueryFirmwareInfo(const CameraAddress& camera, FirmwareInfo& info) {
-    return ::QueryFirmwareInfo(camera, info);
+RequestResult SystemCameraNetwork::QueryFirmwareInfo(const CameraAddress& camera, FirmwareInfo& info,
+                                                     const StopRequested& stop) {
+    return ::QueryFirmwareInfo(camera, info, stop);
 }
 
 RequestResult SystemCameraNetwork::UploadFirmware(const CameraAddress& camera, const UploadBody& body,
-                                                  std::array<char, 32>& burnTime) {
-    return ::UploadFirmware(camera, body, burnTime);
+                                                  std::array<char, 32>& burnTime, const StopRequested& stop) {
+    return ::UploadFirmware(camera, body, burnTime, stop);
 }
 
-RequestResult SystemCameraNetwork::RequestFactoryReset(const CameraAddress& camera) {
-    return ::RequestFactoryReset(camera);
+RequestResult SystemCameraNetwork::RequestFactoryReset(const CameraAddress& camera, const StopRequested& stop) {
+    return ::RequestFactoryReset(camera, stop);
 }
 
 int SystemCameraNetwork::BroadcastFromAdapter(const std::uint8_t* datagram, const std::string& adapterAddress) {
@@ -23,20 +26,19 @@ void SystemCameraNetwork::BroadcastDatagram(const std::uint8_t* datagram, std::s
     ::BroadcastDatagram(datagram, length, static_cast<int>(ifindex));
 }
 
-bool SystemCameraNetwork::ArpProbe(const std::string& target, unsigned ifindex) {
-    // No source address: an RFC 5227 probe, as a host without a link-local address of its own sends.
-    return ::ArpProbe("", target, ifindex);
+ProbeResult SystemCameraNetwork::ProbeAddress(const std::string& target, unsigned ifindex, const StopRequested& stop) {
+    return ProbeAddressInUse(target, ifindex, stop);
 }
 
-bool SystemCameraNetwork::PingAddress(const std::string& address) {
-    return ::PingAddress(address);
+bool SystemCameraNetwork::PingAddress(const std::string& address, const StopRequested& stop) {
+    return ::PingAddress(address, stop);
 }
 
 std::optional<AdapterConfig> SystemCameraNetwork::ReadAdapterConfig(unsigned ifindex, const std::string& resolvConf) {
     return ::ReadAdapterConfig(ifindex, resolvConf);
 }
 
-bool SystemCameraNetwork::WriteAdapterConfig(const AdapterConfig& saved) {
+AdapterWrite SystemCameraNetwork::WriteAdapterConfig(const AdapterConfig& saved) {
     return ::WriteAdapterConfig(saved);
 }
 
@@ -51,4 +53,8 @@ bool SystemCameraNetwork::EnsureLinkLocalRoute(unsigned ifindex, bool& added) {
 
 bool SystemCameraNetwork::RemoveLinkLocalRoute(unsigned ifindex) {
     return LinkLocalRoute::RemoveOurs(ifindex);
+}
+
+unsigned SystemCameraNetwork::InterfaceIndex(const std::string& name) {
+    return name.empty() ? 0 : ::if_nametoindex(name.c_str());
 }

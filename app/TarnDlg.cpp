@@ -1,10 +1,13 @@
 #include "app/TarnDlg.h"
 
+#include <cstdio>
+
 #include "app/FirmwareHeader.h"
 #include "app/Language.h"
 #include "discovery/DeviceRows.h"
 #include "discovery/WireProtocol.h"
 #include "util/Trace.h"
+#include "util/Utf8.h"
 
 namespace {
 
@@ -16,7 +19,8 @@ std::shared_ptr<CameraNetwork> orSystem(std::shared_ptr<CameraNetwork> network) 
 
 CTarnDlg::CTarnDlg(TarnWindow& window, Clock& clock, Platform platform)
     : m_window(window), m_clock(clock), m_platform(std::move(platform)),
-      m_network(*(m_platform.network = orSystem(std::move(m_platform.network)))) {
+      m_network(*(m_platform.network = orSystem(std::move(m_platform.network)))),
+      m_stop([&clock] { return clock.Interrupted(); }), m_journal(m_platform.stateFolder) {
     if (!m_platform.codePage)
         m_platform.codePage = OemCodePageFromLocale;
 }
@@ -45,8 +49,47 @@ void CTarnDlg::OnInitDialog(std::optional<int> adapterChoice) {
         descriptions.push_back(a.description);
     m_window.SetAdapterList(descriptions, m_nAdapterIndex);
 
+    replayJournal();
     startReceiver();
     OnSearch();
+}
+
+void CTarnDlg::replayJournal() {
+    std::string problem;
+    RestoreJournal::Contents pending = m_journal.Read(problem);
+    if (!problem.empty()) {
+        std::fprintf(stderr, "flashwell: %s\n", problem.c_str());
+        m_replayed.push_back(problem);
+    }
+    const HostAdapter* chosen = ChosenAdapter();
+    auto indexOf = [&](const std::string& adapter) {
+        unsigned index = m_network.InterfaceIndex(adapter);
+        return index != 0 ? index : (chosen ? chosen->index : 0);
+    };
+    for (const PendingRestore& r : pending.restores) {
+        // Another front end that is running now owns its entries; only a dead run's are leftovers.
+        if (r.owner.Alive())
+            continue;
+        m_network.BroadcastDatagram(r.command.data(), r.command.size(), indexOf(r.adapter));
+        m_journal.RemoveRestore(r.mac);
+        m_replayed.push_back("sent " + Printable(r.name) + " (" + FormatMac(r.mac) + ") from " + r.movedTo +
+                             " back to " + r.home + ", where an interrupted job had left it");
+    }
+    for (const PendingRoute& r : pending.routes) {
+        if (r.owner.Alive())
+            continue;
+        unsigned index = m_network.InterfaceIndex(r.adapter);
+        if (index == 0 || m_network.RemoveLinkLocalRoute(index)) {
+            m_journal.RemoveRoute(r.adapter);
+            m_replayed.push_back("removed the link-local route an interrupted job had added on " + r.adapter);
+        }
+    }
+    for (const std::string& line : m_replayed)
+        Trace("Journal: %s\n", line.c_str());
+    if (!m_replayed.empty())
+        m_window.ShowNote(m_replayed.size() == 1 ? "At start-up: " + m_replayed.front()
+                                                 : "At start-up: " + std::to_string(m_replayed.size()) +
+                                                       " things an interrupted job had left were put back");
 }
 
 const HostAdapter* CTarnDlg::ChosenAdapter() const {
@@ -168,19 +211,29 @@ bool CTarnDlg::IsFailed(int row) const {
     return shown && shown->failed;
 }
 
-void CTarnDlg::OnCancel() {
+void CTarnDlg::StopWorkflows() {
     {
         std::lock_guard guard(m_workersLock);
-        if (m_closed)
-            return;
         m_closed = true; // no new workflow thread starts from here on
     }
-    // Wake every pause and timed wait, then join every thread before the table goes.
+    // Wake every pause and timed wait and abort every network call; the workers then send home
+    // the cameras that can hear it and leave the burning ones to the journal.
     m_clock.Interrupt();
     if (m_table)
         m_table->WakeAll();
-    SetReceiverMode(kReceiverStop);
     JoinWorkers(true);
+}
+
+void CTarnDlg::OnCancel() {
+    {
+        std::lock_guard guard(m_workersLock);
+        if (m_cancelled)
+            return;
+        m_cancelled = true;
+    }
+    StopWorkflows();
+    // Every thread is joined before the table goes.
+    SetReceiverMode(kReceiverStop);
     if (m_table) {
         m_table->ClearDeviceTable();
         m_table.reset();
@@ -201,6 +254,13 @@ void CTarnDlg::OnBrowseFile(const std::optional<std::string>& chosenPath) {
         m_window.SetFieldText(Field::Model, header->model);
         m_window.SetFieldText(Field::FwVersion, header->version);
     }
+}
+
+void CTarnDlg::OnFirmwarePathEdited(const std::string& path) {
+    // The boxes show the image the path names, or nothing: never the model of another file.
+    auto header = ReadFirmwareHeader(path);
+    m_window.SetFieldText(Field::Model, header ? header->model : "");
+    m_window.SetFieldText(Field::FwVersion, header ? header->version : "");
 }
 
 StoredLogin CTarnDlg::LoadStoredLogin() const {

@@ -7,11 +7,13 @@
 #include <mutex>
 #include <optional>
 #include <random>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "app/CameraNetwork.h"
+#include "app/RestoreJournal.h"
 #include "app/SettingsFile.h"
 #include "app/StatusTexts.h"
 #include "app/TarnWindow.h"
@@ -33,6 +35,8 @@ struct ControllerPlatform {
     std::string resolvConf = "/etc/resolv.conf"; // where the reconnect address comes from
     std::shared_ptr<CameraNetwork> network = std::make_shared<SystemCameraNetwork>();
     bool listen = true; // start the discovery receiver; unit tests feed the intake instead
+    std::string stateFolder = RestoreJournal::DefaultFolder(); // the journal of pending restores
+    std::size_t threadLimit = 0; // for tests: thread creation fails past this many running workers
 };
 
 // The netmask of an address's class: 1-125, 128-190 and 192-222; nothing for other first octets.
@@ -45,12 +49,12 @@ inline constexpr int kMaxArpCandidates = 64;
 
 // The two set-network commands that move a camera for a job differ in mask and gateway.
 enum class DetourKind { Upgrade, VersionCheck };
-// Whether a link-local address drawn for a camera is recorded, so that no other worker draws it.
-enum class LinkLocalRecord { Remember, DoNotRemember };
 // What the closing part of a job puts back.
 enum class JobClosing { RestoreAdapter, KeepAdapter };
 
 // The main dialog's shared state and handlers, without any window framework.
+class Detour;
+
 class CTarnDlg {
 public:
     using Platform = ControllerPlatform;
@@ -74,6 +78,8 @@ public:
     void OnAutoChangeIp();
     // The window has shown its "Search Firmware" chooser: nothing when it was cancelled.
     void OnBrowseFile(const std::optional<std::string>& chosenPath);
+    // The operator typed in the path box: the model and version boxes follow what it names.
+    void OnFirmwarePathEdited(const std::string& path);
     // The credentials dialog: what it shows at start, and its confirmation (false when the
     // file cannot be written; the login fields then stay as they were).
     StoredLogin LoadStoredLogin() const;
@@ -82,6 +88,9 @@ public:
     void OnAccountSelChange(int row);
     // Closing: wakes and joins every thread before the table is freed. Safe to call twice.
     void OnCancel();
+    // Ends every running workflow now (waits cut short, transfers aborted, moved cameras sent home
+    // or journalled) and joins its threads; the list stays, and no workflow starts afterwards.
+    void StopWorkflows();
 
     void EnableControls(bool enable);
     // True while "Starting Upgrade" is disabled: the list then refuses selection and sorting.
@@ -107,14 +116,21 @@ public:
 
     // Adapter configuration saved before a workflow and written back after it.
     void SaveAdapterConfig();
-    void RestoreAdapterConfig();
+    // True when writing the saved configuration back changed the adapter.
+    bool RestoreAdapterConfig();
     const std::optional<AdapterConfig>& SavedAdapterConfig() const { return m_savedConfig; }
     std::string ReconnectAddress() const;
     // Joins every workflow thread that has finished or, with wait, every one.
     void JoinWorkers(bool wait);
     bool WorkflowRunning() const;
+    std::size_t WorkerThreads() const; // threads started and not yet joined
+    // Why the last workflow button did nothing (no camera, an unreadable image); empty when it ran.
+    std::string LastRefusal() const;
+    // What the start-up found pending from an earlier run and put right, one line each.
+    const std::vector<std::string>& Replayed() const { return m_replayed; }
 
 private:
+    friend class Detour;
     struct Job; // what the workers of one upgrade share
     struct Worker {
         std::thread thread;
@@ -127,7 +143,8 @@ private:
     bool startThread(std::function<void()> work);
     void reapFinished();
     bool beginWorkflow();
-    void endWorkflowUnstarted();
+    // Gives the busy state back when a launcher ends before any camera was touched, and says why.
+    void endWorkflowUnstarted(const std::string& why = {});
     // A workflow button: takes the busy state at the press and runs work on a thread of its own.
     void startWorkflow(std::function<void()> work);
     // Turns the selected rows into busy records and starts one worker each; false when no row had
@@ -135,9 +152,11 @@ private:
     bool launchWorkers(const std::vector<int>& rows, const Prepare& prepare, const Work& work,
                        const WorkerTicket::Closing& closing);
 
-    // Receiver (TarnDlg.cpp).
+    // Receiver and start-up (TarnDlg.cpp).
     void startReceiver();
     void stopReceiver();
+    // Sends home the cameras and removes the routes that an earlier run left behind.
+    void replayJournal();
 
     // Steps every workflow shares (CameraSteps.cpp).
     CameraAddress cameraAddress(const std::string& host, int port) const;
@@ -148,13 +167,18 @@ private:
     void fail(DeviceInfo* record, int row, const std::string& text);
 
     // Link-local detour (LinkLocalDetour.cpp).
-    void ensureLinkLocalRoute();
+    enum class Claim { Claimed, NoFreeAddress, CannotProbe, Interrupted };
+    bool ensureLinkLocalRoute();
     void removeLinkLocalRoute();
-    std::string drawLinkLocal(LinkLocalRecord record);
-    std::string findFreeLinkLocal(LinkLocalRecord record);
+    // An address no other camera of this run has been given, probed free on the segment.
+    Claim claimLinkLocal(std::string& address);
     void sendSetNetwork(const SetNetworkCommand& command);
     SetNetworkCommand detourCommand(const DeviceInfo& d, const std::string& linkLocal, DetourKind kind) const;
-    SetNetworkCommand restoreCommand(const DeviceInfo& snapshot) const;
+    SetNetworkCommand restoreCommand(const DeviceInfo& snapshot, DetourKind kind) const;
+    // Moves the camera for its job; when that cannot be done, marks it failed with the reason.
+    bool moveOrFail(Detour& detour, DeviceInfo* record, int row);
+    // The addresses that more than one listed camera reports: such cameras are told apart by MAC.
+    std::set<Ipv4> sharedAddresses() const;
 
     // Adapter snapshot and the closing part of a job (AdapterSnapshot.cpp).
     void awaitReconnect();
@@ -165,15 +189,18 @@ private:
     void upgradeLauncher(const std::string& firmwarePath);
     void upgradeWorker(WorkerTicket& ticket, Job& job);
     void versionCheckWorker();
-    void versionCheckDetour(DeviceInfo* record, int row, const CameraAddress& login);
+    void versionCheckDetour(DeviceInfo* record, int row, const CameraAddress& login, bool shared);
     void resetLauncher();
-    void resetWorker(WorkerTicket& ticket);
+    void resetWorker(WorkerTicket& ticket, const std::set<Ipv4>& shared);
     void autoChangeIpWorker();
 
     TarnWindow& m_window;
     Clock& m_clock;
     Platform m_platform;
     CameraNetwork& m_network;
+    StopRequested m_stop; // the clock's interrupt, handed to every network call that waits
+    RestoreJournal m_journal;
+    std::vector<std::string> m_replayed;
     unsigned m_nOemCodePage = 437;
     ListModel m_listDevices;
     std::unique_ptr<DeviceTable> m_table;
@@ -188,14 +215,16 @@ private:
     SortState m_sort;
     std::atomic<bool> m_busy{false};
     std::recursive_mutex m_csWork;
-    std::minstd_rand m_random{0}; // drawn only under m_csWork
-    std::vector<std::string> m_linkLocalAssigned;
-    unsigned m_routeAddedOn = 0; // the interface whose link-local route this job added; 0 for none
+    std::minstd_rand m_random{0};              // drawn only under m_csWork
+    std::set<std::string> m_linkLocalAssigned; // every address handed out in this run
+    unsigned m_routeAddedOn = 0;               // the interface whose link-local route this job added; 0 for none
     std::optional<AdapterConfig> m_savedConfig;
     mutable std::mutex m_reconnectLock;
     std::string m_reconnectAddress;
     mutable std::mutex m_workersLock;
     std::list<Worker> m_workers;
     std::atomic<int> m_runningWorkers{0};
-    bool m_closed = false;
+    std::string m_lastRefusal;         // guarded by m_workersLock
+    std::atomic<bool> m_closed{false}; // no workflow starts any more
+    bool m_cancelled = false;          // OnCancel has run
 };

@@ -26,5 +26,7 @@ public:
     virtual void SetAdapterList(const std::vector<std::string>& descriptions, int selected) = 0;
     // The window's captions for the language of the code page.
     virtual void ApplyLanguage(unsigned codePage) { (void)codePage; }
+    // A line under the list that says what the tool is doing or could not do; empty clears it.
+    virtual void ShowNote(const std::string& text) { (void)text; }
     virtual void ClearDetailPanel() {}
 };

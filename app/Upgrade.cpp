@@ -1,13 +1,26 @@
 #include <cstring>
 
+#include "app/Detour.h"
+#include "app/FirmwareHeader.h"
 #include "app/TarnDlg.h"
 #include "webops/OperatorMessages.h"
 
-// What the workers of one upgrade share: the body is held once, whatever the number of cameras.
+// What the workers of one upgrade share: the body is held once, whatever the number of cameras,
+// and the image's own header says what the cameras must report afterwards.
 struct CTarnDlg::Job {
     UploadBody body;
-    std::string fileVersion;
+    FirmwareHeader image;
+    std::set<Ipv4> shared; // addresses more than one listed camera reports
 };
+
+namespace {
+
+std::string shortImage(const std::string& path) {
+    return "The firmware file " + path + " is too short to hold an image header (" +
+           std::to_string(kFirmwareHeaderBytes) + " bytes): nothing was sent.";
+}
+
+} // namespace
 
 void CTarnDlg::OnStartUpgrade() {
     std::string path = m_window.FieldText(Field::FirmwarePath);
@@ -22,18 +35,28 @@ void CTarnDlg::OnStartUpgrade() {
 void CTarnDlg::upgradeLauncher(const std::string& firmwarePath) {
     std::vector<int> rows = m_window.SelectedRows();
     if (rows.empty())
-        return endWorkflowUnstarted();
+        return endWorkflowUnstarted("no camera is selected");
     auto job = std::make_shared<Job>();
     job->body = BuildUploadBody(firmwarePath);
+    const auto caption = GetOperatorMessage(OperatorMessageId::NoFirmwareAssigned, m_nOemCodePage);
     if (!job->body) {
-        m_window.MessageBox("Cannot read the firmware file " + firmwarePath,
-                            GetOperatorMessage(OperatorMessageId::NoFirmwareAssigned, m_nOemCodePage));
-        return endWorkflowUnstarted();
+        std::string why = "Cannot read the firmware file " + firmwarePath;
+        m_window.MessageBox(why, caption);
+        return endWorkflowUnstarted(why);
     }
-    job->fileVersion = m_window.FieldText(Field::FwVersion).substr(0, 31);
+    // The cameras are judged by the image that is sent, not by what the window showed of a file.
+    const std::size_t imageBytes = job->body->size() - kUploadFramingBytes;
+    if (imageBytes < kFirmwareHeaderBytes) {
+        m_window.MessageBox(shortImage(firmwarePath), caption);
+        return endWorkflowUnstarted(shortImage(firmwarePath));
+    }
+    job->image = ParseFirmwareHeader(job->body->data() + kUploadHeadBytes, imageBytes);
+    m_window.SetFieldText(Field::Model, job->image.model);
+    m_window.SetFieldText(Field::FwVersion, job->image.version);
     SaveAdapterConfig();
     SetReceiverMode(kReceiverHold);
     EnableControls(false);
+    job->shared = sharedAddresses();
     const auto body = job->body;
     bool launched = launchWorkers(
         rows,
@@ -60,16 +83,28 @@ void CTarnDlg::upgradeWorker(WorkerTicket& ticket, Job& job) {
     const int row = ticket.Row();
     SetReceiverMode(kReceiverHold);
     EnableControls(false);
-    const CameraAddress login = cameraAddress(FormatIpv4(snapshot.ip), snapshot.webPort);
-    CameraAddress camera = login;
+    CameraAddress camera = cameraAddress(FormatIpv4(snapshot.ip), snapshot.webPort);
 
     if (snapshot.ifType == kWifiInterface) {
         fail(record, row, Status::kWifiInterface);
         return ticket.End(JobEnding::Short);
     }
+    // Declared before anything moves the camera: leaving this function by any path sends it home.
+    Detour detour(*this, snapshot, DetourKind::Upgrade);
+    const bool shared = job.shared.contains(snapshot.ip);
+    auto moveAway = [&]() {
+        if (!moveOrFail(detour, record, row))
+            return false;
+        camera.host = detour.Address();
+        return true;
+    };
+    // A camera that shares its address is asked only where it alone answers: its own link-local
+    // address, given by a command addressed to its MAC.
+    if (shared && !moveAway())
+        return ticket.End(JobEnding::Full);
+
     FirmwareInfo info;
-    bool moved = false;
-    for (int moves = 0;; ++moves) {
+    for (int moves = detour.Moved() ? 1 : 0;; ++moves) {
         RequestResult r = queryWithRetries(camera, info);
         if (r == RequestResult::Unauthorized) {
             fail(record, row, Status::kUnauthorized);
@@ -77,27 +112,29 @@ void CTarnDlg::upgradeWorker(WorkerTicket& ticket, Job& job) {
         }
         if (r == RequestResult::ModelAndVersion)
             break;
-        if (moves == kMaxLinkLocalMoves || m_clock.Interrupted()) {
-            fail(record, row, Status::kDeviceOffline);
-            if (moved)
-                sendSetNetwork(restoreCommand(snapshot));
+        if (m_clock.Interrupted()) {
+            fail(record, row, Status::kInterrupted);
+            return ticket.End(JobEnding::Full);
+        }
+        if (moves == kMaxLinkLocalMoves) {
+            fail(record, row,
+                 shared ? Status::SharedAddressUnreachable(FormatIpv4(snapshot.ip)) : Status::kDeviceOffline);
             return ticket.End(JobEnding::Full);
         }
         // A camera that does not answer its web page may answer at a link-local address.
-        moved = true;
-        ensureLinkLocalRoute();
-        std::string linkLocal = findFreeLinkLocal(LinkLocalRecord::Remember);
-        sendSetNetwork(detourCommand(snapshot, linkLocal, DetourKind::Upgrade));
-        camera.host = linkLocal;
+        if (!moveAway())
+            return ticket.End(JobEnding::Full);
         queryWithRetries(camera, info);
     }
+    // What it reported before the upload says nothing about the image: only a later answer counts.
+    info = FirmwareInfo{};
 
     std::array<char, 32> burnTime{};
     bool uploaded = false;
     m_table->Update(record, [](DeviceInfo& d) { d.uploadAttempts = 0; });
     for (int attempts = 0; attempts < 3 && !m_clock.Interrupted();) {
         setStatus(row, Status::kUploading);
-        RequestResult r = m_network.UploadFirmware(camera, job.body, burnTime);
+        RequestResult r = m_network.UploadFirmware(camera, job.body, burnTime, m_stop);
         // The camera's upgrade CGI wants half a second after the request, whatever its answer.
         m_clock.Sleep(Clock::Milliseconds(500));
         if (r == RequestResult::ReplyWithoutContent) {
@@ -108,9 +145,11 @@ void CTarnDlg::upgradeWorker(WorkerTicket& ticket, Job& job) {
         m_table->Update(record, [attempts](DeviceInfo& d) { d.uploadAttempts = attempts; });
     }
     if (!uploaded) {
-        fail(record, row, Status::kFailedToUpgrade);
+        fail(record, row, m_clock.Interrupted() ? Status::kInterrupted : Status::kFailedToUpgrade);
         return ticket.End(JobEnding::Full);
     }
+    // From here until it answers again the camera burns and reboots: it would not hear a command.
+    detour.SetRebooting(true);
 
     setStatus(row, Status::kUploaded);
     Clock::Milliseconds step(ReplyParser::ProgressStepMs(burnTime));
@@ -122,14 +161,18 @@ void CTarnDlg::upgradeWorker(WorkerTicket& ticket, Job& job) {
         setStatus(row, Status::RebootWait(n));
         m_clock.Wait(ticket.Wake(), Clock::Milliseconds(1000));
     }
-    // A camera that stays silent is judged by the version it reported before the upload.
-    queryWithRetries(camera, info);
-    if (std::strncmp(info.version.data(), job.fileVersion.c_str(), 5) < 0)
+    if (m_clock.Interrupted()) {
+        fail(record, row, Status::kInterrupted);
+        return ticket.End(JobEnding::Full);
+    }
+    const bool answered = queryWithRetries(camera, info) == RequestResult::ModelAndVersion;
+    if (!answered)
+        fail(record, row, Status::kNoAnswerAfterReboot);
+    else if (std::strncmp(info.version.data(), job.image.version.c_str(), 5) < 0)
         fail(record, row, Status::kFailedToUpgrade);
     else
         setStatus(row, Status::kUpgradeSuccessful);
-
-    if (moved)
-        sendSetNetwork(restoreCommand(snapshot));
+    // A camera that has not answered since its reboot may not hear this either: the journal keeps it.
+    detour.SendBack(!answered);
     ticket.End(JobEnding::Full);
 }

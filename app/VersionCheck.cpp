@@ -1,3 +1,4 @@
+#include "app/Detour.h"
 #include "app/TarnDlg.h"
 
 void CTarnDlg::OnCheckVersion() {
@@ -13,6 +14,7 @@ void CTarnDlg::versionCheckWorker() {
         m_window.MessageBox("please check network status...", "information");
     SetReceiverMode(kReceiverHold);
     EnableControls(false);
+    const std::set<Ipv4> shared = sharedAddresses();
     FirmwareInfo info;
     for (int row = 0; row < n && !m_clock.Interrupted(); ++row) {
         DeviceInfo* record = m_table->GetDeviceAt(row);
@@ -25,6 +27,11 @@ void CTarnDlg::versionCheckWorker() {
             continue;
         }
         CameraAddress camera = cameraAddress(FormatIpv4(d.ip), d.webPort);
+        // Another camera answers at a shared address as well: this one is asked on its own address only.
+        if (shared.contains(d.ip)) {
+            versionCheckDetour(record, row, camera, true);
+            continue;
+        }
         RequestResult r = queryWithRetries(camera, info);
         if (r == RequestResult::NoReply)
             fail(record, row, Status::kCheckOffline);
@@ -33,32 +40,29 @@ void CTarnDlg::versionCheckWorker() {
         else if (r == RequestResult::ModelAndVersion)
             setStatus(row, info.version.data());
         else
-            versionCheckDetour(record, row, camera);
+            versionCheckDetour(record, row, camera, false);
     }
     finishJob(JobClosing::RestoreAdapter);
 }
 
-void CTarnDlg::versionCheckDetour(DeviceInfo* record, int row, const CameraAddress& login) {
-    ensureLinkLocalRoute();
+void CTarnDlg::versionCheckDetour(DeviceInfo* record, int row, const CameraAddress& login, bool shared) {
     const DeviceInfo d = m_table->Copy(record);
-    std::string linkLocal = findFreeLinkLocal(LinkLocalRecord::DoNotRemember);
-    SetNetworkCommand command = detourCommand(d, linkLocal, DetourKind::VersionCheck);
-    sendSetNetwork(command);
+    Detour detour(*this, d, DetourKind::VersionCheck);
+    if (!moveOrFail(detour, record, row))
+        return;
     CameraAddress camera = login;
-    camera.host = linkLocal;
+    camera.host = detour.Address();
     FirmwareInfo info;
     RequestResult r = queryWithRetries(camera, info);
-    if (!m_network.PingAddress(linkLocal))
+    if (!m_network.PingAddress(detour.Address(), m_stop))
         m_clock.Sleep(Clock::Milliseconds(50));
-    // Sent back to its own address, with the mask of its class (255.255.0.0 outside them).
-    command.ip = d.ip;
-    if (auto mask = ClassMaskFor(d.ip[0]))
-        command.netmask = *mask;
-    sendSetNetwork(command);
+    detour.SendBack();
     if (r == RequestResult::ReplyWithoutContent)
         fail(record, row, Status::kCanNotConnect);
     else if (r == RequestResult::ModelAndVersion)
         setStatus(row, info.version.data()); // it answered at its link-local address after all
     else if (r == RequestResult::Unauthorized)
         fail(record, row, Status::kUnauthorized);
+    else if (shared)
+        fail(record, row, Status::SharedAddressUnreachable(FormatIpv4(d.ip)));
 }

@@ -8,6 +8,10 @@ bool CTarnDlg::startThread(std::function<void()> work) {
     std::lock_guard guard(m_workersLock);
     if (m_closed)
         return false;
+    if (m_platform.threadLimit != 0 && static_cast<std::size_t>(m_runningWorkers.load()) >= m_platform.threadLimit) {
+        Trace("Cannot start a workflow thread: the limit of %zu is reached\n", m_platform.threadLimit);
+        return false;
+    }
     auto self = m_workers.emplace(m_workers.end());
     m_runningWorkers++;
     try {
@@ -65,13 +69,31 @@ bool CTarnDlg::WorkflowRunning() const {
     return m_runningWorkers.load() > 0;
 }
 
+std::size_t CTarnDlg::WorkerThreads() const {
+    std::lock_guard guard(m_workersLock);
+    return m_workers.size();
+}
+
+std::string CTarnDlg::LastRefusal() const {
+    std::lock_guard guard(m_workersLock);
+    return m_lastRefusal;
+}
+
 bool CTarnDlg::beginWorkflow() {
     // Taken at the button press, so that nothing can clear the table before the launcher runs.
     bool idle = false;
-    return m_table && !m_closed && m_busy.compare_exchange_strong(idle, true);
+    if (!m_table || m_closed || !m_busy.compare_exchange_strong(idle, true))
+        return false;
+    std::lock_guard guard(m_workersLock);
+    m_lastRefusal.clear();
+    return true;
 }
 
-void CTarnDlg::endWorkflowUnstarted() {
+void CTarnDlg::endWorkflowUnstarted(const std::string& why) {
+    {
+        std::lock_guard guard(m_workersLock);
+        m_lastRefusal = why;
+    }
     m_busy = false;
 }
 
@@ -79,7 +101,7 @@ void CTarnDlg::startWorkflow(std::function<void()> work) {
     if (!beginWorkflow())
         return;
     if (!startThread(std::move(work)))
-        endWorkflowUnstarted();
+        endWorkflowUnstarted("no thread could be started for the workflow");
 }
 
 bool CTarnDlg::launchWorkers(const std::vector<int>& rows, const Prepare& prepare, const Work& work,
@@ -108,8 +130,12 @@ bool CTarnDlg::launchWorkers(const std::vector<int>& rows, const Prepare& prepar
             work(*ticket);
             ticket->End(JobEnding::Full);
         });
-        if (!started)
+        // The camera ends with a clear status instead of the process ending.
+        if (!started) {
+            fail(ticket->Record(), ticket->Row(),
+                 m_clock.Interrupted() ? Status::kInterrupted : Status::kNoWorkerThread);
             ticket->End(JobEnding::Full);
+        }
     }
     return true;
 }

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "util/Utf8.h"
+
 namespace {
 
 constexpr char kGenericRequestTag[] = "PCEdit";
@@ -17,9 +19,11 @@ void copyField(std::uint8_t* dst, const void* src, std::size_t n) {
     std::memcpy(dst, src, n);
 }
 
-// Copies a text into a NUL-padded field, leaving room for a terminating NUL.
+// Copies a text into a NUL-padded field, leaving room for a terminating NUL; a text too long is cut
+// between two characters, never inside one.
 void putText(std::uint8_t* field, std::size_t fieldSize, const std::string& text) {
-    std::copy_n(text.data(), std::min(text.size(), fieldSize - 1), field);
+    const std::string fits = CutUtf8(text, std::string::npos, fieldSize - 1);
+    std::copy_n(fits.data(), fits.size(), field);
 }
 
 std::string getText(const std::uint8_t* field, std::size_t fieldSize) {

@@ -113,9 +113,9 @@ int addAddress(nl_sock* sock, unsigned ifindex, const Ipv4Entry& entry) {
     return rtnl_addr_add(sock, addr.p, 0);
 }
 
-bool fail(unsigned ifindex, int error) {
+AdapterWrite fail(unsigned ifindex, int error) {
     Trace("Restoring adapter %u failed: %s\n", ifindex, nl_geterror(error));
-    return false;
+    return AdapterWrite::Failed;
 }
 
 } // namespace
@@ -155,16 +155,16 @@ std::optional<AdapterConfig> ReadAdapterConfig(unsigned ifindex, const std::stri
 }
 
 // DNS servers are not written back: on Linux resolv.conf belongs to the resolver manager, not to us.
-bool WriteAdapterConfig(const AdapterConfig& saved) {
+AdapterWrite WriteAdapterConfig(const AdapterConfig& saved) {
     if (saved.dhcpEnabled || saved.addresses.empty())
-        return true;
+        return AdapterWrite::Unchanged;
     std::vector<Ipv4Entry> wanted;
     for (std::size_t i = 0; i < saved.addresses.size(); ++i) {
         auto address = parseIpv4(saved.addresses[i]);
         auto prefix = i < saved.subnetMasks.size() ? prefixOf(saved.subnetMasks[i]) : std::nullopt;
         if (!address || !prefix) {
             Trace("Restoring adapter %u failed: bad address %s\n", saved.index, saved.addresses[i].c_str());
-            return false;
+            return AdapterWrite::Failed;
         }
         wanted.push_back({*address, *prefix});
     }
@@ -178,6 +178,7 @@ bool WriteAdapterConfig(const AdapterConfig& saved) {
         return fail(saved.index, -NLE_FAILURE);
 
     // Saved addresses already present in the saved order stay; the rest go, so the order comes out right.
+    AdapterWrite result = AdapterWrite::Unchanged;
     std::size_t kept = 0;
     for (const Ipv4Entry& e : current->entries) {
         bool inOrder = kept < wanted.size() && e == wanted[kept];
@@ -187,6 +188,7 @@ bool WriteAdapterConfig(const AdapterConfig& saved) {
         }
         rtnl_addr* addr = findInCache(cache.p, saved.index, e);
         int err = addr ? rtnl_addr_delete(nl.sock, addr, 0) : 0;
+        result = AdapterWrite::Changed;
         // Removing a primary address can take its secondaries with it.
         if (err < 0 && err != -NLE_NOADDR && err != -NLE_OBJ_NOTFOUND)
             return fail(saved.index, err);
@@ -202,6 +204,7 @@ bool WriteAdapterConfig(const AdapterConfig& saved) {
         int err = addAddress(nl.sock, saved.index, e);
         if (err < 0)
             return fail(saved.index, err);
+        result = AdapterWrite::Changed;
     }
-    return true;
+    return result;
 }

@@ -14,8 +14,11 @@ struct AdapterConfig {
 // IPv4 addresses in kernel order, their masks and the IPv4 name servers; nullopt without an IPv4 address.
 std::optional<AdapterConfig> ReadAdapterConfig(unsigned ifindex, const std::string& resolvConf = "/etc/resolv.conf");
 
-// Makes the IPv4 addresses the saved ones (leased or empty sets left alone); false and a trace when that fails.
-bool WriteAdapterConfig(const AdapterConfig& saved);
+// What writing a saved configuration back did to the adapter.
+enum class AdapterWrite { Unchanged, Changed, Failed };
+
+// Makes the IPv4 addresses the saved ones (leased or empty sets left alone); Failed and a trace when that fails.
+AdapterWrite WriteAdapterConfig(const AdapterConfig& saved);
 
 // The IPv4 addresses of the "nameserver" lines of a resolv.conf file, in order.
 std::vector<std::string> ReadDnsServers(const std::string& resolvConf);

@@ -13,6 +13,9 @@ namespace {
 
 constexpr std::uint32_t kLinkLocalNet = 0xA9FE0000u; // 169.254.0.0, RFC 3927
 constexpr int kLinkLocalPrefix = 16;
+// Our own routing protocol number, unused by the standard ones (see /etc/iproute2/rt_protos): a
+// delete that names it can only ever take away the route this tool added, never one of the system's.
+constexpr std::uint8_t kOurRouteProtocol = 241;
 
 bool isLinkLocalNet(nl_addr* dst) {
     if (!dst || nl_addr_get_family(dst) != AF_INET || nl_addr_get_prefixlen(dst) != kLinkLocalPrefix ||
@@ -46,7 +49,7 @@ rtnl_route* buildRoute(unsigned ifindex) {
     rtnl_route_set_dst(route, dst.p);
     rtnl_route_set_table(route, RT_TABLE_MAIN);
     rtnl_route_set_scope(route, RT_SCOPE_LINK);
-    rtnl_route_set_protocol(route, RTPROT_BOOT);
+    rtnl_route_set_protocol(route, kOurRouteProtocol);
     rtnl_route_set_type(route, RTN_UNICAST);
     rtnl_route_nh_set_ifindex(hop, static_cast<int>(ifindex));
     rtnl_route_add_nexthop(route, hop); // the route owns the hop from here

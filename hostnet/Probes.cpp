@@ -35,10 +35,13 @@ std::optional<in_addr> parseIpv4(const std::string& text) {
     return a;
 }
 
-// Milliseconds left until the deadline, for poll; 0 once it has passed.
+// A stop is noticed within this long, however long a probe would wait.
+constexpr int kStopSliceMs = 50;
+
+// Milliseconds to wait in the next poll: what is left until the deadline, at most one slice.
 int remainingMs(Clock::time_point deadline) {
     auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-    return left > 0 ? static_cast<int>(left) : 0;
+    return left > 0 ? static_cast<int>(std::min<long long>(left, kStopSliceMs)) : 0;
 }
 
 // The Internet checksum of RFC 1071, which RFC 792 uses for ICMP.
@@ -90,16 +93,17 @@ bool sendEcho(const IcmpSocket& s, const in_addr& target, std::uint16_t id, std:
 }
 
 // Only target's echo reply to this request counts; error reports from other hosts just let the attempt time out.
-bool awaitEchoReply(const IcmpSocket& s, const in_addr& target, std::uint16_t id, std::uint16_t sequence) {
+bool awaitEchoReply(const IcmpSocket& s, const in_addr& target, std::uint16_t id, std::uint16_t sequence,
+                    const StopRequested& stop) {
     auto deadline = Clock::now() + std::chrono::milliseconds(kEchoTimeoutMs);
     std::uint8_t buffer[2048];
     for (;;) {
+        if (Stopping(stop) || Clock::now() >= deadline)
+            return false;
         pollfd p{s.fd.get(), POLLIN, 0};
         int ready = ::poll(&p, 1, remainingMs(deadline));
-        if (ready < 0 && errno == EINTR)
-            continue;
         if (ready <= 0)
-            return false;
+            continue;
         sockaddr_in from{};
         socklen_t fromLength = sizeof from;
         ssize_t n = ::recvfrom(s.fd.get(), buffer, sizeof buffer, MSG_DONTWAIT, reinterpret_cast<sockaddr*>(&from),
@@ -150,16 +154,16 @@ bool isReplyFrom(const std::uint8_t* packet, std::size_t length, in_addr target)
            std::memcmp(packet + 14, &target.s_addr, 4) == 0;
 }
 
-bool awaitArpReply(int fd, in_addr target) {
+bool awaitArpReply(int fd, in_addr target, const StopRequested& stop) {
     auto deadline = Clock::now() + std::chrono::milliseconds(kArpTimeoutMs);
     std::uint8_t buffer[256];
     for (;;) {
+        if (Stopping(stop) || Clock::now() >= deadline)
+            return false;
         pollfd p{fd, POLLIN, 0};
         int ready = ::poll(&p, 1, remainingMs(deadline));
-        if (ready < 0 && errno == EINTR)
-            continue;
         if (ready <= 0)
-            return false;
+            continue;
         sockaddr_ll from{};
         socklen_t fromLength = sizeof from;
         ssize_t n =
@@ -169,47 +173,47 @@ bool awaitArpReply(int fd, in_addr target) {
     }
 }
 
-} // namespace
-
-bool PingAddress(const std::string& address) {
+ProbeResult ping(const std::string& address, const StopRequested& stop) {
     auto target = parseIpv4(address);
     if (!target)
-        return false;
+        return ProbeResult::Free;
     IcmpSocket s = openIcmp();
-    if (s.fd.get() < 0) {
+    if (!s.fd.valid()) {
         Trace("Ping %s: no ICMP socket: %s\n", address.c_str(), std::strerror(errno));
-        return false;
+        return ProbeResult::Unknown;
     }
     auto id = static_cast<std::uint16_t>(::getpid());
-    for (int attempt = 0; attempt < kEchoAttempts; ++attempt) {
+    for (int attempt = 0; attempt < kEchoAttempts && !Stopping(stop); ++attempt) {
         std::uint16_t sequence = g_nextSequence++;
         if (!sendEcho(s, *target, id, sequence)) {
             // An unreachable network fails at once; wait out the attempt all the same.
             Trace("Ping %s: send failed: %s\n", address.c_str(), std::strerror(errno));
-            ::usleep(kEchoTimeoutMs * 1000);
+            for (auto end = Clock::now() + std::chrono::milliseconds(kEchoTimeoutMs);
+                 Clock::now() < end && !Stopping(stop);)
+                ::usleep(kStopSliceMs * 1000);
             continue;
         }
-        if (awaitEchoReply(s, *target, id, sequence))
-            return true;
+        if (awaitEchoReply(s, *target, id, sequence, stop))
+            return ProbeResult::InUse;
     }
-    return false;
+    return Stopping(stop) ? ProbeResult::Unknown : ProbeResult::Free;
 }
 
-bool ArpProbe(const std::string& source, const std::string& target, unsigned ifindex) {
+ProbeResult arp(const std::string& source, const std::string& target, unsigned ifindex, const StopRequested& stop) {
     auto targetAddress = parseIpv4(target);
     if (!targetAddress)
-        return false;
+        return ProbeResult::Free;
     // RFC 5227 probe: the sender protocol address is all zeros when we have none to claim.
     in_addr sourceAddress = parseIpv4(source).value_or(in_addr{});
     UniqueFd fd(::socket(AF_PACKET, SOCK_DGRAM | SOCK_CLOEXEC, htons(ETH_P_ARP)));
-    if (fd.get() < 0) {
+    if (!fd.valid()) {
         Trace("ARP probe for %s: no packet socket: %s\n", target.c_str(), std::strerror(errno));
-        return false;
+        return ProbeResult::Unknown;
     }
     std::uint8_t mac[6];
     if (!interfaceMac(fd.get(), ifindex, mac)) {
         Trace("ARP probe for %s: adapter %u has no Ethernet address\n", target.c_str(), ifindex);
-        return false;
+        return ProbeResult::Unknown;
     }
     sockaddr_ll link{};
     link.sll_family = AF_PACKET;
@@ -217,19 +221,38 @@ bool ArpProbe(const std::string& source, const std::string& target, unsigned ifi
     link.sll_ifindex = static_cast<int>(ifindex);
     if (::bind(fd.get(), reinterpret_cast<sockaddr*>(&link), sizeof link) != 0) {
         Trace("ARP probe for %s: cannot bind to adapter %u: %s\n", target.c_str(), ifindex, std::strerror(errno));
-        return false;
+        return ProbeResult::Unknown;
     }
     link.sll_halen = 6;
     std::memset(link.sll_addr, 0xFF, 6); // Ethernet broadcast
     std::uint8_t request[kArpLength];
     buildArpRequest(request, mac, sourceAddress, *targetAddress);
-    for (int attempt = 0; attempt < kArpAttempts; ++attempt) {
+    for (int attempt = 0; attempt < kArpAttempts && !Stopping(stop); ++attempt) {
         if (::sendto(fd.get(), request, sizeof request, 0, reinterpret_cast<sockaddr*>(&link), sizeof link) < 0) {
             Trace("ARP probe for %s: send failed: %s\n", target.c_str(), std::strerror(errno));
-            return false;
+            return ProbeResult::Unknown;
         }
-        if (awaitArpReply(fd.get(), *targetAddress))
-            return true;
+        if (awaitArpReply(fd.get(), *targetAddress, stop))
+            return ProbeResult::InUse;
     }
-    return false;
+    return Stopping(stop) ? ProbeResult::Unknown : ProbeResult::Free;
+}
+
+} // namespace
+
+bool PingAddress(const std::string& address, const StopRequested& stop) {
+    return ping(address, stop) == ProbeResult::InUse;
+}
+
+bool ArpProbe(const std::string& source, const std::string& target, unsigned ifindex, const StopRequested& stop) {
+    return arp(source, target, ifindex, stop) == ProbeResult::InUse;
+}
+
+ProbeResult ProbeAddressInUse(const std::string& target, unsigned ifindex, const StopRequested& stop) {
+    ProbeResult r = arp("", target, ifindex, stop);
+    if (r == ProbeResult::Unknown && !Stopping(stop))
+        r = NeighbourProbe(target, ifindex, stop);
+    if (r == ProbeResult::Unknown && !Stopping(stop))
+        r = ping(target, stop);
+    return r;
 }

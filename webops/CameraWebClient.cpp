@@ -6,6 +6,7 @@
 #include <mutex>
 
 #include "util/Trace.h"
+#include "util/Utf8.h"
 
 namespace {
 
@@ -16,8 +17,11 @@ constexpr char kResetObject[] = "/hardfactorydefault.cgi?_=_";
 
 enum class Request { Query, Upload, Reset };
 
+constexpr std::size_t kTraceExcerptBytes = 200;
+
 struct Exchange {
     Request request;
+    const StopRequested* stop = nullptr;
     FirmwareInfo* info = nullptr;
     std::array<char, 32>* burnTime = nullptr;
     long status = 0;
@@ -30,8 +34,15 @@ void globalInit() {
     std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
 }
 
+// The fields take 31 characters; a longer login is cut between characters.
 std::string cut31(const std::string& s) {
-    return s.substr(0, 31);
+    return CutUtf8(s, 31);
+}
+
+// Called by curl while it waits as well as while it moves bytes: a stop aborts the transfer.
+int onProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+    auto* x = static_cast<Exchange*>(user);
+    return x->stop && Stopping(*x->stop) ? 1 : 0;
 }
 
 size_t onHeader(char* data, size_t size, size_t count, void* user) {
@@ -54,7 +65,8 @@ size_t onBody(char* data, size_t size, size_t count, void* user) {
     if (n == 0)
         return 0;
     x->bodyRead = true;
-    Trace("%.*s", static_cast<int>(n), data);
+    // A camera's reply is outside input: a bounded, printable excerpt only, never raw bytes.
+    Trace("Reply: %s\n", Printable({data, n}, kTraceExcerptBytes).c_str());
     switch (x->request) {
     case Request::Query: {
         int captured = ReplyParser::ScanFirmwareInfo(data, n, *x->info);
@@ -98,6 +110,9 @@ RequestResult perform(const CameraAddress& camera, const char* object, Exchange&
     curl_easy_setopt(curl, CURLOPT_HEADERDATA, &x);
     curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, onBody);
     curl_easy_setopt(curl, CURLOPT_WRITEDATA, &x);
+    curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, onProgress);
+    curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &x);
 
     // curl's own Accept, Expect and form Content-Type are not part of the cameras' requests.
     curl_slist* headers = curl_slist_append(nullptr, "Accept:");
@@ -114,6 +129,7 @@ RequestResult perform(const CameraAddress& camera, const char* object, Exchange&
         curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, 60000L);
         curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
         curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, 30L);
+        curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, UploadLimitMs((*body)->size()));
     } else {
         headers = curl_slist_append(headers, "Content-Type:");
         curl_easy_setopt(curl, CURLOPT_POSTFIELDS, "");
@@ -122,10 +138,12 @@ RequestResult perform(const CameraAddress& camera, const char* object, Exchange&
             curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, 2000L);
             curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
             curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, 2L);
+            curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, kQueryLimitMs);
         } else {
             curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, 60000L);
             curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
             curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, 30L);
+            curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, kResetLimitMs);
         }
     }
     curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
@@ -133,6 +151,10 @@ RequestResult perform(const CameraAddress& camera, const char* object, Exchange&
     CURLcode code = curl_easy_perform(curl);
     curl_easy_cleanup(curl);
     curl_slist_free_all(headers);
+    if (code == CURLE_ABORTED_BY_CALLBACK) {
+        Trace("Error %d has occurred.\n", static_cast<int>(code));
+        return RequestResult::NoReply;
+    }
     bool refused = x.status == 401 && x.request != Request::Upload;
     if (code != CURLE_OK && !refused && !(code == CURLE_WRITE_ERROR && x.bodyRead)) {
         Trace("Error %d has occurred.\n", static_cast<int>(code));
@@ -149,21 +171,26 @@ RequestResult perform(const CameraAddress& camera, const char* object, Exchange&
 
 } // namespace
 
-RequestResult QueryFirmwareInfo(const CameraAddress& camera, FirmwareInfo& info) {
-    Exchange x{Request::Query};
+long UploadLimitMs(std::size_t bodyBytes) {
+    return kUploadBaseLimitMs + static_cast<long>(bodyBytes / kUploadSlowestBytesPerSecond) * 1000;
+}
+
+RequestResult QueryFirmwareInfo(const CameraAddress& camera, FirmwareInfo& info, const StopRequested& stop) {
+    Exchange x{Request::Query, &stop};
     x.info = &info;
     return perform(camera, kQueryObject, x, nullptr);
 }
 
-RequestResult UploadFirmware(const CameraAddress& camera, const UploadBody& body, std::array<char, 32>& burnTime) {
+RequestResult UploadFirmware(const CameraAddress& camera, const UploadBody& body, std::array<char, 32>& burnTime,
+                             const StopRequested& stop) {
     if (!body)
         return RequestResult::NoReply;
-    Exchange x{Request::Upload};
+    Exchange x{Request::Upload, &stop};
     x.burnTime = &burnTime;
     return perform(camera, kUploadObject, x, &body);
 }
 
-RequestResult RequestFactoryReset(const CameraAddress& camera) {
-    Exchange x{Request::Reset};
+RequestResult RequestFactoryReset(const CameraAddress& camera, const StopRequested& stop) {
+    Exchange x{Request::Reset, &stop};
     return perform(camera, kResetObject, x, nullptr);
 }

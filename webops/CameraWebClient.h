@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "util/StopRequested.h"
 #include "webops/ReplyParser.h"
 
 // Result codes of the camera requests.
@@ -28,13 +29,26 @@ struct CameraAddress {
 using UploadBody = std::shared_ptr<const std::vector<std::uint8_t>>;
 
 inline constexpr char kUploadBoundary[] = "---------------------------7d9552e70740";
+// The image starts this far into the body; the body is the image plus this much framing.
+inline constexpr std::size_t kUploadHeadBytes = 129;
+inline constexpr std::size_t kUploadFramingBytes = 272;
+
+// Every exchange has an overall bound, so a camera that trickles its answer cannot hold a worker:
+// a query 5 s, a reset 30 s, an upload 60 s plus the body at the slowest rate a camera is allowed.
+inline constexpr long kQueryLimitMs = 5000;
+inline constexpr long kResetLimitMs = 30000;
+inline constexpr long kUploadBaseLimitMs = 60000;
+inline constexpr long kUploadSlowestBytesPerSecond = 256 * 1024;
+long UploadLimitMs(std::size_t bodyBytes);
 
 // The cameras' CGI interface over plain HTTP with preemptive Basic credentials (RFC 7617).
-// Every call opens and closes its own handles; calls may run on many threads at once.
-RequestResult QueryFirmwareInfo(const CameraAddress& camera, FirmwareInfo& info);
+// Every call opens and closes its own handles; calls may run on many threads at once. A stop
+// aborts the transfer at once and the call returns NoReply.
+RequestResult QueryFirmwareInfo(const CameraAddress& camera, FirmwareInfo& info, const StopRequested& stop = {});
 // The 500 ms pause that follows an upload is the workflow's, not the client's.
-RequestResult UploadFirmware(const CameraAddress& camera, const UploadBody& body, std::array<char, 32>& burnTime);
-RequestResult RequestFactoryReset(const CameraAddress& camera);
+RequestResult UploadFirmware(const CameraAddress& camera, const UploadBody& body, std::array<char, 32>& burnTime,
+                             const StopRequested& stop = {});
+RequestResult RequestFactoryReset(const CameraAddress& camera, const StopRequested& stop = {});
 
 // Reads the image into the cameras' exact multipart layout: file size + 272 bytes. Nothing when
 // the file cannot be opened or read.

@@ -14,7 +14,8 @@ constexpr char kHead[] = "-----------------------------7d9552e70740\r\n"
 constexpr char kTail[] = "\r\n-----------------------------7d9552e70740\r\n"
                          "Content-Disposition: form-data; name=\"submit\"\r\n"
                          "Submit\r\n-----------------------------7d9552e70740\r\n";
-static_assert(sizeof kHead - 1 + sizeof kTail - 1 == 272);
+static_assert(sizeof kHead - 1 + sizeof kTail - 1 == kUploadFramingBytes);
+static_assert(sizeof kHead - 1 == kUploadHeadBytes);
 
 constexpr std::size_t kHeadLength = sizeof kHead - 1;
 constexpr std::size_t kTailLength = sizeof kTail - 1;

@@ -13,7 +13,9 @@
 #include "app/FirmwareHeader.h"
 #include "app/Language.h"
 #include "app/cli/CliWindow.h"
+#include "app/cli/StopSignals.h"
 #include "util/Trace.h"
+#include "util/Utf8.h"
 
 namespace {
 
@@ -116,10 +118,11 @@ bool printDevices(CTarnDlg& dlg, const Options& o, std::ostream& out) {
     for (int c = 0; c < kColumnCount; ++c)
         out << (c < 4 ? pad(ColumnTitle(c, dlg.CodePage()), widths[c]) : ColumnTitle(c, dlg.CodePage()));
     out << "\n";
+    // Names and the rest came from the network: no control character reaches the terminal.
     for (std::size_t r = 0; r < rows.size(); ++r) {
         for (int c = 0; c < 4; ++c)
-            out << pad(rows[r][static_cast<std::size_t>(c)], widths[c]);
-        out << rows[r][4] << (rows[r].failed ? (rows[r][4].empty() ? "[failed]" : " [failed]") : "") << "\n";
+            out << pad(Printable(rows[r][static_cast<std::size_t>(c)]), widths[c]);
+        out << Printable(rows[r][4]) << (rows[r].failed ? (rows[r][4].empty() ? "[failed]" : " [failed]") : "") << "\n";
     }
     out << rows.size() << (rows.size() == 1 ? " camera" : " cameras") << " on "
         << (dlg.ChosenAdapter() ? dlg.ChosenAdapter()->description : std::string("no adapter")) << "\n";
@@ -168,10 +171,36 @@ void applyRange(CliWindow& window, const std::string& range) {
     window.SetFieldText(Field::RangeEnd, range.substr(dash + 1));
 }
 
-void waitForWorkflow(CTarnDlg& dlg) {
-    while (dlg.WorkflowRunning())
+// Waits for seconds to pass; false when a stop signal came first.
+bool pause(double seconds) {
+    for (auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+         std::chrono::steady_clock::now() < end;) {
+        if (StopSignal() != 0)
+            return false;
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return StopSignal() == 0;
+}
+
+// Waits for the job's threads; false when a stop signal came first.
+bool waitForWorkflow(CTarnDlg& dlg) {
+    while (dlg.WorkflowRunning() && StopSignal() == 0)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    if (StopSignal() != 0)
+        return false;
     dlg.JoinWorkers(true);
+    return true;
+}
+
+// A stop signal: the cameras that can hear it are sent home and the rest journalled (closing does
+// both), then the list says where each camera's job stood.
+int stopped(CTarnDlg& dlg, const Options& o, std::ostream& out, std::ostream& err) {
+    const int signal = StopSignal();
+    err << "flashwell-cli: stopped by signal " << signal << "\n";
+    dlg.StopWorkflows();
+    printDevices(dlg, o, out);
+    dlg.OnCancel();
+    return 128 + signal;
 }
 
 int runCommand(const Options& o, const CTarnDlg::Platform& platform, std::ostream& out, std::ostream& err) {
@@ -190,15 +219,21 @@ int runCommand(const Options& o, const CTarnDlg::Platform& platform, std::ostrea
     Clock clock(Clock::ScaleFromEnvironment());
     CTarnDlg dlg(window, clock, platform);
     dlg.OnInitDialog(choice);
+    for (const std::string& line : dlg.Replayed())
+        err << "flashwell-cli: " << line << "\n";
     window.SetFieldText(Field::User, o.user);
     window.SetFieldText(Field::Password, o.password);
     applyRange(window, o.range);
     if (!dlg.ReceiverRunning())
         throw UsageError{"cannot receive camera replies: " + dlg.ReceiverError()};
     // Replies keep arriving after the requests; the wait is the collection window.
-    std::this_thread::sleep_for(std::chrono::duration<double>(o.wait));
+    if (!pause(o.wait))
+        return stopped(dlg, o, out, err);
     if (o.command != Command::Search) {
         window.Select(resolveSelection(dlg, o.select));
+        if (o.command != Command::CheckVersion && window.SelectedRows().empty())
+            throw UsageError{dlg.List().GetItemCount() == 0 ? "nothing to work on: no camera answered the search"
+                                                            : "nothing to work on: no camera is selected"};
         switch (o.command) {
         case Command::CheckVersion:
             dlg.OnCheckVersion();
@@ -216,10 +251,13 @@ int runCommand(const Options& o, const CTarnDlg::Platform& platform, std::ostrea
         case Command::Search:
             break;
         }
-        waitForWorkflow(dlg);
+        if (!waitForWorkflow(dlg))
+            return stopped(dlg, o, out, err);
+        if (std::string why = dlg.LastRefusal(); !why.empty())
+            throw UsageError{why};
         // Re-addressing ends with a Search: collect its replies as well.
-        if (o.command == Command::AutoIp)
-            std::this_thread::sleep_for(std::chrono::duration<double>(o.wait));
+        if (o.command == Command::AutoIp && !pause(o.wait))
+            return stopped(dlg, o, out, err);
     }
     bool anyFailed = printDevices(dlg, o, out);
     dlg.OnCancel();

@@ -193,6 +193,14 @@ void MainWindow::ApplyLanguage(unsigned codePage) {
     m_model->SetCodePage(codePage);
 }
 
+void MainWindow::ShowNote(const std::string& text) {
+    onGuiThread([this, text] {
+        const QString full = QString::fromStdString(text);
+        m_note->setToolTip(full);
+        m_note->setText(m_note->fontMetrics().elidedText(full, Qt::ElideRight, m_note->width()));
+    });
+}
+
 void MainWindow::BrowseFile() {
     m_controller->OnBrowseFile(m_hooks.chooseFile(this));
 }
@@ -230,10 +238,12 @@ void MainWindow::contextMenuEvent(QContextMenuEvent* event) {
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
-    // Control-A selects every row from anywhere in the window, and still reaches the focused control.
+    // Control-A selects every row when the list or the window has the focus, and still reaches the
+    // focused control; in a text field it selects the field's text only, never every camera.
     if (event->type() == QEvent::KeyPress && watched->isWidgetType() &&
         static_cast<QWidget*>(watched)->window() == this &&
-        static_cast<QKeyEvent*>(event)->matches(QKeySequence::SelectAll))
+        static_cast<QKeyEvent*>(event)->matches(QKeySequence::SelectAll) &&
+        !qobject_cast<QLineEdit*>(QApplication::focusWidget()))
         m_list->SelectAllRows();
     return QWidget::eventFilter(watched, event);
 }

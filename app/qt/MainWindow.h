@@ -51,6 +51,7 @@ public:
     void OpenUrl(const std::string& url) override;
     void SetAdapterList(const std::vector<std::string>& descriptions, int selected) override;
     void ApplyLanguage(unsigned codePage) override;
+    void ShowNote(const std::string& text) override;
 
     void BrowseFile();
     void ShowCredentials();
@@ -87,6 +88,7 @@ private:
     std::vector<QWidget*> m_operationControls; // in the controller's enabling order
     std::vector<QAction*> m_presetActions;
     QToolButton* m_more = nullptr;
+    QLabel* m_note = nullptr;
     QMenu* m_moreMenu = nullptr;
 
     mutable std::mutex m_cacheLock; // what worker threads read without asking the window's thread

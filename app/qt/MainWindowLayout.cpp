@@ -50,7 +50,10 @@ QPushButton* MainWindow::addButton(const char* name, int x, int y, int w, int h)
 
 void MainWindow::setupPathRow() {
     addLabel("labelCameraLists", 8, 12, 45, 10);
-    addEdit(Field::FirmwarePath, "editPath", 70, 5, 278, 12);
+    QLineEdit* path = addEdit(Field::FirmwarePath, "editPath", 70, 5, 278, 12);
+    // A typed path is what the upgrade sends: the model and version boxes must describe it.
+    connect(path, &QLineEdit::textEdited, this,
+            [this](const QString& text) { m_controller->OnFirmwarePathEdited(text.toStdString()); });
     addButton("buttonBrowse", 378, 5, 59, 12);
 }
 
@@ -73,6 +76,15 @@ void MainWindow::setupList() {
     connect(m_list->horizontalHeader(), &QHeaderView::sectionClicked, this,
             [this](int column) { m_controller->OnListColumnClick(column); });
     connect(m_list, &DeviceListView::rowDoubleClicked, this, [this](int row) { m_controller->OnListDblClk(row); });
+
+    // The one line under the list where the tool says what it waits for or cannot do.
+    m_note = new QLabel(this);
+    m_note->setObjectName(QStringLiteral("labelNote"));
+    m_note->setGeometry(m_units.Rect(6, 183, 431, 6));
+    QFont small = font();
+    small.setPointSizeF(font().pointSizeF() * 0.75);
+    m_note->setFont(small);
+    m_note->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
 }
 
 void MainWindow::setupFieldRows() {

@@ -5,6 +5,7 @@
 
 #include "app/qt/InfoOptions.h"
 #include "app/qt/MainWindow.h"
+#include "app/qt/SignalCloser.h"
 #include "util/Clock.h"
 
 int main(int argc, char** argv) {
@@ -16,6 +17,7 @@ int main(int argc, char** argv) {
     QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("flashwell")));
     Clock clock(Clock::ScaleFromEnvironment());
     MainWindow window(clock);
+    SignalCloser closer(window);
     window.Controller().OnInitDialog();
     window.show();
     return QApplication::exec();

@@ -127,6 +127,7 @@ TEST_F(WorkflowE2E, ResetCountsDownAndClosingDuringAnUpgradeIsPrompt) {
     CliWindow window(std::cerr);
     Clock clock(0.01);
     ControllerPlatform platform;
+    platform.stateFolder = ::testing::TempDir() + "/flashwell-state";
     platform.resolvConf = ::testing::TempDir() + "/resolv.conf";
     CTarnDlg dlg(window, clock, platform);
     dlg.OnInitDialog();

@@ -1,8 +1,13 @@
 // The device list: live rows, red Status cell, busy refusal, Control-A, double-click, sorting.
 #include <QAbstractItemModelTester>
 #include <QBrush>
+#include <QFile>
 #include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QTableView>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -76,17 +81,88 @@ TEST(DeviceListTest, ClickSelectsWhenIdleAndNothingWhileBusy) {
     EXPECT_TRUE(f.window->SelectedRows().empty());
 }
 
-TEST(DeviceListTest, ControlASelectsEveryRowFromAnyControl) {
+// Control-A in the password field once selected every camera, and the next Reset Default reset them all.
+TEST(DeviceListTest, ControlASelectsEveryRowFromTheListOrTheWindowButNotFromATextField) {
     GuiFixture f(437);
     QTest::keyClick(listOf(f), Qt::Key_A, Qt::ControlModifier); // empty list: no effect
     EXPECT_TRUE(f.window->SelectedRows().empty());
     for (std::uint8_t i = 1; i <= 3; ++i)
         f.AddCamera("cam", {10, 0, 0, i}, i);
-    auto* user = f.Find<QLineEdit>("editUser");
-    user->setFocus();
-    QTest::keyClick(user, Qt::Key_A, Qt::ControlModifier);
-    EXPECT_EQ(f.window->SelectedRows(), (std::vector<int>{0, 1, 2}));
-    EXPECT_EQ(user->selectedText(), "root"); // the key still reached the focused edit
+    for (const char* field : {"editUser", "editPassword", "editPath"}) {
+        auto* edit = f.Find<QLineEdit>(field);
+        edit->setFocus();
+        QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
+        EXPECT_TRUE(f.window->SelectedRows().empty()) << field;
+        EXPECT_EQ(edit->selectedText(), edit->text()) << field << ": the field's own text is selected";
+    }
+    auto* search = f.Find<QPushButton>("buttonSearch");
+    search->setFocus();
+    QTest::keyClick(search, Qt::Key_A, Qt::ControlModifier);
+    EXPECT_EQ(f.window->SelectedRows(), (std::vector<int>{0, 1, 2})) << "the window has the focus";
+    f.window->DeselectAll();
+    GuiFixture::Settle();
+    listOf(f)->setFocus();
+    QTest::keyClick(listOf(f), Qt::Key_A, Qt::ControlModifier);
+    EXPECT_EQ(f.window->SelectedRows(), (std::vector<int>{0, 1, 2})) << "the list has the focus";
+}
+
+// The selection's colour hid the red failure and the progress bar for the whole job.
+TEST(DeviceListTest, ASelectedRowStillShowsItsRedFailureAndItsProgress) {
+    GuiFixture f(437);
+    f.AddCamera("failed", {10, 0, 0, 1}, 1);
+    f.AddCamera("running", {10, 0, 0, 2}, 2);
+    f.SetStatus(0, "401 Unauthorized", true);
+    f.SetStatus(1, Status::UpgradeProgress(60), false);
+    QTableView* list = listOf(f);
+    list->selectAll();
+    GuiFixture::Settle();
+    const QImage shot = list->viewport()->grab().toImage();
+    auto count = [&](int row, double fromShare, double toShare, auto test) {
+        const QRect cell = list->visualRect(list->model()->index(row, StatusColumn));
+        int hits = 0;
+        // The last column reaches past the viewport's edge.
+        const int end = std::min(shot.width(), cell.left() + static_cast<int>(cell.width() * toShare));
+        for (int x = cell.left() + static_cast<int>(cell.width() * fromShare); x < end; ++x)
+            for (int y = cell.top() + 3; y < cell.bottom() - 2; ++y)
+                hits += test(shot.pixelColor(x, y));
+        return hits;
+    };
+    auto red = [](const QColor& c) { return c.red() > 200 && c.green() < 90 && c.blue() < 90; };
+    auto barOverSelection = [](const QColor& c) { return c.green() > c.blue() + 10; };
+    EXPECT_GT(count(0, 0.0, 0.5, red), 5) << "red text on the selected failed row";
+    EXPECT_GT(count(1, 0.45, 0.58, barOverSelection), 20) << "the bar over the selection colour";
+    EXPECT_EQ(count(1, 0.65, 0.95, barOverSelection), 0) << "the bar ends at its share";
+}
+
+TEST(DeviceListTest, TheNoteLineAndATypedPathKeepTheWindowTruthful) {
+    GuiFixture f(437);
+    f.window->ShowNote("Waiting for 192.168.0.1 to answer after the network card was restored...");
+    GuiFixture::Settle();
+    auto* note = f.Find<QLabel>("labelNote");
+    ASSERT_NE(note, nullptr);
+    EXPECT_TRUE(note->toolTip().startsWith(QStringLiteral("Waiting for 192.168.0.1")));
+    EXPECT_TRUE(note->isVisible());
+    f.window->ShowNote("");
+    GuiFixture::Settle();
+    EXPECT_TRUE(note->text().isEmpty());
+
+    QTemporaryDir dir;
+    QByteArray header(100, '\0');
+    header.replace(24, 3, "107");
+    header.replace(68, 4, "KX77");
+    QFile image(dir.filePath(QStringLiteral("typed.bin")));
+    ASSERT_TRUE(image.open(QIODevice::WriteOnly));
+    image.write(header);
+    image.close();
+    auto* path = f.Find<QLineEdit>("editPath");
+    path->setFocus();
+    QTest::keyClicks(path, dir.filePath(QStringLiteral("typed.bin")));
+    GuiFixture::Settle();
+    EXPECT_EQ(f.Text("editVersion"), "V1.07");
+    EXPECT_EQ(f.Text("editModel"), "KX77");
+    QTest::keyClick(path, Qt::Key_Backspace);
+    GuiFixture::Settle();
+    EXPECT_EQ(f.Text("editVersion"), "") << "a path that names no image shows no version";
 }
 
 TEST(DeviceListTest, ColumnClickSortsWhenIdleOnly) {

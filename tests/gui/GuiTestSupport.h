@@ -19,7 +19,9 @@ inline ControllerPlatform QuietPlatform(unsigned codePage) {
     a.interfaceName = "eth0";
     a.netConnectionStatus = 2;
     a.index = 2;
-    return {[a] { return std::vector<AdapterData>{a}; }, [codePage] { return codePage; }};
+    ControllerPlatform platform{[a] { return std::vector<AdapterData>{a}; }, [codePage] { return codePage; }};
+    platform.stateFolder.clear(); // no journal: a test never reads or writes the operator's
+    return platform;
 }
 
 // A started window over a quiet platform, recording the addresses it was asked to open.

@@ -95,7 +95,7 @@ TEST_F(AdapterConfigTest, WriteBackRestoresTheSavedAddressesInOrder) {
     delAddress("192.168.1.10/24");
     addAddress("172.16.0.1/16");
     pair->EnterA();
-    EXPECT_TRUE(WriteAdapterConfig(*saved));
+    EXPECT_EQ(WriteAdapterConfig(*saved), AdapterWrite::Changed);
     pair->Leave();
     auto now = read();
     ASSERT_TRUE(now);
@@ -111,7 +111,7 @@ TEST_F(AdapterConfigTest, WriteBackFixesAMaskThatChanged) {
     delAddress("192.168.1.10/24");
     addAddress("192.168.1.10/16");
     pair->EnterA();
-    EXPECT_TRUE(WriteAdapterConfig(*saved));
+    EXPECT_EQ(WriteAdapterConfig(*saved), AdapterWrite::Changed);
     pair->Leave();
     auto now = read();
     ASSERT_TRUE(now);
@@ -127,7 +127,7 @@ TEST_F(AdapterConfigTest, WriteBackOfAnUnchangedAdapterTouchesNothing) {
     ASSERT_TRUE(saved);
     ASSERT_EQ(routes(), "");
     pair->EnterA();
-    EXPECT_TRUE(WriteAdapterConfig(*saved));
+    EXPECT_EQ(WriteAdapterConfig(*saved), AdapterWrite::Unchanged) << "nothing to wait for afterwards";
     pair->Leave();
     EXPECT_EQ(routes(), "");
     EXPECT_EQ(read()->addresses, saved->addresses);
@@ -137,7 +137,7 @@ TEST_F(AdapterConfigTest, DhcpManagedConfigIsLeftToTheDhcpClient) {
     addAddress("192.168.1.10/24");
     AdapterConfig leased{pair->IndexA(), true, {"10.0.0.5"}, {"255.0.0.0"}, {}};
     pair->EnterA();
-    EXPECT_TRUE(WriteAdapterConfig(leased));
+    EXPECT_EQ(WriteAdapterConfig(leased), AdapterWrite::Unchanged);
     pair->Leave();
     EXPECT_EQ(read()->addresses, Strings{"192.168.1.10"});
 }
@@ -146,7 +146,7 @@ TEST_F(AdapterConfigTest, EmptyAddressListChangesNothing) {
     addAddress("192.168.1.10/24");
     AdapterConfig empty{pair->IndexA(), false, {}, {}, {}};
     pair->EnterA();
-    EXPECT_TRUE(WriteAdapterConfig(empty));
+    EXPECT_EQ(WriteAdapterConfig(empty), AdapterWrite::Unchanged);
     pair->Leave();
     EXPECT_EQ(read()->addresses, Strings{"192.168.1.10"});
 }
@@ -165,7 +165,7 @@ TEST_F(AdapterConfigTest, WithoutNetAdminWriteBackFailsWithATrace) {
         SetTraceStream(trace);
         if (::setresgid(65534, 65534, 65534) != 0 || ::setresuid(65534, 65534, 65534) != 0)
             ::_exit(2);
-        bool ok = WriteAdapterConfig(*saved);
+        bool ok = WriteAdapterConfig(*saved) != AdapterWrite::Failed;
         std::fflush(trace);
         ::_exit(ok ? 1 : 0);
     }

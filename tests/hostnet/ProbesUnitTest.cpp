@@ -63,7 +63,7 @@ TEST(AdapterConfigInput, UnknownInterfaceGivesNothing) {
 
 TEST(AdapterConfigInput, MalformedSavedAddressIsRefused) {
     AdapterConfig bad{0x7fffffff, false, {"10.0.0.5"}, {"255.0.255.0"}, {}};
-    EXPECT_FALSE(WriteAdapterConfig(bad));
+    EXPECT_EQ(WriteAdapterConfig(bad), AdapterWrite::Failed);
 }
 
 } // namespace

@@ -10,7 +10,6 @@ namespace testsupport {
 namespace {
 
 // The image starts after the body's first delimiter and its header lines.
-constexpr std::size_t kImageOffset = 129;
 
 bool linkLocal(const Ipv4& ip) {
     return ip[0] == 169 && ip[1] == 254;
@@ -66,13 +65,15 @@ void FakeCameraNetwork::log(const std::string& line) {
     m_log.push_back(line);
 }
 
-RequestResult FakeCameraNetwork::QueryFirmwareInfo(const CameraAddress& camera, FirmwareInfo& info) {
+RequestResult FakeCameraNetwork::QueryFirmwareInfo(const CameraAddress& camera, FirmwareInfo& info,
+                                                   const StopRequested&) {
     std::lock_guard guard(m_lock);
     log("query " + camera.host);
     FakeCamera* c = at(camera.host);
     if (!c)
         return RequestResult::NoReply;
     c->queries++;
+    c->log.push_back("query " + camera.host);
     if (c->silentAfterUpload && c->uploads > 0)
         return RequestResult::NoReply;
     RequestResult r = linkLocal(c->ip) ? c->queryWhenMoved : c->queryAtHome;
@@ -84,7 +85,7 @@ RequestResult FakeCameraNetwork::QueryFirmwareInfo(const CameraAddress& camera, 
 }
 
 RequestResult FakeCameraNetwork::UploadFirmware(const CameraAddress& camera, const UploadBody& body,
-                                                std::array<char, 32>& burnTime) {
+                                                std::array<char, 32>& burnTime, const StopRequested&) {
     std::function<void(FakeCamera&)> hook;
     FakeCamera* c = nullptr;
     {
@@ -98,26 +99,29 @@ RequestResult FakeCameraNetwork::UploadFirmware(const CameraAddress& camera, con
     if (hook)
         hook(*c);
     std::lock_guard guard(m_lock);
+    c->log.push_back("upload " + camera.host);
     if (c->upload != RequestResult::ReplyWithoutContent)
         return c->upload;
     c->uploads++;
     put(burnTime, c->burnTime);
     if (c->versionAfterUpload) {
         c->version = *c->versionAfterUpload;
-    } else if (body && body->size() >= kImageOffset) {
-        FirmwareHeader header = ParseFirmwareHeader(body->data() + kImageOffset, body->size() - kImageOffset);
+    } else if (body && body->size() >= kUploadFramingBytes) {
+        FirmwareHeader header =
+            ParseFirmwareHeader(body->data() + kUploadHeadBytes, body->size() - kUploadFramingBytes);
         c->version = header.version;
     }
     return RequestResult::ReplyWithoutContent;
 }
 
-RequestResult FakeCameraNetwork::RequestFactoryReset(const CameraAddress& camera) {
+RequestResult FakeCameraNetwork::RequestFactoryReset(const CameraAddress& camera, const StopRequested&) {
     std::lock_guard guard(m_lock);
     log("reset " + camera.host);
     FakeCamera* c = at(camera.host);
     if (!c)
         return RequestResult::NoReply;
     c->resets++;
+    c->log.push_back("reset " + camera.host);
     return c->reset;
 }
 
@@ -187,13 +191,15 @@ void FakeCameraNetwork::answerSearch() {
             sink(reply);
 }
 
-bool FakeCameraNetwork::ArpProbe(const std::string& target, unsigned) {
+ProbeResult FakeCameraNetwork::ProbeAddress(const std::string& target, unsigned, const StopRequested&) {
     std::lock_guard guard(m_lock);
-    log("arp " + target);
-    return at(target) != nullptr || arpTaken.contains(target);
+    log("probe " + target);
+    if (!canProbe)
+        return ProbeResult::Unknown;
+    return at(target) != nullptr || arpTaken.contains(target) ? ProbeResult::InUse : ProbeResult::Free;
 }
 
-bool FakeCameraNetwork::PingAddress(const std::string& address) {
+bool FakeCameraNetwork::PingAddress(const std::string& address, const StopRequested&) {
     std::lock_guard guard(m_lock);
     log("ping " + address);
     return at(address) != nullptr || pingable.contains(address);
@@ -205,13 +211,13 @@ std::optional<AdapterConfig> FakeCameraNetwork::ReadAdapterConfig(unsigned ifind
     return adapterConfig;
 }
 
-bool FakeCameraNetwork::WriteAdapterConfig(const AdapterConfig& saved) {
+AdapterWrite FakeCameraNetwork::WriteAdapterConfig(const AdapterConfig& saved) {
     std::lock_guard guard(m_lock);
     std::string addresses;
     for (const std::string& a : saved.addresses)
         addresses += " " + a;
     log("write-adapter " + std::to_string(saved.index) + addresses);
-    return true;
+    return adapterWrite;
 }
 
 bool FakeCameraNetwork::EnsureLinkLocalRoute(unsigned ifindex, bool& added) {
@@ -227,6 +233,10 @@ bool FakeCameraNetwork::RemoveLinkLocalRoute(unsigned ifindex) {
     routePresent = false;
     log("route removed " + std::to_string(ifindex));
     return true;
+}
+
+unsigned FakeCameraNetwork::InterfaceIndex(const std::string& name) {
+    return name == "eth0" ? 2 : 0;
 }
 
 } // namespace testsupport

@@ -40,7 +40,8 @@ struct FakeCamera {
     int queries = 0;
     int uploads = 0;
     int resets = 0;
-    std::vector<Ipv4> moves; // every address a set-network command gave it, in order
+    std::vector<Ipv4> moves;      // every address a set-network command gave it, in order
+    std::vector<std::string> log; // what reached it: "query ip", "upload ip", "reset ip"
 };
 
 // A CameraNetwork without sockets: HTTP goes to the fake camera at the host address (the first
@@ -62,22 +63,26 @@ public:
     std::optional<AdapterConfig> adapterConfig;
     std::set<std::string> arpTaken;
     std::set<std::string> pingable;
+    bool canProbe = true;                                // false: every probe answers Unknown, as without privileges
+    AdapterWrite adapterWrite = AdapterWrite::Unchanged; // what writing the adapter back reports
     bool routePresent = false;
     // Runs inside an upload, before it answers (e.g. to hold workers at a barrier).
     std::function<void(FakeCamera&)> onUpload;
 
-    RequestResult QueryFirmwareInfo(const CameraAddress& camera, FirmwareInfo& info) override;
-    RequestResult UploadFirmware(const CameraAddress& camera, const UploadBody& body,
-                                 std::array<char, 32>& burnTime) override;
-    RequestResult RequestFactoryReset(const CameraAddress& camera) override;
+    RequestResult QueryFirmwareInfo(const CameraAddress& camera, FirmwareInfo& info,
+                                    const StopRequested& stop) override;
+    RequestResult UploadFirmware(const CameraAddress& camera, const UploadBody& body, std::array<char, 32>& burnTime,
+                                 const StopRequested& stop) override;
+    RequestResult RequestFactoryReset(const CameraAddress& camera, const StopRequested& stop) override;
     int BroadcastFromAdapter(const std::uint8_t* datagram, const std::string& adapterAddress) override;
     void BroadcastDatagram(const std::uint8_t* datagram, std::size_t length, unsigned ifindex) override;
-    bool ArpProbe(const std::string& target, unsigned ifindex) override;
-    bool PingAddress(const std::string& address) override;
+    ProbeResult ProbeAddress(const std::string& target, unsigned ifindex, const StopRequested& stop) override;
+    bool PingAddress(const std::string& address, const StopRequested& stop) override;
     std::optional<AdapterConfig> ReadAdapterConfig(unsigned ifindex, const std::string& resolvConf) override;
-    bool WriteAdapterConfig(const AdapterConfig& saved) override;
+    AdapterWrite WriteAdapterConfig(const AdapterConfig& saved) override;
     bool EnsureLinkLocalRoute(unsigned ifindex, bool& added) override;
     bool RemoveLinkLocalRoute(unsigned ifindex) override;
+    unsigned InterfaceIndex(const std::string& name) override;
 
 private:
     FakeCamera* at(const std::string& host);

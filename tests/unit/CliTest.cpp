@@ -30,6 +30,7 @@ Result run(std::vector<const char*> args, const std::vector<AdapterData>& adapte
     args.insert(args.begin(), "flashwell-cli");
     std::ostringstream out, err;
     ControllerPlatform platform{[adapters] { return adapters; }, [] { return 437u; }};
+    platform.stateFolder.clear();
     int code = RunCli(static_cast<int>(args.size()), args.data(), out, err, platform);
     return {code, out.str(), err.str()};
 }

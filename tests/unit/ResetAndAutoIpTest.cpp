@@ -39,6 +39,24 @@ TEST_F(ResetTest, CountsDownTheRebootOrSaysWhyNot) {
         << "the reset leaves the adapter alone";
 }
 
+// A reset meant for one of two cameras at one address must reach that camera and count down for it alone.
+TEST_F(ResetTest, CamerasSharingAnAddressAreResetEachOnItsOwnAddress) {
+    FakeCamera a = Cam("A", 1, {192, 168, 0, 20});
+    FakeCamera b = Cam("B", 2, {192, 168, 0, 20});
+    b.reset = RequestResult::Unauthorized;
+    Start({a, b});
+    window.Select({0, 1});
+    Run(&CTarnDlg::OnResetDefault);
+    EXPECT_EQ(Status("A"), "");
+    EXPECT_FALSE(Failed("A"));
+    EXPECT_EQ(net->Camera("A").resets, 1);
+    EXPECT_EQ(Status("B"), "401 Unauthorized");
+    EXPECT_EQ(net->Camera("B").ip, (Ipv4{192, 168, 0, 20})) << "a refused camera is sent home";
+    EXPECT_TRUE(net->Calls("reset 192.168.0.20").empty());
+    EXPECT_TRUE(Journal().restores.empty()) << "the reset one goes home by its factory settings";
+    EXPECT_FALSE(net->routePresent);
+}
+
 TEST_F(ResetTest, NoSelectionLeavesTheWindowUntouched) {
     Start({Cam("Fresh", 1, {192, 168, 0, 41})});
     window.ClearCalls();
@@ -84,6 +102,24 @@ TEST_F(AutoIpTest, FactoryCamerasGetTheRangeInSelectionOrder) {
     EXPECT_EQ(dlg->List().GetItemCount(), 4);
     EXPECT_EQ(dlg->List().GetItemText(RowOf("B"), 2), "192.168.0.32");
     EXPECT_EQ(window.Calls("Controls").back(), "Controls on");
+}
+
+// Range 31-250 once gave a factory camera 192.168.0.31 while another listed camera sat there.
+TEST_F(AutoIpTest, AddressesHeldByListedCamerasOrAnsweringOnTheSegmentAreSkipped) {
+    Start({Cam("A", 1, {192, 168, 0, 20}), Cam("B", 2, {192, 168, 0, 20}), Cam("Holder", 3, {192, 168, 0, 31})});
+    net->arpTaken.insert("192.168.0.32");
+    Readdress("31", "250");
+    auto sent = commands();
+    ASSERT_EQ(sent.size(), 2u);
+    EXPECT_EQ(sent[0].ip, (Ipv4{192, 168, 0, 33}));
+    EXPECT_EQ(sent[1].ip, (Ipv4{192, 168, 0, 34}));
+
+    net = std::make_shared<testsupport::FakeCameraNetwork>();
+    dlg.reset();
+    Start({Cam("A", 1, {192, 168, 0, 20}), Cam("B", 2, {192, 168, 0, 20}), Cam("Holder", 3, {192, 168, 0, 31})});
+    Readdress("31", "33");
+    ASSERT_EQ(commands().size(), 1u) << "skipping counts against the range; what runs out stays untouched";
+    EXPECT_EQ(commands()[0].ip, (Ipv4{192, 168, 0, 32}));
 }
 
 TEST_F(AutoIpTest, ARangeThatRunsOutLeavesTheRestUntouched) {

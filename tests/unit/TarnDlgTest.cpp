@@ -27,6 +27,7 @@ AdapterData unaddressed(const std::string& description, int status) {
 ControllerPlatform platform(const std::vector<AdapterData>& adapters, unsigned codePage) {
     ControllerPlatform p{[adapters] { return adapters; }, [codePage] { return codePage; }};
     p.network = std::make_shared<testsupport::FakeCameraNetwork>();
+    p.stateFolder.clear(); // no journal
     return p;
 }
 

@@ -95,7 +95,7 @@ TEST_F(UpgradeTest, ThreeFailedUploadsFailTheCameraAndRestoreTheAdapterOnce) {
     EXPECT_EQ(net->Calls("upload").size(), 3u);
     EXPECT_EQ(dlg->Table()->Copy(dlg->Table()->GetDeviceAt(0)).uploadAttempts, 3);
     EXPECT_EQ(net->Calls("write-adapter"), std::vector<std::string>{"write-adapter 2 192.168.0.10"});
-    EXPECT_EQ(net->Calls("ping"), std::vector<std::string>{"ping 192.168.0.1"}) << "the reconnect address answered";
+    EXPECT_TRUE(net->Calls("ping").empty()) << "an adapter the restore did not change has nothing to reconnect to";
     EXPECT_EQ(History("Refusing"), (std::vector<std::string>{"File Uploading...", "Failed to upgrade!"}));
 }
 
@@ -111,7 +111,7 @@ TEST_F(UpgradeTest, TheVersionAfterTheRebootDecides) {
         c.burnTime = "12.5";
         cameras.push_back(c);
     }
-    // Silent after the reboot: judged by the version it reported before the upload.
+    // Silent after the reboot: no claim of success, whatever it reported before the upload.
     FakeCamera silentNew = Cam("SilentNew", 10, {192, 168, 0, 30});
     silentNew.version = "V1.05";
     silentNew.silentAfterUpload = true;
@@ -128,8 +128,9 @@ TEST_F(UpgradeTest, TheVersionAfterTheRebootDecides) {
     EXPECT_EQ(Status("Older"), "Failed to upgrade!");
     EXPECT_TRUE(Failed("Older"));
     EXPECT_FALSE(Failed("Newer"));
-    EXPECT_EQ(Status("SilentNew"), "UPGRADE SUCCESSFUL");
-    EXPECT_EQ(Status("SilentOld"), "Failed to upgrade!");
+    EXPECT_EQ(Status("SilentNew"), "No answer after the reboot");
+    EXPECT_TRUE(Failed("SilentNew"));
+    EXPECT_EQ(Status("SilentOld"), "No answer after the reboot");
 
     std::vector<std::string> want = {"File Uploading...", "File uploaded successfully"};
     for (int k = 0; k <= 100; ++k)

@@ -64,6 +64,26 @@ TEST_F(VersionCheckTest, EveryRowShowsItsVersionOrWhyNot) {
     EXPECT_TRUE(window.Calls("MessageBox").empty());
 }
 
+// A row must never show the version of another camera that happens to hold the same address.
+TEST_F(VersionCheckTest, CamerasSharingAnAddressEachShowTheirOwnVersion) {
+    FakeCamera older = Cam("Older", 1, {192, 168, 0, 20});
+    older.version = "V1.04";
+    FakeCamera newer = Cam("Newer", 2, {192, 168, 0, 20});
+    newer.version = "V1.07";
+    FakeCamera mute = Cam("Mute", 3, {192, 168, 0, 20});
+    mute.queryWhenMoved = RequestResult::NoReply;
+    Start({older, newer, mute});
+    Run(&CTarnDlg::OnCheckVersion);
+    EXPECT_EQ(Status("Older"), "V1.04");
+    EXPECT_EQ(Status("Newer"), "V1.07");
+    EXPECT_EQ(Status("Mute"), "Shares 192.168.0.20, no answer on its own");
+    EXPECT_TRUE(Failed("Mute"));
+    EXPECT_TRUE(net->Calls("query 192.168.0.20").empty()) << "nobody is asked at the shared address";
+    for (const char* name : {"Older", "Newer", "Mute"})
+        EXPECT_EQ(net->Camera(name).ip, (Ipv4{192, 168, 0, 20})) << name << " sent home";
+    EXPECT_TRUE(Journal().restores.empty());
+}
+
 TEST_F(VersionCheckTest, AnEmptyListStillSavesAndRestoresAndWarnsWithoutAnAddress) {
     Start({});
     net->adapterConfig.reset();

@@ -46,6 +46,8 @@ protected:
         ControllerPlatform platform{[eth0] { return std::vector<AdapterData>{eth0}; }, [] { return 437u; }};
         platform.network = net;
         platform.listen = false;
+        platform.stateFolder = m_scratch.path() + "/state";
+        platform.threadLimit = threadLimit;
         dlg = std::make_unique<CTarnDlg>(window, *clock, platform);
         net->SetReplySink([this](std::span<const std::uint8_t> reply) { dlg->Intake()->Take(reply); });
         dlg->List().SetListener([this](ListModel::Change change, int row) {
@@ -59,7 +61,7 @@ protected:
                 seen.push_back(text);
         });
         dlg->OnInitDialog();
-        ASSERT_EQ(dlg->List().GetItemCount(), static_cast<int>(cameras.size()));
+        ASSERT_GE(dlg->List().GetItemCount(), static_cast<int>(cameras.size()));
     }
 
     // Presses a workflow button and waits until the job has ended and every thread is joined.
@@ -103,6 +105,16 @@ protected:
         return testsupport::WriteFirmwareImage(m_scratch.path(), digits, size);
     }
 
+    // The journal of pending restores, as a later start would read it.
+    RestoreJournal::Contents Journal() {
+        std::string problem;
+        auto contents = RestoreJournal(m_scratch.path() + "/state").Read(problem);
+        EXPECT_EQ(problem, "");
+        return contents;
+    }
+    std::string StateFolder() const { return m_scratch.path() + "/state"; }
+
+    std::size_t threadLimit = 0;
     testsupport::FakeWindow window;
     std::shared_ptr<testsupport::FakeCameraNetwork> net = std::make_shared<testsupport::FakeCameraNetwork>();
     std::unique_ptr<Clock> clock;

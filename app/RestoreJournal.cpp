@@ -1,0 +1,305 @@
+#include "app/RestoreJournal.h"
+
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <iterator>
+#include <mutex>
+#include <set>
+#include <sstream>
+
+#include <nlohmann/json.hpp>
+
+#include "util/Trace.h"
+#include "util/UniqueFd.h"
+
+namespace {
+
+using json = nlohmann::json;
+
+constexpr std::size_t kLargestJournal = 4 * 1024 * 1024; // thousands of cameras; anything larger is damage
+
+std::string hex(const std::vector<std::uint8_t>& bytes) {
+    static const char digits[] = "0123456789abcdef";
+    std::string out;
+    for (std::uint8_t b : bytes) {
+        out += digits[b >> 4];
+        out += digits[b & 15];
+    }
+    return out;
+}
+
+std::optional<std::vector<std::uint8_t>> unhex(const std::string& text) {
+    if (text.size() % 2 != 0)
+        return std::nullopt;
+    std::vector<std::uint8_t> out;
+    for (std::size_t i = 0; i < text.size(); i += 2) {
+        auto value = [](char c) -> int {
+            if (c >= '0' && c <= '9')
+                return c - '0';
+            if (c >= 'a' && c <= 'f')
+                return c - 'a' + 10;
+            return -1;
+        };
+        int hi = value(text[i]), lo = value(text[i + 1]);
+        if (hi < 0 || lo < 0)
+            return std::nullopt;
+        out.push_back(static_cast<std::uint8_t>(hi << 4 | lo));
+    }
+    return out;
+}
+
+json ownerJson(const JournalOwner& o) {
+    return {{"pid", o.pid}, {"started", o.started}, {"instance", o.instance}};
+}
+
+JournalOwner ownerFrom(const json& o) {
+    return {o.at("pid").get<long>(), o.at("started").get<unsigned long long>(), o.value("instance", 0ULL)};
+}
+
+// The journals of this process that are open now.
+std::mutex g_liveLock;
+std::set<unsigned long long> g_live;
+std::atomic<unsigned long long> g_nextInstance{1};
+
+// Field 22 of /proc/PID/stat: the start time in clock ticks after boot; 0 when the process is gone.
+unsigned long long startTime(long pid) {
+    std::ifstream file("/proc/" + std::to_string(pid) + "/stat");
+    auto stat = std::make_optional<std::string>(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+    if (!file && stat->empty())
+        return 0;
+    // The command name in parentheses may hold spaces; the fields after it are plain.
+    auto close = stat->rfind(')');
+    if (close == std::string::npos)
+        return 0;
+    std::istringstream fields(stat->substr(close + 2));
+    std::string field;
+    for (int i = 3; i <= 22 && fields >> field; ++i)
+        if (i == 22)
+            return std::strtoull(field.c_str(), nullptr, 10);
+    return 0;
+}
+
+json toJson(const RestoreJournal::Contents& c) {
+    json restores = json::array(), routes = json::array();
+    for (const PendingRestore& r : c.restores)
+        restores.push_back({{"owner", ownerJson(r.owner)},
+                            {"mac", FormatMac(r.mac)},
+                            {"name", r.name},
+                            {"home", r.home},
+                            {"moved_to", r.movedTo},
+                            {"adapter", r.adapter},
+                            {"command", hex(r.command)}});
+    for (const PendingRoute& r : c.routes)
+        routes.push_back({{"owner", ownerJson(r.owner)}, {"adapter", r.adapter}, {"ifindex", r.ifindex}});
+    return {{"version", 1}, {"restores", restores}, {"routes", routes}};
+}
+
+// Throws on anything that is not a journal this program wrote.
+RestoreJournal::Contents fromJson(const json& doc) {
+    RestoreJournal::Contents c;
+    if (doc.at("version").get<int>() != 1)
+        throw std::runtime_error("unknown version");
+    for (const json& r : doc.at("restores")) {
+        PendingRestore p;
+        p.owner = ownerFrom(r.at("owner"));
+        if (!ParseMac(r.at("mac").get<std::string>(), p.mac))
+            throw std::runtime_error("bad MAC address");
+        p.name = r.at("name").get<std::string>();
+        p.home = r.at("home").get<std::string>();
+        p.movedTo = r.at("moved_to").get<std::string>();
+        p.adapter = r.at("adapter").get<std::string>();
+        auto command = unhex(r.at("command").get<std::string>());
+        if (!command || command->size() != kAnyAddressDatagramLength)
+            throw std::runtime_error("bad command");
+        p.command = std::move(*command);
+        c.restores.push_back(std::move(p));
+    }
+    for (const json& r : doc.at("routes"))
+        c.routes.push_back(
+            {ownerFrom(r.at("owner")), r.at("adapter").get<std::string>(), r.at("ifindex").get<unsigned>()});
+    return c;
+}
+
+// Creates the folder and its parents, 0700 for the ones we make: the journal holds camera logins.
+bool makeFolder(const std::string& folder) {
+    for (std::size_t slash = 1; slash != std::string::npos;) {
+        slash = folder.find('/', slash + 1);
+        std::string part = folder.substr(0, slash);
+        if (::mkdir(part.c_str(), 0700) != 0 && errno != EEXIST)
+            return false;
+    }
+    struct stat st {};
+    return ::stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// The whole file, or nothing (missing); refuses links and anything but a regular file.
+std::optional<std::string> readFile(const std::string& path, bool& unreadable) {
+    unreadable = false;
+    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
+    if (!fd.valid()) {
+        unreadable = errno != ENOENT;
+        return std::nullopt;
+    }
+    struct stat st {};
+    if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode) || static_cast<std::size_t>(st.st_size) > kLargestJournal) {
+        unreadable = true;
+        return std::nullopt;
+    }
+    std::string bytes(static_cast<std::size_t>(st.st_size), '\0');
+    std::size_t got = 0;
+    while (got < bytes.size()) {
+        ssize_t n = ::read(fd.get(), bytes.data() + got, bytes.size() - got);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        got += static_cast<std::size_t>(n);
+    }
+    bytes.resize(got);
+    return bytes;
+}
+
+bool writeAtomically(const std::string& folder, const std::string& path, const std::string& bytes) {
+    std::string temporary = folder + "/.journal-XXXXXX";
+    UniqueFd fd(::mkstemp(temporary.data()));
+    if (!fd.valid())
+        return false;
+    ::fchmod(fd.get(), 0600);
+    std::size_t done = 0;
+    bool ok = true;
+    while (ok && done < bytes.size()) {
+        ssize_t n = ::write(fd.get(), bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        ok = n > 0;
+        done += ok ? static_cast<std::size_t>(n) : 0;
+    }
+    ok = ok && ::fsync(fd.get()) == 0;
+    fd.reset();
+    if (!ok || ::rename(temporary.c_str(), path.c_str()) != 0) {
+        ::unlink(temporary.c_str());
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+bool JournalOwner::Alive() const {
+    if (pid == ::getpid()) {
+        std::lock_guard guard(g_liveLock);
+        return g_live.contains(instance);
+    }
+    return pid > 0 && started != 0 && startTime(pid) == started;
+}
+
+RestoreJournal::RestoreJournal(std::string folder) : m_folder(std::move(folder)) {
+    if (!m_folder.empty())
+        m_path = m_folder + "/journal.json";
+    m_self.pid = ::getpid();
+    m_self.started = startTime(m_self.pid);
+    m_self.instance = g_nextInstance++;
+    std::lock_guard guard(g_liveLock);
+    g_live.insert(m_self.instance);
+}
+
+RestoreJournal::~RestoreJournal() {
+    std::lock_guard guard(g_liveLock);
+    g_live.erase(m_self.instance);
+}
+
+std::string RestoreJournal::DefaultFolder() {
+    const char* state = std::getenv("XDG_STATE_HOME");
+    // XDG Base Directory: a relative value is invalid and must be ignored.
+    if (state && state[0] == '/')
+        return std::string(state) + "/flashwell";
+    const char* home = std::getenv("HOME");
+    if (home && home[0] == '/')
+        return std::string(home) + "/.local/state/flashwell";
+    return {};
+}
+
+RestoreJournal::Contents RestoreJournal::Read(std::string& problem) {
+    problem.clear();
+    if (m_path.empty())
+        return {};
+    bool unreadable = false;
+    auto bytes = readFile(m_path, unreadable);
+    if (!bytes) {
+        if (unreadable)
+            problem = "cannot read " + m_path + ": not a regular file or not readable";
+        return {};
+    }
+    try {
+        return fromJson(json::parse(*bytes));
+    } catch (const std::exception& e) {
+        auto stamp =
+            std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch())
+                .count();
+        std::string aside = m_path + ".damaged-" + std::to_string(stamp);
+        bool moved = ::rename(m_path.c_str(), aside.c_str()) == 0;
+        problem = "the journal " + m_path + " is damaged (" + e.what() + ")" +
+                  (moved ? "; set aside as " + aside : "; it could not be set aside");
+        return {};
+    }
+}
+
+template <typename F> bool RestoreJournal::change(F f) {
+    if (m_path.empty())
+        return true;
+    if (!makeFolder(m_folder)) {
+        Trace("Journal: cannot create %s: %s\n", m_folder.c_str(), std::strerror(errno));
+        return false;
+    }
+    // One writer at a time across processes: the lock file is never replaced, the journal is.
+    UniqueFd lock(::open((m_folder + "/journal.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600));
+    if (!lock.valid() || ::flock(lock.get(), LOCK_EX) != 0) {
+        Trace("Journal: cannot lock %s: %s\n", m_folder.c_str(), std::strerror(errno));
+        return false;
+    }
+    std::string problem;
+    Contents contents = Read(problem);
+    if (!problem.empty())
+        Trace("Journal: %s\n", problem.c_str());
+    f(contents);
+    if (!writeAtomically(m_folder, m_path, toJson(contents).dump(2) + "\n")) {
+        Trace("Journal: cannot write %s: %s\n", m_path.c_str(), std::strerror(errno));
+        return false;
+    }
+    return true;
+}
+
+bool RestoreJournal::AddRestore(PendingRestore restore) {
+    restore.owner = m_self;
+    return change([&](Contents& c) {
+        std::erase_if(c.restores, [&](const PendingRestore& r) { return r.mac == restore.mac; });
+        c.restores.push_back(restore);
+    });
+}
+
+bool RestoreJournal::RemoveRestore(const Mac& mac) {
+    return change(
+        [&](Contents& c) { std::erase_if(c.restores, [&](const PendingRestore& r) { return r.mac == mac; }); });
+}
+
+bool RestoreJournal::AddRoute(PendingRoute route) {
+    route.owner = m_self;
+    return change([&](Contents& c) {
+        std::erase_if(c.routes, [&](const PendingRoute& r) { return r.adapter == route.adapter; });
+        c.routes.push_back(route);
+    });
+}
+
+bool RestoreJournal::RemoveRoute(const std::string& adapter) {
+    return change(
+        [&](Contents& c) { std::erase_if(c.routes, [&](const PendingRoute& r) { return r.adapter == adapter; }); });
+}

@@ -1,0 +1,74 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "discovery/WireProtocol.h"
+
+// Who wrote an entry: the process (its id and start time, so that a reused id is not taken for it)
+// and, within it, which journal, since tests run several controllers in one process.
+struct JournalOwner {
+    long pid = 0;
+    unsigned long long started = 0;
+    unsigned long long instance = 0;
+
+    // True while that writer still runs: its entries are its own business, not a leftover.
+    bool Alive() const;
+};
+
+// One camera a job moved to a link-local address and has not yet sent home: the datagram that
+// does it, ready to send, and where it went.
+struct PendingRestore {
+    JournalOwner owner; // filled in by AddRestore
+    Mac mac{};
+    std::string name;                  // for the operator's message
+    std::string home;                  // the address the command sends it back to
+    std::string movedTo;               // its link-local address
+    std::string adapter;               // the interface the job went through; its index may change across boots
+    std::vector<std::uint8_t> command; // the set-network datagram, addressed to the MAC
+};
+
+// A link-local route a job added to the host and has not yet removed.
+struct PendingRoute {
+    JournalOwner owner; // filled in by AddRoute
+    std::string adapter;
+    unsigned ifindex = 0;
+};
+
+// What a job has changed and not yet put back, kept in a small JSON file so that a crash, a kill
+// or a camera that was burning when the job ended is set right at the next start. The file is
+// replaced atomically (a temporary in the same folder, then rename) under an advisory lock, so two
+// front ends running at once never lose each other's entries. An empty folder disables it.
+class RestoreJournal {
+public:
+    explicit RestoreJournal(std::string folder);
+    ~RestoreJournal();
+    RestoreJournal(const RestoreJournal&) = delete;
+    RestoreJournal& operator=(const RestoreJournal&) = delete;
+
+    // $XDG_STATE_HOME/flashwell, or ~/.local/state/flashwell; empty when neither can be formed.
+    static std::string DefaultFolder();
+    const std::string& Path() const { return m_path; }
+
+    // Each returns false (and traces why) when the file cannot be written.
+    bool AddRestore(PendingRestore restore); // replaces an entry of the same MAC
+    bool RemoveRestore(const Mac& mac);
+    bool AddRoute(PendingRoute route);
+    bool RemoveRoute(const std::string& adapter);
+
+    struct Contents {
+        std::vector<PendingRestore> restores;
+        std::vector<PendingRoute> routes;
+    };
+    // Everything pending, read and left in place. A damaged file is set aside under a new name and
+    // problem says so; the journal then starts empty.
+    Contents Read(std::string& problem);
+
+private:
+    template <typename F> bool change(F f);
+
+    std::string m_folder;
+    std::string m_path;
+    JournalOwner m_self;
+};

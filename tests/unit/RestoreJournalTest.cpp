@@ -1,0 +1,96 @@
+// The journal of pending restores: atomic, private, tolerant of damage, and never taken for a
+// leftover while its writer still runs.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include <gtest/gtest.h>
+
+#include "app/RestoreJournal.h"
+#include "tests/support/TestSupport.h"
+
+namespace {
+
+PendingRestore restoreOf(std::uint8_t macLast, const std::string& home) {
+    PendingRestore r;
+    r.mac = {2, 0, 0, 0, 0, macLast};
+    r.name = "cam";
+    r.home = home;
+    r.movedTo = "169.254.0.1";
+    r.adapter = "eth0";
+    r.command.assign(kAnyAddressDatagramLength, 0x5a);
+    return r;
+}
+
+TEST(RestoreJournalTest, EntriesSurviveTheirWriterAndAreReplacedAtomically) {
+    testsupport::ScratchDir dir;
+    const std::string folder = dir.path() + "/state/flashwell";
+    {
+        RestoreJournal journal(folder);
+        ASSERT_TRUE(journal.AddRestore(restoreOf(1, "192.168.0.20")));
+        ASSERT_TRUE(journal.AddRestore(restoreOf(2, "192.168.0.21")));
+        ASSERT_TRUE(journal.AddRestore(restoreOf(1, "192.168.0.22"))) << "the same MAC replaces its entry";
+        ASSERT_TRUE(journal.AddRoute({{}, "eth0", 2}));
+        std::string problem;
+        auto now = journal.Read(problem);
+        ASSERT_EQ(now.restores.size(), 2u);
+        EXPECT_TRUE(now.restores[0].owner.Alive()) << "its writer runs: not a leftover";
+        EXPECT_EQ(now.restores[1].home, "192.168.0.22");
+        EXPECT_EQ(now.restores[1].command, std::vector<std::uint8_t>(kAnyAddressDatagramLength, 0x5a));
+        ASSERT_TRUE(journal.RemoveRestore({2, 0, 0, 0, 0, 2}));
+    }
+    RestoreJournal later(folder);
+    std::string problem;
+    auto left = later.Read(problem);
+    EXPECT_EQ(problem, "");
+    ASSERT_EQ(left.restores.size(), 1u);
+    EXPECT_FALSE(left.restores[0].owner.Alive()) << "its writer is gone: a leftover to replay";
+    ASSERT_EQ(left.routes.size(), 1u);
+    EXPECT_FALSE(left.routes[0].owner.Alive());
+
+    struct stat st {};
+    ASSERT_EQ(::stat(folder.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0700u) << "it holds camera logins";
+    ASSERT_EQ(::stat(later.Path().c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        EXPECT_TRUE(entry.path().filename() == "journal.json" || entry.path().filename() == "journal.lock")
+            << "left behind: " << entry.path();
+}
+
+TEST(RestoreJournalTest, ADamagedJournalIsSetAsideNeverAReasonToStop) {
+    testsupport::ScratchDir dir;
+    RestoreJournal journal(dir.path());
+    for (const char* damage : {"{\"version\": 1, \"restores\": [{\"mac\": 5}]}", "not json", ""}) {
+        SCOPED_TRACE(damage);
+        std::ofstream(journal.Path()) << damage;
+        std::string problem;
+        auto contents = journal.Read(problem);
+        EXPECT_TRUE(contents.restores.empty());
+        EXPECT_NE(problem.find("damaged"), std::string::npos) << problem;
+        EXPECT_FALSE(std::filesystem::exists(journal.Path())) << "set aside";
+        EXPECT_TRUE(journal.AddRestore(restoreOf(3, "10.0.0.3"))) << "and a new journal starts";
+        std::filesystem::remove(journal.Path());
+    }
+    // A link in its place is neither followed nor overwritten.
+    std::ofstream(dir.path() + "/elsewhere") << "precious";
+    std::filesystem::create_symlink(dir.path() + "/elsewhere", journal.Path());
+    std::string problem;
+    journal.Read(problem);
+    EXPECT_FALSE(problem.empty());
+    std::ifstream kept(dir.path() + "/elsewhere");
+    std::string text((std::istreambuf_iterator<char>(kept)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(text, "precious");
+}
+
+TEST(RestoreJournalTest, AnEmptyFolderKeepsNothing) {
+    RestoreJournal none("");
+    EXPECT_TRUE(none.AddRestore(restoreOf(1, "192.168.0.20")));
+    std::string problem;
+    EXPECT_TRUE(none.Read(problem).restores.empty());
+}
+
+} // namespace

@@ -1,0 +1,226 @@
+// What a Status claims after an upgrade must hold for that camera and no other, and no camera or
+// route is left behind, whatever path the worker takes out.
+#include <chrono>
+#include <set>
+
+#include "tests/unit/WorkflowFixture.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+class TruthfulUpgradeTest : public WorkflowTest {
+protected:
+    void Upgrade(const std::string& image) {
+        window.SetFieldText(Field::FirmwarePath, image);
+        SelectAll();
+        Run(&CTarnDlg::OnStartUpgrade);
+    }
+    static bool Contains(const std::vector<std::string>& lines, const std::string& line) {
+        return std::find(lines.begin(), lines.end(), line) != lines.end();
+    }
+};
+
+// Two factory-fresh cameras at one address once both showed success: one got two uploads, the other none.
+TEST_F(TruthfulUpgradeTest, CamerasSharingAnAddressAreUpgradedEachOnAnAddressOfItsOwn) {
+    FakeCamera first = Cam("First", 1, {192, 168, 0, 20});
+    FakeCamera second = Cam("Second", 2, {192, 168, 0, 20});
+    FakeCamera lone = Cam("Lone", 3, {192, 168, 0, 20});
+    lone.queryWhenMoved = RequestResult::NoReply; // does not answer once moved
+    FakeCamera other = Cam("Other", 4, {192, 168, 0, 21});
+    Start({first, second, lone, other});
+    Upgrade(WriteImage("106"));
+
+    for (const char* name : {"First", "Second"}) {
+        SCOPED_TRACE(name);
+        const FakeCamera& c = net->Camera(name);
+        EXPECT_EQ(Status(name), "UPGRADE SUCCESSFUL");
+        EXPECT_EQ(c.uploads, 1) << "exactly its own upload";
+        EXPECT_EQ(c.version, "V1.06");
+        ASSERT_EQ(c.moves.size(), 2u);
+        EXPECT_EQ(c.moves.back(), (Ipv4{192, 168, 0, 20})) << "sent home";
+        for (const std::string& line : c.log)
+            EXPECT_EQ(line.find("192.168.0.20"), std::string::npos) << "asked at the shared address: " << line;
+    }
+    EXPECT_NE(net->Camera("First").moves.front(), net->Camera("Second").moves.front());
+    EXPECT_EQ(Status("Lone"), "Shares 192.168.0.20, no answer on its own");
+    EXPECT_TRUE(Failed("Lone"));
+    EXPECT_EQ(net->Camera("Lone").uploads, 0);
+    EXPECT_EQ(net->Camera("Lone").ip, (Ipv4{192, 168, 0, 20})) << "sent home after its last move";
+    EXPECT_EQ(Status("Other"), "UPGRADE SUCCESSFUL");
+    EXPECT_TRUE(net->Camera("Other").moves.empty()) << "a camera with an address of its own stays there";
+    EXPECT_TRUE(Journal().restores.empty());
+    EXPECT_TRUE(Journal().routes.empty());
+    EXPECT_FALSE(net->routePresent);
+}
+
+// Three cameras detoured at once all received 169.254.0.1.
+TEST_F(TruthfulUpgradeTest, EveryLinkLocalAddressOfAJobIsDistinct) {
+    std::vector<FakeCamera> cameras;
+    for (int i = 0; i < 8; ++i) {
+        FakeCamera c = Cam("H" + std::to_string(i), static_cast<std::uint8_t>(i + 1),
+                           {192, 168, 0, static_cast<std::uint8_t>(50 + i)});
+        c.queryAtHome = RequestResult::ReplyWithoutContent; // answers without model and version until moved
+        cameras.push_back(c);
+    }
+    Start(cameras);
+    Upgrade(WriteImage("106"));
+    std::set<Ipv4> given;
+    for (int i = 0; i < 8; ++i) {
+        const FakeCamera& c = net->Camera("H" + std::to_string(i));
+        EXPECT_EQ(Status(c.name), "UPGRADE SUCCESSFUL") << c.name;
+        EXPECT_EQ(c.uploads, 1) << c.name;
+        ASSERT_EQ(c.moves.size(), 2u) << c.name;
+        given.insert(c.moves.front());
+    }
+    EXPECT_EQ(given.size(), 8u);
+    EXPECT_TRUE(given.contains(Ipv4{169, 254, 0, 1})) << "the first candidate is handed out once";
+}
+
+TEST_F(TruthfulUpgradeTest, AProbeThatCannotProbeMovesNothing) {
+    FakeCamera hidden = Cam("Hidden", 1, {192, 168, 0, 50});
+    hidden.queryAtHome = RequestResult::ReplyWithoutContent;
+    Start({hidden});
+    net->canProbe = false;
+    Upgrade(WriteImage("106"));
+    EXPECT_EQ(Status("Hidden"), "Cannot probe link-local addresses");
+    EXPECT_TRUE(Failed("Hidden"));
+    EXPECT_TRUE(net->Commands().empty()) << "no address is handed out unprobed";
+}
+
+// A typed path left the version box empty and every answering camera was judged successful.
+TEST_F(TruthfulUpgradeTest, TheImageSentIsTheImageJudgedAndAShortOneIsRefused) {
+    FakeCamera behind = Cam("Behind", 1, {192, 168, 0, 21});
+    behind.versionAfterUpload = "V1.05";
+    Start({behind});
+    window.SetFieldText(Field::FwVersion, "");
+    window.SetFieldText(Field::Model, "");
+    Upgrade(WriteImage("106"));
+    EXPECT_EQ(Status("Behind"), "Failed to upgrade!") << "judged against the image's V1.06";
+    EXPECT_EQ(window.FieldText(Field::FwVersion), "V1.06");
+    EXPECT_EQ(window.FieldText(Field::Model), "IPC1234");
+
+    for (std::size_t size : {std::size_t{0}, std::size_t{99}}) {
+        SCOPED_TRACE(size);
+        window.ClearCalls();
+        auto uploadsBefore = net->Calls("upload").size();
+        Upgrade(WriteImage("106", size));
+        EXPECT_EQ(net->Calls("upload").size(), uploadsBefore) << "nothing is sent";
+        EXPECT_NE(dlg->LastRefusal().find("too short"), std::string::npos) << dlg->LastRefusal();
+        EXPECT_EQ(window.Calls("MessageBox").size(), 1u);
+        EXPECT_TRUE(window.Calls("Controls").empty()) << "the window was never taken";
+    }
+}
+
+TEST_F(TruthfulUpgradeTest, TheModelAndVersionBoxesFollowATypedPath) {
+    Start({});
+    dlg->OnFirmwarePathEdited(WriteImage("107"));
+    EXPECT_EQ(window.FieldText(Field::FwVersion), "V1.07");
+    EXPECT_EQ(window.FieldText(Field::Model), "IPC1234");
+    dlg->OnFirmwarePathEdited("/no/such/image.bin");
+    EXPECT_EQ(window.FieldText(Field::FwVersion), "");
+    EXPECT_EQ(window.FieldText(Field::Model), "");
+}
+
+// A moved camera stayed at 169.254.x.y after three failed uploads or a 401 once moved.
+TEST_F(TruthfulUpgradeTest, AMovedCameraIsSentHomeOnEveryWayOut) {
+    FakeCamera refusing = Cam("Refusing", 1, {192, 168, 0, 31});
+    refusing.queryAtHome = RequestResult::ReplyWithoutContent;
+    refusing.upload = RequestResult::NoReply;
+    FakeCamera locked = Cam("Locked", 2, {192, 168, 0, 32});
+    locked.queryAtHome = RequestResult::ReplyWithoutContent;
+    locked.queryWhenMoved = RequestResult::Unauthorized;
+    Start({refusing, locked});
+    Upgrade(WriteImage("106"));
+    EXPECT_EQ(Status("Refusing"), "Failed to upgrade!");
+    EXPECT_EQ(net->Camera("Refusing").ip, (Ipv4{192, 168, 0, 31}));
+    EXPECT_EQ(Status("Locked"), "401 Unauthorized");
+    EXPECT_EQ(net->Camera("Locked").ip, (Ipv4{192, 168, 0, 32}));
+    EXPECT_TRUE(Journal().restores.empty());
+    EXPECT_FALSE(net->routePresent);
+}
+
+// Interrupted while the camera burns: the way home waits in the journal, and the next start sends it.
+TEST_F(TruthfulUpgradeTest, ACameraBurningWhenTheJobEndsIsSentHomeAtTheNextStart) {
+    FakeCamera slow = Cam("Slow", 1, {192, 168, 0, 41});
+    slow.queryAtHome = RequestResult::ReplyWithoutContent;
+    slow.burnTime = "120";
+    Start({slow}, 1.0);
+    window.SetFieldText(Field::FirmwarePath, WriteImage("106"));
+    SelectAll();
+    dlg->OnStartUpgrade();
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return Status("Slow").starts_with("Upgrade Status"); }, 10s));
+    auto began = std::chrono::steady_clock::now();
+    dlg->OnCancel();
+    EXPECT_LT(std::chrono::steady_clock::now() - began, 2s);
+    const Ipv4 away = net->Camera("Slow").ip;
+    ASSERT_EQ(away[0], 169) << "still at its link-local address, burning";
+    auto pending = Journal();
+    ASSERT_EQ(pending.restores.size(), 1u);
+    EXPECT_EQ(pending.restores[0].home, "192.168.0.41");
+    EXPECT_EQ(pending.restores[0].movedTo, FormatIpv4(away));
+    EXPECT_TRUE(pending.routes.empty()) << "closing removed the route it had added";
+    EXPECT_FALSE(net->routePresent);
+
+    // A run that was killed outright leaves its route in the journal as well.
+    {
+        RestoreJournal killed(StateFolder());
+        killed.AddRoute({{}, "eth0", 2});
+    }
+    net->routePresent = true;
+
+    // A new run of either front end: the camera is sent home and the route removed.
+    dlg.reset();
+    window.ClearCalls();
+    Start({});
+    EXPECT_EQ(net->Camera("Slow").ip, (Ipv4{192, 168, 0, 41}));
+    EXPECT_FALSE(net->routePresent);
+    EXPECT_TRUE(Journal().restores.empty());
+    EXPECT_TRUE(Journal().routes.empty());
+    ASSERT_EQ(dlg->Replayed().size(), 2u);
+    EXPECT_NE(dlg->Replayed()[0].find("back to 192.168.0.41"), std::string::npos) << dlg->Replayed()[0];
+    EXPECT_EQ(window.Calls("Note At start-up").size(), 1u);
+}
+
+TEST_F(TruthfulUpgradeTest, TheWindowWaitsForTheNetworkOnlyWhenTheRestoreChangedIt) {
+    Start({Cam("Cam", 1, {192, 168, 0, 21})});
+    const std::string image = WriteImage("106");
+    Upgrade(image);
+    EXPECT_TRUE(net->Calls("ping").empty());
+    EXPECT_TRUE(window.Calls("Note Waiting").empty());
+
+    net->adapterWrite = AdapterWrite::Changed;
+    net->pingable.clear(); // the name server of an isolated bench never answers
+    window.ClearCalls();
+    Upgrade(image);
+    EXPECT_EQ(net->Calls("ping").size(), static_cast<std::size_t>(kMaxReconnectProbes)) << "bounded";
+    EXPECT_EQ(window.Calls("Note"),
+              (std::vector<std::string>{"Note Waiting for 192.168.0.1 to answer after the network card was restored...",
+                                        "Note "}));
+}
+
+// Every finished worker thread used to be kept until the window closed.
+TEST_F(TruthfulUpgradeTest, FinishedThreadsAreJoinedAndAMissingThreadFailsItsCameraOnly) {
+    Start({Cam("A", 1, {192, 168, 0, 21}), Cam("B", 2, {192, 168, 0, 22})});
+    SelectAll();
+    for (int job = 0; job < 20; ++job) {
+        (dlg.get()->*(&CTarnDlg::OnResetDefault))();
+        ASSERT_TRUE(testsupport::WaitUntil([&] { return !dlg->WorkflowRunning() && !dlg->IsBusy(); }, 5s));
+        SelectAll();
+    }
+    EXPECT_LE(dlg->WorkerThreads(), 3u) << "threads of earlier jobs are joined as later ones start";
+
+    dlg.reset();
+    net = std::make_shared<testsupport::FakeCameraNetwork>();
+    threadLimit = 2; // the launcher and one worker
+    Start({Cam("A", 1, {192, 168, 0, 21}), Cam("B", 2, {192, 168, 0, 22})});
+    SelectAll();
+    Run(&CTarnDlg::OnResetDefault);
+    EXPECT_EQ(Status("A"), "");
+    EXPECT_FALSE(Failed("A"));
+    EXPECT_EQ(Status("B"), "Cannot start a worker thread");
+    EXPECT_TRUE(Failed("B"));
+    EXPECT_FALSE(dlg->IsBusy());
+}
+
+} // namespace
