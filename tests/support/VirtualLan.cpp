@@ -35,10 +35,10 @@ VirtualLan::VirtualLan(const Options& options) : m_id(testsupport::UniqueId()) {
     RunCommand(std::string(FLASHWELL_VLAN) + " logs --id " + m_id, &m_stateDir);
     while (!m_stateDir.empty() && m_stateDir.back() == '\n')
         m_stateDir.pop_back();
-    // `ip netns exec` shows this file as /etc/resolv.conf: the reconnect address is then the
-    // host itself, never a real name server.
-    RunCommand("mkdir -p /etc/netns/" + m_host + " && echo 'nameserver 192.168.0.10' > /etc/netns/" + m_host +
-               "/resolv.conf");
+    // `ip netns exec` shows this file as /etc/resolv.conf: the reconnect address is then a host of
+    // the virtual LAN, never a real name server.
+    RunCommand("mkdir -p /etc/netns/" + m_host + " && echo " + ShellQuote("nameserver " + options.nameserver) +
+               " > /etc/netns/" + m_host + "/resolv.conf");
 }
 
 VirtualLan::~VirtualLan() {

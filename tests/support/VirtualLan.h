@@ -13,6 +13,9 @@ public:
         std::vector<std::string> cameras; // flashwell-camsim arguments, one entry per camera
         bool secondAdapter = false;       // a second host adapter with no cameras behind it
         std::string hostIp = "192.168.0.10/24";
+        // What the host's resolv.conf names: the host itself answers ping; a silent address
+        // plays the isolated bench whose name server never answers.
+        std::string nameserver = "192.168.0.10";
     };
 
     // Why namespaces cannot be built here, or empty when they can.
