@@ -68,7 +68,8 @@ private:
             }
         }
         for (const std::string& piece : m_answer) {
-            ::send(c, piece.data(), piece.size(), MSG_NOSIGNAL);
+            if (::send(c, piece.data(), piece.size(), MSG_NOSIGNAL) < 0)
+                break; // the client has gone
             std::this_thread::sleep_for(100ms);
         }
         ::close(c);
@@ -163,6 +164,32 @@ TEST(CameraWebClient, QueryResultRules) {
         closed.port = 1;
         EXPECT_EQ(QueryFirmwareInfo(closed, info), RequestResult::NoReply);
     }
+}
+
+// A camera that trickled its answer once held a query, and with it the job, for ever.
+TEST(CameraWebClient, ATricklingAnswerIsCutOffAndAStopAbortsAtOnce) {
+    std::vector<std::string> trickle = {"HTTP/1.1 200 OK\r\nContent-Length: 1000\r\n\r\n"};
+    trickle.resize(90, " "); // a byte every 100 ms, nine seconds in all
+    {
+        RawListener l(trickle);
+        FirmwareInfo info;
+        auto began = std::chrono::steady_clock::now();
+        EXPECT_NE(QueryFirmwareInfo(at(l), info), RequestResult::ModelAndVersion);
+        auto took = std::chrono::steady_clock::now() - began;
+        EXPECT_GE(took, std::chrono::milliseconds(kQueryLimitMs - 500));
+        EXPECT_LT(took, std::chrono::milliseconds(kQueryLimitMs + 1500)) << "the query's overall bound";
+    }
+    {
+        RawListener l(trickle);
+        FirmwareInfo info;
+        auto began = std::chrono::steady_clock::now();
+        auto stopAt = began + 300ms;
+        StopRequested stop = [&] { return std::chrono::steady_clock::now() > stopAt; };
+        EXPECT_EQ(QueryFirmwareInfo(at(l), info, stop), RequestResult::NoReply);
+        EXPECT_LT(std::chrono::steady_clock::now() - began, 1500ms) << "a stop aborts the transfer";
+    }
+    EXPECT_EQ(UploadLimitMs(0), kUploadBaseLimitMs);
+    EXPECT_EQ(UploadLimitMs(64u * 1024 * 1024), kUploadBaseLimitMs + 256'000) << "64 MiB at 256 KiB/s";
 }
 
 TEST(CameraWebClient, UploadSendsTheExactBodyAndReadsTheBurnTime) {
