@@ -1,5 +1,4 @@
-#include <cstdlib>
-
+#include "app/RangeText.h"
 #include "app/TarnDlg.h"
 #include "util/Trace.h"
 #include "util/Utf8.h"
@@ -10,8 +9,8 @@ void CTarnDlg::OnAutoChangeIp() {
 
 void CTarnDlg::autoChangeIpWorker() {
     // The leading decimal number of each text, 0 when there is none.
-    long next = std::strtol(m_window.FieldText(Field::RangeStart).c_str(), nullptr, 10);
-    long end = std::strtol(m_window.FieldText(Field::RangeEnd).c_str(), nullptr, 10);
+    long next = RangeTextNumber(m_window.FieldText(Field::RangeStart));
+    long end = RangeTextNumber(m_window.FieldText(Field::RangeEnd));
     std::vector<int> rows = m_window.SelectedRows();
     if (rows.empty())
         return endWorkflowUnstarted("no camera is selected");

@@ -3,10 +3,10 @@
 #include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
-#include <filesystem>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "util/UniqueFd.h"
 #include "util/Utf8.h"
 
 namespace {
@@ -60,40 +60,62 @@ std::string SettingsPath(const std::string& home) {
     return SettingsFolder(home) + "/conf";
 }
 
+namespace {
+
+// The folder, made private if missing; false when it exists as anything but a real directory.
+bool privateFolder(const std::string& folder) {
+    if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST)
+        return false;
+    struct stat st {};
+    return ::lstat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+} // namespace
+
 StoredLogin LoadSettings(const std::string& home) {
-    if (home.empty())
+    if (home.empty() || !privateFolder(SettingsFolder(home)))
         return {};
-    std::error_code ec;
-    std::filesystem::create_directories(SettingsFolder(home), ec);
-    int fd = ::open(SettingsPath(home).c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
+    // Never through a link, and a FIFO in its place must not block the window: refuse what is not
+    // a regular file before reading a byte.
+    UniqueFd fd(::open(SettingsPath(home).c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
+    struct stat st {};
+    if (!fd.valid() || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode))
         return {};
     std::string bytes(kReadLimit, '\0');
     std::size_t got = 0;
     while (got < kReadLimit) {
-        ssize_t n = ::read(fd, bytes.data() + got, kReadLimit - got);
+        ssize_t n = ::read(fd.get(), bytes.data() + got, kReadLimit - got);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
             break;
         got += static_cast<std::size_t>(n);
     }
-    ::close(fd);
     bytes.resize(got);
     return ParseSettings(bytes);
 }
 
 bool SaveSettings(const std::string& home, const StoredLogin& login) {
-    if (home.empty())
+    if (home.empty() || !privateFolder(SettingsFolder(home)))
         return false;
-    ::mkdir(SettingsFolder(home).c_str(), 0700);
-    int fd = ::open(SettingsPath(home).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    if (fd < 0)
+    const std::string path = SettingsPath(home);
+    // What stands at the file's place must be a regular file (or nothing): a link is not followed
+    // and a FIFO or a folder is not written over.
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
         return false;
-    // An older file may have been created with wider rights.
-    ::fchmod(fd, 0600);
-    bool ok = writeAll(fd, FormatSettings(login));
-    return ::close(fd) == 0 && ok;
+    // Written beside it and renamed over it, so a crash never leaves half a login behind.
+    std::string temporary = SettingsFolder(home) + "/.conf-XXXXXX";
+    UniqueFd fd(::mkstemp(temporary.data()));
+    if (!fd.valid())
+        return false;
+    bool ok = ::fchmod(fd.get(), 0600) == 0 && writeAll(fd.get(), FormatSettings(login)) && ::fsync(fd.get()) == 0;
+    fd.reset();
+    if (!ok || ::rename(temporary.c_str(), path.c_str()) != 0) {
+        ::unlink(temporary.c_str());
+        return false;
+    }
+    return true;
 }
 
 std::string HomeDirectory() {

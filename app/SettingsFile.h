@@ -17,10 +17,12 @@ std::string FormatSettings(const StoredLogin& login);
 std::string SettingsFolder(const std::string& home);
 std::string SettingsPath(const std::string& home);
 
-// Loads from the file under home (at most 1024 bytes are read); empty fields when it cannot be read.
+// Loads from the file under home (at most 1024 bytes are read); empty fields when it cannot be read
+// or is not a regular file. The folder is created 0700 here too.
 StoredLogin LoadSettings(const std::string& home);
-// Creates the folder (0700) and writes the file with mode 0600, since it holds a password.
-// False when home is empty or the file cannot be written.
+// Creates the folder (0700) and replaces the file atomically with one of mode 0600, since it holds
+// a password. False when home is empty, the file cannot be written, or its place holds anything but
+// a regular file (a link is never followed, a FIFO or a folder never written over).
 bool SaveSettings(const std::string& home, const StoredLogin& login);
 
 // The value of HOME, empty when unset.

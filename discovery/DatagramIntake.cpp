@@ -4,6 +4,7 @@
 #include "discovery/DeviceTable.h"
 #include "discovery/ListModel.h"
 #include "discovery/WireProtocol.h"
+#include "util/Trace.h"
 
 DatagramIntake::DatagramIntake(DeviceTable& table, ListModel& list, std::atomic<int>& mode, std::mutex& entryLock,
                                ReceiverStats& stats)
@@ -25,6 +26,12 @@ IntakeResult DatagramIntake::Take(std::span<const std::uint8_t> datagram) {
     int rows = m_list.GetItemCount();
     fresh.rowIndex = rows;
     int position = m_table.FindOrAddDevice(fresh);
+    if (position == DeviceTable::kTableFull) {
+        // A flood of made-up MACs must not grow the table, or the list, without bound.
+        if (m_stats.tableFull++ == 0)
+            Trace("Device table full at %zu cameras: further new MAC addresses are not listed.\n", m_table.Capacity());
+        return IntakeResult::TableFull;
+    }
     WriteDeviceRow(m_list, position, fresh, IdxText(rows));
     m_stats.entered++;
     return IntakeResult::Entered;

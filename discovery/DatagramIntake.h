@@ -17,10 +17,11 @@ struct ReceiverStats {
     std::atomic<std::uint64_t> rejected{0};
     std::atomic<std::uint64_t> held{0};
     std::atomic<std::uint64_t> entered{0};
+    std::atomic<std::uint64_t> tableFull{0};
 };
 
 // What became of one datagram.
-enum class IntakeResult { Rejected, Held, Entered };
+enum class IntakeResult { Rejected, Held, Entered, TableFull };
 
 // The receive side without a socket: the tag and address tests, the mode test, and the entry of a
 // reply into the table and its row. Tests feed it datagrams directly.

@@ -47,6 +47,8 @@ int DeviceTable::FindOrAddDevice(const DeviceInfo& fresh) {
         }
         ++position;
     }
+    if (m_records.size() >= m_capacity)
+        return kTableFull;
     auto record = std::unique_ptr<DeviceInfo>(new (std::nothrow) DeviceInfo{});
     if (!record)
         return kNotInTable;

@@ -15,12 +15,16 @@ class DeviceTable {
 public:
     static constexpr int kNotInTable = -1; // FindOrAddDevice appended a new record
     static constexpr int kNoTable = -2;
+    static constexpr int kTableFull = -3; // a new camera beyond the capacity was dropped
+    // Far above any real segment, so that only a flood of made-up MACs ever meets it.
+    static constexpr std::size_t kMaxCameras = 32768;
 
-    DeviceTable() = default;
+    explicit DeviceTable(std::size_t capacity = kMaxCameras) : m_capacity(capacity) {}
     DeviceTable(const DeviceTable&) = delete;
     DeviceTable& operator=(const DeviceTable&) = delete;
 
-    // Enters a fresh record from a reply: the position of the refreshed record, or kNotInTable.
+    // Enters a fresh record from a reply: the position of the refreshed record, kNotInTable for a
+    // new one, or kTableFull when the table holds its capacity already.
     int FindOrAddDevice(const DeviceInfo& fresh);
     // The record at a position; valid until the next ClearDeviceTable.
     DeviceInfo* GetDeviceAt(int position);
@@ -30,6 +34,7 @@ public:
     bool AnyDeviceBusy() const;
     void ClearDeviceTable();
     std::size_t Count() const;
+    std::size_t Capacity() const { return m_capacity; }
 
     // Writes a workflow field of a record under the lock, so that readers on other threads
     // (the list's colouring) never see a torn value.
@@ -50,6 +55,7 @@ public:
 private:
     bool anyBusyLocked() const;
 
+    std::size_t m_capacity;
     mutable std::recursive_mutex m_lock; // DeviceTableLock: re-entrant like the original
     std::list<std::unique_ptr<DeviceInfo>> m_records;
 };

@@ -13,6 +13,7 @@
 #include "app/FirmwareHeader.h"
 #include "app/Language.h"
 #include "app/cli/CliWindow.h"
+#include "app/cli/Password.h"
 #include "app/cli/StopSignals.h"
 #include "util/Trace.h"
 #include "util/Utf8.h"
@@ -33,6 +34,8 @@ struct Options {
     std::string adapter;
     std::string user = "root";
     std::string password = "qnwt";
+    std::optional<std::string> passwordOption;
+    std::string passwordFile;
     bool json = false;
     bool trace = false;
     double wait = 3.0;
@@ -165,8 +168,11 @@ void applyRange(CliWindow& window, const std::string& range) {
     if (range.empty())
         return;
     auto dash = range.find('-');
-    if (dash == std::string::npos)
-        throw UsageError{"--range takes START-END, for example 31-250"};
+    auto number = [](const std::string& t) {
+        return !t.empty() && t.size() <= 9 && t.find_first_not_of("0123456789") == std::string::npos;
+    };
+    if (dash == std::string::npos || !number(range.substr(0, dash)) || !number(range.substr(dash + 1)))
+        throw UsageError{"--range takes START-END, two whole numbers, for example 31-250"};
     window.SetFieldText(Field::RangeStart, range.substr(0, dash));
     window.SetFieldText(Field::RangeEnd, range.substr(dash + 1));
 }
@@ -275,7 +281,9 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
     app.set_version_flag("--version", std::string("flashwell-cli ") + kFlashwellVersion);
     app.add_option("--adapter", o.adapter, "Network card: interface name, description or list position");
     app.add_option("--user", o.user, "Camera login name")->capture_default_str();
-    app.add_option("--password", o.password, "Camera login password")->capture_default_str();
+    app.add_option("--password", o.passwordOption,
+                   "Camera login password; - asks for it without echo (default: FLASHWELL_PASSWORD, else qnwt)");
+    app.add_option("--password-file", o.passwordFile, "Read the camera login password from the first line of FILE");
     app.add_flag("--json", o.json, "Print one JSON object instead of a table");
     app.add_flag("--trace", o.trace, "Write diagnostic trace lines to standard error");
     auto* adapters = app.add_subcommand("adapters", "List the network cards and the default choice");
@@ -314,6 +322,11 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
     }
     SetTraceStream(o.trace ? stderr : nullptr);
     try {
+        std::string why;
+        auto password = ResolvePassword(o.passwordOption, o.passwordFile, why);
+        if (!password)
+            throw UsageError{why};
+        o.password = *password;
         if (adapters->parsed())
             return printAdapters(
                 EnumerateHostAdapters(platform.readAdapters ? platform.readAdapters() : ReadSystemAdapters()), o, out);

@@ -154,6 +154,14 @@ void MainWindow::MessageBox(const std::string& text, const std::string& caption)
 }
 
 void MainWindow::OpenUrl(const std::string& url) {
+    // Only a camera's web page: plain http to a dotted IPv4 address and an optional port, nothing
+    // that the desktop could take for a file, a command or another scheme.
+    const QUrl parsed(QString::fromStdString(url), QUrl::StrictMode);
+    Ipv4 host{};
+    if (!parsed.isValid() || parsed.scheme() != QStringLiteral("http") ||
+        !ParseIpv4(parsed.host().toStdString(), host) || !parsed.userInfo().isEmpty() ||
+        !(parsed.path().isEmpty() || parsed.path() == QStringLiteral("/")) || parsed.hasQuery() || parsed.hasFragment())
+        return;
     onGuiThread([this, url] { m_hooks.openUrl(url); });
 }
 

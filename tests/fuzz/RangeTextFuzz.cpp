@@ -1,16 +1,14 @@
 // The texts of the "Auto Change IP" range fields, typed by the operator or given as --range.
 #include <cctype>
 #include <climits>
-#include <cstdlib>
 
+#include "app/RangeText.h"
 #include "tests/fuzz/FuzzSupport.h"
 
 namespace {
 
-// Mirrors how autoChangeIpWorker reads each range field, since no library function does it yet:
-// the leading decimal number of the text, 0 when there is none. Repoint here once one exists.
 long ParseRangeText(const std::string& text) {
-    return std::strtol(text.c_str(), nullptr, 10);
+    return RangeTextNumber(text);
 }
 
 bool startsWithNumber(const std::string& text) {

@@ -169,6 +169,18 @@ TEST(MainWindowTest, WorkerCallsArePostedToTheWindowThread) {
     EXPECT_EQ(f.opened, std::vector<std::string>{"http://10.0.0.9"});
 }
 
+// Whatever reaches the opener is a camera's http page, never another scheme, host name or path.
+TEST(MainWindowTest, OnlyACameraPageIsEverOpened) {
+    GuiFixture f(437);
+    for (const char* url : {"file:///etc/passwd", "https://10.0.0.9", "http://camera.example/", "javascript:alert(1)",
+                            "http://10.0.0.9/cgi-bin/x", "http://10.0.0.9/?q=1", "http://user@10.0.0.9",
+                            "http://10.0.0.9#top", "http://10.0.0.256", "-x http://10.0.0.9", ""})
+        f.window->OpenUrl(url);
+    f.window->OpenUrl("http://10.0.0.9:8080");
+    GuiFixture::Settle();
+    EXPECT_EQ(f.opened, std::vector<std::string>{"http://10.0.0.9:8080"});
+}
+
 TEST(MainWindowTest, TypedTextReachesTheController) {
     GuiFixture f(437);
     auto* path = f.Find<QLineEdit>("editPath");

@@ -20,6 +20,7 @@ std::vector<std::uint8_t> reply(std::uint8_t lastOctet, std::uint8_t macLast, co
 }
 
 struct Intake {
+    explicit Intake(std::size_t capacity = DeviceTable::kMaxCameras) : table(capacity) {}
     DeviceTable table;
     ListModel list;
     std::atomic<int> mode{kReceiverRun};
@@ -66,3 +67,18 @@ TEST(DatagramIntakeTest, OnlyWholeRepliesEnterAndOnlyWhileRunning) {
 }
 
 } // namespace
+
+// Replies with made-up MACs once grew the table without bound.
+TEST(DatagramIntakeTest, AFullTableTakesNoNewCameraButStillRefreshesKnownOnes) {
+    static_assert(DeviceTable::kMaxCameras >= 20000, "well above any real segment");
+    Intake in(3);
+    for (std::uint8_t mac = 1; mac <= 3; ++mac)
+        EXPECT_EQ(in.intake.Take(reply(mac, mac)), IntakeResult::Entered);
+    for (std::uint8_t mac = 4; mac <= 40; ++mac)
+        EXPECT_EQ(in.intake.Take(reply(mac, mac)), IntakeResult::TableFull);
+    EXPECT_EQ(in.table.Count(), 3u);
+    EXPECT_EQ(in.list.GetItemCount(), 3);
+    EXPECT_EQ(in.stats.tableFull.load(), 37u);
+    EXPECT_EQ(in.intake.Take(reply(99, 2)), IntakeResult::Entered) << "a known camera still refreshes";
+    EXPECT_EQ(in.list.GetItemText(1, 2), "192.168.0.99");
+}

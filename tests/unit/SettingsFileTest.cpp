@@ -1,9 +1,12 @@
 // The stored camera login: its file format, its rights and its loader's limits.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
-#include <sys/stat.h>
-
-#include <filesystem>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -77,4 +80,37 @@ TEST(SettingsFileTest, LoadSplitsAtLineBreaksWithinReadLimit) {
         std::ofstream(SettingsPath(home.path()), std::ios::binary | std::ios::trunc) << bytes;
         EXPECT_EQ(loaded(home.path()), want);
     }
+}
+
+// The settings file was once written through a link and its folder created open to everyone.
+TEST(SettingsFileTest, NeverThroughALinkNeverIntoAFifoAndAlwaysWhole) {
+    testsupport::ScratchDir home;
+    EXPECT_EQ(loaded(home.path()), "|");
+    struct stat st {};
+    ASSERT_EQ(::stat(SettingsFolder(home.path()).c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0700u) << "a load creates the folder private as well";
+
+    const std::string elsewhere = home.path() + "/elsewhere";
+    std::ofstream(elsewhere) << "precious";
+    ASSERT_EQ(::symlink(elsewhere.c_str(), SettingsPath(home.path()).c_str()), 0);
+    EXPECT_FALSE(SaveSettings(home.path(), {"root", "qnwt"}));
+    EXPECT_EQ(loaded(home.path()), "|") << "a link is not read either";
+    std::ifstream kept(elsewhere);
+    EXPECT_EQ(std::string((std::istreambuf_iterator<char>(kept)), std::istreambuf_iterator<char>()), "precious");
+    ::unlink(SettingsPath(home.path()).c_str());
+
+    ASSERT_EQ(::mkfifo(SettingsPath(home.path()).c_str(), 0600), 0);
+    auto began = std::chrono::steady_clock::now();
+    EXPECT_EQ(loaded(home.path()), "|");
+    EXPECT_FALSE(SaveSettings(home.path(), {"root", "qnwt"}));
+    EXPECT_LT(std::chrono::steady_clock::now() - began, std::chrono::seconds(1)) << "a FIFO must not block";
+    ::unlink(SettingsPath(home.path()).c_str());
+
+    ASSERT_TRUE(SaveSettings(home.path(), {"root", "qnwt"}));
+    ASSERT_TRUE(SaveSettings(home.path(), {"admin", "bzfhk"}));
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(SettingsFolder(home.path())))
+        names.push_back(entry.path().filename().string());
+    EXPECT_EQ(names, std::vector<std::string>{"conf"}) << "no temporary file is left behind";
+    EXPECT_EQ(loaded(home.path()), "admin|bzfhk");
 }

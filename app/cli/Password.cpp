@@ -1,0 +1,59 @@
+#include "app/cli/Password.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iostream>
+#include <termios.h>
+#include <unistd.h>
+
+namespace {
+
+// Longer than any camera field; a file that holds more is not a password file.
+constexpr std::size_t kLongestLine = 4096;
+
+std::string firstLine(std::istream& in) {
+    std::string line;
+    std::getline(in, line);
+    if (!line.empty() && line.back() == '\r')
+        line.pop_back();
+    return line.substr(0, kLongestLine);
+}
+
+std::optional<std::string> prompt(std::string& error) {
+    if (!::isatty(STDIN_FILENO))
+        return firstLine(std::cin);
+    termios saved{};
+    if (::tcgetattr(STDIN_FILENO, &saved) != 0) {
+        error = "cannot turn off the echo of the terminal";
+        return std::nullopt;
+    }
+    termios quiet = saved;
+    quiet.c_lflag &= static_cast<tcflag_t>(~ECHO);
+    std::fputs("Camera password: ", stderr);
+    std::fflush(stderr);
+    ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
+    std::string line = firstLine(std::cin);
+    ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
+    std::fputs("\n", stderr);
+    return line;
+}
+
+} // namespace
+
+std::optional<std::string> ResolvePassword(const std::optional<std::string>& option, const std::string& file,
+                                           std::string& error) {
+    if (option)
+        return *option == "-" ? prompt(error) : *option;
+    if (!file.empty()) {
+        std::ifstream in(file);
+        if (!in) {
+            error = "cannot read the password file \"" + file + "\"";
+            return std::nullopt;
+        }
+        return firstLine(in);
+    }
+    if (const char* env = std::getenv("FLASHWELL_PASSWORD"))
+        return std::string(env);
+    return std::string("qnwt");
+}
