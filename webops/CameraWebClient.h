@@ -34,10 +34,10 @@ inline constexpr std::size_t kUploadHeadBytes = 129;
 inline constexpr std::size_t kUploadFramingBytes = 272;
 
 // Every exchange has an overall bound, so a camera that trickles its answer cannot hold a worker:
-// a query 5 s, a reset 30 s, an upload 60 s plus the body at the slowest rate a camera is allowed.
+// a query 5 s, a reset 30 s, an upload 30 s plus the body at the slowest rate a camera is allowed.
 inline constexpr long kQueryLimitMs = 5000;
 inline constexpr long kResetLimitMs = 30000;
-inline constexpr long kUploadBaseLimitMs = 60000;
+inline constexpr long kUploadBaseLimitMs = 30000;
 inline constexpr long kUploadSlowestBytesPerSecond = 256 * 1024;
 long UploadLimitMs(std::size_t bodyBytes);
 

@@ -1,5 +1,6 @@
 #include "webops/ReplyParser.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <cstdlib>
@@ -69,8 +70,9 @@ long ReplyParser::ProgressStepMs(const std::array<char, 32>& burnTime) {
     char text[33] = {};
     std::memcpy(text, burnTime.data(), burnTime.size());
     double seconds = std::strtod(text, nullptr);
-    // A hundredth of the burn time per step; nonsense or huge values give no wait at all.
-    if (!std::isfinite(seconds) || seconds <= 0 || seconds > 86400)
+    // A hundredth of the burn time per step; nonsense gives no wait at all, and an announcement
+    // beyond reason is held at the ceiling: the camera is then asked, and judged, after that long.
+    if (std::isnan(seconds) || seconds <= 0)
         return 0;
-    return static_cast<long>(seconds * 10.0);
+    return static_cast<long>(std::min(seconds, static_cast<double>(kLongestBurnSeconds)) * 10.0);
 }

@@ -20,7 +20,10 @@ namespace ReplyParser {
 int ScanFirmwareInfo(const char* chunk, std::size_t length, FirmwareInfo& out);
 // True when the chunk reads "OK,ImgBurnTimeSec=\"N\""; the value goes into burnTime.
 bool ScanBurnTime(const char* chunk, std::size_t length, std::array<char, 32>& burnTime);
-// The burn time in milliseconds per progress step: seconds x 10, truncated; 0 when not a number.
+// The longest burn the progress waits out; real cameras announce a few minutes at most.
+inline constexpr long kLongestBurnSeconds = 600;
+// The burn time in milliseconds per progress step: seconds x 10, truncated, at most the ceiling's;
+// 0 when not a positive number.
 long ProgressStepMs(const std::array<char, 32>& burnTime);
 
 } // namespace ReplyParser

@@ -8,7 +8,7 @@
 
 namespace {
 
-constexpr long kLongestStepMs = 86400L * 10; // a burn of a day: anything longer means no wait at all
+constexpr long kLongestStepMs = ReplyParser::kLongestBurnSeconds * 10; // the ceiling of a burn
 
 long checkedStep(const std::array<char, 32>& burnTime) {
     long step = ReplyParser::ProgressStepMs(burnTime);
@@ -37,9 +37,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::string value(burnTime.data());
         FUZZ_CHECK(!value.empty() && value.find_first_of("'\"") == std::string::npos);
         long step = checkedStep(burnTime);
-        // Whole seconds up to a day give ten milliseconds per second ("90" -> 900).
+        // Whole seconds up to the ceiling give ten milliseconds per second ("90" -> 900).
         if (value.size() <= 5 && value.find_first_not_of("0123456789") == std::string::npos &&
-            std::stol(value) <= 86400)
+            std::stol(value) <= ReplyParser::kLongestBurnSeconds)
             FUZZ_CHECK(step == std::stol(value) * 10);
     }
     return 0;

@@ -273,7 +273,11 @@ TEST(ReplyParser, BurnTimeSteps) {
     EXPECT_EQ(step("12.5"), 125);
     EXPECT_EQ(step("0"), 0);
     EXPECT_EQ(step("soon"), 0);
-    EXPECT_EQ(step("1e308"), 0) << "an absurd burn time must not stall the window for ever";
+    EXPECT_EQ(step("1e308"), ReplyParser::kLongestBurnSeconds * 10) << "an absurd burn time is held at the ceiling";
+    EXPECT_EQ(step("99999999"), ReplyParser::kLongestBurnSeconds * 10);
+    EXPECT_EQ(step("inf"), ReplyParser::kLongestBurnSeconds * 10);
+    EXPECT_EQ(step("-5"), 0);
+    EXPECT_EQ(step("nan"), 0);
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstring>
 #include <thread>
 
@@ -127,4 +128,40 @@ TEST_F(ReceiverTest, StopIsPromptRepeatableAndFreesThePort) {
     EXPECT_EQ(::bind(again, reinterpret_cast<const sockaddr*>(&any), sizeof any), 0)
         << "port " << port << " still taken after Stop: " << std::strerror(errno);
     ::close(again);
+}
+
+// A flood to the receiver's port once kept its drain loop from ever seeing the stop.
+TEST_F(ReceiverTest, AFloodDoesNotKeepTheReceiverFromStopping) {
+    start(m_lo);
+    std::atomic<bool> flooding{true};
+    std::atomic<long> sent{0};
+    std::thread flood([&] {
+        DeviceReply r;
+        r.ip = {192, 168, 0, 9};
+        r.setName("Flood");
+        sockaddr_in to{};
+        to.sin_family = AF_INET;
+        to.sin_port = htons(m_receiver.BoundPort());
+        to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        for (std::uint32_t n = 0; flooding; ++n) {
+            r.mac = {2,
+                     9,
+                     static_cast<std::uint8_t>(n >> 24),
+                     static_cast<std::uint8_t>(n >> 16),
+                     static_cast<std::uint8_t>(n >> 8),
+                     static_cast<std::uint8_t>(n)};
+            auto bytes = r.build();
+            if (::sendto(m_sender, bytes.data(), bytes.size(), 0, reinterpret_cast<const sockaddr*>(&to), sizeof to) >
+                0)
+                sent++;
+        }
+    });
+    ASSERT_TRUE(WaitUntil([&] { return m_stats.entered.load() > 1000; }, std::chrono::seconds(5)));
+    auto began = std::chrono::steady_clock::now();
+    m_receiver.Stop();
+    auto took = std::chrono::steady_clock::now() - began;
+    flooding = false;
+    flood.join();
+    EXPECT_LT(took, std::chrono::milliseconds(300)) << "while " << sent << " datagrams arrived";
+    EXPECT_FALSE(m_receiver.Running());
 }
