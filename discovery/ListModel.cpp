@@ -21,6 +21,7 @@ template <typename F> void ListModel::update(int row, F f) {
         if (row < 0 || static_cast<std::size_t>(row) >= m_rows.size())
             return;
         f(m_rows[static_cast<std::size_t>(row)]);
+        m_changed.insert(row);
     }
     notify(Change::RowChanged, row);
 }
@@ -43,6 +44,7 @@ int ListModel::AppendRow(const RowTexts& texts, bool failed) {
         static_cast<RowTexts&>(added) = texts;
         added.failed = failed;
         m_rows.push_back(std::move(added));
+        m_changed.insert(row);
     }
     notify(Change::RowAppended, row);
     return row;
@@ -87,6 +89,8 @@ void ListModel::DeleteAllItems() {
     {
         std::lock_guard guard(m_lock);
         m_rows.clear();
+        m_changed.clear();
+        m_reset = true;
     }
     notify(Change::Reset, -1);
 }
@@ -94,4 +98,31 @@ void ListModel::DeleteAllItems() {
 std::vector<ListRow> ListModel::Rows() const {
     std::lock_guard guard(m_lock);
     return m_rows;
+}
+
+ListChanges ListModel::TakeChanges() {
+    std::lock_guard guard(m_lock);
+    return takeChangesLocked();
+}
+
+std::optional<ListChanges> ListModel::TryTakeChanges() {
+    std::unique_lock guard(m_lock, std::try_to_lock);
+    if (!guard.owns_lock())
+        return std::nullopt;
+    return takeChangesLocked();
+}
+
+ListChanges ListModel::takeChangesLocked() {
+    ListChanges changes;
+    changes.reset = std::exchange(m_reset, false);
+    changes.rowCount = static_cast<int>(m_rows.size());
+    if (changes.reset) {
+        for (int row = 0; row < changes.rowCount; ++row)
+            changes.rows.emplace_back(row, m_rows[static_cast<std::size_t>(row)]);
+    } else {
+        for (int row : m_changed)
+            changes.rows.emplace_back(row, m_rows[static_cast<std::size_t>(row)]);
+    }
+    m_changed.clear();
+    return changes;
 }

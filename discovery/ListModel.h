@@ -5,7 +5,9 @@
 #include <functional>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 inline constexpr int StatusColumn = 4;
@@ -18,6 +20,14 @@ using RowTexts = std::array<std::string, kColumnCount>; // Idx, Name, IP, MAC, S
 struct ListRow : RowTexts {
     std::optional<double> progress; // 0..1 while a progress or countdown Status shows; none otherwise
     bool failed = false;
+};
+
+// What changed since a view last asked: everything (a reset), or the rows written since, with
+// the row count now; rows at or past the view's count are new ones.
+struct ListChanges {
+    bool reset = false;
+    int rowCount = 0;
+    std::vector<std::pair<int, ListRow>> rows; // row number and its texts, ascending
 };
 
 // The device list's rows, framework-free and thread-safe. Writers never wait for a view:
@@ -42,14 +52,23 @@ public:
     void DeleteAllItems();
     // One consistent snapshot of every row.
     std::vector<ListRow> Rows() const;
+    // The rows written since the last call, for the one view that repaints incrementally: a busy
+    // list of thousands copies only what its workers touched.
+    ListChanges TakeChanges();
+    // The same, but only if no writer holds the rows at this moment: a window's thread must never
+    // wait for a worker that the scheduler has put aside while it held the lock.
+    std::optional<ListChanges> TryTakeChanges();
 
 private:
     void notify(Change change, int row);
+    ListChanges takeChangesLocked();
     // Runs f on the row under the lock and notifies; a row that a Search has just removed is dropped.
     template <typename F> void update(int row, F f);
 
     mutable std::mutex m_lock;
     std::vector<ListRow> m_rows;
+    std::set<int> m_changed; // rows written since the last TakeChanges
+    bool m_reset = false;
     std::mutex m_listenerLock;
     Listener m_listener;
 };

@@ -124,6 +124,8 @@ RequestResult perform(const CameraAddress& camera, const char* object, Exchange&
             headers, (std::string("Content-Type: multipart/form-data; boundary=") + kUploadBoundary).c_str());
         headers = curl_slist_append(headers, contentLength.c_str());
         headers = curl_slist_append(headers, "Cache-Control: no-cache");
+        // Hundreds of uploads run at once: curl's smallest send buffer keeps each one's memory small.
+        curl_easy_setopt(curl, CURLOPT_UPLOAD_BUFFERSIZE, 16384L);
         curl_easy_setopt(curl, CURLOPT_POSTFIELDS, (*body)->data());
         curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>((*body)->size()));
         curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, 60000L);

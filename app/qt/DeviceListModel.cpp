@@ -2,7 +2,10 @@
 
 #include <QBrush>
 #include <QColor>
+#include <QTimer>
+#include <algorithm>
 #include <atomic>
+#include <iterator>
 #include <mutex>
 
 #include "app/Language.h"
@@ -44,27 +47,49 @@ void DeviceListModel::SetCodePage(unsigned codePage) {
 }
 
 void DeviceListModel::Sync() {
+    // Only what was written since the last repaint: a job on a few rows of thousands copies few.
+    // A writer holding the rows just now is not waited for: the next turn of the loop tries again.
+    std::optional<ListChanges> taken = m_controller.List().TryTakeChanges();
+    if (!taken) {
+        QTimer::singleShot(1, this, &DeviceListModel::Sync);
+        return;
+    }
     m_relay->pending = false;
-    const bool reset = m_relay->reset.exchange(false);
-    // One snapshot: texts, progress and failed flags of every row, read under one lock.
-    std::vector<ListRow> rows = m_controller.List().Rows();
-    if (reset || rows.size() < m_rows.size()) {
+    m_relay->reset = false;
+    ListChanges changes = std::move(*taken);
+    const int before = static_cast<int>(m_rows.size());
+    if (changes.reset || changes.rowCount < before) {
+        std::vector<ListRow> rows;
+        if (changes.reset) {
+            for (auto& [row, texts] : changes.rows)
+                rows.push_back(std::move(texts));
+        } else {
+            rows = m_controller.List().Rows();
+        }
         beginResetModel();
         m_rows = std::move(rows);
         endResetModel();
         return;
     }
-    const int before = static_cast<int>(m_rows.size());
-    const int after = static_cast<int>(rows.size());
+    const int after = changes.rowCount;
+    std::vector<ListRow> appended(static_cast<std::size_t>(after - before));
+    int first = after, last = -1;
+    for (auto& [row, texts] : changes.rows) {
+        if (row < before) {
+            m_rows[static_cast<std::size_t>(row)] = std::move(texts);
+            first = std::min(first, row);
+            last = std::max(last, row);
+        } else if (row < after) {
+            appended[static_cast<std::size_t>(row - before)] = std::move(texts);
+        }
+    }
     if (after > before) {
         beginInsertRows({}, before, after - 1);
-        m_rows = std::move(rows);
+        std::move(appended.begin(), appended.end(), std::back_inserter(m_rows));
         endInsertRows();
-    } else {
-        m_rows = std::move(rows);
     }
-    if (before > 0)
-        emit dataChanged(index(0, 0), index(before - 1, kColumnCount - 1));
+    if (last >= 0)
+        emit dataChanged(index(first, 0), index(last, kColumnCount - 1));
 }
 
 int DeviceListModel::rowCount(const QModelIndex& parent) const {

@@ -27,6 +27,7 @@ public:
     VirtualLan& operator=(const VirtualLan&) = delete;
 
     const std::string& HostNamespace() const { return m_host; }
+    const std::string& Id() const { return m_id; }
     // Moves the calling thread (and the threads it starts later) into the host namespace.
     void EnterHost();
     void LeaveHost();

@@ -41,3 +41,35 @@ TEST(ListModelTest, RowsAndListener) {
     EXPECT_TRUE(list.Rows().empty());
     EXPECT_EQ(list.GetItemText(0, 1), "");
 }
+
+// The window copies only what changed: every write must show up once, a reset must bring all.
+TEST(ListModelTest, ChangesSinceTheLastLookAreAllAndOnlyTheWrittenRows) {
+    ListModel list;
+    for (int i = 0; i < 5; ++i)
+        list.AppendRow({std::to_string(i)}, false);
+    ListChanges first = list.TakeChanges();
+    EXPECT_FALSE(first.reset);
+    EXPECT_EQ(first.rowCount, 5);
+    EXPECT_EQ(first.rows.size(), 5u) << "appended rows are new to the view";
+
+    list.SetStatus(3, "Upgrade Status... 40%", 0.4);
+    list.SetFailed(1, true);
+    list.SetStatus(3, "Upgrade Status... 41%", 0.41);
+    auto taken = list.TryTakeChanges();
+    ASSERT_TRUE(taken.has_value()) << "nobody holds the rows";
+    ASSERT_EQ(taken->rows.size(), 2u);
+    EXPECT_EQ(taken->rows[0].first, 1);
+    EXPECT_TRUE(taken->rows[0].second.failed);
+    EXPECT_EQ(taken->rows[1].first, 3);
+    EXPECT_EQ(taken->rows[1].second[StatusColumn], "Upgrade Status... 41%") << "the latest text";
+    EXPECT_DOUBLE_EQ(*taken->rows[1].second.progress, 0.41);
+    EXPECT_TRUE(list.TakeChanges().rows.empty()) << "nothing twice";
+
+    list.DeleteAllItems();
+    list.AppendRow({"new"}, false);
+    ListChanges after = list.TakeChanges();
+    EXPECT_TRUE(after.reset);
+    EXPECT_EQ(after.rowCount, 1);
+    ASSERT_EQ(after.rows.size(), 1u);
+    EXPECT_EQ(after.rows[0].second[0], "new");
+}
