@@ -53,6 +53,20 @@ void CTarnDlg::finishJob(JobClosing closing) {
     if (closing == JobClosing::RestoreAdapter && RestoreAdapterConfig())
         awaitReconnect();
     removeLinkLocalRoute();
+    int away = 0;
+    {
+        std::lock_guard guard(m_workersLock);
+        away = m_awayCameras;
+    }
+    if (away > 0)
+        m_window.ShowNote(std::to_string(away) + (away == 1 ? " camera was" : " cameras were") +
+                          " still rebooting at a link-local address when the job ended; the next start of "
+                          "Flashwell sends them home.");
     SetReceiverMode(kReceiverRun);
     EnableControls(true);
+}
+
+void CTarnDlg::noteCameraAway() {
+    std::lock_guard guard(m_workersLock);
+    ++m_awayCameras;
 }

@@ -49,16 +49,24 @@ void CTarnDlg::autoChangeIpWorker() {
         }
         return std::nullopt;
     };
+    int leftOut = 0;
     for (int row : rows) {
         DeviceInfo* record = m_table->GetDeviceAt(row);
         if (!record)
             continue;
+        if (leftOut > 0) {
+            // The range is used up: the rest stay as they are, only counted for the operator.
+            leftOut += FormatIpv4(m_table->Copy(record).ip) == "192.168.0.20";
+            continue;
+        }
         markFailed(record, row, false);
         if (FormatIpv4(m_table->Copy(record).ip) != "192.168.0.20")
             continue;
         std::optional<Ipv4> given = nextFree();
-        if (!given)
-            break;
+        if (!given) {
+            leftOut = 1;
+            continue;
+        }
         taken.insert(*given);
         SetNetworkCommand c;
         m_table->Update(record, [&](DeviceInfo& d) {
@@ -83,4 +91,9 @@ void CTarnDlg::autoChangeIpWorker() {
     EnableControls(true);
     SetReceiverMode(kReceiverRun);
     OnSearch();
+    if (leftOut > 0)
+        m_window.ShowNote("Auto Change IP: the range " + m_window.FieldText(Field::RangeStart) + "~" +
+                          m_window.FieldText(Field::RangeEnd) + " had no free address left for " +
+                          std::to_string(leftOut) + (leftOut == 1 ? " camera" : " cameras") +
+                          " at 192.168.0.20 (its end is never handed out).");
 }

@@ -147,6 +147,7 @@ Detour::~Detour() {
     if (m_rebooting) {
         Trace("Camera %s is rebooting at %s: its way home waits in the journal for the next start.\n",
               FormatMac(m_snapshot.mac).c_str(), m_address.c_str());
+        m_dlg.noteCameraAway();
         return;
     }
     SendBack();
@@ -190,7 +191,9 @@ void Detour::SendBack(bool keepJournal) {
     m_dlg.sendSetNetwork(m_dlg.restoreCommand(m_snapshot, m_kind));
     m_moved = false;
     m_rebooting = false;
-    if (!keepJournal)
+    if (keepJournal)
+        m_dlg.noteCameraAway();
+    else
         m_dlg.m_journal.RemoveRestore(m_snapshot.mac);
 }
 

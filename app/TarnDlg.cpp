@@ -73,7 +73,7 @@ void CTarnDlg::replayJournal() {
         m_network.BroadcastDatagram(r.command.data(), r.command.size(), indexOf(r.adapter));
         m_journal.RemoveRestore(r.mac);
         m_replayed.push_back("sent " + Printable(r.name) + " (" + FormatMac(r.mac) + ") from " + r.movedTo +
-                             " back to " + r.home + ", where an interrupted job had left it");
+                             " back to " + r.home + ", where an earlier job had to leave it");
     }
     for (const PendingRoute& r : pending.routes) {
         if (r.owner.Alive())
@@ -81,15 +81,22 @@ void CTarnDlg::replayJournal() {
         unsigned index = m_network.InterfaceIndex(r.adapter);
         if (index == 0 || m_network.RemoveLinkLocalRoute(index)) {
             m_journal.RemoveRoute(r.adapter);
-            m_replayed.push_back("removed the link-local route an interrupted job had added on " + r.adapter);
+            m_replayed.push_back("removed the link-local route an earlier run had added on " + r.adapter);
         }
     }
     for (const std::string& line : m_replayed)
         Trace("Journal: %s\n", line.c_str());
-    if (!m_replayed.empty())
-        m_window.ShowNote(m_replayed.size() == 1 ? "At start-up: " + m_replayed.front()
-                                                 : "At start-up: " + std::to_string(m_replayed.size()) +
-                                                       " things an interrupted job had left were put back");
+    std::size_t cameras = 0, routes = 0;
+    for (const std::string& line : m_replayed) {
+        cameras += line.starts_with("sent ");
+        routes += line.starts_with("removed ");
+    }
+    if (m_replayed.size() == 1)
+        m_window.ShowNote("At start-up: " + m_replayed.front());
+    else if (!m_replayed.empty())
+        m_window.ShowNote("At start-up: sent " + std::to_string(cameras) +
+                          " cameras back to their own addresses and removed " + std::to_string(routes) +
+                          " link-local routes that earlier jobs had left");
 }
 
 const HostAdapter* CTarnDlg::ChosenAdapter() const {

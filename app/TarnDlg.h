@@ -184,10 +184,13 @@ private:
     void awaitReconnect();
     // Run by exactly one thread per job: adapter back, route gone, window free.
     void finishJob(JobClosing closing);
+    // A camera left at its link-local address for the journal to send home at the next start.
+    void noteCameraAway();
 
     // The workflows, one file each.
     void upgradeLauncher(const std::string& firmwarePath);
     void upgradeWorker(WorkerTicket& ticket, Job& job);
+    JobEnding upgradeCamera(WorkerTicket& ticket, Job& job);
     void versionCheckWorker();
     void versionCheckDetour(DeviceInfo* record, int row, const CameraAddress& login, bool shared);
     void resetLauncher();
@@ -225,6 +228,7 @@ private:
     std::list<Worker> m_workers;
     std::atomic<int> m_runningWorkers{0};
     std::string m_lastRefusal;         // guarded by m_workersLock
+    int m_awayCameras = 0;             // cameras this job left at link-local addresses; guarded by m_workersLock
     std::atomic<bool> m_closed{false}; // no workflow starts any more
     bool m_cancelled = false;          // OnCancel has run
 };

@@ -78,6 +78,11 @@ void CTarnDlg::upgradeLauncher(const std::string& firmwarePath) {
 }
 
 void CTarnDlg::upgradeWorker(WorkerTicket& ticket, Job& job) {
+    // The camera's detour ends inside upgradeCamera: it is home, or in the journal, before the job can close.
+    ticket.End(upgradeCamera(ticket, job));
+}
+
+JobEnding CTarnDlg::upgradeCamera(WorkerTicket& ticket, Job& job) {
     DeviceInfo* record = ticket.Record();
     const DeviceInfo snapshot = m_table->Copy(record);
     const int row = ticket.Row();
@@ -87,7 +92,7 @@ void CTarnDlg::upgradeWorker(WorkerTicket& ticket, Job& job) {
 
     if (snapshot.ifType == kWifiInterface) {
         fail(record, row, Status::kWifiInterface);
-        return ticket.End(JobEnding::Short);
+        return JobEnding::Short;
     }
     // Declared before anything moves the camera: leaving this function by any path sends it home.
     Detour detour(*this, snapshot, DetourKind::Upgrade);
@@ -101,29 +106,29 @@ void CTarnDlg::upgradeWorker(WorkerTicket& ticket, Job& job) {
     // A camera that shares its address is asked only where it alone answers: its own link-local
     // address, given by a command addressed to its MAC.
     if (shared && !moveAway())
-        return ticket.End(JobEnding::Full);
+        return JobEnding::Full;
 
     FirmwareInfo info;
     for (int moves = detour.Moved() ? 1 : 0;; ++moves) {
         RequestResult r = queryWithRetries(camera, info);
         if (r == RequestResult::Unauthorized) {
             fail(record, row, Status::kUnauthorized);
-            return ticket.End(JobEnding::Short);
+            return JobEnding::Short;
         }
         if (r == RequestResult::ModelAndVersion)
             break;
         if (m_clock.Interrupted()) {
             fail(record, row, Status::kInterrupted);
-            return ticket.End(JobEnding::Full);
+            return JobEnding::Full;
         }
         if (moves == kMaxLinkLocalMoves) {
             fail(record, row,
                  shared ? Status::SharedAddressUnreachable(FormatIpv4(snapshot.ip)) : Status::kDeviceOffline);
-            return ticket.End(JobEnding::Full);
+            return JobEnding::Full;
         }
         // A camera that does not answer its web page may answer at a link-local address.
         if (!moveAway())
-            return ticket.End(JobEnding::Full);
+            return JobEnding::Full;
         queryWithRetries(camera, info);
     }
     // What it reported before the upload says nothing about the image: only a later answer counts.
@@ -146,7 +151,7 @@ void CTarnDlg::upgradeWorker(WorkerTicket& ticket, Job& job) {
     }
     if (!uploaded) {
         fail(record, row, m_clock.Interrupted() ? Status::kInterrupted : Status::kFailedToUpgrade);
-        return ticket.End(JobEnding::Full);
+        return JobEnding::Full;
     }
     // From here until it answers again the camera burns and reboots: it would not hear a command.
     detour.SetRebooting(true);
@@ -163,7 +168,7 @@ void CTarnDlg::upgradeWorker(WorkerTicket& ticket, Job& job) {
     }
     if (m_clock.Interrupted()) {
         fail(record, row, Status::kInterrupted);
-        return ticket.End(JobEnding::Full);
+        return JobEnding::Full;
     }
     const bool answered = queryWithRetries(camera, info) == RequestResult::ModelAndVersion;
     if (!answered)
@@ -174,5 +179,5 @@ void CTarnDlg::upgradeWorker(WorkerTicket& ticket, Job& job) {
         setStatus(row, Status::kUpgradeSuccessful);
     // A camera that has not answered since its reboot may not hear this either: the journal keeps it.
     detour.SendBack(!answered);
-    ticket.End(JobEnding::Full);
+    return JobEnding::Full;
 }

@@ -100,8 +100,12 @@ bool CTarnDlg::beginWorkflow() {
     bool idle = false;
     if (!m_table || m_closed || !m_busy.compare_exchange_strong(idle, true))
         return false;
-    std::lock_guard guard(m_workersLock);
-    m_lastRefusal.clear();
+    {
+        std::lock_guard guard(m_workersLock);
+        m_lastRefusal.clear();
+        m_awayCameras = 0;
+    }
+    m_window.ShowNote(""); // what the last job had to say is done with
     return true;
 }
 
@@ -110,6 +114,9 @@ void CTarnDlg::endWorkflowUnstarted(const std::string& why) {
         std::lock_guard guard(m_workersLock);
         m_lastRefusal = why;
     }
+    // The button did nothing: say why, rather than leave the operator wondering.
+    if (!why.empty())
+        m_window.ShowNote("Nothing was done: " + why + ".");
     m_busy = false;
 }
 

@@ -278,6 +278,8 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
     CLI::App app{"Flashwell: find network cameras on one LAN segment and bring them to a chosen firmware.",
                  "flashwell-cli"};
     app.require_subcommand(1);
+    // Global options may stand after the command too ("search --json"), as people type them.
+    app.fallthrough();
     app.set_version_flag("--version", std::string("flashwell-cli ") + kFlashwellVersion);
     app.add_option("--adapter", o.adapter, "Network card: interface name, description or list position");
     app.add_option("--user", o.user, "Camera login name")->capture_default_str();
@@ -300,7 +302,7 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
     addWait(search);
     auto* check = app.add_subcommand("check-version", "Search, then ask every listed camera for its firmware version");
     addWait(check);
-    addSelect(check);
+    check->add_option("--select", o.select, "Ignored: the check asks every listed camera, as the window does");
     auto* upgrade = app.add_subcommand("upgrade", "Search, then flash the selected cameras with a firmware image");
     upgrade->add_option("FIRMWARE", o.firmware, "Firmware image file")->required();
     addWait(upgrade);

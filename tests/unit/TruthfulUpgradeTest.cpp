@@ -153,6 +153,7 @@ TEST_F(TruthfulUpgradeTest, ACameraBurningWhenTheJobEndsIsSentHomeAtTheNextStart
     auto began = std::chrono::steady_clock::now();
     dlg->OnCancel();
     EXPECT_LT(std::chrono::steady_clock::now() - began, 2s);
+    EXPECT_EQ(window.Calls("Note 1 camera was still rebooting").size(), 1u) << "the operator is told";
     const Ipv4 away = net->Camera("Slow").ip;
     ASSERT_EQ(away[0], 169) << "still at its link-local address, burning";
     auto pending = Journal();
@@ -194,9 +195,28 @@ TEST_F(TruthfulUpgradeTest, TheWindowWaitsForTheNetworkOnlyWhenTheRestoreChanged
     window.ClearCalls();
     Upgrade(image);
     EXPECT_EQ(net->Calls("ping").size(), static_cast<std::size_t>(kMaxReconnectProbes)) << "bounded";
-    EXPECT_EQ(window.Calls("Note"),
-              (std::vector<std::string>{"Note Waiting for 192.168.0.1 to answer after the network card was restored...",
-                                        "Note "}));
+    EXPECT_EQ(
+        window.Calls("Note W"),
+        std::vector<std::string>{"Note Waiting for 192.168.0.1 to answer after the network card was restored..."});
+    EXPECT_EQ(window.Calls("Note").back(), "Note ") << "and the line is cleared once the wait is over";
+}
+
+// "Starting Upgrade" with no row selected did nothing and said nothing.
+TEST_F(TruthfulUpgradeTest, AButtonThatDoesNothingSaysWhy) {
+    Start({Cam("Cam", 1, {192, 168, 0, 20}), Cam("Twin", 2, {192, 168, 0, 20})});
+    window.SetFieldText(Field::FirmwarePath, WriteImage("106"));
+    window.Select({});
+    Run(&CTarnDlg::OnStartUpgrade);
+    EXPECT_EQ(window.Calls("Note Nothing"), std::vector<std::string>{"Note Nothing was done: no camera is selected."});
+    EXPECT_TRUE(net->Calls("upload").empty());
+
+    window.SetFieldText(Field::RangeStart, "100");
+    window.SetFieldText(Field::RangeEnd, "101");
+    SelectAll();
+    Run(&CTarnDlg::OnAutoChangeIp);
+    EXPECT_EQ(window.Calls("Note Auto"),
+              std::vector<std::string>{"Note Auto Change IP: the range 100~101 had no free address left for 1 camera "
+                                       "at 192.168.0.20 (its end is never handed out)."});
 }
 
 // Every finished worker thread used to be kept until the window closed.
