@@ -25,7 +25,7 @@ namespace {
 
 using json = nlohmann::json;
 
-constexpr std::size_t kLargestJournal = 4 * 1024 * 1024; // thousands of cameras; anything larger is damage
+constexpr std::size_t kLargestJournal = std::size_t{4} * 1024 * 1024; // thousands of cameras; anything larger is damage
 
 std::string hex(const std::vector<std::uint8_t>& bytes) {
     static const char digits[] = "0123456789abcdef";

@@ -161,10 +161,10 @@ int main(int argc, char** argv) {
     const std::size_t mib = argc > 1 ? static_cast<std::size_t>(std::atoi(argv[1])) : 32;
     testsupport::ScratchDir scratch;
     // Written in slices, so the benchmark's own memory does not hide the tool's peak.
-    const std::string image = testsupport::WriteFirmwareImage(scratch.path(), "106", 1024 * 1024);
+    const std::string image = testsupport::WriteFirmwareImage(scratch.path(), "106", std::size_t{1024} * 1024);
     {
         std::ofstream grow(image, std::ios::binary | std::ios::app);
-        const std::string slice(1024 * 1024, '\x5a');
+        const std::string slice(std::size_t{1024} * 1024, '\x5a');
         for (std::size_t i = 1; i < mib; ++i)
             grow << slice;
     }

@@ -92,7 +92,7 @@ TEST_F(FaultMatrixE2E, EveryCameraFaultEndsInItsOwnTruthfulStatus) {
     ASSERT_EQ(before.byName.size(), std::size(rows)) << before.output;
 
     auto started = std::chrono::steady_clock::now();
-    Listed job = Cli(lan, "upgrade " + Image("106", 256 * 1024) + " --select all --wait 1.5");
+    Listed job = Cli(lan, "upgrade " + Image("106", std::size_t{256} * 1024) + " --select all --wait 1.5");
     const auto took = std::chrono::steady_clock::now() - started;
     EXPECT_EQ(job.exitCode, 1) << job.errors;
     EXPECT_LT(took, 240s) << "every exchange is bounded";
@@ -146,7 +146,7 @@ TEST_F(FaultMatrixE2E, ImageFaultsStopBeforeAnythingIsSentAndALargeImageGoesThro
     EXPECT_NE(gone.errors.find("Cannot read the firmware file"), std::string::npos) << gone.errors;
     EXPECT_EQ(lan.CameraLog(1).find("firmwareupgrade.cgi"), std::string::npos) << "nothing reached the camera";
 
-    Listed large = Cli(lan, "upgrade " + Image("106", 64u * 1024 * 1024) + " --select all --wait 1");
+    Listed large = Cli(lan, "upgrade " + Image("106", std::size_t{64} * 1024 * 1024) + " --select all --wait 1");
     EXPECT_EQ(large.exitCode, 0) << large.errors;
     EXPECT_EQ(large.byName["Target"]["status"], "UPGRADE SUCCESSFUL");
     EXPECT_NE(lan.CameraLog(1).find("image=67108864 bytes matched"), std::string::npos);

@@ -54,7 +54,7 @@ protected:
         return r;
     }
 
-    std::string Image(const std::string& digits = "106", std::size_t size = 32 * 1024) {
+    std::string Image(const std::string& digits = "106", std::size_t size = std::size_t{32} * 1024) {
         return testsupport::WriteFirmwareImage(m_state.path(), digits, size);
     }
 
