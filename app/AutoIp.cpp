@@ -16,6 +16,7 @@ void CTarnDlg::autoChangeIpWorker() {
         return endWorkflowUnstarted("no camera is selected");
     SetReceiverMode(kReceiverHold);
     EnableControls(false);
+    beginRecords("auto-ip");
     const HostAdapter* adapter = ChosenAdapter();
     const std::string address = adapter ? adapter->address : std::string();
     Ipv4 network{192, 168, 0, 0};
@@ -54,19 +55,23 @@ void CTarnDlg::autoChangeIpWorker() {
         DeviceInfo* record = m_table->GetDeviceAt(row);
         if (!record)
             continue;
-        if (leftOut > 0) {
-            // The range is used up: the rest stay as they are, only counted for the operator.
-            leftOut += FormatIpv4(m_table->Copy(record).ip) == "192.168.0.20";
+        const DeviceInfo before = m_table->Copy(record);
+        if (FormatIpv4(before.ip) != "192.168.0.20") {
+            markFailed(record, row, false);
+            continue;
+        }
+        CameraRecord outcome = recordOf(before);
+        std::optional<Ipv4> given = leftOut > 0 ? std::nullopt : nextFree();
+        if (!given) {
+            // The range is used up: the rest stay as they are, counted for the operator.
+            ++leftOut;
+            outcome.ipAfter = outcome.ipBefore;
+            outcome.status = "no free address left in the range";
+            outcome.failed = true;
+            m_records.Append(std::move(outcome));
             continue;
         }
         markFailed(record, row, false);
-        if (FormatIpv4(m_table->Copy(record).ip) != "192.168.0.20")
-            continue;
-        std::optional<Ipv4> given = nextFree();
-        if (!given) {
-            leftOut = 1;
-            continue;
-        }
         taken.insert(*given);
         SetNetworkCommand c;
         m_table->Update(record, [&](DeviceInfo& d) {
@@ -86,6 +91,10 @@ void CTarnDlg::autoChangeIpWorker() {
         }
         auto datagram = c.build();
         m_network.BroadcastFromAdapter(datagram.data(), address);
+        // The command is not acknowledged: the closing search shows whether the camera took it.
+        outcome.ipAfter = FormatIpv4(*given);
+        outcome.status = "address sent";
+        m_records.Append(std::move(outcome));
     }
     RestoreAdapterConfig();
     EnableControls(true);

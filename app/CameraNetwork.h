@@ -7,6 +7,7 @@
 #include <string>
 
 #include "hostnet/AdapterConfig.h"
+#include "hostnet/Privileges.h"
 #include "hostnet/Probes.h"
 #include "util/StopRequested.h"
 #include "webops/CameraWebClient.h"
@@ -43,6 +44,8 @@ public:
     virtual bool RemoveLinkLocalRoute(unsigned ifindex) = 0;
     // The interface's index now, 0 when it is gone (indexes change across boots, names rarely do).
     virtual unsigned InterfaceIndex(const std::string& name) = 0;
+    // The capabilities the process holds for the calls above.
+    virtual NetworkRights Rights() = 0;
 };
 
 // The real thing: webops, discovery and hostnet over the system's sockets and rtnetlink.
@@ -62,4 +65,5 @@ public:
     bool EnsureLinkLocalRoute(unsigned ifindex, bool& added) override;
     bool RemoveLinkLocalRoute(unsigned ifindex) override;
     unsigned InterfaceIndex(const std::string& name) override;
+    NetworkRights Rights() override;
 };

@@ -1,4 +1,7 @@
+#include <chrono>
+
 #include "app/TarnDlg.h"
+#include "discovery/DeviceRows.h"
 #include "util/Utf8.h"
 
 CameraAddress CTarnDlg::cameraAddress(const std::string& host, int port) const {
@@ -35,4 +38,40 @@ void CTarnDlg::markFailed(DeviceInfo* record, int row, bool failed) {
 void CTarnDlg::fail(DeviceInfo* record, int row, const std::string& text) {
     markFailed(record, row, true);
     setStatus(row, text);
+}
+
+void CTarnDlg::rememberFacts(const Mac& mac, const FirmwareInfo& info) {
+    std::lock_guard guard(m_factsLock);
+    m_facts[mac] = {info.model.data(), info.version.data()};
+}
+
+std::optional<CameraFacts> CTarnDlg::Facts(const Mac& mac) const {
+    std::lock_guard guard(m_factsLock);
+    auto it = m_facts.find(mac);
+    if (it == m_facts.end())
+        return std::nullopt;
+    return it->second;
+}
+
+void CTarnDlg::beginRecords(const std::string& workflow) {
+    if (std::string why = m_records.Begin(workflow, std::chrono::system_clock::now()); !why.empty())
+        m_window.ShowNote("This job is not recorded: " + why);
+}
+
+CameraRecord CTarnDlg::recordOf(const DeviceInfo& d) const {
+    CameraRecord r;
+    const HostAdapter* adapter = ChosenAdapter();
+    r.adapter = adapter ? adapter->interfaceName : std::string();
+    r.mac = FormatMac(d.mac);
+    r.name = NameText(d);
+    r.ipBefore = FormatIpv4(d.ip);
+    return r;
+}
+
+void CTarnDlg::appendRecord(CameraRecord record, int row) {
+    if (auto shown = m_listDevices.Row(row)) {
+        record.status = (*shown)[StatusColumn];
+        record.failed = shown->failed;
+    }
+    m_records.Append(std::move(record));
 }

@@ -25,6 +25,7 @@ public:
     const std::string& Address() const { return m_address; }
     // While set, leaving sends nothing: a burning camera would not hear it, and might mind.
     void SetRebooting(bool rebooting) { m_rebooting = rebooting; }
+    bool Rebooting() const { return m_rebooting; }
     // Sends the camera home now. keepJournal leaves the entry for the next start as well, for a
     // camera that has not answered since its reboot and may not have heard.
     void SendBack(bool keepJournal = false);

@@ -11,6 +11,7 @@ void CTarnDlg::resetLauncher() {
         return endWorkflowUnstarted("no camera is selected");
     SetReceiverMode(kReceiverRun);
     EnableControls(false);
+    beginRecords("reset");
     auto shared = std::make_shared<const std::set<Ipv4>>(sharedAddresses());
     bool launched = launchWorkers(
         rows, nullptr, [this, shared](WorkerTicket& ticket) { resetWorker(ticket, *shared); },
@@ -24,20 +25,31 @@ void CTarnDlg::resetLauncher() {
 }
 
 void CTarnDlg::resetWorker(WorkerTicket& ticket, const std::set<Ipv4>& shared) {
+    // The receiver keeps running during a reset, so read what it may refresh under the lock.
+    const DeviceInfo d = m_table->Copy(ticket.Record());
+    CameraRecord outcome = recordOf(d);
+    // A camera reset to its factory settings takes the factory address by itself; where it then
+    // answers the tool cannot know until a search, so the record says nothing of it.
+    if (!resetCamera(ticket, shared, d))
+        outcome.ipAfter = outcome.ipBefore;
+    appendRecord(std::move(outcome), ticket.Row());
+}
+
+bool CTarnDlg::resetCamera(WorkerTicket& ticket, const std::set<Ipv4>& shared, const DeviceInfo& d) {
     DeviceInfo* record = ticket.Record();
     const int row = ticket.Row();
-    // The receiver keeps running during a reset, so read what it may refresh under the lock.
-    const DeviceInfo d = m_table->Copy(record);
     SetReceiverMode(kReceiverRun);
     EnableControls(false);
-    if (d.ifType == kWifiInterface)
-        return fail(record, row, Status::kWifiInterface);
+    if (d.ifType == kWifiInterface) {
+        fail(record, row, Status::kWifiInterface);
+        return false;
+    }
     CameraAddress camera = cameraAddress(FormatIpv4(d.ip), d.webPort);
     // A camera that shares its address gets one of its own first, so the reset reaches it and no other.
     Detour detour(*this, d, DetourKind::VersionCheck);
     if (shared.contains(d.ip)) {
         if (!moveOrFail(detour, record, row))
-            return;
+            return false;
         camera.host = detour.Address();
     }
     RequestResult r = RequestResult::NoReply;
@@ -55,6 +67,7 @@ void CTarnDlg::resetWorker(WorkerTicket& ticket, const std::set<Ipv4>& shared) {
             m_clock.Wait(ticket.Wake(), Clock::Milliseconds(1000));
         }
         setStatus(row, "");
+        return true;
     } else if (r == RequestResult::Unauthorized) {
         fail(record, row, Status::kUnauthorized);
     } else if (m_clock.Interrupted()) {
@@ -62,4 +75,5 @@ void CTarnDlg::resetWorker(WorkerTicket& ticket, const std::set<Ipv4>& shared) {
     } else {
         fail(record, row, detour.Moved() ? Status::SharedAddressUnreachable(FormatIpv4(d.ip)) : Status::kDeviceOffline);
     }
+    return false;
 }

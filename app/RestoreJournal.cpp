@@ -18,6 +18,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "util/PrivateFolder.h"
 #include "util/Trace.h"
 #include "util/UniqueFd.h"
 
@@ -127,18 +128,6 @@ RestoreJournal::Contents fromJson(const json& doc) {
         c.routes.push_back(
             {ownerFrom(r.at("owner")), r.at("adapter").get<std::string>(), r.at("ifindex").get<unsigned>()});
     return c;
-}
-
-// Creates the folder and its parents, 0700 for the ones we make: the journal holds camera logins.
-bool makeFolder(const std::string& folder) {
-    for (std::size_t slash = 1; slash != std::string::npos;) {
-        slash = folder.find('/', slash + 1);
-        std::string part = folder.substr(0, slash);
-        if (::mkdir(part.c_str(), 0700) != 0 && errno != EEXIST)
-            return false;
-    }
-    struct stat st {};
-    return ::stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 // The whole file, or nothing (missing); refuses links and anything but a regular file.
@@ -256,7 +245,7 @@ RestoreJournal::Contents RestoreJournal::Read(std::string& problem) {
 template <typename F> bool RestoreJournal::change(F f) {
     if (m_path.empty())
         return true;
-    if (!makeFolder(m_folder)) {
+    if (!MakePrivateFolder(m_folder)) {
         Trace("Journal: cannot create %s: %s\n", m_folder.c_str(), std::strerror(errno));
         return false;
     }

@@ -26,3 +26,22 @@ StatusText Status::ResetCountdown(int secondsLeft) {
 std::string Status::SharedAddressUnreachable(const std::string& sharedAddress) {
     return "Shares " + sharedAddress + ", no answer on its own";
 }
+
+std::string MissingRightsNote(const NetworkRights& rights) {
+    const std::string remedy = " (join group flashwell, or run as root)";
+    const std::string detour = "cameras that need a link-local detour are reached only where this computer already "
+                               "routes 169.254.0.0/16, and the card's addresses cannot be restored after a job";
+    if (!rights.netAdmin && !rights.netRaw)
+        return "No CAP_NET_ADMIN or CAP_NET_RAW: " + detour + remedy;
+    if (!rights.netAdmin)
+        return "No CAP_NET_ADMIN: " + detour + remedy;
+    if (!rights.netRaw)
+        return "No CAP_NET_RAW: free link-local addresses are found through the neighbour table instead of ARP, and "
+               "pings work only where net.ipv4.ping_group_range allows them" +
+               remedy;
+    return {};
+}
+
+std::string Status::WouldFlash(const std::string& cameraVersion, const std::string& imageVersion) {
+    return "Would flash " + cameraVersion + " -> " + imageVersion;
+}

@@ -3,6 +3,8 @@
 #include <optional>
 #include <string>
 
+#include "hostnet/Privileges.h"
+
 // A Status cell as a workflow writes it: the text, in English whatever the window's language, and
 // how far the running step has come (0..1) where the text counts something.
 struct StatusText {
@@ -30,6 +32,8 @@ inline constexpr char kNoAnswerAfterReboot[] = "No answer after the reboot";
 inline constexpr char kNoFreeLinkLocal[] = "No free link-local address";
 inline constexpr char kCannotProbe[] = "Cannot probe link-local addresses";
 inline constexpr char kNoWorkerThread[] = "Cannot start a worker thread";
+// The image was made for another model than the camera reports.
+inline constexpr char kModelMismatch[] = "Model mismatch";
 
 // Both reboot countdowns start here.
 inline constexpr int kRebootSeconds = 60;
@@ -37,6 +41,9 @@ inline constexpr int kRebootSeconds = 60;
 // A camera that shares its address with another listed camera and did not answer on an address
 // of its own: nothing can be said of it without risking the other camera's answer.
 std::string SharedAddressUnreachable(const std::string& sharedAddress);
+
+// A dry run's plan for a camera it would flash: "Would flash V1.04 -> V1.06".
+std::string WouldFlash(const std::string& cameraVersion, const std::string& imageVersion);
 
 // "Upgrade Status... %d%%"
 StatusText UpgradeProgress(int percent);
@@ -46,3 +53,7 @@ StatusText RebootWait(int secondsLeft);
 StatusText ResetCountdown(int secondsLeft);
 
 } // namespace Status
+
+// The start-up's line on missing capabilities: which functions will not work and why; empty
+// when the process holds both.
+std::string MissingRightsNote(const NetworkRights& rights);

@@ -58,3 +58,7 @@ bool SystemCameraNetwork::RemoveLinkLocalRoute(unsigned ifindex) {
 unsigned SystemCameraNetwork::InterfaceIndex(const std::string& name) {
     return name.empty() ? 0 : ::if_nametoindex(name.c_str());
 }
+
+NetworkRights SystemCameraNetwork::Rights() {
+    return CurrentNetworkRights();
+}

@@ -1,7 +1,9 @@
 #include "app/TarnDlg.h"
 
 #include <cstdio>
+#include <fstream>
 
+#include "app/Csv.h"
 #include "app/FirmwareHeader.h"
 #include "app/Language.h"
 #include "discovery/DeviceRows.h"
@@ -20,7 +22,8 @@ std::shared_ptr<CameraNetwork> orSystem(std::shared_ptr<CameraNetwork> network) 
 CTarnDlg::CTarnDlg(TarnWindow& window, Clock& clock, Platform platform)
     : m_window(window), m_clock(clock), m_platform(std::move(platform)),
       m_network(*(m_platform.network = orSystem(std::move(m_platform.network)))),
-      m_stop([&clock] { return clock.Interrupted(); }), m_journal(m_platform.stateFolder) {
+      m_stop([&clock] { return clock.Interrupted(); }), m_journal(m_platform.stateFolder),
+      m_records(m_platform.recordsFolder) {
     if (!m_platform.codePage)
         m_platform.codePage = OemCodePageFromLocale;
 }
@@ -49,6 +52,7 @@ void CTarnDlg::OnInitDialog(std::optional<int> adapterChoice) {
         descriptions.push_back(a.description);
     m_window.SetAdapterList(descriptions, m_nAdapterIndex);
 
+    m_rightsNote = MissingRightsNote(m_network.Rights());
     replayJournal();
     startReceiver();
     OnSearch();
@@ -91,12 +95,18 @@ void CTarnDlg::replayJournal() {
         cameras += line.starts_with("sent ");
         routes += line.starts_with("removed ");
     }
+    std::string summary;
     if (m_replayed.size() == 1)
-        m_window.ShowNote("At start-up: " + m_replayed.front());
+        summary = "At start-up: " + m_replayed.front();
     else if (!m_replayed.empty())
-        m_window.ShowNote("At start-up: sent " + std::to_string(cameras) +
-                          " cameras back to their own addresses and removed " + std::to_string(routes) +
-                          " link-local routes that earlier jobs had left");
+        summary = "At start-up: sent " + std::to_string(cameras) + " cameras back to their own addresses and removed " +
+                  std::to_string(routes) + " link-local routes that earlier jobs had left";
+    // What cannot work comes first: it holds for every job of this run.
+    const std::string note = m_rightsNote.empty() ? summary
+                             : summary.empty()    ? m_rightsNote
+                                                  : m_rightsNote + ". " + summary;
+    if (!note.empty())
+        m_window.ShowNote(note);
 }
 
 const HostAdapter* CTarnDlg::ChosenAdapter() const {
@@ -261,6 +271,22 @@ void CTarnDlg::OnBrowseFile(const std::optional<std::string>& chosenPath) {
         m_window.SetFieldText(Field::Model, header->model);
         m_window.SetFieldText(Field::FwVersion, header->version);
     }
+}
+
+bool CTarnDlg::ExportListCsv(const std::string& path) const {
+    std::string text = CsvLine({"Idx", "Name", "IP", "MAC", "Status", "Model", "Version"});
+    for (const ListRow& row : m_listDevices.Rows()) {
+        Mac mac{};
+        ParseMac(row[3], mac);
+        auto facts = Facts(mac);
+        text += CsvLine({row[0], row[1], row[2], row[3], row[StatusColumn],
+                         facts ? std::optional(facts->model) : std::nullopt,
+                         facts ? std::optional(facts->version) : std::nullopt});
+    }
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    file << text;
+    file.close();
+    return !file.fail();
 }
 
 void CTarnDlg::OnFirmwarePathEdited(const std::string& path) {

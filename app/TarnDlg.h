@@ -3,6 +3,7 @@
 #include <atomic>
 #include <functional>
 #include <list>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -13,6 +14,7 @@
 #include <vector>
 
 #include "app/CameraNetwork.h"
+#include "app/JobRecords.h"
 #include "app/RestoreJournal.h"
 #include "app/SettingsFile.h"
 #include "app/StatusTexts.h"
@@ -36,6 +38,7 @@ struct ControllerPlatform {
     std::shared_ptr<CameraNetwork> network = std::make_shared<SystemCameraNetwork>();
     bool listen = true; // start the discovery receiver; unit tests feed the intake instead
     std::string stateFolder = RestoreJournal::DefaultFolder(); // the journal of pending restores
+    std::string recordsFolder = JobRecords::DefaultFolder();   // one file of records per job
     std::size_t threadLimit = 0; // for tests: thread creation fails past this many running workers
 };
 
@@ -49,6 +52,13 @@ inline constexpr int kMaxArpCandidates = 64;
 
 // The two set-network commands that move a camera for a job differ in mask and gateway.
 enum class DetourKind { Upgrade, VersionCheck };
+// Whether an upgrade flashes, or only asks each camera and says what it would do.
+enum class UpgradeMode { Flash, DryRun };
+// What a camera last said of itself: its model and firmware version.
+struct CameraFacts {
+    std::string model;
+    std::string version;
+};
 // What the closing part of a job puts back.
 enum class JobClosing { RestoreAdapter, KeepAdapter };
 
@@ -72,7 +82,11 @@ public:
     void OnListColumnClick(int column);
     void OnListDblClk(int row);
     // The workflow buttons; each returns at once and runs its work on threads of its own.
-    void OnStartUpgrade();
+    void OnStartUpgrade(UpgradeMode mode = UpgradeMode::Flash);
+    // The model guard: an image made for another model than the camera reports is not flashed,
+    // unless the operator lifts the guard (for the next jobs, until it is set again).
+    void SetAllowOtherModels(bool allow) { m_allowOtherModels = allow; }
+    bool AllowOtherModels() const { return m_allowOtherModels.load(); }
     void OnCheckVersion();
     void OnResetDefault();
     void OnAutoChangeIp();
@@ -128,6 +142,15 @@ public:
     std::string LastRefusal() const;
     // What the start-up found pending from an earlier run and put right, one line each.
     const std::vector<std::string>& Replayed() const { return m_replayed; }
+    // Which functions cannot work for want of a capability, in one line; empty when none.
+    const std::string& RightsNote() const { return m_rightsNote; }
+    // The model and version a camera reported in this run, if it did.
+    std::optional<CameraFacts> Facts(const Mac& mac) const;
+    // The records of the current or last job; they are also appended to its file as cameras end.
+    const JobRecords& Records() const { return m_records; }
+    // The list as it stands (its five columns, then model and version where known) as CSV; false
+    // when the file cannot be written.
+    bool ExportListCsv(const std::string& path) const;
 
 private:
     friend class Detour;
@@ -165,6 +188,13 @@ private:
     void setStatus(int row, const StatusText& status);
     void markFailed(DeviceInfo* record, int row, bool failed);
     void fail(DeviceInfo* record, int row, const std::string& text);
+    void rememberFacts(const Mac& mac, const FirmwareInfo& info);
+    // Starts the job's file of records; when it cannot be written the operator hears of it.
+    void beginRecords(const std::string& workflow);
+    // A record begun with what is known of the camera now; the worker fills in the rest.
+    CameraRecord recordOf(const DeviceInfo& d) const;
+    // Completes the record with the row's final Status and writes it.
+    void appendRecord(CameraRecord record, int row);
 
     // Link-local detour (LinkLocalDetour.cpp).
     enum class Claim { Claimed, NoFreeAddress, CannotProbe, Interrupted };
@@ -188,13 +218,21 @@ private:
     void noteCameraAway();
 
     // The workflows, one file each.
-    void upgradeLauncher(const std::string& firmwarePath);
+    void upgradeLauncher(const std::string& firmwarePath, UpgradeMode mode);
     void upgradeWorker(WorkerTicket& ticket, Job& job);
-    JobEnding upgradeCamera(WorkerTicket& ticket, Job& job);
+    JobEnding upgradeCamera(WorkerTicket& ticket, Job& job, const DeviceInfo& snapshot, Detour& detour,
+                            CameraRecord& record);
     void versionCheckWorker();
-    void versionCheckDetour(DeviceInfo* record, int row, const CameraAddress& login, bool shared);
+    // Asks one camera, with a detour where needed; its model and version when it gave them.
+    std::optional<FirmwareInfo> checkOne(DeviceInfo* record, int row, const DeviceInfo& d, bool shared,
+                                         FirmwareInfo& info);
+    // The camera's answer at its link-local address, when it gave model and version there.
+    std::optional<FirmwareInfo> versionCheckDetour(DeviceInfo* record, int row, const CameraAddress& login,
+                                                   bool shared);
     void resetLauncher();
     void resetWorker(WorkerTicket& ticket, const std::set<Ipv4>& shared);
+    // True when the camera accepted the reset.
+    bool resetCamera(WorkerTicket& ticket, const std::set<Ipv4>& shared, const DeviceInfo& d);
     void autoChangeIpWorker();
 
     TarnWindow& m_window;
@@ -203,7 +241,12 @@ private:
     CameraNetwork& m_network;
     StopRequested m_stop; // the clock's interrupt, handed to every network call that waits
     RestoreJournal m_journal;
+    JobRecords m_records;
+    std::atomic<bool> m_allowOtherModels{false};
+    mutable std::mutex m_factsLock;
+    std::map<Mac, CameraFacts> m_facts;
     std::vector<std::string> m_replayed;
+    std::string m_rightsNote;
     unsigned m_nOemCodePage = 437;
     ListModel m_listDevices;
     std::unique_ptr<DeviceTable> m_table;

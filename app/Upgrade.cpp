@@ -2,6 +2,7 @@
 
 #include "app/Detour.h"
 #include "app/FirmwareHeader.h"
+#include "app/ImageDigest.h"
 #include "app/TarnDlg.h"
 #include "webops/OperatorMessages.h"
 
@@ -10,7 +11,11 @@
 struct CTarnDlg::Job {
     UploadBody body;
     FirmwareHeader image;
+    std::string imagePath;
+    std::string imageSha256;
     std::set<Ipv4> shared; // addresses more than one listed camera reports
+    UpgradeMode mode = UpgradeMode::Flash;
+    bool allowOtherModels = false;
 };
 
 namespace {
@@ -22,17 +27,17 @@ std::string shortImage(const std::string& path) {
 
 } // namespace
 
-void CTarnDlg::OnStartUpgrade() {
+void CTarnDlg::OnStartUpgrade(UpgradeMode mode) {
     std::string path = m_window.FieldText(Field::FirmwarePath);
     if (path.empty()) {
         m_window.MessageBox(GetOperatorMessage(OperatorMessageId::SelectFirmwareFirst, m_nOemCodePage),
                             GetOperatorMessage(OperatorMessageId::NoFirmwareAssigned, m_nOemCodePage));
         return;
     }
-    startWorkflow([this, path] { upgradeLauncher(path.substr(0, 1023)); });
+    startWorkflow([this, path, mode] { upgradeLauncher(path.substr(0, 1023), mode); });
 }
 
-void CTarnDlg::upgradeLauncher(const std::string& firmwarePath) {
+void CTarnDlg::upgradeLauncher(const std::string& firmwarePath, UpgradeMode mode) {
     std::vector<int> rows = m_window.SelectedRows();
     if (rows.empty())
         return endWorkflowUnstarted("no camera is selected");
@@ -51,8 +56,15 @@ void CTarnDlg::upgradeLauncher(const std::string& firmwarePath) {
         return endWorkflowUnstarted(shortImage(firmwarePath));
     }
     job->image = ParseFirmwareHeader(job->body->data() + kUploadHeadBytes, imageBytes);
+    job->imagePath = firmwarePath;
+    job->imageSha256 = Sha256Hex(job->body->data() + kUploadHeadBytes, imageBytes);
+    job->mode = mode;
+    job->allowOtherModels = m_allowOtherModels;
     m_window.SetFieldText(Field::Model, job->image.model);
     m_window.SetFieldText(Field::FwVersion, job->image.version);
+    // A dry run changes no camera, so it leaves no record behind.
+    if (mode == UpgradeMode::Flash)
+        beginRecords("upgrade");
     SaveAdapterConfig();
     SetReceiverMode(kReceiverHold);
     EnableControls(false);
@@ -78,13 +90,30 @@ void CTarnDlg::upgradeLauncher(const std::string& firmwarePath) {
 }
 
 void CTarnDlg::upgradeWorker(WorkerTicket& ticket, Job& job) {
-    // The camera's detour ends inside upgradeCamera: it is home, or in the journal, before the job can close.
-    ticket.End(upgradeCamera(ticket, job));
+    const DeviceInfo snapshot = m_table->Copy(ticket.Record());
+    CameraRecord record = recordOf(snapshot);
+    record.image = job.imagePath;
+    record.imageSha256 = job.imageSha256;
+    record.imageVersion = job.image.version;
+    JobEnding ending;
+    {
+        // The detour ends here: the camera is home, or in the journal, before its record is written
+        // and before the job can close.
+        Detour detour(*this, snapshot, DetourKind::Upgrade);
+        ending = upgradeCamera(ticket, job, snapshot, detour, record);
+        record.ipAfter = detour.Moved() && detour.Rebooting() ? detour.Address() : FormatIpv4(snapshot.ip);
+    }
+    // A camera silent since its reboot may or may not have heard the way home: where it is, is not known.
+    if (auto shown = m_listDevices.Row(ticket.Row()); shown && (*shown)[StatusColumn] == Status::kNoAnswerAfterReboot)
+        record.ipAfter.reset();
+    if (job.mode == UpgradeMode::Flash)
+        appendRecord(std::move(record), ticket.Row());
+    ticket.End(ending);
 }
 
-JobEnding CTarnDlg::upgradeCamera(WorkerTicket& ticket, Job& job) {
+JobEnding CTarnDlg::upgradeCamera(WorkerTicket& ticket, Job& job, const DeviceInfo& snapshot, Detour& detour,
+                                  CameraRecord& outcome) {
     DeviceInfo* record = ticket.Record();
-    const DeviceInfo snapshot = m_table->Copy(record);
     const int row = ticket.Row();
     SetReceiverMode(kReceiverHold);
     EnableControls(false);
@@ -94,8 +123,6 @@ JobEnding CTarnDlg::upgradeCamera(WorkerTicket& ticket, Job& job) {
         fail(record, row, Status::kWifiInterface);
         return JobEnding::Short;
     }
-    // Declared before anything moves the camera: leaving this function by any path sends it home.
-    Detour detour(*this, snapshot, DetourKind::Upgrade);
     const bool shared = job.shared.contains(snapshot.ip);
     auto moveAway = [&]() {
         if (!moveOrFail(detour, record, row))
@@ -130,6 +157,19 @@ JobEnding CTarnDlg::upgradeCamera(WorkerTicket& ticket, Job& job) {
         if (!moveAway())
             return JobEnding::Full;
         queryWithRetries(camera, info);
+    }
+    rememberFacts(snapshot.mac, info);
+    outcome.model = info.model.data();
+    outcome.versionBefore = info.version.data();
+    // The guard: an image built for another model is not flashed unless the operator lifted it.
+    const std::string cameraModel = info.model.data();
+    if (!job.allowOtherModels && !cameraModel.empty() && !job.image.model.empty() && cameraModel != job.image.model) {
+        fail(record, row, Status::kModelMismatch);
+        return JobEnding::Full;
+    }
+    if (job.mode == UpgradeMode::DryRun) {
+        setStatus(row, Status::WouldFlash(info.version.data(), job.image.version));
+        return JobEnding::Full;
     }
     // What it reported before the upload says nothing about the image: only a later answer counts.
     info = FirmwareInfo{};
@@ -171,6 +211,10 @@ JobEnding CTarnDlg::upgradeCamera(WorkerTicket& ticket, Job& job) {
         return JobEnding::Full;
     }
     const bool answered = queryWithRetries(camera, info) == RequestResult::ModelAndVersion;
+    if (answered) {
+        rememberFacts(snapshot.mac, info);
+        outcome.versionAfter = info.version.data();
+    }
     if (!answered)
         fail(record, row, Status::kNoAnswerAfterReboot);
     else if (std::strncmp(info.version.data(), job.image.version.c_str(), 5) < 0)

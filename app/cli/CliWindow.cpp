@@ -36,8 +36,8 @@ void CliWindow::OpenUrl(const std::string&) {}
 void CliWindow::ShowNote(const std::string& text) {
     // The window's line under the list; the front end prints the start-up's lines and the refusals
     // itself, and waits are no news on a console.
-    if (text.empty() || text.starts_with("At start-up") || text.starts_with("Waiting for") ||
-        text.starts_with("Nothing was done"))
+    if (text.empty() || text.starts_with("At start-up") || text.starts_with("No CAP_") ||
+        text.starts_with("Waiting for") || text.starts_with("Nothing was done"))
         return;
     std::lock_guard guard(m_lock);
     m_err << "flashwell-cli: " << text << std::endl;

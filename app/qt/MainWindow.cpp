@@ -36,6 +36,19 @@ MainWindowHooks withDefaults(MainWindowHooks hooks) {
         };
     if (!hooks.runDialog)
         hooks.runDialog = [](QDialog& dialog) { return dialog.exec(); };
+    if (!hooks.chooseSaveFile)
+        hooks.chooseSaveFile = [](QWidget* parent) -> std::optional<std::string> {
+            const QString path =
+                QFileDialog::getSaveFileName(parent, QStringLiteral("Export list"), QStringLiteral("cameras.csv"),
+                                             QStringLiteral("CSV files (*.csv)"));
+            if (path.isEmpty())
+                return std::nullopt;
+            return path.toStdString();
+        };
+    if (!hooks.openFolder)
+        hooks.openFolder = [](const std::string& folder) {
+            QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(folder)));
+        };
     return hooks;
 }
 
@@ -222,6 +235,26 @@ void MainWindow::ShowCredentials() {
 void MainWindow::ShowAbout() {
     AboutDialog dialog(m_hooks.openUrl, this);
     m_hooks.runDialog(dialog);
+}
+
+void MainWindow::ExportList() {
+    const std::optional<std::string> path = m_hooks.chooseSaveFile(this);
+    if (!path)
+        return;
+    if (m_controller->ExportListCsv(*path))
+        ShowNote("List exported to " + *path);
+    else
+        MessageBox("Cannot write " + *path, "Export list");
+}
+
+void MainWindow::OpenJobRecords() {
+    const JobRecords& records = m_controller->Records();
+    if (!records.CreateFolder()) {
+        ShowNote(records.Folder().empty() ? "No folder for job records: HOME is not set"
+                                          : "Cannot create " + records.Folder());
+        return;
+    }
+    m_hooks.openFolder(records.Folder());
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

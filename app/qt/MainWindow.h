@@ -27,9 +27,11 @@ class DeviceListView;
 // What the window asks of the desktop; tests replace each of them.
 struct MainWindowHooks {
     ControllerPlatform platform;
-    std::function<void(const std::string&)> openUrl;                // default: the desktop's browser
-    std::function<std::optional<std::string>(QWidget*)> chooseFile; // default: the "Search Firmware" chooser
-    std::function<int(QDialog&)> runDialog;                         // default: QDialog::exec
+    std::function<void(const std::string&)> openUrl;                    // default: the desktop's browser
+    std::function<std::optional<std::string>(QWidget*)> chooseFile;     // default: the "Search Firmware" chooser
+    std::function<int(QDialog&)> runDialog;                             // default: QDialog::exec
+    std::function<std::optional<std::string>(QWidget*)> chooseSaveFile; // default: a "Save" chooser for CSV
+    std::function<void(const std::string&)> openFolder;                 // default: the desktop's file manager
 };
 
 // The main window: a view over the controller, which it owns and closes before its widgets go.
@@ -56,6 +58,10 @@ public:
     void BrowseFile();
     void ShowCredentials();
     void ShowAbout();
+    // "Export list...": the list as CSV, where the operator chooses.
+    void ExportList();
+    // "Job records": the folder of job records in the file manager.
+    void OpenJobRecords();
     QMenu* MoreMenu() const { return m_moreMenu; }
 
 protected:

@@ -140,13 +140,23 @@ void MainWindow::setupMoreMenu() {
     dhcp->setObjectName(QStringLiteral("actionDhcp"));
     dhcp->setCheckable(true); // governs only the detail panel, which the window does not show
     m_moreMenu->addSeparator();
+    // Off at every start: flashing an image made for another model is a choice made for one job.
+    QAction* otherModels = m_moreMenu->addAction(QStringLiteral("Allow other models"));
+    otherModels->setObjectName(QStringLiteral("actionAllowOtherModels"));
+    otherModels->setCheckable(true);
+    connect(otherModels, &QAction::toggled, this, [this](bool on) { m_controller->SetAllowOtherModels(on); });
+    QAction* exportList = m_moreMenu->addAction(QStringLiteral("Export list..."), this, &MainWindow::ExportList);
+    exportList->setObjectName(QStringLiteral("actionExportList"));
+    QAction* records = m_moreMenu->addAction(QStringLiteral("Job records"), this, &MainWindow::OpenJobRecords);
+    records->setObjectName(QStringLiteral("actionJobRecords"));
+    m_moreMenu->addSeparator();
     QAction* about = m_moreMenu->addAction(QStringLiteral("About Flashwell..."), this, &MainWindow::ShowAbout);
     about->setObjectName(QStringLiteral("actionAbout"));
 
     m_more = new QToolButton(this);
     m_more->setObjectName(QStringLiteral("buttonMore"));
     m_more->setText(QStringLiteral("⋯"));
-    m_more->setToolTip(QStringLiteral("Login, account presets, About"));
+    m_more->setToolTip(QStringLiteral("Login, account presets, model guard, export, job records, About"));
     m_more->setGeometry(m_units.Rect(352, 5, 22, 12));
     m_more->setMenu(m_moreMenu);
     m_more->setPopupMode(QToolButton::InstantPopup);

@@ -82,7 +82,7 @@ TEST_F(WorkflowE2E, UpgradeFlashesSeveralCamerasAtOnceAndJudgesEach) {
                         "--name Older --ip 192.168.0.24 --version V1.05 --fault older-after-reboot",
                         "--name Hidden --ip 192.168.0.25 --version V1.04 --fault no-model-until-moved",
                     }});
-    Listed l = runCli(lan, "upgrade " + writeFirmware() + " --wait 1.5");
+    Listed l = runCli(lan, "upgrade " + writeFirmware() + " --select all --wait 1.5");
     EXPECT_EQ(l.exitCode, 1) << "some cameras failed";
     ASSERT_EQ(l.byName.size(), 5u);
     auto expect = [&](const char* name, const char* status, bool failed) {

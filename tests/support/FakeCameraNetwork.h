@@ -63,6 +63,7 @@ public:
     std::optional<AdapterConfig> adapterConfig;
     std::set<std::string> arpTaken;
     std::set<std::string> pingable;
+    NetworkRights rights{true, true};
     bool canProbe = true;                                // false: every probe answers Unknown, as without privileges
     AdapterWrite adapterWrite = AdapterWrite::Unchanged; // what writing the adapter back reports
     bool routePresent = false;
@@ -83,6 +84,7 @@ public:
     bool EnsureLinkLocalRoute(unsigned ifindex, bool& added) override;
     bool RemoveLinkLocalRoute(unsigned ifindex) override;
     unsigned InterfaceIndex(const std::string& name) override;
+    NetworkRights Rights() override { return rights; }
 
 private:
     FakeCamera* at(const std::string& host);

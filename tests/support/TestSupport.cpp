@@ -62,6 +62,15 @@ std::string UniqueId() {
     return id;
 }
 
+std::vector<std::string> ListFolder(const std::string& folder) {
+    std::vector<std::string> names;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, error))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
 std::string WriteFirmwareImage(const std::string& folder, const std::string& digits, std::size_t size,
                                const std::string& model) {
     std::string bytes(std::max<std::size_t>(size, 100), '\x5a');

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <functional>
 #include <string>
+#include <vector>
 
 // What every kind of test here needs: scratch folders, polling waits, shell commands and
 // namespace entry. No test framework is needed to use it.
@@ -23,6 +24,9 @@ private:
 
 // Polls until done() holds or the limit passes, so asynchronous arrivals never need a fixed sleep.
 bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = std::chrono::seconds(2));
+
+// The names of the entries of a folder, sorted; none when it does not exist.
+std::vector<std::string> ListFolder(const std::string& folder);
 
 // Runs a shell command; returns its exit code and, when asked, its standard output.
 int RunCommand(const std::string& command, std::string* output = nullptr);

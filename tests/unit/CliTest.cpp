@@ -1,4 +1,6 @@
 // flashwell-cli in-process on fake adapters; none that a search could use has an address, so nothing is sent.
+#include <chrono>
+#include <ctime>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -8,6 +10,7 @@
 
 #include "FlashwellVersion.h"
 #include "app/cli/Cli.h"
+#include "app/cli/Progress.h"
 
 namespace {
 
@@ -109,4 +112,61 @@ TEST(CliTest, VersionNeedsNoCommand) {
         EXPECT_EQ(r.out, std::string("flashwell-cli ") + kFlashwellVersion + "\n");
         EXPECT_EQ(r.err, "");
     }
+}
+
+// What cannot be undone is done only to cameras the operator named; a malformed option never
+// reaches the network (none of these runs needs an adapter).
+TEST(CliTest, OptionsCheckedBeforeAnythingIsSent) {
+    for (const char* command : {"upgrade", "reset"}) {
+        std::vector<const char*> args = {command};
+        if (std::string(command) == "upgrade")
+            args.push_back("/nonexistent.bin");
+        Result r = run(args, kUnaddressed);
+        EXPECT_EQ(r.code, 2) << command;
+        EXPECT_NE(r.err.find(std::string(command) + " needs --select (use --select all for every listed camera)"),
+                  std::string::npos)
+            << r.err;
+    }
+    Result r = run({"check-version", "--report", "out.txt"}, kUnaddressed);
+    EXPECT_EQ(r.code, 2);
+    EXPECT_NE(r.err.find("--report takes a file name ending in .json or .csv"), std::string::npos) << r.err;
+    r = run({"auto-ip", "--range", "31-x"}, kUnaddressed);
+    EXPECT_EQ(r.code, 2);
+    EXPECT_NE(r.err.find("--range takes START-END"), std::string::npos) << r.err;
+    // The guard and the dry run belong to the upgrade only.
+    EXPECT_EQ(run({"reset", "--select", "all", "--dry-run"}, kUnaddressed).code, 2);
+    EXPECT_EQ(run({"reset", "--select", "all", "--allow-model-mismatch"}, kUnaddressed).code, 2);
+    // With --select the upgrade goes on to its next check, the adapter.
+    r = run({"upgrade", "/nonexistent.bin", "--select", "all", "--dry-run"}, kUnaddressed);
+    EXPECT_EQ(r.code, 2);
+    EXPECT_NE(r.err.find("has no IPv4 address"), std::string::npos) << r.err;
+}
+
+TEST(CliTest, ProgressLinesAreCutToTheTerminalAndSafe) {
+    ListRow row;
+    row[0] = "1";
+    row[1] = "Lobby\x1b[2J";
+    row[2] = "192.168.0.20";
+    row[3] = "02:00:00:00:00:01";
+    row[StatusColumn] = "Upgrade Status... 40%";
+    EXPECT_EQ(ProgressLine(row, 80), "Lobby?[2J           192.168.0.20    Upgrade Status... 40%");
+    row.failed = true;
+    row[StatusColumn] = "Device offline!";
+    EXPECT_EQ(ProgressLine(row, 80), "Lobby?[2J           192.168.0.20    Device offline! [failed]");
+    // One column short of the edge, cut between characters.
+    row[1] = "Kamera \xC3\xA4\xC3\xA4\xC3\xA4\xC3\xA4\xC3\xA4\xC3\xA4";
+    EXPECT_EQ(ProgressLine(row, 12), "Kamera \xC3\xA4\xC3\xA4\xC3\xA4\xC3\xA4");
+
+    std::tm noon{};
+    noon.tm_year = 126;
+    noon.tm_mon = 11;
+    noon.tm_mday = 8;
+    noon.tm_hour = 14;
+    noon.tm_min = 6;
+    noon.tm_sec = 43;
+    noon.tm_isdst = -1;
+    const auto when = std::chrono::system_clock::from_time_t(std::mktime(&noon));
+    EXPECT_EQ(ProgressEvent(when, "02:00:00:00:00:01", "Upgrade Status... 40%"),
+              "14:06:43 02:00:00:00:00:01 Upgrade Status... 40%");
+    EXPECT_EQ(ProgressEvent(when, "02:00:00:00:00:01", ""), "14:06:43 02:00:00:00:00:01 (empty)");
 }

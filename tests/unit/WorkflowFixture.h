@@ -1,5 +1,7 @@
 #pragma once
 
+#include <fstream>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -7,6 +9,7 @@
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include "app/TarnDlg.h"
 #include "tests/support/FakeCameraNetwork.h"
@@ -47,6 +50,7 @@ protected:
         platform.network = net;
         platform.listen = false;
         platform.stateFolder = m_scratch.path() + "/state";
+        platform.recordsFolder = RecordsFolder();
         platform.threadLimit = threadLimit;
         dlg = std::make_unique<CTarnDlg>(window, *clock, platform);
         net->SetReplySink([this](std::span<const std::uint8_t> reply) { dlg->Intake()->Take(reply); });
@@ -66,11 +70,18 @@ protected:
 
     // Presses a workflow button and waits until the job has ended and every thread is joined.
     void Run(void (CTarnDlg::*press)(), std::chrono::milliseconds limit = std::chrono::seconds(20)) {
+        RunPress([&] { (dlg.get()->*press)(); }, limit);
+    }
+    void Run(void (CTarnDlg::*press)(UpgradeMode), UpgradeMode mode = UpgradeMode::Flash,
+             std::chrono::milliseconds limit = std::chrono::seconds(20)) {
+        RunPress([&] { (dlg.get()->*press)(mode); }, limit);
+    }
+    void RunPress(const std::function<void()>& press, std::chrono::milliseconds limit) {
         {
             std::lock_guard guard(m_historyLock);
             m_history.clear();
         }
-        (dlg.get()->*press)();
+        press();
         ASSERT_TRUE(testsupport::WaitUntil([&] { return !dlg->WorkflowRunning() && !dlg->IsBusy(); }, limit))
             << "the job did not end";
         dlg->JoinWorkers(true);
@@ -101,8 +112,9 @@ protected:
     }
 
     // An image whose header carries the version digits and the model.
-    std::string WriteImage(const std::string& digits = "105", std::size_t size = 4096) {
-        return testsupport::WriteFirmwareImage(m_scratch.path(), digits, size);
+    std::string WriteImage(const std::string& digits = "105", std::size_t size = 4096,
+                           const std::string& model = "IPC1234") {
+        return testsupport::WriteFirmwareImage(m_scratch.path(), digits, size, model);
     }
 
     // The journal of pending restores, as a later start would read it.
@@ -113,6 +125,19 @@ protected:
         return contents;
     }
     std::string StateFolder() const { return m_scratch.path() + "/state"; }
+    std::string RecordsFolder() const { return m_scratch.path() + "/jobs"; }
+    // The lines of the only file of job records, each parsed.
+    std::vector<nlohmann::json> RecordFile() {
+        std::vector<nlohmann::json> lines;
+        auto files = testsupport::ListFolder(RecordsFolder());
+        EXPECT_EQ(files.size(), 1u);
+        if (files.empty())
+            return lines;
+        std::ifstream in(RecordsFolder() + "/" + files.front());
+        for (std::string line; std::getline(in, line);)
+            lines.push_back(nlohmann::json::parse(line));
+        return lines;
+    }
 
     std::size_t threadLimit = 0;
     testsupport::FakeWindow window;

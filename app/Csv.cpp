@@ -1,0 +1,33 @@
+#include "app/Csv.h"
+
+#include "util/Utf8.h"
+
+std::string CsvField(std::string_view text) {
+    if (text.find_first_of(",\"\r\n") == std::string_view::npos)
+        return std::string(text);
+    std::string quoted = "\"";
+    for (char c : text) {
+        if (c == '"')
+            quoted += '"';
+        quoted += c;
+    }
+    return quoted + "\"";
+}
+
+std::string SpreadsheetCell(std::string_view text) {
+    std::string cell = Printable(text);
+    if (!cell.empty() && std::string_view("=+-@").find(cell.front()) != std::string_view::npos)
+        cell.insert(cell.begin(), '\'');
+    return cell;
+}
+
+std::string CsvLine(const std::vector<std::optional<std::string>>& fields) {
+    std::string line;
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        if (i > 0)
+            line += ',';
+        if (fields[i])
+            line += CsvField(SpreadsheetCell(*fields[i]));
+    }
+    return line + "\r\n";
+}

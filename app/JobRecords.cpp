@@ -1,0 +1,144 @@
+#include "app/JobRecords.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <nlohmann/json.hpp>
+
+#include "app/Csv.h"
+#include "util/PrivateFolder.h"
+#include "util/Trace.h"
+
+namespace {
+
+std::vector<std::optional<std::string>> values(const CameraRecord& r) {
+    return {r.started,     r.ended,         r.workflow,     r.adapter,
+            r.mac,         r.name,          r.ipBefore,     r.ipAfter,
+            r.model,       r.versionBefore, r.versionAfter, r.image,
+            r.imageSha256, r.imageVersion,  r.status,       r.failed ? "true" : "false"};
+}
+
+// "20261208T140643Z": sorts by time and holds no character a file system or a shell minds.
+std::string fileStamp(std::chrono::system_clock::time_point when) {
+    std::time_t t = std::chrono::system_clock::to_time_t(when);
+    std::tm utc{};
+    ::gmtime_r(&t, &utc);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y%m%dT%H%M%SZ", &utc);
+    return text;
+}
+
+} // namespace
+
+const std::vector<std::string>& RecordFields() {
+    static const std::vector<std::string> fields = {"started",      "ended",          "workflow",      "adapter",
+                                                    "mac",          "name",           "ip_before",     "ip_after",
+                                                    "model",        "version_before", "version_after", "image",
+                                                    "image_sha256", "image_version",  "status",        "failed"};
+    return fields;
+}
+
+std::string RecordJson(const CameraRecord& r) {
+    nlohmann::ordered_json j;
+    const auto& fields = RecordFields();
+    const auto vals = values(r);
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        if (fields[i] == "failed")
+            j[fields[i]] = r.failed;
+        else if (vals[i])
+            j[fields[i]] = *vals[i];
+        else
+            j[fields[i]] = nullptr;
+    }
+    // Camera names come from the network and need not be UTF-8.
+    return j.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+}
+
+std::string RecordCsv(const CameraRecord& r) {
+    return CsvLine(values(r));
+}
+
+std::string IsoUtc(std::chrono::system_clock::time_point when) {
+    std::time_t t = std::chrono::system_clock::to_time_t(when);
+    std::tm utc{};
+    ::gmtime_r(&t, &utc);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
+    return text;
+}
+
+JobRecords::JobRecords(std::string folder) : m_folder(std::move(folder)) {}
+
+std::string JobRecords::DefaultFolder() {
+    const char* state = std::getenv("XDG_STATE_HOME");
+    if (state && state[0] == '/')
+        return std::string(state) + "/flashwell/jobs";
+    const char* home = std::getenv("HOME");
+    if (home && home[0] == '/')
+        return std::string(home) + "/.local/state/flashwell/jobs";
+    return {};
+}
+
+bool JobRecords::CreateFolder() const {
+    return !m_folder.empty() && MakePrivateFolder(m_folder);
+}
+
+std::string JobRecords::Begin(const std::string& workflow, std::chrono::system_clock::time_point started) {
+    std::lock_guard guard(m_lock);
+    m_workflow = workflow;
+    m_started = IsoUtc(started);
+    m_records.clear();
+    m_file.reset();
+    m_path.clear();
+    if (m_folder.empty())
+        return "no folder for them (HOME is not set)";
+    if (!MakePrivateFolder(m_folder))
+        return "cannot create " + m_folder + ": " + std::strerror(errno);
+    // A new file for each job; a second job in the same second gets a number, never an old file.
+    const std::string base = m_folder + "/" + fileStamp(started) + "-" + workflow;
+    for (int n = 1; n < 100 && !m_file.valid(); ++n) {
+        std::string path = base + (n == 1 ? "" : "-" + std::to_string(n)) + ".jsonl";
+        m_file.reset(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_APPEND | O_CLOEXEC | O_NOFOLLOW, 0600));
+        if (m_file.valid())
+            m_path = path;
+        else if (errno != EEXIST)
+            break;
+    }
+    if (!m_file.valid())
+        return "cannot create a file in " + m_folder + ": " + std::strerror(errno);
+    return {};
+}
+
+void JobRecords::Append(CameraRecord record) {
+    record.ended = IsoUtc(std::chrono::system_clock::now());
+    std::lock_guard guard(m_lock);
+    record.started = m_started;
+    record.workflow = m_workflow;
+    if (m_file.valid()) {
+        // One write per line: appended whole, and in the kernel's hands before the next camera ends.
+        const std::string line = RecordJson(record) + "\n";
+        if (::write(m_file.get(), line.data(), line.size()) != static_cast<ssize_t>(line.size()))
+            Trace("Job records: cannot write %s: %s\n", m_path.c_str(), std::strerror(errno));
+    }
+    m_records.push_back(std::move(record));
+}
+
+std::vector<CameraRecord> JobRecords::Records() const {
+    std::lock_guard guard(m_lock);
+    return m_records;
+}
+
+std::string JobRecords::Path() const {
+    std::lock_guard guard(m_lock);
+    return m_path;
+}
+
+std::string JobRecords::Started() const {
+    std::lock_guard guard(m_lock);
+    return m_started;
+}

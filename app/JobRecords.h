@@ -1,0 +1,66 @@
+#pragma once
+
+#include <chrono>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "util/UniqueFd.h"
+
+// What one job did to one camera, written when that camera's work ends. A value that is not known
+// stays empty and is written as null.
+struct CameraRecord {
+    std::string started; // the job's start, ISO 8601 UTC
+    std::string ended;   // this camera's end
+    std::string workflow;
+    std::string adapter;
+    std::string mac;
+    std::string name;
+    std::optional<std::string> ipBefore, ipAfter, model, versionBefore, versionAfter;
+    std::optional<std::string> image, imageSha256, imageVersion; // upgrades only
+    std::string status;
+    bool failed = false;
+};
+
+// The field names, in their order: the JSON keys and the CSV header.
+const std::vector<std::string>& RecordFields();
+// One record as a JSON object (fields in order) and as a CSV line.
+std::string RecordJson(const CameraRecord& record);
+std::string RecordCsv(const CameraRecord& record);
+
+// "2026-12-08T14:06:43Z"
+std::string IsoUtc(std::chrono::system_clock::time_point when);
+
+// The records of every job, one JSON object a line, in a file of its own per job under
+// $XDG_STATE_HOME/flashwell/jobs/ named by the job's start (UTC) and workflow. Lines are appended
+// with one write each, so a crash loses at most the camera being written; nothing is ever
+// rewritten. An empty folder keeps the records in memory only.
+class JobRecords {
+public:
+    explicit JobRecords(std::string folder);
+
+    // $XDG_STATE_HOME/flashwell/jobs, or ~/.local/state/flashwell/jobs.
+    static std::string DefaultFolder();
+    const std::string& Folder() const { return m_folder; }
+    // Makes the folder (0700) where missing; false when there is none or it cannot be made.
+    bool CreateFolder() const;
+
+    // Starts a job: its records go to a new file from here on. Empty, or why they cannot.
+    std::string Begin(const std::string& workflow, std::chrono::system_clock::time_point started);
+    // Completes the record with the job's start, workflow and the time now, and writes it.
+    void Append(CameraRecord record);
+    // The records of the current (or last) job, in the order they were written.
+    std::vector<CameraRecord> Records() const;
+    std::string Path() const;
+    std::string Started() const;
+
+private:
+    mutable std::mutex m_lock;
+    std::string m_folder;
+    std::string m_path;
+    std::string m_workflow;
+    std::string m_started;
+    UniqueFd m_file;
+    std::vector<CameraRecord> m_records;
+};

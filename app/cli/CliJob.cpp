@@ -1,0 +1,202 @@
+// The console front end's run of one command: the adapter, the search, the selection, the
+// workflow with its progress, and what is printed and reported at the end.
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <sstream>
+#include <thread>
+
+#include "app/FirmwareHeader.h"
+#include "app/cli/CliOptions.h"
+#include "app/cli/CliOutput.h"
+#include "app/cli/CliWindow.h"
+#include "app/cli/Progress.h"
+#include "app/cli/StopSignals.h"
+
+namespace {
+
+// NAME is an interface name or a description; a plain number is a list position.
+int resolveAdapter(const HostAdapterList& list, const std::string& choice) {
+    if (choice.empty())
+        return list.selected;
+    for (std::size_t i = 0; i < list.adapters.size(); ++i)
+        if (list.adapters[i].interfaceName == choice || list.adapters[i].description == choice)
+            return static_cast<int>(i);
+    // Digits only and short enough that no conversion can overflow.
+    if (choice.size() <= 6 && choice.find_first_not_of("0123456789") == std::string::npos) {
+        std::size_t position = std::stoul(choice);
+        if (position < list.adapters.size())
+            return static_cast<int>(position);
+    }
+    throw UsageError{"no network adapter \"" + choice + "\"; \"flashwell-cli adapters\" lists them"};
+}
+
+// "all", or MAC addresses and row numbers separated by commas.
+std::vector<int> resolveSelection(CTarnDlg& dlg, const std::string& select) {
+    auto rows = dlg.List().Rows();
+    std::vector<int> chosen;
+    if (select == "all") {
+        for (std::size_t r = 0; r < rows.size(); ++r)
+            chosen.push_back(static_cast<int>(r));
+        return chosen;
+    }
+    std::stringstream list(select);
+    std::string item;
+    while (std::getline(list, item, ',')) {
+        int found = -1;
+        Mac mac;
+        if (ParseMac(item, mac)) {
+            for (std::size_t r = 0; r < rows.size(); ++r)
+                if (rows[r][3] == FormatMac(mac))
+                    found = static_cast<int>(r);
+        } else if (!item.empty() && item.size() <= 6 && item.find_first_not_of("0123456789") == std::string::npos) {
+            std::size_t r = std::stoul(item);
+            if (r < rows.size())
+                found = static_cast<int>(r);
+        }
+        if (found < 0)
+            throw UsageError{"no camera \"" + item + "\" in the list (give MAC addresses or row numbers)"};
+        chosen.push_back(found);
+    }
+    std::sort(chosen.begin(), chosen.end());
+    chosen.erase(std::unique(chosen.begin(), chosen.end()), chosen.end());
+    return chosen;
+}
+
+void applyRange(CliWindow& window, const std::string& range) {
+    if (range.empty())
+        return;
+    window.SetFieldText(Field::RangeStart, range.substr(0, range.find('-')));
+    window.SetFieldText(Field::RangeEnd, range.substr(range.find('-') + 1));
+}
+
+// Waits for seconds to pass; false when a stop signal came first.
+bool pause(double seconds) {
+    for (auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+         std::chrono::steady_clock::now() < end;) {
+        if (StopSignal() != 0)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return StopSignal() == 0;
+}
+
+// Waits for the job's threads, showing its progress; false when a stop signal came first.
+bool waitForWorkflow(CTarnDlg& dlg, ConsoleProgress& progress) {
+    while (dlg.WorkflowRunning() && StopSignal() == 0) {
+        progress.Tick();
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    progress.Finish();
+    if (StopSignal() != 0)
+        return false;
+    dlg.JoinWorkers(true);
+    return true;
+}
+
+// A stop signal: the cameras that can hear it are sent home and the rest journalled (stopping
+// does both), then the list says where each camera's job stood.
+int stopped(CTarnDlg& dlg, const Options& o, std::ostream& out, std::ostream& err) {
+    const int signal = StopSignal();
+    err << "flashwell-cli: stopped by signal " << signal << "\n";
+    dlg.StopWorkflows();
+    PrintDevices(dlg, o, out);
+    if (!o.report.empty())
+        WriteReport(o.report, dlg.Records().Records());
+    dlg.OnCancel();
+    return 128 + signal;
+}
+
+ConsoleProgress::Style progressStyle(const Options& o) {
+    if (::isatty(STDERR_FILENO))
+        return ConsoleProgress::Style::Redraw;
+    return o.progress ? ConsoleProgress::Style::Events : ConsoleProgress::Style::None;
+}
+
+} // namespace
+
+int RunCommand(const Options& o, const CTarnDlg::Platform& platform, std::ostream& out, std::ostream& err) {
+    HostAdapterList list =
+        EnumerateHostAdapters(platform.readAdapters ? platform.readAdapters() : ReadSystemAdapters());
+    int choice = resolveAdapter(list, o.adapter);
+    if (choice < 0)
+        throw UsageError{"no connected network adapter to search on"};
+    if (list.adapters[static_cast<std::size_t>(choice)].address.empty())
+        throw UsageError{"network adapter \"" + list.adapters[static_cast<std::size_t>(choice)].description +
+                         "\" has no IPv4 address"};
+    if (o.command == Command::Upgrade && !ReadFirmwareHeader(o.firmware))
+        throw UsageError{"cannot read the firmware file \"" + o.firmware + "\""};
+
+    CliWindow window(err);
+    Clock clock(Clock::ScaleFromEnvironment());
+    CTarnDlg dlg(window, clock, platform);
+    dlg.OnInitDialog(choice);
+    if (!dlg.RightsNote().empty())
+        err << "flashwell-cli: " << dlg.RightsNote() << "\n";
+    for (const std::string& line : dlg.Replayed())
+        err << "flashwell-cli: " << line << "\n";
+    window.SetFieldText(Field::User, o.user);
+    window.SetFieldText(Field::Password, o.password);
+    applyRange(window, o.range);
+    dlg.SetAllowOtherModels(o.allowModelMismatch);
+    if (!dlg.ReceiverRunning())
+        throw UsageError{"cannot receive camera replies: " + dlg.ReceiverError()};
+    // Replies keep arriving after the requests; the wait is the collection window.
+    if (!pause(o.wait))
+        return stopped(dlg, o, out, err);
+    if (o.command == Command::Search) {
+        bool anyFailed = PrintDevices(dlg, o, out);
+        dlg.OnCancel();
+        return anyFailed ? kExitFailedCamera : kExitOk;
+    }
+    std::vector<int> selected = resolveSelection(dlg, o.select.empty() ? "all" : o.select);
+    window.Select(selected);
+    if (o.command != Command::CheckVersion && selected.empty())
+        throw UsageError{dlg.List().GetItemCount() == 0 ? "nothing to work on: no camera answered the search"
+                                                        : "nothing to work on: no camera is selected"};
+    if (o.command == Command::CheckVersion) {
+        selected.clear(); // the check asks every listed camera, as the window does
+        for (int r = 0; r < dlg.List().GetItemCount(); ++r)
+            selected.push_back(r);
+    }
+    {
+        ConsoleProgress progress(dlg.List(), selected, err, progressStyle(o));
+        switch (o.command) {
+        case Command::CheckVersion:
+            dlg.OnCheckVersion();
+            break;
+        case Command::Upgrade:
+            dlg.OnBrowseFile(o.firmware);
+            dlg.OnStartUpgrade(o.dryRun ? UpgradeMode::DryRun : UpgradeMode::Flash);
+            break;
+        case Command::Reset:
+            dlg.OnResetDefault();
+            break;
+        case Command::AutoIp:
+            dlg.OnAutoChangeIp();
+            break;
+        case Command::Search:
+            break;
+        }
+        if (!waitForWorkflow(dlg, progress))
+            return stopped(dlg, o, out, err);
+    }
+    if (std::string why = dlg.LastRefusal(); !why.empty())
+        throw UsageError{why};
+    // Re-addressing ends with a Search: collect its replies as well.
+    if (o.command == Command::AutoIp && !pause(o.wait))
+        return stopped(dlg, o, out, err);
+    bool anyFailed = PrintDevices(dlg, o, out, o.dryRun ? &selected : nullptr);
+    if (!o.report.empty())
+        WriteReport(o.report, dlg.Records().Records());
+    if (o.dryRun) {
+        // Exit 0 only when every selected camera would be flashed.
+        auto rows = dlg.List().Rows();
+        anyFailed = std::any_of(selected.begin(), selected.end(), [&](int r) {
+            return PlanOf(rows[static_cast<std::size_t>(r)][StatusColumn]) != Plan::Flash;
+        });
+    }
+    dlg.OnCancel();
+    return anyFailed ? kExitFailedCamera : kExitOk;
+}

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <optional>
+#include <ostream>
+#include <string>
+
+#include "app/TarnDlg.h"
+
+// What the console front end was asked to do, after parsing.
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitFailedCamera = 1;
+inline constexpr int kExitUsage = 2;
+
+enum class Command { Search, CheckVersion, Upgrade, Reset, AutoIp };
+
+struct Options {
+    Command command = Command::Search;
+    std::string select; // empty: not given
+    bool selectGiven = false;
+    std::string firmware;
+    std::string range;
+    std::string adapter;
+    std::string user = "root";
+    std::string password = "qnwt";
+    std::optional<std::string> passwordOption;
+    std::string passwordFile;
+    bool json = false;
+    bool trace = false;
+    bool progress = false;
+    bool dryRun = false;
+    bool allowModelMismatch = false;
+    std::string report; // FILE.json or FILE.csv
+    double wait = 3.0;
+};
+
+// Bad usage or set-up: the message goes to standard error and the exit status is 2.
+struct UsageError {
+    std::string message;
+};
+
+// Runs a parsed command against the network; the exit status.
+int RunCommand(const Options& o, const CTarnDlg::Platform& platform, std::ostream& out, std::ostream& err);

@@ -1,0 +1,153 @@
+#include "app/cli/CliOutput.h"
+
+#include <algorithm>
+#include <fstream>
+
+#include <nlohmann/json.hpp>
+
+#include "app/Csv.h"
+#include "app/Language.h"
+#include "util/Utf8.h"
+
+namespace {
+
+nlohmann::json adapterJson(const HostAdapter& a, int position) {
+    return {{"position", position}, {"description", a.description}, {"address", a.address}};
+}
+
+// Names and descriptions are not always valid UTF-8; bad bytes become U+FFFD instead of failing.
+std::string dumpJson(const nlohmann::json& j) {
+    return j.dump(2, ' ', false, nlohmann::json::error_handler_t::replace);
+}
+
+std::string pad(const std::string& text, std::size_t width) {
+    return text.size() >= width ? text + " " : text + std::string(width - text.size(), ' ');
+}
+
+bool endsWith(const std::string& text, const std::string& tail) {
+    return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+} // namespace
+
+const char* PlanName(Plan plan) {
+    switch (plan) {
+    case Plan::Flash:
+        return "flash";
+    case Plan::ModelMismatch:
+        return "model-mismatch";
+    case Plan::Wifi:
+        return "wifi";
+    case Plan::Unauthorized:
+        return "unauthorized";
+    case Plan::Unreachable:
+        return "unreachable";
+    }
+    return "unreachable";
+}
+
+Plan PlanOf(const std::string& status) {
+    if (status.starts_with("Would flash "))
+        return Plan::Flash;
+    if (status == Status::kModelMismatch)
+        return Plan::ModelMismatch;
+    if (status == Status::kWifiInterface)
+        return Plan::Wifi;
+    if (status == Status::kUnauthorized)
+        return Plan::Unauthorized;
+    return Plan::Unreachable;
+}
+
+int PrintAdapters(const HostAdapterList& list, const Options& o, std::ostream& out) {
+    if (o.json) {
+        nlohmann::json all = nlohmann::json::array();
+        for (std::size_t i = 0; i < list.adapters.size(); ++i) {
+            auto entry = adapterJson(list.adapters[i], static_cast<int>(i));
+            entry["default"] = static_cast<int>(i) == list.selected;
+            all.push_back(entry);
+        }
+        out << dumpJson({{"adapters", all}}) << "\n";
+        return kExitOk;
+    }
+    out << pad("Pos", 5) << pad("Network Card", 32) << pad("Address", 17) << "Default\n";
+    for (std::size_t i = 0; i < list.adapters.size(); ++i) {
+        const HostAdapter& a = list.adapters[i];
+        out << pad(std::to_string(i), 5) << pad(Printable(a.description), 32)
+            << pad(a.address.empty() ? "-" : a.address, 17) << (static_cast<int>(i) == list.selected ? "*" : "")
+            << "\n";
+    }
+    if (list.adapters.empty())
+        out << "(no connected network adapter)\n";
+    return kExitOk;
+}
+
+bool PrintDevices(CTarnDlg& dlg, const Options& o, std::ostream& out, const std::vector<int>* planned) {
+    const std::vector<ListRow> rows = dlg.List().Rows();
+    bool anyFailed = false;
+    for (const ListRow& row : rows)
+        anyFailed = anyFailed || row.failed;
+    auto isPlanned = [&](std::size_t r) {
+        return planned && std::find(planned->begin(), planned->end(), static_cast<int>(r)) != planned->end();
+    };
+    auto facts = [&](const ListRow& row) {
+        Mac mac{};
+        ParseMac(row[3], mac);
+        return dlg.Facts(mac);
+    };
+    if (o.json) {
+        nlohmann::json devices = nlohmann::json::array();
+        for (std::size_t r = 0; r < rows.size(); ++r) {
+            nlohmann::json d = {{"idx", rows[r][0]}, {"name", rows[r][1]},   {"ip", rows[r][2]},
+                                {"mac", rows[r][3]}, {"status", rows[r][4]}, {"failed", rows[r].failed}};
+            if (planned) {
+                auto known = facts(rows[r]);
+                d["plan"] = isPlanned(r) ? nlohmann::json(PlanName(PlanOf(rows[r][4]))) : nlohmann::json(nullptr);
+                d["model"] = known ? nlohmann::json(known->model) : nlohmann::json(nullptr);
+                d["version"] = known ? nlohmann::json(known->version) : nlohmann::json(nullptr);
+            }
+            devices.push_back(d);
+        }
+        nlohmann::json adapter = nullptr;
+        if (const HostAdapter* a = dlg.ChosenAdapter())
+            adapter = adapterJson(*a, dlg.AdapterIndex());
+        out << dumpJson({{"adapter", adapter}, {"devices", devices}}) << "\n";
+        return anyFailed;
+    }
+    static const std::size_t widths[] = {6, 20, 17, 19, 0};
+    for (int c = 0; c < kColumnCount; ++c)
+        out << (c < 4 ? pad(ColumnTitle(c, dlg.CodePage()), widths[c]) : ColumnTitle(c, dlg.CodePage()));
+    out << "\n";
+    // Names and the rest came from the network: no control character reaches the terminal.
+    for (std::size_t r = 0; r < rows.size(); ++r) {
+        for (int c = 0; c < 4; ++c)
+            out << pad(Printable(rows[r][static_cast<std::size_t>(c)]), widths[c]);
+        out << Printable(rows[r][4]) << (rows[r].failed ? (rows[r][4].empty() ? "[failed]" : " [failed]") : "") << "\n";
+    }
+    out << rows.size() << (rows.size() == 1 ? " camera" : " cameras") << " on "
+        << (dlg.ChosenAdapter() ? Printable(dlg.ChosenAdapter()->description) : std::string("no adapter")) << "\n";
+    return anyFailed;
+}
+
+bool ReportNameValid(const std::string& path) {
+    return endsWith(path, ".json") || endsWith(path, ".csv");
+}
+
+void WriteReport(const std::string& path, const std::vector<CameraRecord>& records) {
+    std::string text;
+    if (endsWith(path, ".csv")) {
+        std::vector<std::optional<std::string>> header(RecordFields().begin(), RecordFields().end());
+        text = CsvLine(header);
+        for (const CameraRecord& r : records)
+            text += RecordCsv(r);
+    } else {
+        text = "[";
+        for (std::size_t i = 0; i < records.size(); ++i)
+            text += (i == 0 ? "\n  " : ",\n  ") + RecordJson(records[i]);
+        text += records.empty() ? "]\n" : "\n]\n";
+    }
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    file << text;
+    file.close();
+    if (file.fail())
+        throw UsageError{"cannot write the report \"" + path + "\""};
+}

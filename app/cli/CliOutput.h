@@ -1,0 +1,22 @@
+#pragma once
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "app/JobRecords.h"
+#include "app/cli/CliOptions.h"
+
+// What a dry run found a selected camera would undergo.
+enum class Plan { Flash, ModelMismatch, Wifi, Unauthorized, Unreachable };
+const char* PlanName(Plan plan); // "flash", "model-mismatch", "wifi", "unauthorized", "unreachable"
+Plan PlanOf(const std::string& status);
+
+int PrintAdapters(const HostAdapterList& list, const Options& o, std::ostream& out);
+// Prints the device list and tells whether any listed camera is marked failed. With plans, each
+// selected row's plan, model and version go with it.
+bool PrintDevices(CTarnDlg& dlg, const Options& o, std::ostream& out, const std::vector<int>* planned = nullptr);
+// The run's records as one JSON array (FILE.json) or as CSV with a header row (FILE.csv).
+void WriteReport(const std::string& path, const std::vector<CameraRecord>& records);
+// True when the report's file name ends in .json or .csv.
+bool ReportNameValid(const std::string& path);

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <deque>
+#include <map>
+#include <mutex>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "discovery/ListModel.h"
+
+// One camera's line as a terminal shows it while a job runs: name, address and Status, printable
+// and cut to the width.
+std::string ProgressLine(const ListRow& row, std::size_t width);
+// One Status change as a log shows it: "14:06:43 02:00:00:00:00:01 Upgrade Status... 40%".
+std::string ProgressEvent(std::chrono::system_clock::time_point when, const std::string& mac,
+                          const std::string& status);
+
+// The console front end's view of a running job, on standard error so that standard output keeps
+// only the final list: on a terminal the selected cameras' lines are redrawn in place at most ten
+// times a second; elsewhere, when asked, every Status change is one line.
+class ConsoleProgress {
+public:
+    enum class Style { None, Redraw, Events };
+
+    ConsoleProgress(ListModel& list, std::vector<int> rows, std::ostream& err, Style style);
+    ~ConsoleProgress();
+    ConsoleProgress(const ConsoleProgress&) = delete;
+    ConsoleProgress& operator=(const ConsoleProgress&) = delete;
+
+    // Called by the waiting loop; draws or prints what is due.
+    void Tick();
+    // A last drawing of the final state.
+    void Finish();
+
+private:
+    void redraw();
+
+    ListModel& m_list;
+    std::vector<int> m_rows;
+    std::ostream& m_err;
+    Style m_style;
+    std::size_t m_width;
+    std::size_t m_drawn = 0;
+    std::chrono::steady_clock::time_point m_lastDraw{};
+    std::mutex m_lock; // the events come from the workers' threads
+    std::deque<std::string> m_events;
+    std::map<int, std::string> m_seen;
+};

@@ -1,0 +1,128 @@
+// The job record writer and the CSV it shares with the reports.
+#include <chrono>
+#include <fstream>
+#include <sys/stat.h>
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include "app/Csv.h"
+#include "app/JobRecords.h"
+#include "tests/support/TestSupport.h"
+
+namespace {
+
+std::vector<std::string> fileLines(const std::string& path) {
+    std::vector<std::string> lines;
+    std::ifstream in(path);
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    return lines;
+}
+
+std::chrono::system_clock::time_point at(std::time_t seconds) {
+    return std::chrono::system_clock::from_time_t(seconds);
+}
+
+} // namespace
+
+TEST(CsvTest, QuotesOnlyWhatNeedsItAndDoublesQuotes) {
+    EXPECT_EQ(CsvField("plain text"), "plain text");
+    EXPECT_EQ(CsvField(""), "");
+    EXPECT_EQ(CsvField("a,b"), "\"a,b\"");
+    EXPECT_EQ(CsvField("say \"hi\""), "\"say \"\"hi\"\"\"");
+    EXPECT_EQ(CsvField("\""), "\"\"\"\"");
+    EXPECT_EQ(CsvField("two\nlines"), "\"two\nlines\"");
+    EXPECT_EQ(CsvField("cr\r"), "\"cr\r\"");
+    // A missing value is an empty field, not the text "null"; lines end in CRLF.
+    EXPECT_EQ(CsvLine({"a", std::nullopt, "b,c", ""}), "a,,\"b,c\",\r\n");
+    EXPECT_EQ(CsvLine({}), "\r\n");
+    // A camera's name is the camera's to choose: it never runs as a formula, nor breaks a line.
+    EXPECT_EQ(CsvLine({"=HYPERLINK(\"x\")", "@SUM(1)", "+1", "-1", "a=b", "two\nlines\x1b[2J"}),
+              "\"'=HYPERLINK(\"\"x\"\")\",'@SUM(1),'+1,'-1,a=b,two?lines?[2J\r\n");
+}
+
+TEST(JobRecordsTest, RecordFieldsInOrderWithNullsForWhatIsNotKnown) {
+    CameraRecord r;
+    r.started = "2026-12-08T14:00:00Z";
+    r.ended = "2026-12-08T14:01:00Z";
+    r.workflow = "upgrade";
+    r.adapter = "eth0";
+    r.mac = "02:00:00:00:00:01";
+    r.name = std::string("cam\xff,\"1\"");
+    r.ipBefore = "192.168.0.20";
+    r.status = "Device offline!";
+    r.failed = true;
+    const std::string json = RecordJson(r);
+    EXPECT_EQ(json.find('\n'), std::string::npos) << "one record, one line";
+    auto parsed = nlohmann::ordered_json::parse(json);
+    std::vector<std::string> keys;
+    for (auto& [key, value] : parsed.items())
+        keys.push_back(key);
+    EXPECT_EQ(keys, RecordFields());
+    EXPECT_EQ(keys.front(), "started");
+    EXPECT_EQ(keys.back(), "failed");
+    EXPECT_TRUE(parsed["ip_after"].is_null());
+    EXPECT_TRUE(parsed["image_sha256"].is_null());
+    EXPECT_EQ(parsed["failed"], true);
+    // A name from the network that is not UTF-8 is written, not refused.
+    EXPECT_EQ(parsed["name"], "cam\xEF\xBF\xBD,\"1\"");
+
+    EXPECT_EQ(RecordCsv(r), "2026-12-08T14:00:00Z,2026-12-08T14:01:00Z,upgrade,eth0,02:00:00:00:00:01,"
+                            "\"cam\xEF\xBF\xBD,\"\"1\"\"\",192.168.0.20,,,,,,,,Device offline!,true\r\n");
+}
+
+TEST(JobRecordsTest, EachJobGetsAFileOfItsOwnAndOldFilesStayAsTheyWere) {
+    testsupport::ScratchDir scratch;
+    const std::string folder = scratch.path() + "/state/flashwell/jobs";
+    JobRecords records(folder);
+    EXPECT_EQ(IsoUtc(at(1796738400)), "2026-12-08T14:00:00Z");
+
+    ASSERT_EQ(records.Begin("upgrade", at(1796738400)), "");
+    EXPECT_EQ(records.Path(), folder + "/20261208T140000Z-upgrade.jsonl");
+    CameraRecord a;
+    a.mac = "02:00:00:00:00:01";
+    a.status = "UPGRADE SUCCESSFUL";
+    records.Append(a);
+    // Written as soon as the camera ends, before the job does.
+    auto lines = fileLines(records.Path());
+    ASSERT_EQ(lines.size(), 1u);
+    auto first = nlohmann::json::parse(lines[0]);
+    EXPECT_EQ(first["started"], "2026-12-08T14:00:00Z");
+    EXPECT_EQ(first["workflow"], "upgrade");
+    EXPECT_EQ(first["mac"], "02:00:00:00:00:01");
+    EXPECT_FALSE(first["ended"].get<std::string>().empty());
+
+    struct stat st {};
+    ASSERT_EQ(::stat(folder.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0700u) << "the records name the operator's cameras";
+    ASSERT_EQ(::stat(records.Path().c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+
+    // A second job in the same second: a file of its own, the first left as it was.
+    const std::string firstPath = records.Path();
+    ASSERT_EQ(records.Begin("upgrade", at(1796738400)), "");
+    EXPECT_EQ(records.Path(), folder + "/20261208T140000Z-upgrade-2.jsonl");
+    CameraRecord b;
+    b.mac = "02:00:00:00:00:02";
+    records.Append(b);
+    records.Append(b);
+    EXPECT_EQ(fileLines(firstPath), lines);
+    EXPECT_EQ(fileLines(records.Path()).size(), 2u);
+    EXPECT_EQ(records.Records().size(), 2u) << "the records in memory are this job's only";
+    EXPECT_EQ(testsupport::ListFolder(folder).size(), 2u);
+}
+
+TEST(JobRecordsTest, AFolderThatCannotBeMadeIsReportedAndTheJobGoesOn) {
+    testsupport::ScratchDir scratch;
+    std::ofstream(scratch.path() + "/file") << "x";
+    JobRecords blocked(scratch.path() + "/file/jobs");
+    EXPECT_NE(blocked.Begin("reset", at(0)), "");
+    blocked.Append(CameraRecord{});
+    EXPECT_EQ(blocked.Records().size(), 1u) << "kept in memory for a report";
+    EXPECT_FALSE(blocked.CreateFolder());
+
+    JobRecords nowhere("");
+    EXPECT_NE(nowhere.Begin("reset", at(0)), "");
+    EXPECT_FALSE(nowhere.CreateFolder());
+}

@@ -1,0 +1,7 @@
+#pragma once
+
+#include <string>
+
+// Creates folder and its missing parents, each new one 0700: what the tool keeps names the
+// operator's cameras and may hold their logins. True when folder then is a folder.
+bool MakePrivateFolder(const std::string& folder);
