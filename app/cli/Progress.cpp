@@ -48,7 +48,7 @@ ConsoleProgress::ConsoleProgress(ListModel& list, std::vector<int> rows, std::os
     if (m_style != Style::Events)
         return;
     for (int row : m_rows)
-        m_seen[row] = m_list.GetItemText(row, StatusColumn);
+        m_seen[row].text = m_list.GetItemText(row, StatusColumn);
     // Every change is caught as it is written, so a Status that shows for a moment is not missed.
     m_list.SetListener([this](ListModel::Change change, int row) {
         if (change != ListModel::Change::RowChanged)
@@ -56,10 +56,18 @@ ConsoleProgress::ConsoleProgress(ListModel& list, std::vector<int> rows, std::os
         auto shown = m_list.Row(row);
         std::lock_guard guard(m_lock);
         auto it = m_seen.find(row);
-        if (!shown || it == m_seen.end() || it->second == (*shown)[StatusColumn])
+        if (!shown || it == m_seen.end() || it->second.text == (*shown)[StatusColumn])
             return;
-        it->second = (*shown)[StatusColumn];
-        m_events.push_back(ProgressEvent(std::chrono::system_clock::now(), (*shown)[3], it->second));
+        Seen& seen = it->second;
+        seen.text = (*shown)[StatusColumn];
+        std::string shape = seen.text;
+        std::erase_if(shape, [](char c) { return c >= '0' && c <= '9'; });
+        const int tenth = shown->progress ? static_cast<int>(*shown->progress * 10.0) : -1;
+        if (shown->progress && shape == seen.shape && tenth == seen.tenth)
+            return;
+        seen.shape = std::move(shape);
+        seen.tenth = tenth;
+        m_events.push_back(ProgressEvent(std::chrono::system_clock::now(), (*shown)[3], seen.text));
     });
 }
 

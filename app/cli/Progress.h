@@ -20,7 +20,8 @@ std::string ProgressEvent(std::chrono::system_clock::time_point when, const std:
 
 // The console front end's view of a running job, on standard error so that standard output keeps
 // only the final list: on a terminal the selected cameras' lines are redrawn in place at most ten
-// times a second; elsewhere, when asked, every Status change is one line.
+// times a second; elsewhere, when asked, every Status change is one line, except that a running
+// percentage or countdown is printed at each tenth of its way, not at every step.
 class ConsoleProgress {
 public:
     enum class Style { None, Redraw, Events };
@@ -47,5 +48,10 @@ private:
     std::chrono::steady_clock::time_point m_lastDraw{};
     std::mutex m_lock; // the events come from the workers' threads
     std::deque<std::string> m_events;
-    std::map<int, std::string> m_seen;
+    struct Seen {
+        std::string text;
+        std::string shape; // the text without its digits: the same phase of a job
+        int tenth = -1;    // the tenth of the progress last printed
+    };
+    std::map<int, Seen> m_seen;
 };

@@ -9,6 +9,7 @@
 #include <nlohmann/json.hpp>
 
 #include "FlashwellVersion.h"
+#include "app/StatusTexts.h"
 #include "app/cli/Cli.h"
 #include "app/cli/Progress.h"
 
@@ -169,4 +170,38 @@ TEST(CliTest, ProgressLinesAreCutToTheTerminalAndSafe) {
     EXPECT_EQ(ProgressEvent(when, "02:00:00:00:00:01", "Upgrade Status... 40%"),
               "14:06:43 02:00:00:00:00:01 Upgrade Status... 40%");
     EXPECT_EQ(ProgressEvent(when, "02:00:00:00:00:01", ""), "14:06:43 02:00:00:00:00:01 (empty)");
+}
+
+// Without a terminal every phase of a job is a line, but a running percentage or countdown only
+// at each tenth of its way: fifty cameras must not print five thousand lines.
+TEST(CliTest, ProgressEventsThinARunningPercentage) {
+    ListModel list;
+    const int row = list.AppendRow({"001", "Lobby", "192.168.0.20", "02:00:00:00:00:01", ""}, false);
+    std::ostringstream err;
+    {
+        ConsoleProgress progress(list, {row}, err, ConsoleProgress::Style::Events);
+        list.SetStatus(row, "File Uploading...", std::nullopt);
+        for (int percent = 0; percent <= 100; ++percent) {
+            const StatusText step = Status::UpgradeProgress(percent);
+            list.SetStatus(row, step.text, step.progress);
+        }
+        for (int left = 60; left >= 0; --left) {
+            const StatusText wait = Status::RebootWait(left);
+            list.SetStatus(row, wait.text, wait.progress);
+        }
+        list.SetStatus(row, "UPGRADE SUCCESSFUL", std::nullopt);
+        progress.Tick();
+    }
+    std::vector<std::string> lines;
+    std::istringstream text(err.str());
+    for (std::string line; std::getline(text, line);)
+        lines.push_back(line.substr(9)); // after the time stamp
+    ASSERT_GE(lines.size(), 4u) << err.str();
+    EXPECT_EQ(lines.front(), "02:00:00:00:00:01 File Uploading...");
+    EXPECT_EQ(lines[1], "02:00:00:00:00:01 Upgrade Status... 0%");
+    EXPECT_EQ(lines.back(), "02:00:00:00:00:01 UPGRADE SUCCESSFUL");
+    EXPECT_GE(lines.size(), 2u + 11u + 1u) << "a line at each tenth of both counts";
+    EXPECT_LE(lines.size(), 2u + 11u + 11u + 1u) << err.str();
+    EXPECT_NE(err.str().find("Upgrade Status... 100%"), std::string::npos);
+    EXPECT_NE(err.str().find("Wait for 60 Seconds"), std::string::npos);
 }
