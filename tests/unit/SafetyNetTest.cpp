@@ -191,4 +191,31 @@ TEST_F(SafetyNetTest, ACheckAReAddressingAndAResetAreRecordedToo) {
     EXPECT_EQ(reset[0]["status"], "");
 }
 
+// A missing capability is said once at start, in one line that names what will not work; with
+// both held nothing is said.
+TEST_F(SafetyNetTest, AMissingCapabilityIsSaidAtStart) {
+    const struct {
+        NetworkRights rights;
+        std::string starts;
+    } cases[] = {{{false, false}, "No CAP_NET_ADMIN or CAP_NET_RAW: cameras that need a link-local detour"},
+                 {{false, true}, "No CAP_NET_ADMIN: "},
+                 {{true, false}, "No CAP_NET_RAW: free link-local addresses are found through the neighbour table"},
+                 {{true, true}, ""}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.starts);
+        window.ClearCalls();
+        net = std::make_shared<testsupport::FakeCameraNetwork>();
+        net->rights = c.rights;
+        Start({Cam("Cam", 1, {192, 168, 0, 21})});
+        EXPECT_EQ(dlg->RightsNote().rfind(c.starts, 0), 0u) << dlg->RightsNote();
+        EXPECT_EQ(dlg->RightsNote().find('\n'), std::string::npos);
+        const auto notes = window.Calls("Note No CAP_");
+        EXPECT_EQ(notes.size(), c.starts.empty() ? 0u : 1u);
+        if (!c.starts.empty()) {
+            EXPECT_NE(dlg->RightsNote().find("(join group flashwell, or run as root)"), std::string::npos);
+        }
+        dlg.reset();
+    }
+}
+
 } // namespace
