@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QMenu>
+#include <QMessageBox>
 #include <QTemporaryDir>
 #include <QTest>
 #include <cstdlib>
@@ -140,6 +141,53 @@ TEST(DialogsTest, LinkTextLimits) {
     EXPECT_EQ(link.text(), QString(31, QLatin1Char('a')));
     EXPECT_TRUE(link.SetText(QStringLiteral("own caption"), QString()));
     EXPECT_EQ(link.Target(), "own caption");
+}
+
+// The menu's job entries: the guard starts on, the list goes to a CSV file with spreadsheet-safe
+// cells, an unwritable place is said, and the records folder is handed to the file manager.
+TEST(DialogsTest, TheMenuExportsTheListAndOpensTheJobRecords) {
+    QTemporaryDir dir;
+    std::vector<std::optional<std::string>> answers{std::nullopt,
+                                                    dir.filePath(QStringLiteral("list.csv")).toStdString(),
+                                                    dir.filePath(QStringLiteral("missing/list.csv")).toStdString()};
+    std::size_t asked = 0;
+    std::vector<std::string> folders;
+    MainWindowHooks hooks;
+    hooks.chooseSaveFile = [&](QWidget*) { return answers.at(asked++); };
+    hooks.openFolder = [&](const std::string& folder) { folders.push_back(folder); };
+    GuiFixture f(437, hooks);
+    auto* guard = f.Find<QAction>("actionAllowOtherModels");
+    ASSERT_NE(guard, nullptr);
+    EXPECT_TRUE(guard->isCheckable());
+    EXPECT_FALSE(guard->isChecked());
+    guard->trigger();
+    EXPECT_TRUE(f.window->Controller().AllowOtherModels());
+    guard->trigger();
+    EXPECT_FALSE(f.window->Controller().AllowOtherModels());
+
+    f.AddCamera("=cmd|' /C calc'!A0", {192, 168, 0, 21}, 1);
+    f.AddCamera("Plain, \"quoted\"", {192, 168, 0, 22}, 2);
+    auto* exportList = f.Find<QAction>("actionExportList");
+    exportList->trigger(); // cancelled
+    exportList->trigger();
+    GuiFixture::Settle();
+    QFile file(dir.filePath(QStringLiteral("list.csv")));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll().toStdString(), "Idx,Name,IP,MAC,Status,Model,Version\r\n"
+                                            "001,'=cmd|' /C calc'!A0,192.168.0.21,00:1a:2b:3c:4d:01,,,\r\n"
+                                            "002,\"Plain, \"\"quoted\"\"\",192.168.0.22,00:1a:2b:3c:4d:02,,,\r\n");
+    EXPECT_TRUE(f.Find<QLabel>("labelNote")->toolTip().startsWith(QStringLiteral("List exported to ")));
+    exportList->trigger();
+    GuiFixture::Settle();
+    auto* box = f.window->findChild<QMessageBox*>(QStringLiteral("messageBox"));
+    ASSERT_NE(box, nullptr);
+    EXPECT_TRUE(box->text().startsWith(QStringLiteral("Cannot write "))) << box->text().toStdString();
+    EXPECT_EQ(asked, 3u);
+
+    f.Find<QAction>("actionJobRecords")->trigger();
+    ASSERT_EQ(folders.size(), 1u);
+    EXPECT_EQ(folders[0], f.window->Controller().Records().Folder());
+    EXPECT_TRUE(QDir(QString::fromStdString(folders[0])).exists()) << "made before it is opened";
 }
 
 } // namespace
