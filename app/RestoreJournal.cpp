@@ -18,7 +18,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "util/PrivateFolder.h"
+#include "util/Files.h"
 #include "util/Trace.h"
 #include "util/UniqueFd.h"
 
@@ -143,18 +143,7 @@ std::optional<std::string> readFile(const std::string& path, bool& unreadable) {
         unreadable = true;
         return std::nullopt;
     }
-    std::string bytes(static_cast<std::size_t>(st.st_size), '\0');
-    std::size_t got = 0;
-    while (got < bytes.size()) {
-        ssize_t n = ::read(fd.get(), bytes.data() + got, bytes.size() - got);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
-        got += static_cast<std::size_t>(n);
-    }
-    bytes.resize(got);
-    return bytes;
+    return ReadUpTo(fd.get(), static_cast<std::size_t>(st.st_size));
 }
 
 bool writeAtomically(const std::string& folder, const std::string& path, const std::string& bytes) {

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "util/Files.h"
 #include "util/UniqueFd.h"
 #include "util/Utf8.h"
 
@@ -81,18 +82,7 @@ StoredLogin LoadSettings(const std::string& home) {
     struct stat st {};
     if (!fd.valid() || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode))
         return {};
-    std::string bytes(kReadLimit, '\0');
-    std::size_t got = 0;
-    while (got < kReadLimit) {
-        ssize_t n = ::read(fd.get(), bytes.data() + got, kReadLimit - got);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
-        got += static_cast<std::size_t>(n);
-    }
-    bytes.resize(got);
-    return ParseSettings(bytes);
+    return ParseSettings(ReadUpTo(fd.get(), kReadLimit));
 }
 
 bool SaveSettings(const std::string& home, const StoredLogin& login) {

@@ -1,7 +1,8 @@
-#include "util/PrivateFolder.h"
+#include "util/Files.h"
 
 #include <cerrno>
 #include <sys/stat.h>
+#include <unistd.h>
 
 bool MakePrivateFolder(const std::string& folder) {
     for (std::size_t slash = 1; slash != std::string::npos;) {
@@ -12,4 +13,19 @@ bool MakePrivateFolder(const std::string& folder) {
     }
     struct stat st {};
     return ::stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+std::string ReadUpTo(int fd, std::size_t limit) {
+    std::string bytes(limit, '\0');
+    std::size_t got = 0;
+    while (got < limit) {
+        ssize_t n = ::read(fd, bytes.data() + got, limit - got);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        got += static_cast<std::size_t>(n);
+    }
+    bytes.resize(got);
+    return bytes;
 }

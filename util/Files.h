@@ -1,7 +1,11 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 // Creates folder and its missing parents, each new one 0700: what the tool keeps names the
 // operator's cameras and may hold their logins. True when folder then is a folder.
 bool MakePrivateFolder(const std::string& folder);
+
+// Reads from fd until its end, an error or limit bytes, whichever comes first; retries EINTR.
+std::string ReadUpTo(int fd, std::size_t limit);
