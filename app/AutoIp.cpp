@@ -61,7 +61,15 @@ void CTarnDlg::autoChangeIpWorker() {
             continue;
         }
         CameraRecord outcome = recordOf(before);
-        std::optional<Ipv4> given = leftOut > 0 ? std::nullopt : nextFree();
+        std::optional<Ipv4> given = leftOut > 0 || m_clock.Interrupted() ? std::nullopt : nextFree();
+        if (!given && m_clock.Interrupted()) {
+            // Stopped: this camera keeps its address, and that is not the range's fault.
+            outcome.ipAfter = outcome.ipBefore;
+            outcome.status = Status::kInterrupted;
+            outcome.failed = true;
+            m_records.Append(std::move(outcome));
+            continue;
+        }
         if (!given) {
             // The range is used up: the rest stay as they are, counted for the operator.
             ++leftOut;

@@ -11,7 +11,7 @@ constexpr std::size_t kHeaderBytes = kFirmwareHeaderBytes;
 constexpr std::size_t kVersionOffset = 24;
 constexpr std::size_t kVersionField = 32;
 constexpr std::size_t kModelOffset = 68;
-constexpr std::size_t kModelField = 12;
+constexpr std::size_t kModelField = kFirmwareModelField;
 
 std::string field(const std::array<unsigned char, kHeaderBytes>& h, std::size_t offset, std::size_t size) {
     const unsigned char* begin = h.data() + offset;
@@ -50,4 +50,10 @@ std::optional<FirmwareHeader> ReadFirmwareHeader(const std::string& path) {
     std::array<unsigned char, kHeaderBytes> h{};
     file.read(reinterpret_cast<char*>(h.data()), kHeaderBytes);
     return ParseFirmwareHeader(h.data(), static_cast<std::size_t>(file.gcount()));
+}
+
+bool SameModel(const std::string& cameraModel, const std::string& imageModel) {
+    if (imageModel.size() >= kFirmwareModelField)
+        return cameraModel.compare(0, imageModel.size(), imageModel) == 0;
+    return cameraModel == imageModel;
 }

@@ -11,7 +11,7 @@
 #include <nlohmann/json.hpp>
 
 #include "app/Csv.h"
-#include "util/PrivateFolder.h"
+#include "util/Files.h"
 #include "util/Trace.h"
 
 namespace {
@@ -92,6 +92,7 @@ std::string JobRecords::Begin(const std::string& workflow, std::chrono::system_c
     std::lock_guard guard(m_lock);
     m_workflow = workflow;
     m_started = IsoUtc(started);
+    m_active = true;
     m_records.clear();
     m_file.reset();
     m_path.clear();
@@ -114,16 +115,39 @@ std::string JobRecords::Begin(const std::string& workflow, std::chrono::system_c
     return {};
 }
 
+void JobRecords::Skip() {
+    std::lock_guard guard(m_lock);
+    m_active = false;
+    m_records.clear();
+    m_file.reset();
+    m_path.clear();
+}
+
 void JobRecords::Append(CameraRecord record) {
     record.ended = IsoUtc(std::chrono::system_clock::now());
     std::lock_guard guard(m_lock);
+    if (!m_active)
+        return;
     record.started = m_started;
     record.workflow = m_workflow;
     if (m_file.valid()) {
         // One write per line: appended whole, and in the kernel's hands before the next camera ends.
         const std::string line = RecordJson(record) + "\n";
-        if (::write(m_file.get(), line.data(), line.size()) != static_cast<ssize_t>(line.size()))
+        std::size_t done = 0;
+        while (done < line.size()) {
+            const ssize_t n = ::write(m_file.get(), line.data() + done, line.size() - done);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                break;
+            done += static_cast<std::size_t>(n);
+        }
+        if (done < line.size()) {
             Trace("Job records: cannot write %s: %s\n", m_path.c_str(), std::strerror(errno));
+            // A cut line must not swallow the next record.
+            if (done > 0 && ::write(m_file.get(), "\n", 1) != 1)
+                Trace("Job records: %s ends in a cut line\n", m_path.c_str());
+        }
     }
     m_records.push_back(std::move(record));
 }

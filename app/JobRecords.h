@@ -48,7 +48,10 @@ public:
 
     // Starts a job: its records go to a new file from here on. Empty, or why they cannot.
     std::string Begin(const std::string& workflow, std::chrono::system_clock::time_point started);
-    // Completes the record with the job's start, workflow and the time now, and writes it.
+    // A job that leaves no record (a dry run): what follows is not written until the next Begin.
+    void Skip();
+    // Completes the record with the job's start, workflow and the time now, and writes it; nothing
+    // outside a job begun with Begin.
     void Append(CameraRecord record);
     // The records of the current (or last) job, in the order they were written.
     std::vector<CameraRecord> Records() const;
@@ -62,5 +65,6 @@ private:
     std::string m_workflow;
     std::string m_started;
     UniqueFd m_file;
+    bool m_active = false;
     std::vector<CameraRecord> m_records;
 };

@@ -65,6 +65,8 @@ void CTarnDlg::upgradeLauncher(const std::string& firmwarePath, UpgradeMode mode
     // A dry run changes no camera, so it leaves no record behind.
     if (mode == UpgradeMode::Flash)
         beginRecords("upgrade");
+    else
+        m_records.Skip();
     SaveAdapterConfig();
     SetReceiverMode(kReceiverHold);
     EnableControls(false);
@@ -163,7 +165,8 @@ JobEnding CTarnDlg::upgradeCamera(WorkerTicket& ticket, Job& job, const DeviceIn
     outcome.versionBefore = info.version.data();
     // The guard: an image built for another model is not flashed unless the operator lifted it.
     const std::string cameraModel = info.model.data();
-    if (!job.allowOtherModels && !cameraModel.empty() && !job.image.model.empty() && cameraModel != job.image.model) {
+    if (!job.allowOtherModels && !cameraModel.empty() && !job.image.model.empty() &&
+        !SameModel(cameraModel, job.image.model)) {
         fail(record, row, Status::kModelMismatch);
         return JobEnding::Full;
     }

@@ -157,6 +157,8 @@ bool CTarnDlg::launchWorkers(const std::vector<int>& rows, const Prepare& prepar
         if (!started) {
             fail(ticket->Record(), ticket->Row(),
                  m_clock.Interrupted() ? Status::kInterrupted : Status::kNoWorkerThread);
+            // Every camera of the job has its line in the records, this one too.
+            appendRecord(recordOf(m_table->Copy(ticket->Record())), ticket->Row());
             ticket->End(JobEnding::Full);
         }
     }

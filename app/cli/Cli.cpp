@@ -28,6 +28,9 @@ void checkOptions(const Options& o) {
     if ((o.command == Command::Upgrade || o.command == Command::Reset) && !o.selectGiven)
         throw UsageError{std::string(o.command == Command::Upgrade ? "upgrade" : "reset") +
                          " needs --select (use --select all for every listed camera)"};
+    // An empty list (an unset shell variable) must never stand for every camera.
+    if (o.selectGiven && o.select.find_first_not_of(" ,") == std::string::npos)
+        throw UsageError{"--select is empty: give all, or MAC addresses and row numbers separated by commas"};
 }
 
 } // namespace

@@ -102,8 +102,13 @@ int stopped(CTarnDlg& dlg, const Options& o, std::ostream& out, std::ostream& er
     err << "flashwell-cli: stopped by signal " << signal << "\n";
     dlg.StopWorkflows();
     PrintDevices(dlg, o, out);
-    if (!o.report.empty())
-        WriteReport(o.report, dlg.Records().Records());
+    if (!o.report.empty()) {
+        try {
+            WriteReport(o.report, dlg.Records().Records());
+        } catch (const UsageError& e) {
+            err << "flashwell-cli: " << e.message << "\n"; // the signal stays the reason for the exit
+        }
+    }
     dlg.OnCancel();
     return 128 + signal;
 }
@@ -188,6 +193,13 @@ int RunCommand(const Options& o, const CTarnDlg::Platform& platform, std::ostrea
     if (o.command == Command::AutoIp && !pause(o.wait))
         return stopped(dlg, o, out, err);
     bool anyFailed = PrintDevices(dlg, o, out, o.dryRun ? &selected : nullptr);
+    // The closing search lists cameras afresh: a camera the range had no address for is failed
+    // only in its record.
+    if (o.command == Command::AutoIp) {
+        const auto records = dlg.Records().Records();
+        anyFailed =
+            anyFailed || std::any_of(records.begin(), records.end(), [](const CameraRecord& r) { return r.failed; });
+    }
     if (!o.report.empty())
         WriteReport(o.report, dlg.Records().Records());
     if (o.dryRun) {

@@ -48,15 +48,15 @@ ConsoleProgress::ConsoleProgress(ListModel& list, std::vector<int> rows, std::os
     if (m_style != Style::Events)
         return;
     for (int row : m_rows)
-        m_seen[row].text = m_list.GetItemText(row, StatusColumn);
+        m_events->seen[row].text = m_list.GetItemText(row, StatusColumn);
     // Every change is caught as it is written, so a Status that shows for a moment is not missed.
-    m_list.SetListener([this](ListModel::Change change, int row) {
+    m_list.SetListener([events = m_events, list = &m_list](ListModel::Change change, int row) {
         if (change != ListModel::Change::RowChanged)
             return;
-        auto shown = m_list.Row(row);
-        std::lock_guard guard(m_lock);
-        auto it = m_seen.find(row);
-        if (!shown || it == m_seen.end() || it->second.text == (*shown)[StatusColumn])
+        auto shown = list->Row(row);
+        std::lock_guard guard(events->lock);
+        auto it = events->seen.find(row);
+        if (!shown || it == events->seen.end() || it->second.text == (*shown)[StatusColumn])
             return;
         Seen& seen = it->second;
         seen.text = (*shown)[StatusColumn];
@@ -67,7 +67,7 @@ ConsoleProgress::ConsoleProgress(ListModel& list, std::vector<int> rows, std::os
             return;
         seen.shape = std::move(shape);
         seen.tenth = tenth;
-        m_events.push_back(ProgressEvent(std::chrono::system_clock::now(), (*shown)[3], seen.text));
+        events->lines.push_back(ProgressEvent(std::chrono::system_clock::now(), (*shown)[3], seen.text));
     });
 }
 
@@ -89,8 +89,8 @@ void ConsoleProgress::Tick() {
         return;
     std::deque<std::string> due;
     {
-        std::lock_guard guard(m_lock);
-        due.swap(m_events);
+        std::lock_guard guard(m_events->lock);
+        due.swap(m_events->lines);
     }
     for (const std::string& line : due)
         m_err << line << "\n";

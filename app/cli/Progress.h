@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <deque>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <ostream>
 #include <string>
@@ -46,12 +47,17 @@ private:
     std::size_t m_width;
     std::size_t m_drawn = 0;
     std::chrono::steady_clock::time_point m_lastDraw{};
-    std::mutex m_lock; // the events come from the workers' threads
-    std::deque<std::string> m_events;
     struct Seen {
         std::string text;
         std::string shape; // the text without its digits: the same phase of a job
         int tenth = -1;    // the tenth of the progress last printed
     };
-    std::map<int, Seen> m_seen;
+    // What the list's listener writes from the workers' threads; shared with it, since a call
+    // already under way may outlive this object.
+    struct Events {
+        std::mutex lock;
+        std::deque<std::string> lines;
+        std::map<int, Seen> seen;
+    };
+    std::shared_ptr<Events> m_events = std::make_shared<Events>();
 };

@@ -221,6 +221,16 @@ TEST_F(SafetyNetE2E, RecordsAndReportsOfAnUpgradeAndAReAddressing) {
                                                       "192\\.168\\.0\\.20,192\\.168\\.0\\.4[01],,,,,,,address sent,"
                                                       "false")))
         << lines[1];
+
+    // A range with one address for two cameras: the one left out makes the run fail, though the
+    // closing search lists it afresh.
+    VirtualLan scarce({.cameras = {"--name New3 --mac 02:00:00:00:09:03", "--name New4 --mac 02:00:00:00:09:04"}});
+    CliRun partly = Cli(scarce, "auto-ip --range 40-41 --wait 1.5 --report " + Path("scarce.json"));
+    EXPECT_EQ(partly.exitCode, 1) << partly.output << partly.errors;
+    const auto scarceReport = nlohmann::json::parse(readFile(Path("scarce.json")));
+    ASSERT_EQ(scarceReport.size(), 2u);
+    EXPECT_EQ(scarceReport[1]["status"], "no free address left in the range");
+    EXPECT_EQ(scarceReport[1]["failed"], true);
 }
 
 } // namespace

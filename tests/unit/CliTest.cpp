@@ -128,6 +128,11 @@ TEST(CliTest, OptionsCheckedBeforeAnythingIsSent) {
                   std::string::npos)
             << r.err;
     }
+    for (const char* empty : {"", " , "}) {
+        Result r = run({"reset", "--select", empty}, kUnaddressed);
+        EXPECT_EQ(r.code, 2) << "an empty list is not every camera";
+        EXPECT_NE(r.err.find("--select is empty"), std::string::npos) << r.err;
+    }
     Result r = run({"check-version", "--report", "out.txt"}, kUnaddressed);
     EXPECT_EQ(r.code, 2);
     EXPECT_NE(r.err.find("--report takes a file name ending in .json or .csv"), std::string::npos) << r.err;

@@ -61,3 +61,14 @@ TEST(FirmwareHeaderTest, ReadsFilesOfAnyLength) {
     EXPECT_EQ(shown(ReadFirmwareHeader(dir.path() + "/missing.bin")), "none");
     EXPECT_EQ(shown(ReadFirmwareHeader("")), "none");
 }
+
+// The model guard's comparison: exact, except where the image's field is full and the name may
+// have been cut at its 12 characters.
+TEST(FirmwareHeaderTest, SameModelAllowsOnlyForAFullField) {
+    EXPECT_TRUE(SameModel("IPC1234", "IPC1234"));
+    EXPECT_FALSE(SameModel("IPC12345", "IPC1234")) << "a longer name is another model";
+    EXPECT_FALSE(SameModel("IPC123", "IPC1234"));
+    EXPECT_TRUE(SameModel("IPC1234-PRO-X2", "IPC1234-PRO-")) << "cut by the 12-character field";
+    EXPECT_FALSE(SameModel("IPC1234-PRX-X2", "IPC1234-PRO-"));
+    EXPECT_FALSE(SameModel("IPC1234-PRO", "IPC1234-PRO-"));
+}

@@ -1,4 +1,5 @@
 // The job record writer and the CSV it shares with the reports.
+#include <algorithm>
 #include <chrono>
 #include <fstream>
 #include <sys/stat.h>
@@ -121,6 +122,17 @@ TEST(JobRecordsTest, AFolderThatCannotBeMadeIsReportedAndTheJobGoesOn) {
     blocked.Append(CameraRecord{});
     EXPECT_EQ(blocked.Records().size(), 1u) << "kept in memory for a report";
     EXPECT_FALSE(blocked.CreateFolder());
+
+    // A dry run after a job: nothing more reaches the last job's file.
+    JobRecords records(scratch.path() + "/jobs");
+    ASSERT_EQ(records.Begin("upgrade", at(0)), "");
+    records.Append(CameraRecord{});
+    const std::string last = records.Path();
+    records.Skip();
+    records.Append(CameraRecord{});
+    EXPECT_TRUE(records.Records().empty());
+    std::ifstream written(last);
+    EXPECT_EQ(std::count(std::istreambuf_iterator<char>(written), std::istreambuf_iterator<char>(), '\n'), 1);
 
     JobRecords nowhere("");
     EXPECT_NE(nowhere.Begin("reset", at(0)), "");
