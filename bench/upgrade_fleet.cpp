@@ -54,7 +54,9 @@ int main(int argc, char** argv) {
     std::size_t mib = argc > 2 ? static_cast<std::size_t>(std::atoi(argv[2])) : 16;
     ::setenv("FLASHWELL_TIME_SCALE", "0.01", 1);
 
-    std::string image = "/tmp/flashwell-bench-image.bin";
+    // The image, the journal, the job records and the name server list in a private scratch folder.
+    testsupport::ScratchDir scratch;
+    const std::string image = scratch.path() + "/image.bin";
     {
         std::string header(100, '\0');
         header.replace(24, 3, "106");
@@ -78,12 +80,14 @@ int main(int argc, char** argv) {
     VirtualLan lan(options);
     lan.EnterHost();
     {
-        std::ofstream("/tmp/flashwell-bench-resolv.conf") << "nameserver 192.168.0.10\n";
+        std::ofstream(scratch.path() + "/resolv.conf") << "nameserver 192.168.0.10\n";
         std::ostringstream sink;
         CliWindow window(sink);
         Clock clock(0.01);
         ControllerPlatform platform;
-        platform.resolvConf = "/tmp/flashwell-bench-resolv.conf";
+        platform.resolvConf = scratch.path() + "/resolv.conf";
+        platform.stateFolder = scratch.path() + "/state";
+        platform.recordsFolder = scratch.path() + "/jobs";
         CTarnDlg dlg(window, clock, platform);
         dlg.OnInitDialog();
         for (auto until = Steady::now() + std::chrono::seconds(5); Steady::now() < until;)

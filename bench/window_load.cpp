@@ -86,19 +86,36 @@ double runUntil(const std::function<bool()>& done, double limitSeconds) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
+// The fleet's first kWorked cameras, 192.168.1.1 onward, are the ones with web sides.
+bool worked(const std::string& ip) {
+    if (ip.rfind("192.168.1.", 0) != 0)
+        return false;
+    const int host = std::atoi(ip.c_str() + 10);
+    return host >= 1 && host <= kWorked;
+}
+
 void selectFleetWebRows(MainWindow& window) {
     auto* list = window.findChild<QTableView*>(QStringLiteral("listDevices"));
     QItemSelection rows;
     for (int r = 0; r < list->model()->rowCount(); ++r)
-        if (list->model()->index(r, 2).data().toString().startsWith(QStringLiteral("192.168.1.")))
+        if (worked(list->model()->index(r, 2).data().toString().toStdString()))
             rows.select(list->model()->index(r, 0), list->model()->index(r, 4));
     list->selectionModel()->select(rows, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
 }
 
+// How many of the worked cameras show status; the first few that do not are printed.
 int countStatus(MainWindow& window, const std::string& status) {
     int n = 0;
-    for (const ListRow& row : window.Controller().List().Rows())
-        n += row[2].rfind("192.168.1.", 0) == 0 && row[StatusColumn] == status && !row.failed;
+    int shown = 0;
+    for (const ListRow& row : window.Controller().List().Rows()) {
+        if (!worked(row[2]))
+            continue;
+        if (row[StatusColumn] == status && !row.failed)
+            ++n;
+        else if (shown++ < 5)
+            std::printf("  %s %s: \"%s\"%s\n", row[1].c_str(), row[2].c_str(), row[StatusColumn].c_str(),
+                        row.failed ? " (failed)" : "");
+    }
     return n;
 }
 
@@ -172,9 +189,11 @@ int main(int argc, char** argv) {
     const std::string web = " --fleet-base 192.168.1.1 --mask 255.255.0.0 --burn-sec 2 --reboot-ms 2000";
     const long beforeKiB = statusKiB("VmHWM:");
     bool allRight = true;
-    {
-        VirtualLan lan({.cameras = {"--fleet " + std::to_string(kListed) + " --fleet-web " + std::to_string(kWorked) +
-                                    web + " --version V1.04"},
+    // A virtual LAN of `listed` simulated cameras, the first kWorked of them with web sides, and the
+    // window over it after its start-up search; phases(window, meter) runs the measured work.
+    auto onBench = [&](int listed, const std::string& version, const auto& phases) {
+        VirtualLan lan({.cameras = {"--fleet " + std::to_string(listed) + " --fleet-web " + std::to_string(kWorked) +
+                                    web + " --version " + version},
                         .hostIp = "192.168.0.10/16"});
         lan.EnterHost();
         yieldSimulators(lan);
@@ -185,12 +204,18 @@ int main(int argc, char** argv) {
         Clock clock(0.01);
         MainWindowHooks hooks;
         hooks.platform.stateFolder = scratch.path() + "/state";
+        hooks.platform.recordsFolder = scratch.path() + "/jobs";
         MainWindow window(clock, hooks);
         window.show();
         StallMeter meter;
+        window.Controller().OnInitDialog(); // start-up, before the window is shown to anyone
+        runUntil([&] { return window.Controller().List().GetItemCount() >= listed; }, 30);
+        phases(window, meter);
+        window.close();
+        lan.LeaveHost();
+    };
+    onBench(kListed, "V1.04", [&](MainWindow& window, StallMeter& meter) {
         auto& dlg = window.Controller();
-        dlg.OnInitDialog(); // start-up, before the window is shown to anyone
-        runUntil([&] { return dlg.List().GetItemCount() >= kListed; }, 30);
         Phase list = measure(
             "search 4000 cameras", meter, [&] { dlg.OnSearch(); }, [&] { return dlg.List().GetItemCount() >= kListed; },
             30);
@@ -214,38 +239,17 @@ int main(int argc, char** argv) {
         reset.right = countStatus(window, "");
         print(reset, kWorked);
         allRight = allRight && reset.right == kWorked;
-        window.close();
-        lan.LeaveHost();
-    }
-    {
-        // The version check asks every listed camera, so it runs on a bench of the 200 alone.
-        VirtualLan lan({.cameras = {"--fleet " + std::to_string(kWorked) + " --fleet-web " + std::to_string(kWorked) +
-                                    web + " --version V1.06"},
-                        .hostIp = "192.168.0.10/16"});
-        lan.EnterHost();
-        yieldSimulators(lan);
-        int qtArgc = 1;
-        char name[] = "window_load";
-        char* qtArgv[] = {name, nullptr};
-        QApplication app(qtArgc, qtArgv);
-        Clock clock(0.01);
-        MainWindowHooks hooks;
-        hooks.platform.stateFolder = scratch.path() + "/state";
-        MainWindow window(clock, hooks);
-        window.show();
-        StallMeter meter;
+    });
+    // The version check asks every listed camera, so it runs on a bench of the 200 alone.
+    onBench(kWorked, "V1.06", [&](MainWindow& window, StallMeter& meter) {
         auto& dlg = window.Controller();
-        dlg.OnInitDialog();
-        runUntil([&] { return dlg.List().GetItemCount() >= kWorked; }, 30);
         Phase check = measure(
             "check 200 versions", meter, [&] { dlg.OnCheckVersion(); },
             [&] { return !dlg.IsBusy() && !dlg.WorkflowRunning(); }, 600);
         check.right = countStatus(window, "V1.06");
         print(check, kWorked);
         allRight = allRight && check.right == kWorked;
-        window.close();
-        lan.LeaveHost();
-    }
+    });
     const long peakKiB = statusKiB("VmHWM:");
     std::printf("image %zu MiB; peak memory %.1f MiB (%.1f MiB before; target below image + 64 MiB = %zu MiB)\n", mib,
                 static_cast<double>(peakKiB) / 1024, static_cast<double>(beforeKiB) / 1024, mib + 64);
