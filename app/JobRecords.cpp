@@ -1,7 +1,6 @@
 #include "app/JobRecords.h"
 
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
@@ -23,14 +22,18 @@ std::vector<std::optional<std::string>> values(const CameraRecord& r) {
             r.imageSha256, r.imageVersion,  r.status,       r.failed ? "true" : "false"};
 }
 
-// "20261208T140643Z": sorts by time and holds no character a file system or a shell minds.
-std::string fileStamp(std::chrono::system_clock::time_point when) {
+std::string utcText(std::chrono::system_clock::time_point when, const char* format) {
     std::time_t t = std::chrono::system_clock::to_time_t(when);
     std::tm utc{};
     ::gmtime_r(&t, &utc);
     char text[32];
-    std::strftime(text, sizeof text, "%Y%m%dT%H%M%SZ", &utc);
+    std::strftime(text, sizeof text, format, &utc);
     return text;
+}
+
+// "20261208T140643Z": sorts by time and holds no character a file system or a shell minds.
+std::string fileStamp(std::chrono::system_clock::time_point when) {
+    return utcText(when, "%Y%m%dT%H%M%SZ");
 }
 
 } // namespace
@@ -64,24 +67,14 @@ std::string RecordCsv(const CameraRecord& r) {
 }
 
 std::string IsoUtc(std::chrono::system_clock::time_point when) {
-    std::time_t t = std::chrono::system_clock::to_time_t(when);
-    std::tm utc{};
-    ::gmtime_r(&t, &utc);
-    char text[32];
-    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
-    return text;
+    return utcText(when, "%Y-%m-%dT%H:%M:%SZ");
 }
 
 JobRecords::JobRecords(std::string folder) : m_folder(std::move(folder)) {}
 
 std::string JobRecords::DefaultFolder() {
-    const char* state = std::getenv("XDG_STATE_HOME");
-    if (state && state[0] == '/')
-        return std::string(state) + "/flashwell/jobs";
-    const char* home = std::getenv("HOME");
-    if (home && home[0] == '/')
-        return std::string(home) + "/.local/state/flashwell/jobs";
-    return {};
+    const std::string state = StateFolder();
+    return state.empty() ? state : state + "/jobs";
 }
 
 bool JobRecords::CreateFolder() const {

@@ -196,14 +196,7 @@ RestoreJournal::~RestoreJournal() {
 }
 
 std::string RestoreJournal::DefaultFolder() {
-    const char* state = std::getenv("XDG_STATE_HOME");
-    // XDG Base Directory: a relative value is invalid and must be ignored.
-    if (state && state[0] == '/')
-        return std::string(state) + "/flashwell";
-    const char* home = std::getenv("HOME");
-    if (home && home[0] == '/')
-        return std::string(home) + "/.local/state/flashwell";
-    return {};
+    return StateFolder();
 }
 
 RestoreJournal::Contents RestoreJournal::Read(std::string& problem) {

@@ -1,6 +1,7 @@
 #include "util/Files.h"
 
 #include <cerrno>
+#include <cstdlib>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -13,6 +14,17 @@ bool MakePrivateFolder(const std::string& folder) {
     }
     struct stat st {};
     return ::stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+std::string StateFolder() {
+    const char* state = std::getenv("XDG_STATE_HOME");
+    // XDG Base Directory: a relative value is invalid and must be ignored.
+    if (state && state[0] == '/')
+        return std::string(state) + "/flashwell";
+    const char* home = std::getenv("HOME");
+    if (home && home[0] == '/')
+        return std::string(home) + "/.local/state/flashwell";
+    return {};
 }
 
 std::string ReadUpTo(int fd, std::size_t limit) {
