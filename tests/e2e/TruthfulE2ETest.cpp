@@ -157,7 +157,7 @@ TEST_F(TruthfulE2E, ATerminatedJobLeavesAJournalThatTheNextStartReplays) {
         << lan.CameraLog(1);
     ASSERT_EQ(::kill(std::stoi(pid), SIGTERM), 0);
     auto signalled = std::chrono::steady_clock::now();
-    EXPECT_TRUE(WaitUntil([&] { return ::kill(std::stoi(pid), 0) != 0; }, 2s)) << "ends within two seconds";
+    EXPECT_TRUE(WaitUntil([&] { return testsupport::ProcessEnded(std::stoi(pid)); }, 2s)) << "ends within two seconds";
     EXPECT_LT(std::chrono::steady_clock::now() - signalled, 2500ms);
     std::ifstream out(m_state.path() + "/out");
     std::string printed((std::istreambuf_iterator<char>(out)), std::istreambuf_iterator<char>());
@@ -191,7 +191,8 @@ TEST_F(TruthfulE2E, ATricklingCameraNeitherHoldsTheJobNorTheClose) {
         pid.pop_back();
     std::this_thread::sleep_for(3s); // listed, and the trickling query under way
     ASSERT_EQ(::kill(std::stoi(pid), SIGTERM), 0);
-    EXPECT_TRUE(WaitUntil([&] { return ::kill(std::stoi(pid), 0) != 0; }, 2s)) << "a stop aborts the transfer";
+    EXPECT_TRUE(WaitUntil([&] { return testsupport::ProcessEnded(std::stoi(pid)); }, 2s))
+        << "a stop aborts the transfer";
 }
 
 // The window stayed grey 45 s after every job on a bench whose name server never answers.

@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <sched.h>
 #include <stdexcept>
 #include <sys/wait.h>
@@ -33,6 +34,17 @@ bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds limi
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     return done();
+}
+
+bool ProcessEnded(int pid) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+    // The state follows the command name, which is in parentheses and may itself hold ") ".
+    auto close = text.rfind(") ");
+    if (close == std::string::npos || close + 2 >= text.size())
+        return true;
+    char state = text[close + 2];
+    return state == 'Z' || state == 'X';
 }
 
 int RunCommand(const std::string& command, std::string* output) {

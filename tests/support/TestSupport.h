@@ -25,6 +25,10 @@ private:
 // Polls until done() holds or the limit passes, so asynchronous arrivals never need a fixed sleep.
 bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = std::chrono::seconds(2));
 
+// True once the process has exited, also while it waits as a zombie for whoever adopted it: a
+// process started in the background by a shell is reaped by init, on init's own schedule.
+bool ProcessEnded(int pid);
+
 // The names of the entries of a folder, sorted; none when it does not exist.
 std::vector<std::string> ListFolder(const std::string& folder);
 
