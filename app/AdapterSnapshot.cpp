@@ -35,7 +35,8 @@ void CTarnDlg::awaitReconnect() {
     if (address.empty())
         return;
     // The controls stay grey meanwhile; the note says why.
-    m_window.ShowNote("Waiting for " + address + " to answer after the network card was restored...");
+    m_window.ShowNote("Waiting for " + address + " to answer after the network card was restored...",
+                      NoteKind::Waiting);
     bool answered = false;
     for (int probe = 0; probe < kMaxReconnectProbes && !m_clock.Interrupted() && !answered; ++probe) {
         answered = m_network.PingAddress(address, m_stop);
@@ -44,29 +45,5 @@ void CTarnDlg::awaitReconnect() {
     }
     if (!answered)
         Trace("Reconnect address %s did not answer.\n", address.c_str());
-    m_window.ShowNote("");
-}
-
-void CTarnDlg::finishJob(JobClosing closing) {
-    // Only a restore that changed the adapter has anything to reconnect to; an unchanged adapter
-    // never went away, so the window is free at once (an isolated bench's name server never answers).
-    if (closing == JobClosing::RestoreAdapter && RestoreAdapterConfig())
-        awaitReconnect();
-    removeLinkLocalRoute();
-    int away = 0;
-    {
-        std::lock_guard guard(m_workersLock);
-        away = m_awayCameras;
-    }
-    if (away > 0)
-        m_window.ShowNote(std::to_string(away) + (away == 1 ? " camera was" : " cameras were") +
-                          " still rebooting at a link-local address when the job ended; the next start of "
-                          "Flashwell sends them home.");
-    SetReceiverMode(kReceiverRun);
-    EnableControls(true);
-}
-
-void CTarnDlg::noteCameraAway() {
-    std::lock_guard guard(m_workersLock);
-    ++m_awayCameras;
+    m_window.ShowNote("", NoteKind::Waiting);
 }

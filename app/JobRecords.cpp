@@ -16,10 +16,23 @@
 namespace {
 
 std::vector<std::optional<std::string>> values(const CameraRecord& r) {
-    return {r.started,     r.ended,         r.workflow,     r.adapter,
-            r.mac,         r.name,          r.ipBefore,     r.ipAfter,
-            r.model,       r.versionBefore, r.versionAfter, r.image,
-            r.imageSha256, r.imageVersion,  r.status,       r.failed ? "true" : "false"};
+    return {r.started,
+            r.ended,
+            r.workflow,
+            r.adapter,
+            r.mac,
+            r.name,
+            r.ipBefore,
+            r.ipAfter,
+            r.model,
+            r.versionBefore,
+            r.versionAfter,
+            r.image,
+            r.imageSha256,
+            r.imageVersion,
+            r.status,
+            r.failed ? "true" : "false",
+            r.outcome.empty() ? std::nullopt : std::optional(r.outcome)};
 }
 
 std::string utcText(std::chrono::system_clock::time_point when, const char* format) {
@@ -39,10 +52,10 @@ std::string fileStamp(std::chrono::system_clock::time_point when) {
 } // namespace
 
 const std::vector<std::string>& RecordFields() {
-    static const std::vector<std::string> fields = {"started",      "ended",          "workflow",      "adapter",
-                                                    "mac",          "name",           "ip_before",     "ip_after",
-                                                    "model",        "version_before", "version_after", "image",
-                                                    "image_sha256", "image_version",  "status",        "failed"};
+    static const std::vector<std::string> fields = {
+        "started",      "ended",         "workflow", "adapter",        "mac",           "name",
+        "ip_before",    "ip_after",      "model",    "version_before", "version_after", "image",
+        "image_sha256", "image_version", "status",   "failed",         "outcome"};
     return fields;
 }
 
@@ -81,7 +94,7 @@ bool JobRecords::CreateFolder() const {
     return !m_folder.empty() && MakePrivateFolder(m_folder);
 }
 
-std::string JobRecords::Begin(const std::string& workflow, std::chrono::system_clock::time_point started) {
+Result<> JobRecords::Begin(const std::string& workflow, std::chrono::system_clock::time_point started) {
     std::lock_guard guard(m_lock);
     m_workflow = workflow;
     m_started = IsoUtc(started);
@@ -90,9 +103,9 @@ std::string JobRecords::Begin(const std::string& workflow, std::chrono::system_c
     m_file.reset();
     m_path.clear();
     if (m_folder.empty())
-        return "no folder for them (HOME is not set)";
+        return Failure{ENOENT, "no folder for them (HOME is not set)"};
     if (!MakePrivateFolder(m_folder))
-        return "cannot create " + m_folder + ": " + std::strerror(errno);
+        return Failure{errno, "cannot create " + m_folder + ": " + std::strerror(errno)};
     // A new file for each job; a second job in the same second gets a number, never an old file.
     const std::string base = m_folder + "/" + fileStamp(started) + "-" + workflow;
     for (int n = 1; n < 100 && !m_file.valid(); ++n) {
@@ -104,7 +117,7 @@ std::string JobRecords::Begin(const std::string& workflow, std::chrono::system_c
             break;
     }
     if (!m_file.valid())
-        return "cannot create a file in " + m_folder + ": " + std::strerror(errno);
+        return Failure{errno, "cannot create a file in " + m_folder + ": " + std::strerror(errno)};
     return {};
 }
 

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "util/Result.h"
 #include "util/UniqueFd.h"
 
 // What one job did to one camera, written when that camera's work ends. A value that is not known
@@ -19,8 +20,9 @@ struct CameraRecord {
     std::string name;
     std::optional<std::string> ipBefore, ipAfter, model, versionBefore, versionAfter;
     std::optional<std::string> image, imageSha256, imageVersion; // upgrades only
-    std::string status;
+    std::string status;                                          // the Status text the row showed
     bool failed = false;
+    std::string outcome; // the outcome's name, so that an empty Status still says what happened
 };
 
 // The field names, in their order: the JSON keys and the CSV header.
@@ -46,8 +48,8 @@ public:
     // Makes the folder (0700) where missing; false when there is none or it cannot be made.
     bool CreateFolder() const;
 
-    // Starts a job: its records go to a new file from here on. Empty, or why they cannot.
-    std::string Begin(const std::string& workflow, std::chrono::system_clock::time_point started);
+    // Starts a job: its records go to a new file from here on, or the failure says why they cannot.
+    Result<> Begin(const std::string& workflow, std::chrono::system_clock::time_point started);
     // A job that leaves no record (a dry run): what follows is not written until the next Begin.
     void Skip();
     // Completes the record with the job's start, workflow and the time now, and writes it; nothing

@@ -10,21 +10,160 @@ double countdownShare(int secondsLeft) {
 
 } // namespace
 
-StatusText Status::UpgradeProgress(int percent) {
-    return {"Upgrade Status... " + std::to_string(percent) + "%", std::clamp(percent / 100.0, 0.0, 1.0)};
+std::optional<StatusText> Status::Of(const CameraView& view) {
+    switch (view.phase) {
+    case Phase::Uploading:
+        return StatusText{"File Uploading...", {}};
+    case Phase::Uploaded:
+        return StatusText{"File uploaded successfully", {}};
+    case Phase::Burning:
+        return StatusText{"Upgrade Status... " + std::to_string(view.count) + "%",
+                          std::clamp(view.count / 100.0, 0.0, 1.0)};
+    case Phase::Rebooting:
+        return StatusText{"Wait for " + std::to_string(view.count) + " Seconds", countdownShare(view.count)};
+    case Phase::ResetRebooting:
+        return StatusText{"System rebooting, please wait for " + std::to_string(view.count) + " Seconds",
+                          countdownShare(view.count)};
+    case Phase::Queued:
+    case Phase::Querying:
+    case Phase::Moving:
+    case Phase::Verifying:
+    case Phase::Resetting:
+    case Phase::Readdressing:
+    case Phase::SendingHome:
+    case Phase::Done:
+        break;
+    }
+    return std::nullopt;
 }
 
-StatusText Status::RebootWait(int secondsLeft) {
-    return {"Wait for " + std::to_string(secondsLeft) + " Seconds", countdownShare(secondsLeft)};
+StatusText Status::Of(const CameraOutcome& o) {
+    switch (o.kind) {
+    // The English texts of operator messages 6, 12 and 14.
+    case OutcomeKind::Upgraded:
+        return {"UPGRADE SUCCESSFUL", {}};
+    case OutcomeKind::UploadFailed:
+    case OutcomeKind::WrongVersion:
+        return {"Failed to upgrade!", {}};
+    case OutcomeKind::DeviceOffline:
+        return {"Device offline!", {}};
+    // The version check's own texts: no exclamation mark there.
+    case OutcomeKind::CheckOffline:
+        return {"Device offline", {}};
+    case OutcomeKind::CanNotConnect:
+        return {"Can not connect", {}};
+    case OutcomeKind::VersionRead:
+        return {o.versionBefore.value_or(""), {}};
+    case OutcomeKind::WifiInterface:
+        return {"Wi-Fi interface", {}};
+    case OutcomeKind::Unauthorized:
+        return {"401 Unauthorized", {}};
+    // What the workflows say where the original had nothing to say.
+    case OutcomeKind::NoAnswerAfterReboot:
+        return {"No answer after the reboot", {}};
+    case OutcomeKind::WouldFlash:
+        return {"Would flash " + o.versionBefore.value_or("") + " -> " + o.imageVersion, {}};
+    case OutcomeKind::ModelMismatch:
+        return {"Model mismatch", {}};
+    case OutcomeKind::SharedAddressUnreachable:
+        return {"Shares " + o.sharedAddress + ", no answer on its own", {}};
+    case OutcomeKind::NoFreeLinkLocal:
+        return {"No free link-local address", {}};
+    case OutcomeKind::CannotProbe:
+        return {"Cannot probe link-local addresses", {}};
+    case OutcomeKind::Interrupted:
+        return {"Interrupted", {}};
+    case OutcomeKind::NoWorkerThread:
+        return {"Cannot start a worker thread", {}};
+    // The re-addressing writes no row (its closing search lists the cameras afresh); these are
+    // what its records say.
+    case OutcomeKind::AddressSent:
+        return {"address sent", {}};
+    case OutcomeKind::RangeUsedUp:
+        return {"no free address left in the range", {}};
+    // An accepted reset and a detour that got no answer leave the cell empty.
+    case OutcomeKind::ResetAccepted:
+    case OutcomeKind::NoVersionAfterDetour:
+    case OutcomeKind::NotAtFactoryAddress:
+    case OutcomeKind::NotStarted:
+    case OutcomeKind::Pending:
+        break;
+    }
+    return {};
 }
 
-StatusText Status::ResetCountdown(int secondsLeft) {
-    return {"System rebooting, please wait for " + std::to_string(secondsLeft) + " Seconds",
-            countdownShare(secondsLeft)};
+bool IsFailure(OutcomeKind kind) {
+    switch (kind) {
+    case OutcomeKind::Pending:
+    case OutcomeKind::Upgraded:
+    case OutcomeKind::WouldFlash:
+    case OutcomeKind::VersionRead:
+    case OutcomeKind::NoVersionAfterDetour:
+    case OutcomeKind::ResetAccepted:
+    case OutcomeKind::AddressSent:
+    case OutcomeKind::NotAtFactoryAddress:
+    case OutcomeKind::NotStarted:
+        return false;
+    default:
+        return true;
+    }
 }
 
-std::string Status::SharedAddressUnreachable(const std::string& sharedAddress) {
-    return "Shares " + sharedAddress + ", no answer on its own";
+bool IsRecorded(OutcomeKind kind) {
+    return kind != OutcomeKind::Pending && kind != OutcomeKind::NotAtFactoryAddress && kind != OutcomeKind::NotStarted;
+}
+
+const char* OutcomeName(OutcomeKind kind) {
+    switch (kind) {
+    case OutcomeKind::Pending:
+        return "pending";
+    case OutcomeKind::Upgraded:
+        return "upgraded";
+    case OutcomeKind::UploadFailed:
+        return "upload-failed";
+    case OutcomeKind::WrongVersion:
+        return "wrong-version";
+    case OutcomeKind::NoAnswerAfterReboot:
+        return "no-answer-after-reboot";
+    case OutcomeKind::WouldFlash:
+        return "would-flash";
+    case OutcomeKind::ModelMismatch:
+        return "model-mismatch";
+    case OutcomeKind::WifiInterface:
+        return "wifi-interface";
+    case OutcomeKind::Unauthorized:
+        return "unauthorized";
+    case OutcomeKind::DeviceOffline:
+    case OutcomeKind::CheckOffline:
+        return "offline";
+    case OutcomeKind::CanNotConnect:
+        return "can-not-connect";
+    case OutcomeKind::VersionRead:
+        return "version-read";
+    case OutcomeKind::NoVersionAfterDetour:
+        return "no-version-after-detour";
+    case OutcomeKind::SharedAddressUnreachable:
+        return "shared-address-unreachable";
+    case OutcomeKind::NoFreeLinkLocal:
+        return "no-free-link-local";
+    case OutcomeKind::CannotProbe:
+        return "cannot-probe";
+    case OutcomeKind::ResetAccepted:
+        return "reset-accepted";
+    case OutcomeKind::AddressSent:
+        return "address-sent";
+    case OutcomeKind::RangeUsedUp:
+        return "range-used-up";
+    case OutcomeKind::NotAtFactoryAddress:
+        return "not-at-factory-address";
+    case OutcomeKind::NotStarted:
+        return "not-started";
+    case OutcomeKind::Interrupted:
+        return "interrupted";
+    case OutcomeKind::NoWorkerThread:
+        return "no-worker-thread";
+    }
+    return "pending";
 }
 
 std::string MissingRightsNote(const NetworkRights& rights) {
@@ -40,8 +179,4 @@ std::string MissingRightsNote(const NetworkRights& rights) {
                "pings work only where net.ipv4.ping_group_range allows them" +
                remedy;
     return {};
-}
-
-std::string Status::WouldFlash(const std::string& cameraVersion, const std::string& imageVersion) {
-    return "Would flash " + cameraVersion + " -> " + imageVersion;
 }

@@ -23,7 +23,7 @@ CTarnDlg::CTarnDlg(TarnWindow& window, Clock& clock, Platform platform)
     : m_window(window), m_clock(clock), m_platform(std::move(platform)),
       m_network(*(m_platform.network = orSystem(std::move(m_platform.network)))),
       m_stop([&clock] { return clock.Interrupted(); }), m_journal(m_platform.stateFolder),
-      m_records(m_platform.recordsFolder) {
+      m_records(m_platform.recordsFolder), m_detours(m_network, m_journal, m_stop) {
     if (!m_platform.codePage)
         m_platform.codePage = OemCodePageFromLocale;
 }
@@ -70,12 +70,14 @@ void CTarnDlg::replayJournal() {
         unsigned index = m_network.InterfaceIndex(adapter);
         return index != 0 ? index : (chosen ? chosen->index : 0);
     };
+    std::size_t cameras = 0, routes = 0;
     for (const PendingRestore& r : pending.restores) {
         // Another front end that is running now owns its entries; only a dead run's are leftovers.
         if (r.owner.Alive())
             continue;
         m_network.BroadcastDatagram(r.command.data(), r.command.size(), indexOf(r.adapter));
         m_journal.RemoveRestore(r.mac);
+        ++cameras;
         m_replayed.push_back("sent " + Printable(r.name) + " (" + FormatMac(r.mac) + ") from " + r.movedTo +
                              " back to " + r.home + ", where an earlier job had to leave it");
     }
@@ -85,16 +87,12 @@ void CTarnDlg::replayJournal() {
         unsigned index = m_network.InterfaceIndex(r.adapter);
         if (index == 0 || m_network.RemoveLinkLocalRoute(index)) {
             m_journal.RemoveRoute(r.adapter);
+            ++routes;
             m_replayed.push_back("removed the link-local route an earlier run had added on " + r.adapter);
         }
     }
     for (const std::string& line : m_replayed)
         Trace("Journal: %s\n", line.c_str());
-    std::size_t cameras = 0, routes = 0;
-    for (const std::string& line : m_replayed) {
-        cameras += line.starts_with("sent ");
-        routes += line.starts_with("removed ");
-    }
     std::string summary;
     if (m_replayed.size() == 1)
         summary = "At start-up: " + m_replayed.front();
@@ -106,7 +104,7 @@ void CTarnDlg::replayJournal() {
                              : summary.empty()    ? m_rightsNote
                                                   : m_rightsNote + ". " + summary;
     if (!note.empty())
-        m_window.ShowNote(note);
+        m_window.ShowNote(note, NoteKind::StartUp);
 }
 
 const HostAdapter* CTarnDlg::ChosenAdapter() const {
@@ -231,13 +229,16 @@ bool CTarnDlg::IsFailed(int row) const {
 void CTarnDlg::StopWorkflows() {
     {
         std::lock_guard guard(m_workersLock);
-        m_closed = true; // no new workflow thread starts from here on
+        m_closed = true; // no new job starts from here on
     }
-    // Wake every pause and timed wait and abort every network call; the workers then send home
-    // the cameras that can hear it and leave the burning ones to the journal.
+    // Wake every pause and timed wait and abort every network call; the job then sends home the
+    // cameras that can hear it and leaves the burning ones to the journal.
     m_clock.Interrupt();
-    if (m_table)
-        m_table->WakeAll();
+    {
+        std::lock_guard guard(m_workersLock);
+        if (m_job)
+            m_job->Stop();
+    }
     JoinWorkers(true);
 }
 

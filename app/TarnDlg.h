@@ -7,7 +7,6 @@
 #include <memory>
 #include <mutex>
 #include <optional>
-#include <random>
 #include <set>
 #include <string>
 #include <thread>
@@ -19,7 +18,10 @@
 #include "app/SettingsFile.h"
 #include "app/StatusTexts.h"
 #include "app/TarnWindow.h"
-#include "app/WorkerTicket.h"
+#include "app/job/Job.h"
+#include "app/job/JobEvents.h"
+#include "app/job/JobRequest.h"
+#include "app/job/LinkLocalDetours.h"
 #include "discovery/DatagramIntake.h"
 #include "discovery/DeviceSort.h"
 #include "discovery/DeviceTable.h"
@@ -39,19 +41,12 @@ struct ControllerPlatform {
     bool listen = true; // start the discovery receiver; unit tests feed the intake instead
     std::string stateFolder = RestoreJournal::DefaultFolder(); // the journal of pending restores
     std::string recordsFolder = JobRecords::DefaultFolder();   // one file of records per job
-    std::size_t threadLimit = 0; // for tests: thread creation fails past this many running workers
+    std::size_t threadLimit = 0; // for tests: thread creation fails past this many running threads
 };
 
-// The netmask of an address's class: 1-125, 128-190 and 192-222; nothing for other first octets.
-std::optional<Ipv4> ClassMaskFor(std::uint8_t firstOctet);
-
-// Bounds that keep a workflow from waiting for ever on a camera or a network that stays silent.
-inline constexpr int kMaxLinkLocalMoves = 3;
+// Bounds that keep a job's closing part from waiting for ever on a network that stays silent.
 inline constexpr int kMaxReconnectProbes = 10;
-inline constexpr int kMaxArpCandidates = 64;
 
-// The two set-network commands that move a camera for a job differ in mask and gateway.
-enum class DetourKind { Upgrade, VersionCheck };
 // Whether an upgrade flashes, or only asks each camera and says what it would do.
 enum class UpgradeMode { Flash, DryRun };
 // What a camera last said of itself: its model and firmware version.
@@ -59,12 +54,10 @@ struct CameraFacts {
     std::string model;
     std::string version;
 };
-// What the closing part of a job puts back.
-enum class JobClosing { RestoreAdapter, KeepAdapter };
 
-// The main dialog's shared state and handlers, without any window framework.
-class Detour;
-
+// The main dialog's shared state and handlers, without any window framework. Each workflow
+// button turns what the window shows now into a job request and runs the job on a thread of its
+// own; the job's events write the list and the records. No workflow logic lives here.
 class CTarnDlg {
 public:
     using Platform = ControllerPlatform;
@@ -81,7 +74,7 @@ public:
     void OnAdapterSelChange(int row);
     void OnListColumnClick(int column);
     void OnListDblClk(int row);
-    // The workflow buttons; each returns at once and runs its work on threads of its own.
+    // The workflow buttons; each returns at once and runs its job on a thread of its own.
     void OnStartUpgrade(UpgradeMode mode = UpgradeMode::Flash);
     // The model guard: an image made for another model than the camera reports is not flashed,
     // unless the operator lifts the guard (for the next jobs, until it is set again).
@@ -102,8 +95,8 @@ public:
     void OnAccountSelChange(int row);
     // Closing: wakes and joins every thread before the table is freed. Safe to call twice.
     void OnCancel();
-    // Ends every running workflow now (waits cut short, transfers aborted, moved cameras sent home
-    // or journalled) and joins its threads; the list stays, and no workflow starts afterwards.
+    // Ends the running job now (waits cut short, transfers aborted, moved cameras sent home or
+    // journalled) and joins its threads; the list stays, and no job starts afterwards.
     void StopWorkflows();
 
     void EnableControls(bool enable);
@@ -128,13 +121,13 @@ public:
     // The camera's web page address for a double-click.
     static std::string WebPageUrl(const DeviceInfo& d);
 
-    // Adapter configuration saved before a workflow and written back after it.
+    // Adapter configuration saved before a job and written back after it.
     void SaveAdapterConfig();
     // True when writing the saved configuration back changed the adapter.
     bool RestoreAdapterConfig();
     const std::optional<AdapterConfig>& SavedAdapterConfig() const { return m_savedConfig; }
     std::string ReconnectAddress() const;
-    // Joins every workflow thread that has finished or, with wait, every one.
+    // Joins every job thread that has finished or, with wait, every one.
     void JoinWorkers(bool wait);
     bool WorkflowRunning() const;
     std::size_t WorkerThreads() const; // threads started and not yet joined
@@ -146,34 +139,30 @@ public:
     const std::string& RightsNote() const { return m_rightsNote; }
     // The model and version a camera reported in this run, if it did.
     std::optional<CameraFacts> Facts(const Mac& mac) const;
+    // How each camera of the current or last job ended, by MAC.
+    std::optional<CameraOutcome> Outcome(const Mac& mac) const;
     // The records of the current or last job; they are also appended to its file as cameras end.
     const JobRecords& Records() const { return m_records; }
     // The list as it stands (its five columns, then model and version where known) as CSV; false
     // when the file cannot be written.
     bool ExportListCsv(const std::string& path) const;
+    // Also told of every event of every job, on the job's thread (the console's progress lines).
+    void SetJobListener(JobListener listener);
 
 private:
-    friend class Detour;
-    struct Job; // what the workers of one upgrade share
     struct Worker {
         std::thread thread;
         bool finished = false;
     };
-    using Prepare = std::function<void(DeviceInfo&)>;
-    using Work = std::function<void(WorkerTicket&)>;
 
-    // Worker pool (WorkerPool.cpp).
+    // Job threads (JobThreads.cpp).
     bool startThread(std::function<void()> work);
     void reapFinished();
     bool beginWorkflow();
-    // Gives the busy state back when a launcher ends before any camera was touched, and says why.
+    // Gives the busy state back when a job ends before any camera was touched, and says why.
     void endWorkflowUnstarted(const std::string& why = {});
-    // A workflow button: takes the busy state at the press and runs work on a thread of its own.
-    void startWorkflow(std::function<void()> work);
-    // Turns the selected rows into busy records and starts one worker each; false when no row had
-    // a record. prepare runs under the table's lock for each record before any worker starts.
-    bool launchWorkers(const std::vector<int>& rows, const Prepare& prepare, const Work& work,
-                       const WorkerTicket::Closing& closing);
+    // A workflow button: takes the busy state at the press and runs the job on a thread of its own.
+    void startJob(const std::shared_ptr<JobRequest>& request, std::string imagePath = {});
 
     // Receiver and start-up (TarnDlg.cpp).
     void startReceiver();
@@ -181,59 +170,24 @@ private:
     // Sends home the cameras and removes the routes that an earlier run left behind.
     void replayJournal();
 
-    // Steps every workflow shares (CameraSteps.cpp).
-    CameraAddress cameraAddress(const std::string& host, int port) const;
-    RequestResult queryWithRetries(const CameraAddress& camera, FirmwareInfo& info);
-    void setStatus(int row, const std::string& text);
-    void setStatus(int row, const StatusText& status);
-    void markFailed(DeviceInfo* record, int row, bool failed);
-    void fail(DeviceInfo* record, int row, const std::string& text);
-    void rememberFacts(const Mac& mac, const FirmwareInfo& info);
-    // Starts the job's file of records; when it cannot be written the operator hears of it.
-    void beginRecords(const std::string& workflow);
-    // A record begun with what is known of the camera now; the worker fills in the rest.
-    CameraRecord recordOf(const DeviceInfo& d) const;
-    // Completes the record with the row's final Status and writes it.
-    void appendRecord(CameraRecord record, int row);
-
-    // Link-local detour (LinkLocalDetour.cpp).
-    enum class Claim { Claimed, NoFreeAddress, CannotProbe, Interrupted };
-    bool ensureLinkLocalRoute();
-    void removeLinkLocalRoute();
-    // An address no other camera of this run has been given, probed free on the segment.
-    Claim claimLinkLocal(std::string& address);
-    void sendSetNetwork(const SetNetworkCommand& command);
-    SetNetworkCommand detourCommand(const DeviceInfo& d, const std::string& linkLocal, DetourKind kind) const;
-    SetNetworkCommand restoreCommand(const DeviceInfo& snapshot, DetourKind kind) const;
-    // Moves the camera for its job; when that cannot be done, marks it failed with the reason.
-    bool moveOrFail(Detour& detour, DeviceInfo* record, int row);
+    // Jobs: what a press turns into, and what runs around them (JobRun.cpp).
+    std::shared_ptr<JobRequest> newRequest(Workflow workflow, const std::vector<int>& rows) const;
+    JobAdapter jobAdapter() const;
     // The addresses that more than one listed camera reports: such cameras are told apart by MAC.
     std::set<Ipv4> sharedAddresses() const;
+    void runJob(const std::shared_ptr<JobRequest>& request, const std::string& imagePath);
+    // Reads the image for an upgrade; a failure is said to the operator and ends the job unstarted.
+    bool loadImage(JobRequest& request, const std::string& path);
+    void prologue(const JobRequest& request);
+    void epilogue(const JobRequest& request, const JobSummary& summary);
+    void onJobEvent(const JobRequest& request, const Target& camera, const JobEvent& event);
+    void markFailed(const Target& camera, bool failed);
+    // Starts the job's file of records; when it cannot be written the operator hears of it.
+    void beginRecords(Workflow workflow);
+    CameraRecord recordOf(const JobRequest& request, const Target& camera, const CameraOutcome& outcome) const;
 
     // Adapter snapshot and the closing part of a job (AdapterSnapshot.cpp).
     void awaitReconnect();
-    // Run by exactly one thread per job: adapter back, route gone, window free.
-    void finishJob(JobClosing closing);
-    // A camera left at its link-local address for the journal to send home at the next start.
-    void noteCameraAway();
-
-    // The workflows, one file each.
-    void upgradeLauncher(const std::string& firmwarePath, UpgradeMode mode);
-    void upgradeWorker(WorkerTicket& ticket, Job& job);
-    JobEnding upgradeCamera(WorkerTicket& ticket, Job& job, const DeviceInfo& snapshot, Detour& detour,
-                            CameraRecord& record);
-    void versionCheckWorker();
-    // Asks one camera, with a detour where needed; its model and version when it gave them.
-    std::optional<FirmwareInfo> checkOne(DeviceInfo* record, int row, const DeviceInfo& d, bool shared,
-                                         FirmwareInfo& info);
-    // The camera's answer at its link-local address, when it gave model and version there.
-    std::optional<FirmwareInfo> versionCheckDetour(DeviceInfo* record, int row, const CameraAddress& login,
-                                                   bool shared);
-    void resetLauncher();
-    void resetWorker(WorkerTicket& ticket, const std::set<Ipv4>& shared);
-    // True when the camera accepted the reset.
-    bool resetCamera(WorkerTicket& ticket, const std::set<Ipv4>& shared, const DeviceInfo& d);
-    void autoChangeIpWorker();
 
     TarnWindow& m_window;
     Clock& m_clock;
@@ -242,9 +196,12 @@ private:
     StopRequested m_stop; // the clock's interrupt, handed to every network call that waits
     RestoreJournal m_journal;
     JobRecords m_records;
+    LinkLocalDetours m_detours;
     std::atomic<bool> m_allowOtherModels{false};
     mutable std::mutex m_factsLock;
     std::map<Mac, CameraFacts> m_facts;
+    std::map<Mac, CameraOutcome> m_outcomes; // the last job's; guarded by m_factsLock
+    JobListener m_jobListener;               // guarded by m_factsLock
     std::vector<std::string> m_replayed;
     std::string m_rightsNote;
     unsigned m_nOemCodePage = 437;
@@ -260,18 +217,14 @@ private:
     std::string m_receiverError;
     SortState m_sort;
     std::atomic<bool> m_busy{false};
-    std::recursive_mutex m_csWork;
-    std::minstd_rand m_random{0};              // drawn only under m_csWork
-    std::set<std::string> m_linkLocalAssigned; // every address handed out in this run
-    unsigned m_routeAddedOn = 0;               // the interface whose link-local route this job added; 0 for none
     std::optional<AdapterConfig> m_savedConfig;
     mutable std::mutex m_reconnectLock;
     std::string m_reconnectAddress;
     mutable std::mutex m_workersLock;
     std::list<Worker> m_workers;
     std::atomic<int> m_runningWorkers{0};
+    Job* m_job = nullptr;              // the running job; guarded by m_workersLock
     std::string m_lastRefusal;         // guarded by m_workersLock
-    int m_awayCameras = 0;             // cameras this job left at link-local addresses; guarded by m_workersLock
     std::atomic<bool> m_closed{false}; // no workflow starts any more
     bool m_cancelled = false;          // OnCancel has run
 };

@@ -6,9 +6,19 @@
 // The main window's fields that the controller reads and writes.
 enum class Field { User, Password, FirmwarePath, Model, FwVersion, RangeStart, RangeEnd };
 
+// What a line under the list is about. The window shows every kind; the console prints only what
+// a job has to report, since it says the rest in its own words.
+enum class NoteKind {
+    Job,     // what a job did not do, or left to the next start
+    StartUp, // what cannot work here, and what the start-up put right
+    Waiting, // what the window waits for now
+    Refusal, // why a button did nothing
+};
+
 // What the controller needs from a window: the Qt dialog, the console front end and the tests
-// each implement it. Workers call it from their own threads, so every call must be safe from
-// any thread and must not wait for the window's thread to serve it.
+// each implement it. The fields and the selection are read on the window's own thread when a
+// button is pressed; the other calls may also come from a job's thread, so they must be safe from
+// any thread and must not wait for the window's thread to serve them.
 class TarnWindow {
 public:
     virtual ~TarnWindow() = default;
@@ -27,6 +37,9 @@ public:
     // The window's captions for the language of the code page.
     virtual void ApplyLanguage(unsigned codePage) { (void)codePage; }
     // A line under the list that says what the tool is doing or could not do; empty clears it.
-    virtual void ShowNote(const std::string& text) { (void)text; }
+    virtual void ShowNote(const std::string& text, NoteKind kind) {
+        (void)text;
+        (void)kind;
+    }
     virtual void ClearDetailPanel() {}
 };

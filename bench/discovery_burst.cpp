@@ -18,12 +18,12 @@ namespace {
 
 using Steady = std::chrono::steady_clock;
 
-struct Result {
+struct BurstResult {
     int listed = 0;
     double lastRowMs = 0;
 };
 
-Result burst(VirtualLan& lan) {
+BurstResult burst(VirtualLan& lan) {
     std::ostringstream sink;
     CliWindow window(sink);
     Clock clock;
@@ -42,7 +42,7 @@ Result burst(VirtualLan& lan) {
         std::this_thread::sleep_for(std::chrono::microseconds(200));
     }
     (void)lan;
-    Result r{count, std::chrono::duration<double, std::milli>(lastChange - start).count()};
+    BurstResult r{count, std::chrono::duration<double, std::milli>(lastChange - start).count()};
     dlg.OnCancel();
     return r;
 }
@@ -64,7 +64,7 @@ int main(int argc, char** argv) {
     for (int n : sizes) {
         VirtualLan lan({.cameras = {"--fleet " + std::to_string(n)}});
         lan.EnterHost();
-        Result r = burst(lan);
+        BurstResult r = burst(lan);
         lan.LeaveHost();
         int lost = n - r.listed;
         std::printf("%8d %8d %8d %8.2f%% %11.1f ms\n", n, r.listed, lost, 100.0 * lost / n, r.lastRowMs);

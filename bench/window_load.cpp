@@ -132,7 +132,7 @@ void yieldSimulators(VirtualLan& lan) {
                             "renice -n 19 -p ${t##*/} >/dev/null; done; done; done");
 }
 
-struct Phase {
+struct Stage {
     const char* name;
     double seconds = 0;
     double stallMs = 0;
@@ -142,7 +142,7 @@ struct Phase {
     int right = 0;
 };
 
-void print(const Phase& p, int wanted) {
+void print(const Stage& p, int wanted) {
     std::printf("%-20s %6.2f s  longest stall %6.1f ms  gaps over 16 ms %4d of %6d ticks  threads %4d  peak %6.1f MiB"
                 "  right %d of %d\n",
                 p.name, p.seconds, p.stallMs, p.overFrame, p.ticks, p.threads,
@@ -150,12 +150,12 @@ void print(const Phase& p, int wanted) {
     std::fflush(stdout);
 }
 
-Phase measure(const char* name, StallMeter& meter, const std::function<void()>& start,
+Stage measure(const char* name, StallMeter& meter, const std::function<void()>& start,
               const std::function<bool()>& done, double limit) {
     meter.Start();
     meter.mostThreads = threads();
     start();
-    Phase p{name};
+    Stage p{name};
     p.seconds = runUntil(done, limit);
     runUntil([] { return false; }, 0.2); // the last repaints
     p.stallMs = meter.LongestMs();
@@ -216,7 +216,7 @@ int main(int argc, char** argv) {
     };
     onBench(kListed, "V1.04", [&](MainWindow& window, StallMeter& meter) {
         auto& dlg = window.Controller();
-        Phase list = measure(
+        Stage list = measure(
             "search 4000 cameras", meter, [&] { dlg.OnSearch(); }, [&] { return dlg.List().GetItemCount() >= kListed; },
             30);
         list.right = dlg.List().GetItemCount();
@@ -225,7 +225,7 @@ int main(int argc, char** argv) {
 
         selectFleetWebRows(window);
         window.SetFieldText(Field::FirmwarePath, image);
-        Phase upgrade = measure(
+        Stage upgrade = measure(
             "upgrade 200 cameras", meter, [&] { dlg.OnStartUpgrade(); },
             [&] { return !dlg.IsBusy() && !dlg.WorkflowRunning(); }, 600);
         upgrade.right = countStatus(window, "UPGRADE SUCCESSFUL");
@@ -233,7 +233,7 @@ int main(int argc, char** argv) {
         allRight = allRight && upgrade.right == kWorked;
 
         selectFleetWebRows(window);
-        Phase reset = measure(
+        Stage reset = measure(
             "reset 200 cameras", meter, [&] { dlg.OnResetDefault(); },
             [&] { return !dlg.IsBusy() && !dlg.WorkflowRunning(); }, 600);
         reset.right = countStatus(window, "");
@@ -243,7 +243,7 @@ int main(int argc, char** argv) {
     // The version check asks every listed camera, so it runs on a bench of the 200 alone.
     onBench(kWorked, "V1.06", [&](MainWindow& window, StallMeter& meter) {
         auto& dlg = window.Controller();
-        Phase check = measure(
+        Stage check = measure(
             "check 200 versions", meter, [&] { dlg.OnCheckVersion(); },
             [&] { return !dlg.IsBusy() && !dlg.WorkflowRunning(); }, 600);
         check.right = countStatus(window, "V1.06");

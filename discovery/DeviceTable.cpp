@@ -4,8 +4,6 @@
 #include <cstring>
 #include <new>
 
-#include "util/Event.h"
-
 DeviceInfo DeviceInfo::FromReply(const DeviceReply& reply) {
     DeviceInfo d;
     std::memcpy(d.tag.data(), reply.family == CameraFamily::Maker ? "KXCam" : "IPCam", 5);
@@ -77,15 +75,6 @@ DeviceInfo DeviceTable::Copy(const DeviceInfo* record) const {
     return *record;
 }
 
-bool DeviceTable::anyBusyLocked() const {
-    return std::any_of(m_records.begin(), m_records.end(), [](const auto& r) { return r->busyEvent != nullptr; });
-}
-
-bool DeviceTable::AnyDeviceBusy() const {
-    std::lock_guard guard(m_lock);
-    return anyBusyLocked();
-}
-
 void DeviceTable::ClearDeviceTable() {
     std::lock_guard guard(m_lock);
     m_records.clear();
@@ -101,10 +90,14 @@ void DeviceTable::SetFailed(DeviceInfo* record, bool failed) {
     record->failed = failed ? 1 : 0;
 }
 
-bool DeviceTable::ClearBusyAndCheckLast(DeviceInfo* record) {
+bool DeviceTable::SetFailed(const Mac& mac, bool failed) {
     std::lock_guard guard(m_lock);
-    record->busyEvent = nullptr;
-    return !anyBusyLocked();
+    for (auto& record : m_records)
+        if (record->mac == mac) {
+            record->failed = failed ? 1 : 0;
+            return true;
+        }
+    return false;
 }
 
 void DeviceTable::Update(DeviceInfo* record, const std::function<void(DeviceInfo&)>& f) {
@@ -115,16 +108,4 @@ void DeviceTable::Update(DeviceInfo* record, const std::function<void(DeviceInfo
 void DeviceTable::WithLock(const std::function<void(std::list<std::unique_ptr<DeviceInfo>>&)>& f) {
     std::lock_guard guard(m_lock);
     f(m_records);
-}
-
-void DeviceTable::SetBusy(DeviceInfo* record, Event* event) {
-    std::lock_guard guard(m_lock);
-    record->busyEvent = event;
-}
-
-void DeviceTable::WakeAll() {
-    std::lock_guard guard(m_lock);
-    for (auto& record : m_records)
-        if (record->busyEvent)
-            record->busyEvent->Set();
 }

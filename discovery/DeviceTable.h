@@ -31,20 +31,14 @@ public:
     // A copy taken under the lock, for readers on other threads.
     std::optional<DeviceInfo> CopyDeviceAt(int position) const;
     DeviceInfo Copy(const DeviceInfo* record) const;
-    bool AnyDeviceBusy() const;
     void ClearDeviceTable();
     std::size_t Count() const;
     std::size_t Capacity() const { return m_capacity; }
 
-    // Writes a workflow field of a record under the lock, so that readers on other threads
-    // (the list's colouring) never see a torn value.
+    // Writes the failed mark of a record under the lock, so that readers on other threads never
+    // see a torn value; by MAC, false when no record has it.
     void SetFailed(DeviceInfo* record, bool failed);
-    // Marks a record busy for a worker that is about to start.
-    void SetBusy(DeviceInfo* record, Event* event);
-    // Signals every worker's event, so that their timed waits end (closing the window).
-    void WakeAll();
-    // Clears a worker's busy marker and tells, in the same step, whether it was the last one.
-    bool ClearBusyAndCheckLast(DeviceInfo* record);
+    bool SetFailed(const Mac& mac, bool failed);
 
     // Writes workflow fields of one record under the lock, so whole-record copies never tear.
     void Update(DeviceInfo* record, const std::function<void(DeviceInfo&)>& f);
@@ -53,8 +47,6 @@ public:
     void WithLock(const std::function<void(std::list<std::unique_ptr<DeviceInfo>>&)>& f);
 
 private:
-    bool anyBusyLocked() const;
-
     std::size_t m_capacity;
     mutable std::recursive_mutex m_lock; // DeviceTableLock: re-entrant like the original
     std::list<std::unique_ptr<DeviceInfo>> m_records;

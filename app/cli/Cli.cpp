@@ -112,11 +112,10 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
             const CLI::Option* select = sub->get_option_no_throw("--select");
             o.selectGiven = select != nullptr && select->count() > 0;
             checkOptions(o);
-            std::string why;
-            auto password = ResolvePassword(o.passwordOption, o.passwordFile, why);
+            auto password = ResolvePassword(o.passwordOption, o.passwordFile);
             if (!password)
-                throw UsageError{why};
-            o.password = *password;
+                throw UsageError{password.Message()};
+            o.password = password.Value();
             return RunCommand(o, platform, out, err);
         }
     } catch (const UsageError& e) {

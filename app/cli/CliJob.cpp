@@ -166,7 +166,7 @@ int RunCommand(const Options& o, const CTarnDlg::Platform& platform, std::ostrea
             selected.push_back(r);
     }
     {
-        ConsoleProgress progress(dlg.List(), selected, err, progressStyle(o));
+        ConsoleProgress progress(dlg, selected, err, progressStyle(o));
         switch (o.command) {
         case Command::CheckVersion:
             dlg.OnCheckVersion();
@@ -206,7 +206,9 @@ int RunCommand(const Options& o, const CTarnDlg::Platform& platform, std::ostrea
         // Exit 0 only when every selected camera would be flashed.
         auto rows = dlg.List().Rows();
         anyFailed = std::any_of(selected.begin(), selected.end(), [&](int r) {
-            return PlanOf(rows[static_cast<std::size_t>(r)][StatusColumn]) != Plan::Flash;
+            Mac mac{};
+            ParseMac(rows[static_cast<std::size_t>(r)][3], mac);
+            return PlanOf(dlg.Outcome(mac)) != Plan::Flash;
         });
     }
     dlg.OnCancel();

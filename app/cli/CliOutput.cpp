@@ -46,16 +46,19 @@ const char* PlanName(Plan plan) {
     return "unreachable";
 }
 
-Plan PlanOf(const std::string& status) {
-    if (status.starts_with("Would flash "))
+Plan PlanOf(const std::optional<CameraOutcome>& outcome) {
+    switch (outcome ? outcome->kind : OutcomeKind::Pending) {
+    case OutcomeKind::WouldFlash:
         return Plan::Flash;
-    if (status == Status::kModelMismatch)
+    case OutcomeKind::ModelMismatch:
         return Plan::ModelMismatch;
-    if (status == Status::kWifiInterface)
+    case OutcomeKind::WifiInterface:
         return Plan::Wifi;
-    if (status == Status::kUnauthorized)
+    case OutcomeKind::Unauthorized:
         return Plan::Unauthorized;
-    return Plan::Unreachable;
+    default:
+        return Plan::Unreachable;
+    }
 }
 
 int PrintAdapters(const HostAdapterList& list, const Options& o, std::ostream& out) {
@@ -89,10 +92,10 @@ bool PrintDevices(CTarnDlg& dlg, const Options& o, std::ostream& out, const std:
     auto isPlanned = [&](std::size_t r) {
         return planned && std::find(planned->begin(), planned->end(), static_cast<int>(r)) != planned->end();
     };
-    auto facts = [&](const ListRow& row) {
+    auto macOf = [](const ListRow& row) {
         Mac mac{};
         ParseMac(row[3], mac);
-        return dlg.Facts(mac);
+        return mac;
     };
     if (o.json) {
         nlohmann::json devices = nlohmann::json::array();
@@ -100,8 +103,9 @@ bool PrintDevices(CTarnDlg& dlg, const Options& o, std::ostream& out, const std:
             nlohmann::json d = {{"idx", rows[r][0]}, {"name", rows[r][1]},   {"ip", rows[r][2]},
                                 {"mac", rows[r][3]}, {"status", rows[r][4]}, {"failed", rows[r].failed}};
             if (planned) {
-                auto known = facts(rows[r]);
-                d["plan"] = isPlanned(r) ? nlohmann::json(PlanName(PlanOf(rows[r][4]))) : nlohmann::json(nullptr);
+                auto known = dlg.Facts(macOf(rows[r]));
+                d["plan"] = isPlanned(r) ? nlohmann::json(PlanName(PlanOf(dlg.Outcome(macOf(rows[r])))))
+                                         : nlohmann::json(nullptr);
                 d["model"] = known ? nlohmann::json(known->model) : nlohmann::json(nullptr);
                 d["version"] = known ? nlohmann::json(known->version) : nlohmann::json(nullptr);
             }

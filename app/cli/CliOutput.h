@@ -10,7 +10,8 @@
 // What a dry run found a selected camera would undergo.
 enum class Plan { Flash, ModelMismatch, Wifi, Unauthorized, Unreachable };
 const char* PlanName(Plan plan); // "flash", "model-mismatch", "wifi", "unauthorized", "unreachable"
-Plan PlanOf(const std::string& status);
+// The plan a dry run's outcome for the camera stands for; unreachable when it has none.
+Plan PlanOf(const std::optional<CameraOutcome>& outcome);
 
 int PrintAdapters(const HostAdapterList& list, const Options& o, std::ostream& out);
 // Prints the device list and tells whether any listed camera is marked failed. With plans, each

@@ -33,11 +33,10 @@ void CliWindow::MessageBox(const std::string& text, const std::string& caption) 
 
 void CliWindow::OpenUrl(const std::string&) {}
 
-void CliWindow::ShowNote(const std::string& text) {
+void CliWindow::ShowNote(const std::string& text, NoteKind kind) {
     // The window's line under the list; the front end prints the start-up's lines and the refusals
     // itself, and waits are no news on a console.
-    if (text.empty() || text.starts_with("At start-up") || text.starts_with("No CAP_") ||
-        text.starts_with("Waiting for") || text.starts_with("Nothing was done"))
+    if (text.empty() || kind != NoteKind::Job)
         return;
     std::lock_guard guard(m_lock);
     m_err << "flashwell-cli: " << text << std::endl;

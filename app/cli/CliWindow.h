@@ -23,7 +23,7 @@ public:
     void MessageBox(const std::string& text, const std::string& caption) override;
     void OpenUrl(const std::string& url) override;
     void SetAdapterList(const std::vector<std::string>& descriptions, int selected) override;
-    void ShowNote(const std::string& text) override;
+    void ShowNote(const std::string& text, NoteKind kind) override;
 
     void Select(const std::vector<int>& rows);
     bool ControlsAreEnabled() const;

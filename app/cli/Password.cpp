@@ -1,5 +1,6 @@
 #include "app/cli/Password.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -20,14 +21,12 @@ std::string firstLine(std::istream& in) {
     return line.substr(0, kLongestLine);
 }
 
-std::optional<std::string> prompt(std::string& error) {
+Result<std::string> prompt() {
     if (!::isatty(STDIN_FILENO))
         return firstLine(std::cin);
     termios saved{};
-    if (::tcgetattr(STDIN_FILENO, &saved) != 0) {
-        error = "cannot turn off the echo of the terminal";
-        return std::nullopt;
-    }
+    if (::tcgetattr(STDIN_FILENO, &saved) != 0)
+        return Failure{errno, "cannot turn off the echo of the terminal"};
     termios quiet = saved;
     quiet.c_lflag &= static_cast<tcflag_t>(~ECHO);
     std::fputs("Camera password: ", stderr);
@@ -41,16 +40,16 @@ std::optional<std::string> prompt(std::string& error) {
 
 } // namespace
 
-std::optional<std::string> ResolvePassword(const std::optional<std::string>& option, const std::string& file,
-                                           std::string& error) {
-    if (option)
-        return *option == "-" ? prompt(error) : *option;
+Result<std::string> ResolvePassword(const std::optional<std::string>& option, const std::string& file) {
+    if (option) {
+        if (*option == "-")
+            return prompt();
+        return *option;
+    }
     if (!file.empty()) {
         std::ifstream in(file);
-        if (!in) {
-            error = "cannot read the password file \"" + file + "\"";
-            return std::nullopt;
-        }
+        if (!in)
+            return Failure{errno, "cannot read the password file \"" + file + "\""};
         return firstLine(in);
     }
     if (const char* env = std::getenv("FLASHWELL_PASSWORD"))

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <ctime>
 
+#include "app/TarnDlg.h"
 #include "util/Utf8.h"
 
 namespace {
@@ -43,37 +44,54 @@ std::string ProgressEvent(std::chrono::system_clock::time_point when, const std:
     return std::string(stamp) + " " + mac + " " + (status.empty() ? "(empty)" : Printable(status));
 }
 
-ConsoleProgress::ConsoleProgress(ListModel& list, std::vector<int> rows, std::ostream& err, Style style)
-    : m_list(list), m_rows(std::move(rows)), m_err(err), m_style(style), m_width(terminalWidth()) {
+void ProgressLog::Follow(const Mac& mac, std::string shownNow) {
+    m_seen[mac].text = std::move(shownNow);
+}
+
+std::optional<std::string> ProgressLog::Line(const Target& camera, const JobEvent& event,
+                                             std::chrono::system_clock::time_point when) {
+    std::optional<StatusText> status;
+    Phase phase = Phase::Done;
+    if (const auto* changed = std::get_if<event::CameraChanged>(&event)) {
+        status = Status::Of(changed->view);
+        phase = changed->view.phase;
+    } else if (const auto* ended = std::get_if<event::CameraEnded>(&event)) {
+        status = Status::Of(ended->outcome);
+    }
+    auto it = m_seen.find(camera.mac);
+    if (!status || it == m_seen.end() || it->second.text == status->text)
+        return std::nullopt;
+    Seen& seen = it->second;
+    seen.text = status->text;
+    const int tenth = status->progress ? static_cast<int>(*status->progress * 10.0) : -1;
+    if (status->progress && phase == seen.phase && tenth == seen.tenth)
+        return std::nullopt;
+    seen.phase = phase;
+    seen.tenth = tenth;
+    return ProgressEvent(when, FormatMac(camera.mac), seen.text);
+}
+
+ConsoleProgress::ConsoleProgress(CTarnDlg& dlg, std::vector<int> rows, std::ostream& err, Style style)
+    : m_dlg(dlg), m_list(dlg.List()), m_rows(std::move(rows)), m_err(err), m_style(style), m_width(terminalWidth()) {
     if (m_style != Style::Events)
         return;
-    for (int row : m_rows)
-        m_events->seen[row].text = m_list.GetItemText(row, StatusColumn);
-    // Every change is caught as it is written, so a Status that shows for a moment is not missed.
-    m_list.SetListener([events = m_events, list = &m_list](ListModel::Change change, int row) {
-        if (change != ListModel::Change::RowChanged)
-            return;
-        auto shown = list->Row(row);
+    for (int row : m_rows) {
+        auto shown = m_list.Row(row);
+        Mac mac{};
+        if (shown && ParseMac((*shown)[3], mac))
+            m_events->log.Follow(mac, (*shown)[StatusColumn]);
+    }
+    // Every change is caught as the job reports it, so a Status that shows for a moment is not missed.
+    m_dlg.SetJobListener([events = m_events](const Target& camera, const JobEvent& event) {
         std::lock_guard guard(events->lock);
-        auto it = events->seen.find(row);
-        if (!shown || it == events->seen.end() || it->second.text == (*shown)[StatusColumn])
-            return;
-        Seen& seen = it->second;
-        seen.text = (*shown)[StatusColumn];
-        std::string shape = seen.text;
-        std::erase_if(shape, [](char c) { return c >= '0' && c <= '9'; });
-        const int tenth = shown->progress ? static_cast<int>(*shown->progress * 10.0) : -1;
-        if (shown->progress && shape == seen.shape && tenth == seen.tenth)
-            return;
-        seen.shape = std::move(shape);
-        seen.tenth = tenth;
-        events->lines.push_back(ProgressEvent(std::chrono::system_clock::now(), (*shown)[3], seen.text));
+        if (auto line = events->log.Line(camera, event, std::chrono::system_clock::now()))
+            events->lines.push_back(std::move(*line));
     });
 }
 
 ConsoleProgress::~ConsoleProgress() {
     if (m_style == Style::Events)
-        m_list.SetListener(nullptr);
+        m_dlg.SetJobListener(nullptr);
 }
 
 void ConsoleProgress::Tick() {

@@ -6,11 +6,17 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
 
+#include "app/job/CameraState.h"
+#include "app/job/JobEvents.h"
 #include "discovery/ListModel.h"
+#include "discovery/WireProtocol.h"
+
+class CTarnDlg;
 
 // One camera's line as a terminal shows it while a job runs: name, address and Status, printable
 // and cut to the width.
@@ -19,15 +25,34 @@ std::string ProgressLine(const ListRow& row, std::size_t width);
 std::string ProgressEvent(std::chrono::system_clock::time_point when, const std::string& mac,
                           const std::string& status);
 
+// A job's events as the lines of a log: one per Status change of a camera it was told to follow,
+// except that a running percentage or countdown gets a line only at each tenth of its way.
+class ProgressLog {
+public:
+    // A camera to follow, with the text its row shows now (no line until that changes).
+    void Follow(const Mac& mac, std::string shownNow);
+    // The line the event makes, if any.
+    std::optional<std::string> Line(const Target& camera, const JobEvent& event,
+                                    std::chrono::system_clock::time_point when);
+
+private:
+    struct Seen {
+        std::string text;
+        Phase phase = Phase::Done; // the phase the text was last printed for
+        int tenth = -1;            // the tenth of the progress last printed
+    };
+    std::map<Mac, Seen> m_seen;
+};
+
 // The console front end's view of a running job, on standard error so that standard output keeps
 // only the final list: on a terminal the selected cameras' lines are redrawn in place at most ten
-// times a second; elsewhere, when asked, every Status change is one line, except that a running
-// percentage or countdown is printed at each tenth of its way, not at every step.
+// times a second; elsewhere, when asked, every Status change the job reports is one line, except
+// that a running percentage or countdown is printed at each tenth of its way, not at every step.
 class ConsoleProgress {
 public:
     enum class Style { None, Redraw, Events };
 
-    ConsoleProgress(ListModel& list, std::vector<int> rows, std::ostream& err, Style style);
+    ConsoleProgress(CTarnDlg& dlg, std::vector<int> rows, std::ostream& err, Style style);
     ~ConsoleProgress();
     ConsoleProgress(const ConsoleProgress&) = delete;
     ConsoleProgress& operator=(const ConsoleProgress&) = delete;
@@ -40,6 +65,7 @@ public:
 private:
     void redraw();
 
+    CTarnDlg& m_dlg;
     ListModel& m_list;
     std::vector<int> m_rows;
     std::ostream& m_err;
@@ -47,17 +73,12 @@ private:
     std::size_t m_width;
     std::size_t m_drawn = 0;
     std::chrono::steady_clock::time_point m_lastDraw{};
-    struct Seen {
-        std::string text;
-        std::string shape; // the text without its digits: the same phase of a job
-        int tenth = -1;    // the tenth of the progress last printed
-    };
-    // What the list's listener writes from the workers' threads; shared with it, since a call
-    // already under way may outlive this object.
+    // What the job's listener writes from the job's thread; shared with it, since a call already
+    // under way may outlive this object.
     struct Events {
         std::mutex lock;
         std::deque<std::string> lines;
-        std::map<int, Seen> seen;
+        ProgressLog log;
     };
     std::shared_ptr<Events> m_events = std::make_shared<Events>();
 };

@@ -110,40 +110,30 @@ void MainWindow::onGuiThread(std::function<void()> f) {
         QMetaObject::invokeMethod(this, std::move(f), Qt::QueuedConnection);
 }
 
+// The controller reads the fields and the selection only when a button is pressed, on this
+// thread: a job works from the request it was given, never from the window.
 std::string MainWindow::FieldText(Field field) const {
-    std::lock_guard guard(m_cacheLock);
-    return m_fieldCache[static_cast<std::size_t>(field)];
+    Q_ASSERT(QThread::currentThread() == thread());
+    return m_fields[static_cast<std::size_t>(field)]->text().toStdString();
 }
 
 void MainWindow::SetFieldText(Field field, const std::string& text) {
     const auto slot = static_cast<std::size_t>(field);
-    {
-        std::lock_guard guard(m_cacheLock);
-        m_fieldCache[slot] = text;
-    }
     onGuiThread([this, slot, text] { m_fields[slot]->setText(QString::fromStdString(text)); });
 }
 
 std::vector<int> MainWindow::SelectedRows() const {
-    std::lock_guard guard(m_cacheLock);
-    return m_selectionCache;
-}
-
-void MainWindow::refreshSelectionCache() {
+    Q_ASSERT(QThread::currentThread() == thread());
     std::vector<int> rows;
     for (const QModelIndex& index : m_list->selectionModel()->selectedRows())
         rows.push_back(index.row());
     std::sort(rows.begin(), rows.end());
     rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
-    std::lock_guard guard(m_cacheLock);
-    m_selectionCache = std::move(rows);
+    return rows;
 }
 
 void MainWindow::DeselectAll() {
-    onGuiThread([this] {
-        static_cast<GuardedSelectionModel*>(m_list->selectionModel())->ForceClear();
-        refreshSelectionCache();
-    });
+    onGuiThread([this] { static_cast<GuardedSelectionModel*>(m_list->selectionModel())->ForceClear(); });
 }
 
 void MainWindow::ControlsEnabled(bool enabled) {
@@ -214,7 +204,7 @@ void MainWindow::ApplyLanguage(unsigned codePage) {
     m_model->SetCodePage(codePage);
 }
 
-void MainWindow::ShowNote(const std::string& text) {
+void MainWindow::ShowNote(const std::string& text, NoteKind) {
     onGuiThread([this, text] {
         const QString full = QString::fromStdString(text);
         m_note->setToolTip(full);

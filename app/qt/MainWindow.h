@@ -4,7 +4,6 @@
 #include <array>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -53,7 +52,9 @@ public:
     void OpenUrl(const std::string& url) override;
     void SetAdapterList(const std::vector<std::string>& descriptions, int selected) override;
     void ApplyLanguage(unsigned codePage) override;
-    void ShowNote(const std::string& text) override;
+    void ShowNote(const std::string& text, NoteKind kind) override;
+    // A note of the window's own (an export, a folder that cannot be opened).
+    void ShowNote(const std::string& text) { ShowNote(text, NoteKind::Job); }
 
     void BrowseFile();
     void ShowCredentials();
@@ -82,7 +83,6 @@ private:
     void setupButtons();
     void setupMoreMenu();
     void connectButtons();
-    void refreshSelectionCache();
 
     MainWindowHooks m_hooks;
     std::unique_ptr<CTarnDlg> m_controller;
@@ -96,8 +96,4 @@ private:
     QToolButton* m_more = nullptr;
     QLabel* m_note = nullptr;
     QMenu* m_moreMenu = nullptr;
-
-    mutable std::mutex m_cacheLock; // what worker threads read without asking the window's thread
-    std::array<std::string, 7> m_fieldCache;
-    std::vector<int> m_selectionCache;
 };

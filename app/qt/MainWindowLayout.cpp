@@ -30,12 +30,7 @@ QLineEdit* MainWindow::addEdit(Field field, const char* name, int x, int y, int 
     auto* edit = new QLineEdit(this);
     edit->setObjectName(QString::fromLatin1(name));
     edit->setGeometry(m_units.Rect(x, y, w, h));
-    const auto slot = static_cast<std::size_t>(field);
-    m_fields[slot] = edit;
-    connect(edit, &QLineEdit::textChanged, this, [this, slot](const QString& text) {
-        std::lock_guard guard(m_cacheLock);
-        m_fieldCache[slot] = text.toStdString();
-    });
+    m_fields[static_cast<std::size_t>(field)] = edit;
     return edit;
 }
 
@@ -71,8 +66,6 @@ void MainWindow::setupList() {
     for (int c = 0; c < kColumnCount; ++c)
         m_list->setColumnWidth(c, kColumnWidths[static_cast<std::size_t>(c)]);
     m_list->horizontalHeader()->setStretchLastSection(false);
-    connect(selection, &QItemSelectionModel::selectionChanged, this, &MainWindow::refreshSelectionCache);
-    connect(m_model, &QAbstractItemModel::modelReset, this, &MainWindow::refreshSelectionCache);
     connect(m_list->horizontalHeader(), &QHeaderView::sectionClicked, this,
             [this](int column) { m_controller->OnListColumnClick(column); });
     connect(m_list, &DeviceListView::rowDoubleClicked, this, [this](int row) { m_controller->OnListDblClk(row); });

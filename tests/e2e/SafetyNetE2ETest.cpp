@@ -204,6 +204,7 @@ TEST_F(SafetyNetE2E, RecordsAndReportsOfAnUpgradeAndAReAddressing) {
     for (const auto& r : readdressing[0]) {
         EXPECT_EQ(r["ip_before"], "192.168.0.20");
         EXPECT_EQ(r["status"], "address sent");
+        EXPECT_EQ(r["outcome"], "address-sent");
         EXPECT_TRUE(r["model"].is_null() && r["image"].is_null());
         given[r["name"]] = r["ip_after"];
     }
@@ -216,10 +217,10 @@ TEST_F(SafetyNetE2E, RecordsAndReportsOfAnUpgradeAndAReAddressing) {
         lines.push_back(csv.substr(at, end - at));
     ASSERT_EQ(lines.size(), 3u) << csv;
     EXPECT_EQ(lines[0], "started,ended,workflow,adapter,mac,name,ip_before,ip_after,model,version_before,"
-                        "version_after,image,image_sha256,image_version,status,failed");
+                        "version_after,image,image_sha256,image_version,status,failed,outcome");
     EXPECT_TRUE(std::regex_match(lines[1], std::regex("[^,]+Z,[^,]+Z,auto-ip,eth0,02:00:00:00:09:0[12],New[12],"
                                                       "192\\.168\\.0\\.20,192\\.168\\.0\\.4[01],,,,,,,address sent,"
-                                                      "false")))
+                                                      "false,address-sent")))
         << lines[1];
 
     // A range with one address for two cameras: the one left out makes the run fail, though the

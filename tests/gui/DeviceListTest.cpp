@@ -112,7 +112,7 @@ TEST(DeviceListTest, ASelectedRowStillShowsItsRedFailureAndItsProgress) {
     f.AddCamera("failed", {10, 0, 0, 1}, 1);
     f.AddCamera("running", {10, 0, 0, 2}, 2);
     f.SetStatus(0, "401 Unauthorized", true);
-    f.SetStatus(1, Status::UpgradeProgress(60), false);
+    f.SetStatus(1, *Status::Of(CameraView{Phase::Burning, 60}), false);
     QTableView* list = listOf(f);
     list->selectAll();
     GuiFixture::Settle();

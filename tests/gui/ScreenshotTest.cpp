@@ -15,8 +15,8 @@ QString render(unsigned codePage, const char* file) {
     f.AddCamera("IPC-Gate", {192, 168, 0, 20}, 0x12);
     f.AddCamera("KX-Warehouse", {192, 168, 1, 64}, 0x13, 8080);
     f.AddCamera("IPC-Office", {192, 168, 1, 65}, 0x14);
-    f.SetStatus(0, Status::UpgradeProgress(40), false);
-    f.SetStatus(1, Status::RebootWait(45), false);
+    f.SetStatus(0, *Status::Of(CameraView{Phase::Burning, 40}), false);
+    f.SetStatus(1, *Status::Of(CameraView{Phase::Rebooting, 45}), false);
     f.SetStatus(2, "401 Unauthorized", true);
     f.SetStatus(3, "UPGRADE SUCCESSFUL", false);
     f.window->SetFieldText(Field::FirmwarePath, "/home/tech/firmware/IPC1234_V1.23.bin");

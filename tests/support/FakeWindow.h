@@ -42,7 +42,7 @@ public:
         record("Adapters " + (names.empty() ? "{}" : names + " }") + " " + std::to_string(selected));
     }
     void ApplyLanguage(unsigned codePage) override { record("Language " + std::to_string(codePage)); }
-    void ShowNote(const std::string& text) override { record("Note " + text); }
+    void ShowNote(const std::string& text, NoteKind) override { record("Note " + text); }
 
     void Select(std::vector<int> rows) {
         std::lock_guard guard(m_lock);

@@ -25,12 +25,12 @@ AdapterData adapter(const std::string& name, bool ipEnabled, std::vector<std::st
     return a;
 }
 
-struct Result {
+struct CliResult {
     int code = -1;
     std::string out, err;
 };
 
-Result run(std::vector<const char*> args, const std::vector<AdapterData>& adapters) {
+CliResult run(std::vector<const char*> args, const std::vector<AdapterData>& adapters) {
     args.insert(args.begin(), "flashwell-cli");
     std::ostringstream out, err;
     ControllerPlatform platform{[adapters] { return adapters; }, [] { return 437u; }};
@@ -47,7 +47,7 @@ const std::vector<AdapterData> kUnaddressed = {adapter("eth0", false, {}), adapt
 } // namespace
 
 TEST(CliTest, AdaptersTableAndJson) {
-    Result r = run({"adapters"}, kListed);
+    CliResult r = run({"adapters"}, kListed);
     ASSERT_EQ(r.code, 0) << r.err;
     std::istringstream lines(r.out);
     std::vector<std::string> rows;
@@ -75,7 +75,7 @@ TEST(CliTest, UsageErrorsExitWithTwo) {
     for (const auto& args : std::vector<std::vector<const char*>>{{}, {"frobnicate"}, {"--bad-option", "adapters"}})
         EXPECT_EQ(run(args, kListed).code, 2) << "args: " << (args.empty() ? "(none)" : args[0]);
 
-    Result r = run({"--adapter", "nosuch", "search"}, kUnaddressed);
+    CliResult r = run({"--adapter", "nosuch", "search"}, kUnaddressed);
     EXPECT_EQ(r.code, 2);
     EXPECT_NE(r.err.find("nosuch"), std::string::npos) << "the message should name the adapter: " << r.err;
     EXPECT_EQ(run({"--adapter", "5", "search"}, kUnaddressed).code, 2) << "a position past the list";
@@ -92,14 +92,14 @@ TEST(CliTest, UsageErrorsExitWithTwo) {
 
 // A 20-digit --adapter position made std::stoul throw out_of_range out of RunCli (resolveAdapter).
 TEST(CliTest, HugeAdapterPositionIsAUsageError) {
-    Result r;
+    CliResult r;
     EXPECT_NO_THROW(r = run({"--adapter", "99999999999999999999999", "search"}, kUnaddressed));
     EXPECT_EQ(r.code, 2);
 }
 
 // --json adapters threw json type_error 316 on an adapter description that is not valid UTF-8.
 TEST(CliTest, JsonAdaptersSurvivesNonUtf8Description) {
-    Result r;
+    CliResult r;
     EXPECT_NO_THROW(r = run({"--json", "adapters"}, {adapter("caf\xE9", true, {})}));
     EXPECT_EQ(r.code, 0);
     EXPECT_FALSE(nlohmann::json::parse(r.out, nullptr, false).is_discarded()) << r.out;
@@ -108,7 +108,7 @@ TEST(CliTest, JsonAdaptersSurvivesNonUtf8Description) {
 // help2man and packaging scripts read --version: it must print on standard output and exit 0, with no command.
 TEST(CliTest, VersionNeedsNoCommand) {
     for (const auto& args : std::vector<std::vector<const char*>>{{"--version"}, {"--version", "search"}}) {
-        Result r = run(args, kUnaddressed);
+        CliResult r = run(args, kUnaddressed);
         EXPECT_EQ(r.code, 0) << r.err;
         EXPECT_EQ(r.out, std::string("flashwell-cli ") + kFlashwellVersion + "\n");
         EXPECT_EQ(r.err, "");
@@ -122,18 +122,18 @@ TEST(CliTest, OptionsCheckedBeforeAnythingIsSent) {
         std::vector<const char*> args = {command};
         if (std::string(command) == "upgrade")
             args.push_back("/nonexistent.bin");
-        Result r = run(args, kUnaddressed);
+        CliResult r = run(args, kUnaddressed);
         EXPECT_EQ(r.code, 2) << command;
         EXPECT_NE(r.err.find(std::string(command) + " needs --select (use --select all for every listed camera)"),
                   std::string::npos)
             << r.err;
     }
     for (const char* empty : {"", " , "}) {
-        Result r = run({"reset", "--select", empty}, kUnaddressed);
+        CliResult r = run({"reset", "--select", empty}, kUnaddressed);
         EXPECT_EQ(r.code, 2) << "an empty list is not every camera";
         EXPECT_NE(r.err.find("--select is empty"), std::string::npos) << r.err;
     }
-    Result r = run({"check-version", "--report", "out.txt"}, kUnaddressed);
+    CliResult r = run({"check-version", "--report", "out.txt"}, kUnaddressed);
     EXPECT_EQ(r.code, 2);
     EXPECT_NE(r.err.find("--report takes a file name ending in .json or .csv"), std::string::npos) << r.err;
     r = run({"auto-ip", "--range", "31-x"}, kUnaddressed);
@@ -180,23 +180,26 @@ TEST(CliTest, ProgressLinesAreCutToTheTerminalAndSafe) {
 // Without a terminal every phase of a job is a line, but a running percentage or countdown only
 // at each tenth of its way: fifty cameras must not print five thousand lines.
 TEST(CliTest, ProgressEventsThinARunningPercentage) {
-    ListModel list;
-    const int row = list.AppendRow({"001", "Lobby", "192.168.0.20", "02:00:00:00:00:01", ""}, false);
+    Target lobby;
+    lobby.mac = {2, 0, 0, 0, 0, 1};
+    Target other;
+    other.mac = {2, 0, 0, 0, 0, 2};
+    ProgressLog log;
+    log.Follow(lobby.mac, "");
     std::ostringstream err;
-    {
-        ConsoleProgress progress(list, {row}, err, ConsoleProgress::Style::Events);
-        list.SetStatus(row, "File Uploading...", std::nullopt);
-        for (int percent = 0; percent <= 100; ++percent) {
-            const StatusText step = Status::UpgradeProgress(percent);
-            list.SetStatus(row, step.text, step.progress);
-        }
-        for (int left = 60; left >= 0; --left) {
-            const StatusText wait = Status::RebootWait(left);
-            list.SetStatus(row, wait.text, wait.progress);
-        }
-        list.SetStatus(row, "UPGRADE SUCCESSFUL", std::nullopt);
-        progress.Tick();
-    }
+    auto tell = [&](const Target& camera, const JobEvent& event) {
+        if (auto line = log.Line(camera, event, std::chrono::system_clock::now()))
+            err << *line << "\n";
+    };
+    tell(lobby, event::CameraStarted{});
+    tell(lobby, event::CameraChanged{{Phase::Querying, 0}});
+    tell(lobby, event::CameraChanged{{Phase::Uploading, 0}});
+    tell(other, event::CameraChanged{{Phase::Uploading, 0}}); // not followed
+    for (int percent = 0; percent <= 100; ++percent)
+        tell(lobby, event::CameraChanged{{Phase::Burning, percent}});
+    for (int left = 60; left >= 0; --left)
+        tell(lobby, event::CameraChanged{{Phase::Rebooting, left}});
+    tell(lobby, event::CameraEnded{CameraOutcome(OutcomeKind::Upgraded)});
     std::vector<std::string> lines;
     std::istringstream text(err.str());
     for (std::string line; std::getline(text, line);)

@@ -1,4 +1,4 @@
-// The camera table: keyed by MAC, refreshes keep the workflow fields, safe from many threads.
+// The camera table: keyed by MAC, refreshes keep the failed mark, safe from many threads.
 #include <atomic>
 #include <set>
 #include <thread>
@@ -9,7 +9,6 @@
 #include "discovery/DeviceTable.h"
 #include "tests/support/Devices.h"
 #include "tests/support/TestSupport.h"
-#include "util/Event.h"
 
 using testsupport::MakeDevice;
 
@@ -20,16 +19,11 @@ TEST(DeviceTableTest, FindOrAddAndRefresh) {
     ASSERT_EQ(table.Count(), 2u);
     EXPECT_TRUE(!table.GetDeviceAt(-1) && !table.GetDeviceAt(2) && !table.CopyDeviceAt(2)) << "outside the table";
 
-    // Workflow state of the second record, which no reply may touch.
-    Event busy;
-    const std::uint8_t body[] = {1, 2, 3};
+    // The failed mark of the second record, which no reply may touch.
     DeviceInfo* stored = table.GetDeviceAt(1);
     ASSERT_NE(stored, nullptr);
-    stored->busyEvent = &busy;
-    stored->uploadBody = body;
-    stored->uploadLength = 3;
-    stored->uploadAttempts = 2;
-    table.SetFailed(stored, true);
+    EXPECT_TRUE(table.SetFailed(stored->mac, true));
+    EXPECT_FALSE(table.SetFailed(Mac{9, 9, 9, 9, 9, 9}, true)) << "no record has that MAC";
 
     DeviceInfo fresh = MakeDevice(2, {10, 0, 0, 99}, "renamed", 77);
     std::memcpy(fresh.tag.data(), "KXCam", 5);
@@ -38,8 +32,7 @@ TEST(DeviceTableTest, FindOrAddAndRefresh) {
     fresh.ifType = kWifiInterface;
     fresh.webPort = 8080;
     fresh.kind = 1;
-    fresh.owner = reinterpret_cast<CTarnDlg*>(&busy); // any non-null value the refresh must not take
-    fresh.uploadLength = fresh.uploadAttempts = 9;
+    fresh.failed = 0; // a reply knows nothing of the last job
     EXPECT_EQ(table.FindOrAddDevice(fresh), 1) << "a known MAC is refreshed in place";
     ASSERT_EQ(table.Count(), 2u) << "two replies of one MAC share a record";
     EXPECT_EQ(table.GetDeviceAt(1), stored) << "a refresh keeps the record itself";
@@ -52,26 +45,11 @@ TEST(DeviceTableTest, FindOrAddAndRefresh) {
     EXPECT_STREQ(d.name.data(), "renamed");
     EXPECT_TRUE(d.ifType == kWifiInterface && d.webPort == 8080 && d.kind == 1);
     EXPECT_EQ(d.rowIndex, 1) << "the Idx stays with the camera";
-    EXPECT_TRUE(d.busyEvent == &busy && d.owner == nullptr && d.uploadBody == body) << "workflow pointers kept";
-    EXPECT_EQ(std::vector<int>({d.uploadLength, d.failed, d.uploadAttempts}), std::vector<int>({3, 1, 2}))
-        << "uploadLength, failed, uploadAttempts kept";
+    EXPECT_EQ(d.failed, 1) << "the failed mark is kept";
 
     table.ClearDeviceTable();
     EXPECT_EQ(table.Count(), 0u);
     EXPECT_EQ(table.GetDeviceAt(0), nullptr);
-}
-
-TEST(DeviceTableTest, ClearBusyTellsWhetherItWasTheLast) {
-    DeviceTable table;
-    table.FindOrAddDevice(MakeDevice(1, {10, 0, 0, 1}, "a"));
-    table.FindOrAddDevice(MakeDevice(2, {10, 0, 0, 2}, "b"));
-    Event e1, e2;
-    table.GetDeviceAt(0)->busyEvent = &e1;
-    table.GetDeviceAt(1)->busyEvent = &e2;
-    EXPECT_TRUE(table.AnyDeviceBusy());
-    EXPECT_FALSE(table.ClearBusyAndCheckLast(table.GetDeviceAt(0))) << "the second worker still runs";
-    EXPECT_TRUE(table.ClearBusyAndCheckLast(table.GetDeviceAt(1))) << "the last worker has ended";
-    EXPECT_FALSE(table.AnyDeviceBusy());
 }
 
 TEST(DeviceTableTest, ConcurrentWritersReadersAndClears) {
@@ -93,7 +71,7 @@ TEST(DeviceTableTest, ConcurrentWritersReadersAndClears) {
             for (int p = 0; p < kMacs; ++p)
                 if (auto d = table.CopyDeviceAt(p); d && d->ip[3] != d->mac[5])
                     violations++; // a torn record: ip and mac of different replies
-            (void)table.AnyDeviceBusy();
+            table.SetFailed(Mac{0, 0, 0, 0, 0, 1}, true);
         }
     });
     others.emplace_back([&] {

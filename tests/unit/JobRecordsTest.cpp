@@ -54,6 +54,7 @@ TEST(JobRecordsTest, RecordFieldsInOrderWithNullsForWhatIsNotKnown) {
     r.ipBefore = "192.168.0.20";
     r.status = "Device offline!";
     r.failed = true;
+    r.outcome = "offline";
     const std::string json = RecordJson(r);
     EXPECT_EQ(json.find('\n'), std::string::npos) << "one record, one line";
     auto parsed = nlohmann::ordered_json::parse(json);
@@ -62,15 +63,18 @@ TEST(JobRecordsTest, RecordFieldsInOrderWithNullsForWhatIsNotKnown) {
         keys.push_back(key);
     EXPECT_EQ(keys, RecordFields());
     EXPECT_EQ(keys.front(), "started");
-    EXPECT_EQ(keys.back(), "failed");
+    EXPECT_EQ(keys.back(), "outcome") << "the outcome's name comes last, after the Status it stands behind";
     EXPECT_TRUE(parsed["ip_after"].is_null());
     EXPECT_TRUE(parsed["image_sha256"].is_null());
     EXPECT_EQ(parsed["failed"], true);
+    EXPECT_EQ(parsed["outcome"], "offline");
     // A name from the network that is not UTF-8 is written, not refused.
     EXPECT_EQ(parsed["name"], "cam\xEF\xBF\xBD,\"1\"");
 
     EXPECT_EQ(RecordCsv(r), "2026-12-08T14:00:00Z,2026-12-08T14:01:00Z,upgrade,eth0,02:00:00:00:00:01,"
-                            "\"cam\xEF\xBF\xBD,\"\"1\"\"\",192.168.0.20,,,,,,,,Device offline!,true\r\n");
+                            "\"cam\xEF\xBF\xBD,\"\"1\"\"\",192.168.0.20,,,,,,,,Device offline!,true,offline\r\n");
+    r.outcome.clear();
+    EXPECT_TRUE(nlohmann::json::parse(RecordJson(r))["outcome"].is_null()) << "a record outside a job names none";
 }
 
 TEST(JobRecordsTest, EachJobGetsAFileOfItsOwnAndOldFilesStayAsTheyWere) {
@@ -79,7 +83,7 @@ TEST(JobRecordsTest, EachJobGetsAFileOfItsOwnAndOldFilesStayAsTheyWere) {
     JobRecords records(folder);
     EXPECT_EQ(IsoUtc(at(1796738400)), "2026-12-08T14:00:00Z");
 
-    ASSERT_EQ(records.Begin("upgrade", at(1796738400)), "");
+    ASSERT_TRUE(records.Begin("upgrade", at(1796738400)));
     EXPECT_EQ(records.Path(), folder + "/20261208T140000Z-upgrade.jsonl");
     CameraRecord a;
     a.mac = "02:00:00:00:00:01";
@@ -102,7 +106,7 @@ TEST(JobRecordsTest, EachJobGetsAFileOfItsOwnAndOldFilesStayAsTheyWere) {
 
     // A second job in the same second: a file of its own, the first left as it was.
     const std::string firstPath = records.Path();
-    ASSERT_EQ(records.Begin("upgrade", at(1796738400)), "");
+    ASSERT_TRUE(records.Begin("upgrade", at(1796738400)));
     EXPECT_EQ(records.Path(), folder + "/20261208T140000Z-upgrade-2.jsonl");
     CameraRecord b;
     b.mac = "02:00:00:00:00:02";
@@ -118,14 +122,14 @@ TEST(JobRecordsTest, AFolderThatCannotBeMadeIsReportedAndTheJobGoesOn) {
     testsupport::ScratchDir scratch;
     std::ofstream(scratch.path() + "/file") << "x";
     JobRecords blocked(scratch.path() + "/file/jobs");
-    EXPECT_NE(blocked.Begin("reset", at(0)), "");
+    EXPECT_FALSE(blocked.Begin("reset", at(0)));
     blocked.Append(CameraRecord{});
     EXPECT_EQ(blocked.Records().size(), 1u) << "kept in memory for a report";
     EXPECT_FALSE(blocked.CreateFolder());
 
     // A dry run after a job: nothing more reaches the last job's file.
     JobRecords records(scratch.path() + "/jobs");
-    ASSERT_EQ(records.Begin("upgrade", at(0)), "");
+    ASSERT_TRUE(records.Begin("upgrade", at(0)));
     records.Append(CameraRecord{});
     const std::string last = records.Path();
     records.Skip();
@@ -135,6 +139,6 @@ TEST(JobRecordsTest, AFolderThatCannotBeMadeIsReportedAndTheJobGoesOn) {
     EXPECT_EQ(std::count(std::istreambuf_iterator<char>(written), std::istreambuf_iterator<char>(), '\n'), 1);
 
     JobRecords nowhere("");
-    EXPECT_NE(nowhere.Begin("reset", at(0)), "");
+    EXPECT_FALSE(nowhere.Begin("reset", at(0)));
     EXPECT_FALSE(nowhere.CreateFolder());
 }

@@ -18,20 +18,20 @@ TEST_F(ResetTest, CountsDownTheRebootOrSaysWhyNot) {
     window.ClearCalls();
     Run(&CTarnDlg::OnResetDefault);
 
-    std::vector<std::string> countdown;
+    std::vector<CameraView> countdown = {{Phase::Resetting, 0}};
     for (int n = 60; n >= 1; --n)
-        countdown.push_back("System rebooting, please wait for " + std::to_string(n) + " Seconds");
-    countdown.push_back("");
-    EXPECT_EQ(History("Fresh"), countdown);
+        countdown.push_back({Phase::ResetRebooting, n});
+    EXPECT_EQ(Views("Fresh"), countdown);
+    EXPECT_EQ(Outcome("Fresh"), OutcomeKind::ResetAccepted);
     EXPECT_FALSE(Failed("Fresh"));
     EXPECT_EQ(net->Camera("Fresh").resets, 1) << "accepted at the first attempt";
-    EXPECT_EQ(Status("Locked"), "401 Unauthorized");
+    EXPECT_EQ(Outcome("Locked"), OutcomeKind::Unauthorized);
     EXPECT_TRUE(Failed("Locked"));
     EXPECT_EQ(net->Camera("Locked").resets, 1);
-    EXPECT_EQ(Status("Gone"), "Device offline!");
+    EXPECT_EQ(Outcome("Gone"), OutcomeKind::DeviceOffline);
     EXPECT_TRUE(Failed("Gone"));
     EXPECT_EQ(net->Camera("Gone").resets, 3);
-    EXPECT_EQ(Status("Wifi"), "Wi-Fi interface");
+    EXPECT_EQ(Outcome("Wifi"), OutcomeKind::WifiInterface);
     EXPECT_EQ(net->Camera("Wifi").resets, 0);
     EXPECT_EQ(window.Calls("Controls on").size(), 1u) << "enabled once, by the last worker";
     EXPECT_EQ(dlg->ReceiverModeValue(), kReceiverRun);
@@ -47,10 +47,10 @@ TEST_F(ResetTest, CamerasSharingAnAddressAreResetEachOnItsOwnAddress) {
     Start({a, b});
     window.Select({0, 1});
     Run(&CTarnDlg::OnResetDefault);
-    EXPECT_EQ(Status("A"), "");
+    EXPECT_EQ(Outcome("A"), OutcomeKind::ResetAccepted);
     EXPECT_FALSE(Failed("A"));
     EXPECT_EQ(net->Camera("A").resets, 1);
-    EXPECT_EQ(Status("B"), "401 Unauthorized");
+    EXPECT_EQ(Outcome("B"), OutcomeKind::Unauthorized);
     EXPECT_EQ(net->Camera("B").ip, (Ipv4{192, 168, 0, 20})) << "a refused camera is sent home";
     EXPECT_TRUE(net->Calls("reset 192.168.0.20").empty());
     EXPECT_TRUE(Journal().restores.empty()) << "the reset one goes home by its factory settings";

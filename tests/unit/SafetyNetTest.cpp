@@ -38,8 +38,8 @@ TEST_F(SafetyNetTest, AnImageForAnotherModelIsRefusedUnlessTheGuardIsLifted) {
     const std::string image = WriteImage("105", 4096, "IPC1234");
     Upgrade(image);
 
-    EXPECT_EQ(Status("Same"), "UPGRADE SUCCESSFUL");
-    EXPECT_EQ(Status("Unknown"), "UPGRADE SUCCESSFUL") << "a camera that names no model is not judged";
+    EXPECT_EQ(Outcome("Same"), OutcomeKind::Upgraded);
+    EXPECT_EQ(Outcome("Unknown"), OutcomeKind::Upgraded) << "a camera that names no model is not judged";
     for (const char* name : {"Other", "OtherAway"}) {
         SCOPED_TRACE(name);
         EXPECT_EQ(Status(name), "Model mismatch");
@@ -56,10 +56,10 @@ TEST_F(SafetyNetTest, AnImageForAnotherModelIsRefusedUnlessTheGuardIsLifted) {
 
     dlg->SetAllowOtherModels(true);
     Upgrade(image);
-    EXPECT_EQ(Status("Other"), "UPGRADE SUCCESSFUL");
+    EXPECT_EQ(Outcome("Other"), OutcomeKind::Upgraded);
     EXPECT_FALSE(Failed("Other"));
     EXPECT_EQ(net->Camera("Other").uploads, 1);
-    EXPECT_EQ(Status("OtherAway"), "UPGRADE SUCCESSFUL");
+    EXPECT_EQ(Outcome("OtherAway"), OutcomeKind::Upgraded);
 }
 
 TEST_F(SafetyNetTest, ADryRunAsksEveryCameraAndChangesNone) {
@@ -77,13 +77,16 @@ TEST_F(SafetyNetTest, ADryRunAsksEveryCameraAndChangesNone) {
     Start({ready, other, wifi, locked, gone, away});
     Upgrade(WriteImage("106"), UpgradeMode::DryRun);
 
-    EXPECT_EQ(Status("Ready"), "Would flash V1.04 -> V1.06");
+    EXPECT_EQ(Outcome("Ready"), OutcomeKind::WouldFlash);
+    EXPECT_EQ(Ended("Ready").versionBefore, "V1.04");
+    EXPECT_EQ(Ended("Ready").imageVersion, "V1.06");
     EXPECT_FALSE(Failed("Ready"));
-    EXPECT_EQ(Status("Away"), "Would flash V1.05 -> V1.06");
-    EXPECT_EQ(Status("Other"), "Model mismatch");
-    EXPECT_EQ(Status("Wifi"), "Wi-Fi interface");
-    EXPECT_EQ(Status("Locked"), "401 Unauthorized");
-    EXPECT_EQ(Status("Gone"), "Device offline!");
+    EXPECT_EQ(Outcome("Away"), OutcomeKind::WouldFlash);
+    EXPECT_EQ(Ended("Away").versionBefore, "V1.05");
+    EXPECT_EQ(Outcome("Other"), OutcomeKind::ModelMismatch);
+    EXPECT_EQ(Outcome("Wifi"), OutcomeKind::WifiInterface);
+    EXPECT_EQ(Outcome("Locked"), OutcomeKind::Unauthorized);
+    EXPECT_EQ(Outcome("Gone"), OutcomeKind::DeviceOffline);
     EXPECT_TRUE(net->Calls("upload").empty()) << "nothing is uploaded";
     for (const char* name : {"Away", "Gone"}) {
         const FakeCamera& c = net->Camera(name);

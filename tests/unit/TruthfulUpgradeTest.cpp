@@ -43,11 +43,11 @@ TEST_F(TruthfulUpgradeTest, CamerasSharingAnAddressAreUpgradedEachOnAnAddressOfI
             EXPECT_EQ(line.find("192.168.0.20"), std::string::npos) << "asked at the shared address: " << line;
     }
     EXPECT_NE(net->Camera("First").moves.front(), net->Camera("Second").moves.front());
-    EXPECT_EQ(Status("Lone"), "Shares 192.168.0.20, no answer on its own");
+    EXPECT_EQ(Outcome("Lone"), OutcomeKind::SharedAddressUnreachable);
     EXPECT_TRUE(Failed("Lone"));
     EXPECT_EQ(net->Camera("Lone").uploads, 0);
     EXPECT_EQ(net->Camera("Lone").ip, (Ipv4{192, 168, 0, 20})) << "sent home after its last move";
-    EXPECT_EQ(Status("Other"), "UPGRADE SUCCESSFUL");
+    EXPECT_EQ(Outcome("Other"), OutcomeKind::Upgraded);
     EXPECT_TRUE(net->Camera("Other").moves.empty()) << "a camera with an address of its own stays there";
     EXPECT_TRUE(Journal().restores.empty());
     EXPECT_TRUE(Journal().routes.empty());
@@ -83,7 +83,7 @@ TEST_F(TruthfulUpgradeTest, AProbeThatCannotProbeMovesNothing) {
     Start({hidden});
     net->canProbe = false;
     Upgrade(WriteImage("106"));
-    EXPECT_EQ(Status("Hidden"), "Cannot probe link-local addresses");
+    EXPECT_EQ(Outcome("Hidden"), OutcomeKind::CannotProbe);
     EXPECT_TRUE(Failed("Hidden"));
     EXPECT_TRUE(net->Commands().empty()) << "no address is handed out unprobed";
 }
@@ -96,7 +96,7 @@ TEST_F(TruthfulUpgradeTest, TheImageSentIsTheImageJudgedAndAShortOneIsRefused) {
     window.SetFieldText(Field::FwVersion, "");
     window.SetFieldText(Field::Model, "");
     Upgrade(WriteImage("106"));
-    EXPECT_EQ(Status("Behind"), "Failed to upgrade!") << "judged against the image's V1.06";
+    EXPECT_EQ(Outcome("Behind"), OutcomeKind::WrongVersion) << "judged against the image's V1.06";
     EXPECT_EQ(window.FieldText(Field::FwVersion), "V1.06");
     EXPECT_EQ(window.FieldText(Field::Model), "IPC1234");
 
@@ -132,9 +132,9 @@ TEST_F(TruthfulUpgradeTest, AMovedCameraIsSentHomeOnEveryWayOut) {
     locked.queryWhenMoved = RequestResult::Unauthorized;
     Start({refusing, locked});
     Upgrade(WriteImage("106"));
-    EXPECT_EQ(Status("Refusing"), "Failed to upgrade!");
+    EXPECT_EQ(Outcome("Refusing"), OutcomeKind::UploadFailed);
     EXPECT_EQ(net->Camera("Refusing").ip, (Ipv4{192, 168, 0, 31}));
-    EXPECT_EQ(Status("Locked"), "401 Unauthorized");
+    EXPECT_EQ(Outcome("Locked"), OutcomeKind::Unauthorized);
     EXPECT_EQ(net->Camera("Locked").ip, (Ipv4{192, 168, 0, 32}));
     EXPECT_TRUE(Journal().restores.empty());
     EXPECT_FALSE(net->routePresent);
@@ -149,7 +149,7 @@ TEST_F(TruthfulUpgradeTest, ACameraBurningWhenTheJobEndsIsSentHomeAtTheNextStart
     window.SetFieldText(Field::FirmwarePath, WriteImage("106"));
     SelectAll();
     dlg->OnStartUpgrade();
-    ASSERT_TRUE(testsupport::WaitUntil([&] { return Status("Slow").starts_with("Upgrade Status"); }, 10s));
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return PhaseOf("Slow") == Phase::Burning; }, 10s));
     auto began = std::chrono::steady_clock::now();
     dlg->OnCancel();
     EXPECT_LT(std::chrono::steady_clock::now() - began, 2s);
@@ -230,16 +230,30 @@ TEST_F(TruthfulUpgradeTest, FinishedThreadsAreJoinedAndAMissingThreadFailsItsCam
     }
     EXPECT_LE(dlg->WorkerThreads(), 3u) << "threads of earlier jobs are joined as later ones start";
 
+    // The job's one thread for calls serves both cameras in turn.
     dlg.reset();
     net = std::make_shared<testsupport::FakeCameraNetwork>();
-    threadLimit = 2; // the launcher and one worker
+    threadLimit = 2; // the job's thread and one for its calls
     Start({Cam("A", 1, {192, 168, 0, 21}), Cam("B", 2, {192, 168, 0, 22})});
     SelectAll();
     Run(&CTarnDlg::OnResetDefault);
-    EXPECT_EQ(Status("A"), "");
-    EXPECT_FALSE(Failed("A"));
-    EXPECT_EQ(Status("B"), "Cannot start a worker thread");
-    EXPECT_TRUE(Failed("B"));
+    EXPECT_EQ(Outcome("A"), OutcomeKind::ResetAccepted);
+    EXPECT_EQ(Outcome("B"), OutcomeKind::ResetAccepted);
+    EXPECT_FALSE(Failed("A") || Failed("B"));
+
+    // Without any thread for calls no camera is touched, and each says so.
+    dlg.reset();
+    net = std::make_shared<testsupport::FakeCameraNetwork>();
+    threadLimit = 1;
+    Start({Cam("A", 1, {192, 168, 0, 21}), Cam("B", 2, {192, 168, 0, 22})});
+    SelectAll();
+    Run(&CTarnDlg::OnResetDefault);
+    for (const char* name : {"A", "B"}) {
+        EXPECT_EQ(Outcome(name), OutcomeKind::NoWorkerThread) << name;
+        EXPECT_TRUE(Failed(name)) << name;
+        EXPECT_EQ(net->Camera(name).resets, 0) << name;
+    }
+    EXPECT_EQ(dlg->Records().Records().size(), 2u) << "every camera of the job has its line in the records";
     EXPECT_FALSE(dlg->IsBusy());
 }
 

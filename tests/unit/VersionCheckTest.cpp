@@ -74,9 +74,11 @@ TEST_F(VersionCheckTest, CamerasSharingAnAddressEachShowTheirOwnVersion) {
     mute.queryWhenMoved = RequestResult::NoReply;
     Start({older, newer, mute});
     Run(&CTarnDlg::OnCheckVersion);
-    EXPECT_EQ(Status("Older"), "V1.04");
-    EXPECT_EQ(Status("Newer"), "V1.07");
-    EXPECT_EQ(Status("Mute"), "Shares 192.168.0.20, no answer on its own");
+    EXPECT_EQ(Outcome("Older"), OutcomeKind::VersionRead);
+    EXPECT_EQ(Ended("Older").versionBefore, "V1.04");
+    EXPECT_EQ(Outcome("Newer"), OutcomeKind::VersionRead);
+    EXPECT_EQ(Ended("Newer").versionBefore, "V1.07");
+    EXPECT_EQ(Outcome("Mute"), OutcomeKind::SharedAddressUnreachable);
     EXPECT_TRUE(Failed("Mute"));
     EXPECT_TRUE(net->Calls("query 192.168.0.20").empty()) << "nobody is asked at the shared address";
     for (const char* name : {"Older", "Newer", "Mute"})

@@ -64,6 +64,11 @@ protected:
             if (seen.empty() ? !text.empty() : seen.back() != text)
                 seen.push_back(text);
         });
+        dlg->SetJobListener([this](const Target& camera, const JobEvent& event) {
+            std::lock_guard guard(m_historyLock);
+            if (const auto* changed = std::get_if<event::CameraChanged>(&event))
+                m_views[camera.mac].push_back(changed->view);
+        });
         dlg->OnInitDialog();
         ASSERT_GE(dlg->List().GetItemCount(), static_cast<int>(cameras.size()));
     }
@@ -80,6 +85,7 @@ protected:
         {
             std::lock_guard guard(m_historyLock);
             m_history.clear();
+            m_views.clear();
         }
         press();
         ASSERT_TRUE(testsupport::WaitUntil([&] { return !dlg->WorkflowRunning() && !dlg->IsBusy(); }, limit))
@@ -103,7 +109,23 @@ protected:
         return -1;
     }
     std::string Status(const std::string& name) const { return dlg->List().GetItemText(RowOf(name), StatusColumn); }
+    // How the camera's work in the last job ended.
+    OutcomeKind Outcome(const std::string& name) { return Ended(name).kind; }
+    CameraOutcome Ended(const std::string& name) {
+        return dlg->Outcome(net->Camera(name).mac).value_or(CameraOutcome());
+    }
     bool Failed(const std::string& name) const { return dlg->IsFailed(RowOf(name)); }
+    // Every phase the camera went through in the last job, in order, with its count.
+    std::vector<CameraView> Views(const std::string& name) {
+        const Mac mac = net->Camera(name).mac;
+        std::lock_guard guard(m_historyLock);
+        return m_views[mac];
+    }
+    // The phase it is in now (while a job runs).
+    Phase PhaseOf(const std::string& name) {
+        auto views = Views(name);
+        return views.empty() ? Phase::Queued : views.back().phase;
+    }
     // Every Status text the row showed during the last job, in order, repeats folded.
     std::vector<std::string> History(const std::string& name) {
         int row = RowOf(name);
@@ -149,4 +171,5 @@ private:
     testsupport::ScratchDir m_scratch;
     std::mutex m_historyLock;
     std::map<int, std::vector<std::string>> m_history;
+    std::map<Mac, std::vector<CameraView>> m_views;
 };

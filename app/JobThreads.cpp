@@ -1,22 +1,7 @@
-#include <sys/resource.h>
-#include <sys/syscall.h>
-#include <unistd.h>
-
 #include <system_error>
 
 #include "app/TarnDlg.h"
 #include "util/Trace.h"
-
-namespace {
-
-// Workers mostly wait on the network; when hundreds of them copy images at once, the window's
-// thread must still get the processor within a frame. Raising one's own nice value needs no right.
-void yieldToTheWindow() {
-    constexpr int kWorkerNice = 10;
-    ::setpriority(PRIO_PROCESS, static_cast<id_t>(::syscall(SYS_gettid)), kWorkerNice);
-}
-
-} // namespace
 
 bool CTarnDlg::startThread(std::function<void()> work) {
     reapFinished();
@@ -32,7 +17,6 @@ bool CTarnDlg::startThread(std::function<void()> work) {
     try {
         // The entry is filled under the lock the thread needs to mark itself finished.
         self->thread = std::thread([this, self, work = std::move(work)] {
-            yieldToTheWindow();
             work();
             std::lock_guard done(m_workersLock);
             self->finished = true;
@@ -87,7 +71,7 @@ bool CTarnDlg::WorkflowRunning() const {
 
 std::size_t CTarnDlg::WorkerThreads() const {
     std::lock_guard guard(m_workersLock);
-    return m_workers.size();
+    return m_workers.size() + (m_job ? m_job->PoolThreads() : 0);
 }
 
 std::string CTarnDlg::LastRefusal() const {
@@ -103,9 +87,8 @@ bool CTarnDlg::beginWorkflow() {
     {
         std::lock_guard guard(m_workersLock);
         m_lastRefusal.clear();
-        m_awayCameras = 0;
     }
-    m_window.ShowNote(""); // what the last job had to say is done with
+    m_window.ShowNote("", NoteKind::Job); // what the last job had to say is done with
     return true;
 }
 
@@ -116,51 +99,13 @@ void CTarnDlg::endWorkflowUnstarted(const std::string& why) {
     }
     // The button did nothing: say why, rather than leave the operator wondering.
     if (!why.empty())
-        m_window.ShowNote("Nothing was done: " + why + ".");
+        m_window.ShowNote("Nothing was done: " + why + ".", NoteKind::Refusal);
     m_busy = false;
 }
 
-void CTarnDlg::startWorkflow(std::function<void()> work) {
+void CTarnDlg::startJob(const std::shared_ptr<JobRequest>& request, std::string imagePath) {
     if (!beginWorkflow())
         return;
-    if (!startThread(std::move(work)))
+    if (!startThread([this, request, path = std::move(imagePath)] { runJob(request, path); }))
         endWorkflowUnstarted("no thread could be started for the workflow");
-}
-
-bool CTarnDlg::launchWorkers(const std::vector<int>& rows, const Prepare& prepare, const Work& work,
-                             const WorkerTicket::Closing& closing) {
-    std::vector<std::shared_ptr<WorkerTicket>> tickets;
-    for (int row : rows) {
-        DeviceInfo* record = m_table->GetDeviceAt(row);
-        if (!record)
-            continue;
-        m_table->Update(record, [&](DeviceInfo& d) {
-            d.failed = 0;
-            d.owner = this;
-            d.rowIndex = row;
-            if (prepare)
-                prepare(d);
-        });
-        m_listDevices.SetFailed(row, false);
-        // Every record is marked busy before the first worker starts, so a worker that ends at
-        // once cannot believe it is the last one.
-        tickets.push_back(std::make_shared<WorkerTicket>(*m_table, record, row, closing));
-    }
-    if (tickets.empty())
-        return false;
-    for (auto& ticket : tickets) {
-        bool started = startThread([work, ticket] {
-            work(*ticket);
-            ticket->End(JobEnding::Full);
-        });
-        // The camera ends with a clear status instead of the process ending.
-        if (!started) {
-            fail(ticket->Record(), ticket->Row(),
-                 m_clock.Interrupted() ? Status::kInterrupted : Status::kNoWorkerThread);
-            // Every camera of the job has its line in the records, this one too.
-            appendRecord(recordOf(m_table->Copy(ticket->Record())), ticket->Row());
-            ticket->End(JobEnding::Full);
-        }
-    }
-    return true;
 }

@@ -1,0 +1,81 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+// Where one camera's work stands. The list, the console and the records only ever see a phase
+// with its count, or the outcome it ended with; the texts are made from these in one place.
+enum class Phase : std::uint8_t {
+    Queued,         // waiting for its turn
+    Querying,       // asking for its model and version
+    Moving,         // being given a link-local address of its own
+    Uploading,      // the image is on its way
+    Uploaded,       // the camera took the image
+    Burning,        // count: percent of the announced burn time
+    Rebooting,      // count: seconds left of the reboot wait
+    Verifying,      // asking for the version it runs now
+    Resetting,      // the factory reset is being asked for
+    ResetRebooting, // count: seconds left of the reset's reboot wait
+    Readdressing,   // a new address is being chosen and sent
+    SendingHome,    // going back to the address it had
+    Done,
+};
+
+struct CameraView {
+    Phase phase = Phase::Queued;
+    int count = 0;
+
+    bool operator==(const CameraView&) const = default;
+};
+
+enum class OutcomeKind : std::uint8_t {
+    Pending,                  // not ended yet
+    Upgraded,                 // took the image and then reported its version
+    UploadFailed,             // three uploads, none accepted
+    WrongVersion,             // back after the reboot with another version than the image's
+    NoAnswerAfterReboot,      // silent after the reboot
+    WouldFlash,               // a dry run found it ready
+    ModelMismatch,            // the image was made for another model
+    WifiInterface,            // answers on its Wi-Fi interface; not touched
+    Unauthorized,             // the login was refused
+    DeviceOffline,            // no usable answer (upgrade, reset)
+    CheckOffline,             // no answer to the version check
+    CanNotConnect,            // the check's detour got an answer without model and version
+    VersionRead,              // the check read its version
+    NoVersionAfterDetour,     // the check's detour got no answer at all
+    SharedAddressUnreachable, // shares an address and did not answer on one of its own
+    NoFreeLinkLocal,          // no free link-local address was found
+    CannotProbe,              // nothing could tell whether a link-local address is free
+    ResetAccepted,            // took the factory reset and rebooted
+    AddressSent,              // the re-addressing sent its new address
+    RangeUsedUp,              // the range had no address left for it
+    NotAtFactoryAddress,      // the re-addressing leaves it alone
+    NotStarted,               // the job was stopped before its turn
+    Interrupted,              // the job was stopped during its work
+    NoWorkerThread,           // no thread could run its work
+};
+
+// How a camera's work ended, with what was learnt on the way.
+struct CameraOutcome {
+    CameraOutcome() = default;
+    explicit CameraOutcome(OutcomeKind ending) : kind(ending) {}
+
+    OutcomeKind kind = OutcomeKind::Pending;
+    std::optional<std::string> model;         // as its query named it
+    std::optional<std::string> versionBefore; // before the job changed anything
+    std::optional<std::string> versionAfter;  // after the upgrade's reboot
+    std::optional<std::string> ipAfter;       // where it is now, when that is known
+    std::string imageVersion;                 // what a dry run would flash
+    std::string sharedAddress;                // the address it shares with another camera
+    std::optional<std::string> leftAt;        // a link-local address it was left at, for the journal
+    int uploadAttempts = 0;
+    bool shortEnding = false; // ended before the job could have changed the host adapter
+};
+
+// Whether the outcome draws the Status red and counts as a failure.
+bool IsFailure(OutcomeKind kind);
+// Whether the outcome gets a line in the job's records.
+bool IsRecorded(OutcomeKind kind);
+// The outcome's name in records and JSON, e.g. "upgraded", "model-mismatch".
+const char* OutcomeName(OutcomeKind kind);

@@ -1,0 +1,27 @@
+#pragma once
+
+#include "app/job/CameraMachine.h"
+#include "app/job/QueryRound.h"
+
+// One camera's version check: asked at its own address, or, where it answers without model and
+// version (or shares its address), once more at a link-local address of its own, then sent home.
+class CheckMachine : public CameraMachine {
+public:
+    explicit CheckMachine(const Target& target);
+
+    Action Start() override;
+
+private:
+    enum class State { Idle, Query, Moving, Ping, PingPause };
+
+    Action step(const Input& input) override;
+    Action query();
+    Action queried(RequestResult result);
+    Action detour();
+    Action concludeDetour();
+    Action versionRead();
+
+    State m_state = State::Idle;
+    bool m_detoured = false;
+    QueryRound m_query;
+};

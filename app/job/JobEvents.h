@@ -1,0 +1,36 @@
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <variant>
+
+#include "app/job/CameraState.h"
+#include "app/job/JobRequest.h"
+
+// What a running job tells those who show or keep its progress: the list, the console's lines,
+// the records. Events come from the job's own thread, in the order things happened.
+namespace event {
+
+struct CameraStarted {}; // its turn has come
+struct CameraChanged {   // it entered a phase, or its count moved on
+    CameraView view;
+};
+struct CameraEnded { // its outcome is final
+    CameraOutcome outcome;
+};
+
+} // namespace event
+
+using JobEvent = std::variant<event::CameraStarted, event::CameraChanged, event::CameraEnded>;
+
+// The camera an event is about, and the event.
+using JobListener = std::function<void(const Target& camera, const JobEvent& event)>;
+
+// What the whole job came to, for its closing part.
+struct JobSummary {
+    std::size_t cameras = 0;
+    std::size_t failed = 0;
+    int leftAway = 0;       // cameras whose way home only the journal keeps
+    int rangeUsedUp = 0;    // cameras the re-addressing had no address for
+    bool lastShort = false; // the last camera to end ended before the adapter could change
+};

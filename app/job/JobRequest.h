@@ -1,0 +1,80 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "app/FirmwareHeader.h"
+#include "discovery/WireProtocol.h"
+#include "webops/CameraWebClient.h"
+
+enum class Workflow { Upgrade, CheckVersion, Reset, AutoIp };
+
+// The workflow's name in job records, file names and reports.
+const char* WorkflowName(Workflow workflow);
+
+// The camera login as the fields held it when the button was pressed.
+struct Login {
+    std::string user;
+    std::string password;
+};
+
+// One selected camera as the list knew it when the job was built: the job works from this copy
+// and never reads the device table or a window field again.
+struct Target {
+    Mac mac{};
+    std::array<char, 20> name{}; // the record's name field, NUL-terminated, as the commands carry it
+    std::string displayName;     // the same as the list shows it (UTF-8)
+    Ipv4 ip{};
+    Ipv4 netmask{};
+    Ipv4 gateway{};
+    int webPort = 80;
+    std::uint8_t ifType = 0;
+    int kind = 0;               // 0 generic, 1 the maker's
+    int row = 0;                // the list row the job's texts go to
+    bool sharesAddress = false; // another listed camera reports the same address
+};
+
+// The image an upgrade sends: read once, with what its own header says of it.
+struct FirmwareImage {
+    UploadBody body;
+    FirmwareHeader header;
+    std::string path;
+    std::string sha256;
+};
+
+// What the selected adapter is, for the commands that must leave through it.
+struct JobAdapter {
+    std::string interfaceName;
+    std::string address; // its IPv4 address, the search requests' source
+    unsigned index = 0;
+};
+
+// The re-addressing's range, as the two fields gave it, and what must not be handed out.
+struct AddressRange {
+    long start = 0;
+    long end = 0;
+    std::string startText, endText; // as typed, for the operator's note
+    Ipv4 network{192, 168, 0, 0};   // the first three octets are used
+    std::set<Ipv4> taken;           // held by a listed camera or the host
+};
+
+struct JobOptions {
+    bool dryRun = false;           // ask each camera and say what an upgrade would do; change nothing
+    bool allowOtherModels = false; // flash an image made for another model
+};
+
+// Everything a job needs to know, fixed when it is built.
+struct JobRequest {
+    Workflow workflow = Workflow::Upgrade;
+    Login login;
+    std::vector<Target> targets; // in list order
+    JobAdapter adapter;
+    std::shared_ptr<const FirmwareImage> image; // upgrades only
+    AddressRange range;                         // re-addressing only
+    JobOptions options;
+};

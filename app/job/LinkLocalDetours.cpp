@@ -1,0 +1,142 @@
+#include "app/job/LinkLocalDetours.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "util/Trace.h"
+#include "util/Utf8.h"
+
+std::optional<Ipv4> ClassMaskFor(std::uint8_t o) {
+    if (o >= 1 && o <= 125)
+        return Ipv4{255, 0, 0, 0};
+    if (o >= 128 && o <= 190)
+        return Ipv4{255, 255, 0, 0};
+    if (o >= 192 && o <= 222)
+        return Ipv4{255, 255, 255, 0};
+    return std::nullopt;
+}
+
+SetNetworkCommand DetourCommand(const Target& d, const std::string& linkLocal, DetourKind kind, const Login& login) {
+    const bool upgrade = kind == DetourKind::Upgrade;
+    SetNetworkCommand c;
+    c.family = CameraFamily::Maker;
+    ParseIpv4(linkLocal, c.ip);
+    c.mac = d.mac;
+    c.netmask = upgrade ? Ipv4{255, 255, 255, 0} : Ipv4{255, 255, 0, 0};
+    if (upgrade) {
+        c.hasGateway = true;
+        c.gateway = {169, 254, 0, 0};
+    }
+    c.flag32 = 1;
+    std::memcpy(c.name.data(), d.name.data(), c.name.size());
+    c.hasCredentials = true;
+    c.user = CutUtf8(login.user, 31);
+    c.password = CutUtf8(login.password, 31);
+    return c;
+}
+
+// Back to the address it had when the job was built, with the mask of its class (255.255.0.0
+// outside them). The upgrade's command also carries the gateway it reported then and no interface
+// name; the version check's keeps its detour's "eth1" and carries no gateway.
+SetNetworkCommand RestoreCommand(const Target& d, DetourKind kind, const Login& login) {
+    SetNetworkCommand restore = DetourCommand(d, FormatIpv4(d.ip), kind, login);
+    restore.netmask = ClassMaskFor(d.ip[0]).value_or(Ipv4{255, 255, 0, 0});
+    if (kind == DetourKind::Upgrade) {
+        restore.interfaceName = false;
+        restore.gateway = d.gateway;
+    }
+    return restore;
+}
+
+LinkLocalDetours::LinkLocalDetours(CameraNetwork& network, RestoreJournal& journal, StopRequested stop)
+    : m_network(network), m_journal(journal), m_stop(std::move(stop)) {}
+
+bool LinkLocalDetours::ensureRoute(const JobAdapter& adapter) {
+    std::lock_guard guard(m_csWork);
+    if (adapter.index == 0)
+        return false;
+    if (m_routeAddedOn != 0)
+        return true;
+    bool added = false;
+    bool ok = m_network.EnsureLinkLocalRoute(adapter.index, added);
+    if (added) {
+        m_routeAddedOn = adapter.index;
+        m_journal.AddRoute({{}, adapter.interfaceName, adapter.index});
+    }
+    return ok;
+}
+
+void LinkLocalDetours::RemoveRoute(const JobAdapter& adapter) {
+    std::lock_guard guard(m_csWork);
+    if (m_routeAddedOn == 0 || !m_network.RemoveLinkLocalRoute(m_routeAddedOn))
+        return;
+    m_routeAddedOn = 0;
+    m_journal.RemoveRoute(adapter.interfaceName);
+}
+
+MoveResult LinkLocalDetours::claim(std::string& address, unsigned ifindex) {
+    for (int tries = 0; tries < kMaxArpCandidates && !Stopping(m_stop); ++tries) {
+        std::string candidate = "169.254.0.1";
+        {
+            // Recorded before it is probed, so that no other camera of this run can be given it (RFC 3927).
+            std::lock_guard guard(m_csWork);
+            while (m_linkLocalAssigned.contains(candidate)) {
+                char text[32];
+                std::snprintf(text, sizeof text, "169.254.%u.%u", static_cast<unsigned>(m_random() % 255),
+                              static_cast<unsigned>(m_random() % 255 + 1));
+                candidate = text;
+            }
+            m_linkLocalAssigned.insert(candidate);
+        }
+        switch (m_network.ProbeAddress(candidate, ifindex, m_stop)) {
+        case ProbeResult::Free:
+            address = candidate;
+            return MoveResult::Moved;
+        case ProbeResult::Unknown:
+            // A probe that cannot probe must not call an address free.
+            return Stopping(m_stop) ? MoveResult::Interrupted : MoveResult::CannotProbe;
+        case ProbeResult::InUse:
+            break;
+        }
+    }
+    return Stopping(m_stop) ? MoveResult::Interrupted : MoveResult::NoFreeAddress;
+}
+
+void LinkLocalDetours::send(const SetNetworkCommand& command, const JobAdapter& adapter) {
+    auto datagram = command.build();
+    // From any address, but out of the chosen adapter rather than the default route.
+    m_network.BroadcastDatagram(datagram.data(), kAnyAddressDatagramLength, adapter.index);
+}
+
+input::Moved LinkLocalDetours::Move(const Target& camera, DetourKind kind, const Login& login,
+                                    const JobAdapter& adapter) {
+    if (!ensureRoute(adapter))
+        Trace("No on-link route to 169.254.0.0/16: the camera may not be reachable there.\n");
+    input::Moved moved;
+    moved.result = claim(moved.address, adapter.index);
+    if (moved.result != MoveResult::Moved)
+        return moved;
+    auto home = RestoreCommand(camera, kind, login).build();
+    PendingRestore pending;
+    pending.mac = camera.mac;
+    pending.name = camera.displayName;
+    pending.home = FormatIpv4(camera.ip);
+    pending.movedTo = moved.address;
+    pending.adapter = adapter.interfaceName;
+    pending.command.assign(home.begin(), home.begin() + kAnyAddressDatagramLength);
+    // Written before the camera moves: a crash from here on leaves the way home on disk.
+    m_journal.AddRestore(pending);
+    send(DetourCommand(camera, moved.address, kind, login), adapter);
+    return moved;
+}
+
+void LinkLocalDetours::SendHome(const Target& camera, DetourKind kind, const Login& login, const JobAdapter& adapter,
+                                bool keepJournal) {
+    send(RestoreCommand(camera, kind, login), adapter);
+    if (!keepJournal)
+        m_journal.RemoveRestore(camera.mac);
+}
+
+void LinkLocalDetours::Forget(const Mac& camera) {
+    m_journal.RemoveRestore(camera);
+}

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <mutex>
+#include <random>
+#include <set>
+#include <string>
+
+#include "app/CameraNetwork.h"
+#include "app/RestoreJournal.h"
+#include "app/job/CameraMachine.h"
+#include "app/job/JobRequest.h"
+#include "app/job/Steps.h"
+
+// Bounds that keep a move from probing for ever on a segment that answers every address.
+inline constexpr int kMaxArpCandidates = 64;
+
+// The set-network command that moves a camera to a link-local address for a job, and the one
+// that sends it back to the address it had when the job was built.
+SetNetworkCommand DetourCommand(const Target& camera, const std::string& linkLocal, DetourKind kind,
+                                const Login& login);
+SetNetworkCommand RestoreCommand(const Target& camera, DetourKind kind, const Login& login);
+
+// The netmask of an address's class: 1-125, 128-190 and 192-222; nothing for other first octets.
+std::optional<Ipv4> ClassMaskFor(std::uint8_t firstOctet);
+
+// Moving cameras to link-local addresses (RFC 3927) and back, for every job of one controller:
+// the on-link route a job needs, the addresses handed out in this run (never one twice), and the
+// journal that keeps each moved camera's way home on disk before the camera moves. Safe to call
+// from several threads at once.
+class LinkLocalDetours {
+public:
+    LinkLocalDetours(CameraNetwork& network, RestoreJournal& journal, StopRequested stop);
+
+    // A free link-local address of the camera's own, journalled, then the command that moves it.
+    input::Moved Move(const Target& camera, DetourKind kind, const Login& login, const JobAdapter& adapter);
+    // The command back to its own address; keepJournal leaves the entry for the next start as well.
+    void SendHome(const Target& camera, DetourKind kind, const Login& login, const JobAdapter& adapter,
+                  bool keepJournal);
+    // The camera goes home by itself (a factory reset): nothing to send, nothing to keep.
+    void Forget(const Mac& camera);
+    // Removes the route that a job added; nothing when it added none.
+    void RemoveRoute(const JobAdapter& adapter);
+
+private:
+    bool ensureRoute(const JobAdapter& adapter);
+    MoveResult claim(std::string& address, unsigned ifindex);
+    void send(const SetNetworkCommand& command, const JobAdapter& adapter);
+
+    CameraNetwork& m_network;
+    RestoreJournal& m_journal;
+    StopRequested m_stop;
+    std::recursive_mutex m_csWork;             // the work lock: the drawing of addresses and the route
+    std::minstd_rand m_random{0};              // drawn only under m_csWork
+    std::set<std::string> m_linkLocalAssigned; // every address handed out in this run
+    unsigned m_routeAddedOn = 0;               // the interface whose route a job added; 0 for none
+};

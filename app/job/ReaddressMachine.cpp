@@ -1,0 +1,46 @@
+#include "app/job/ReaddressMachine.h"
+
+namespace {
+
+// Every camera leaves the factory at this address.
+constexpr Ipv4 kFactoryAddress{192, 168, 0, 20};
+
+} // namespace
+
+ReaddressMachine::ReaddressMachine(const Target& target, Ipv4 network)
+    : CameraMachine(target, DetourKind::VersionCheck), m_network(network) {}
+
+Action ReaddressMachine::Start() {
+    if (m_target.ip != kFactoryAddress)
+        return end(OutcomeKind::NotAtFactoryAddress);
+    // Stopped: this camera keeps its address, and that is not the range's fault.
+    if (m_stopping)
+        return end(OutcomeKind::Interrupted);
+    m_state = State::Allocating;
+    show(Phase::Readdressing);
+    return step::Allocate{};
+}
+
+Action ReaddressMachine::step(const Input& input) {
+    switch (m_state) {
+    case State::Allocating:
+        if (const auto* a = AnswerAs<input::Allocated>(input)) {
+            if (!a->address)
+                return end(m_stopping ? OutcomeKind::Interrupted : OutcomeKind::RangeUsedUp);
+            m_given = *a->address;
+            m_state = State::Sending;
+            return step::Readdress{m_given, {m_network[0], m_network[1], m_network[2], 254}};
+        }
+        break;
+    case State::Sending:
+        if (std::holds_alternative<input::Sent>(input)) {
+            // The command is not acknowledged: the closing search shows whether the camera took it.
+            m_outcome.ipAfter = FormatIpv4(m_given);
+            return end(OutcomeKind::AddressSent);
+        }
+        break;
+    case State::Idle:
+        break;
+    }
+    return unexpected();
+}

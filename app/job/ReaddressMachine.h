@@ -1,0 +1,21 @@
+#pragma once
+
+#include "app/job/CameraMachine.h"
+
+// One camera of "Auto Change IP": a camera still at the factory address is given the next free
+// address of the range by a set-network command addressed to its MAC; any other is left alone.
+class ReaddressMachine : public CameraMachine {
+public:
+    ReaddressMachine(const Target& target, Ipv4 network);
+
+    Action Start() override;
+
+private:
+    enum class State { Idle, Allocating, Sending };
+
+    Action step(const Input& input) override;
+
+    Ipv4 m_network;
+    State m_state = State::Idle;
+    Ipv4 m_given{};
+};

@@ -1,0 +1,175 @@
+#include "app/job/UpgradeMachine.h"
+
+#include <cstring>
+
+#include "app/StatusTexts.h"
+#include "webops/ReplyParser.h"
+
+UpgradeMachine::UpgradeMachine(const Target& target, std::shared_ptr<const FirmwareImage> image,
+                               const JobOptions& options)
+    : CameraMachine(target, DetourKind::Upgrade), m_image(std::move(image)), m_options(options) {}
+
+Action UpgradeMachine::Start() {
+    if (m_target.ifType == kWifiInterface) {
+        m_outcome.shortEnding = true;
+        return end(OutcomeKind::WifiInterface);
+    }
+    // A camera that shares its address is asked only where it alone answers: its own link-local
+    // address, given by a command addressed to its MAC.
+    if (m_target.sharesAddress) {
+        m_state = State::Moving;
+        show(Phase::Moving);
+        return step::Move{};
+    }
+    return beginQuery(Round::Before);
+}
+
+Action UpgradeMachine::step(const Input& input) {
+    switch (m_state) {
+    case State::Moving:
+        if (const auto* moved = AnswerAs<input::Moved>(input)) {
+            if (moved->result != MoveResult::Moved)
+                return end(moveFailure(moved->result));
+            this->moved(moved->address);
+            ++m_moves;
+            // After a move the camera is asked once to wake its web server; only the next round counts.
+            return beginQuery(m_moves == 1 && m_target.sharesAddress ? Round::Before : Round::AfterMove);
+        }
+        break;
+    case State::Query:
+        if (!m_query.Accepts(input))
+            break;
+        if (auto next = m_query.On(input, m_stopping))
+            return *next;
+        return queried(m_query.Result());
+    case State::Upload:
+        if (const auto* u = AnswerAs<input::UploadAnswered>(input)) {
+            m_burnTime = u->burnTime;
+            const bool accepted = u->result == RequestResult::ReplyWithoutContent;
+            if (!accepted)
+                ++m_outcome.uploadAttempts;
+            // The camera's upgrade CGI wants half a second after the request, whatever its answer.
+            m_state = State::UploadPause;
+            return step::Wait{m_upload.Attempted(accepted).value_or(Clock::Milliseconds(0))};
+        }
+        break;
+    case State::UploadPause:
+        if (m_upload.Settled()) {
+            // From here until it answers again the camera burns and reboots: it would not hear a command.
+            setRebooting(true);
+            show(Phase::Uploaded);
+            m_burnStep = Clock::Milliseconds(ReplyParser::ProgressStepMs(m_burnTime));
+            m_percent = 0;
+            return burn();
+        }
+        if (m_upload.AnotherAttempt(m_stopping))
+            return upload();
+        return end(m_stopping ? OutcomeKind::Interrupted : OutcomeKind::UploadFailed);
+    case State::Burn:
+        ++m_percent;
+        return burn();
+    case State::Reboot:
+        --m_secondsLeft;
+        return reboot();
+    case State::Idle:
+        break;
+    }
+    return unexpected();
+}
+
+Action UpgradeMachine::beginQuery(Round round) {
+    m_round = round;
+    m_state = State::Query;
+    show(round == Round::Verify ? Phase::Verifying : Phase::Querying);
+    return m_query.Begin(m_host);
+}
+
+Action UpgradeMachine::queried(RequestResult r) {
+    switch (m_round) {
+    case Round::AfterMove:
+        return beginQuery(Round::Before);
+    case Round::Verify:
+        return judge(r);
+    case Round::Before:
+        break;
+    }
+    if (r == RequestResult::Unauthorized) {
+        m_outcome.shortEnding = true;
+        return end(OutcomeKind::Unauthorized);
+    }
+    if (r == RequestResult::ModelAndVersion)
+        return guard();
+    if (m_stopping)
+        return end(OutcomeKind::Interrupted);
+    if (m_moves == kMaxLinkLocalMoves) {
+        m_outcome.sharedAddress = FormatIpv4(m_target.ip);
+        return end(m_target.sharesAddress ? OutcomeKind::SharedAddressUnreachable : OutcomeKind::DeviceOffline);
+    }
+    // A camera that does not answer its web page may answer at a link-local address.
+    m_state = State::Moving;
+    show(Phase::Moving);
+    return step::Move{};
+}
+
+Action UpgradeMachine::guard() {
+    m_outcome.model = m_query.Info().model.data();
+    m_outcome.versionBefore = m_query.Info().version.data();
+    // An image built for another model is not flashed unless the operator lifted the guard.
+    const std::string cameraModel = m_query.Info().model.data();
+    if (!m_options.allowOtherModels && !cameraModel.empty() && !m_image->header.model.empty() &&
+        !SameModel(cameraModel, m_image->header.model))
+        return end(OutcomeKind::ModelMismatch);
+    if (m_options.dryRun) {
+        m_outcome.imageVersion = m_image->header.version;
+        return end(OutcomeKind::WouldFlash);
+    }
+    // What it reported before the upload says nothing about the image: only a later answer counts.
+    m_query.ForgetInfo();
+    m_upload.Begin();
+    return upload();
+}
+
+Action UpgradeMachine::upload() {
+    if (m_stopping)
+        return end(OutcomeKind::Interrupted);
+    m_state = State::Upload;
+    show(Phase::Uploading);
+    return step::Upload{m_host};
+}
+
+Action UpgradeMachine::burn() {
+    if (m_percent > 100 || m_stopping) {
+        m_secondsLeft = Status::kRebootSeconds;
+        return reboot();
+    }
+    m_state = State::Burn;
+    show(Phase::Burning, m_percent);
+    return step::Wait{m_burnStep};
+}
+
+Action UpgradeMachine::reboot() {
+    if (m_secondsLeft < 1 || m_stopping) {
+        if (m_stopping) {
+            m_outcome.ipAfter = Moved() ? LinkLocalAddress() : FormatIpv4(m_target.ip);
+            return end(OutcomeKind::Interrupted);
+        }
+        return beginQuery(Round::Verify);
+    }
+    m_state = State::Reboot;
+    show(Phase::Rebooting, m_secondsLeft);
+    return step::Wait{Clock::Milliseconds(1000)};
+}
+
+Action UpgradeMachine::judge(RequestResult r) {
+    if (r != RequestResult::ModelAndVersion) {
+        // Silent since its reboot: where it is, and what it runs, is not known.
+        m_outcome.ipAfter.reset();
+        return endKeepingJournal(OutcomeKind::NoAnswerAfterReboot);
+    }
+    const FirmwareInfo& info = m_query.Info();
+    m_outcome.model = info.model.data();
+    m_outcome.versionAfter = info.version.data();
+    const bool older = std::strncmp(info.version.data(), m_image->header.version.c_str(), 5) < 0;
+    setRebooting(false);
+    return end(older ? OutcomeKind::WrongVersion : OutcomeKind::Upgraded);
+}

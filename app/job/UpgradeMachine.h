@@ -1,0 +1,46 @@
+#pragma once
+
+#include <memory>
+
+#include "app/job/CameraMachine.h"
+#include "app/job/QueryRound.h"
+#include "app/job/Retry.h"
+
+// One camera's firmware upgrade: it must answer over HTTP (moved to a link-local address of its
+// own where it does not, or where it shares its address), pass the model guard, take the image,
+// burn and reboot for the announced time, and then report the image's version.
+class UpgradeMachine : public CameraMachine {
+public:
+    // A camera that gives no model and version is moved at most this often.
+    static constexpr int kMaxLinkLocalMoves = 3;
+
+    UpgradeMachine(const Target& target, std::shared_ptr<const FirmwareImage> image, const JobOptions& options);
+
+    Action Start() override;
+
+private:
+    // What the answers of a round of queries are for.
+    enum class Round { Before, AfterMove, Verify };
+    enum class State { Idle, Moving, Query, Upload, UploadPause, Burn, Reboot };
+
+    Action step(const Input& input) override;
+    Action beginQuery(Round round);
+    Action queried(RequestResult result);
+    Action guard();
+    Action upload();
+    Action burn();
+    Action reboot();
+    Action judge(RequestResult result);
+
+    std::shared_ptr<const FirmwareImage> m_image;
+    JobOptions m_options;
+    State m_state = State::Idle;
+    Round m_round = Round::Before;
+    QueryRound m_query;
+    Retry m_upload{{3, Clock::Milliseconds(500), true}};
+    int m_moves = 0;
+    std::array<char, 32> m_burnTime{};
+    Clock::Milliseconds m_burnStep{0};
+    int m_percent = 0;
+    int m_secondsLeft = 0;
+};
