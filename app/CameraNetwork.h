@@ -22,9 +22,10 @@ public:
 
     virtual RequestResult QueryFirmwareInfo(const CameraAddress& camera, FirmwareInfo& info,
                                             const StopRequested& stop) = 0;
-    virtual RequestResult UploadFirmware(const CameraAddress& camera, const UploadBody& body,
-                                         std::array<char, 32>& burnTime, const StopRequested& stop) = 0;
-    virtual RequestResult RequestFactoryReset(const CameraAddress& camera, const StopRequested& stop) = 0;
+    virtual RequestResult UploadFirmware(const CameraAddress& camera, const UploadBody& body, UploadReply& reply,
+                                         const StopRequested& stop) = 0;
+    virtual RequestResult RequestFactoryReset(const CameraAddress& camera, ResetReply& reply,
+                                              const StopRequested& stop) = 0;
 
     // 194 bytes to 255.255.255.255:4000 from the adapter's own address; bytes sent or negative.
     virtual int BroadcastFromAdapter(const std::uint8_t* datagram, const std::string& adapterAddress) = 0;
@@ -53,9 +54,10 @@ class SystemCameraNetwork : public CameraNetwork {
 public:
     RequestResult QueryFirmwareInfo(const CameraAddress& camera, FirmwareInfo& info,
                                     const StopRequested& stop) override;
-    RequestResult UploadFirmware(const CameraAddress& camera, const UploadBody& body, std::array<char, 32>& burnTime,
+    RequestResult UploadFirmware(const CameraAddress& camera, const UploadBody& body, UploadReply& reply,
                                  const StopRequested& stop) override;
-    RequestResult RequestFactoryReset(const CameraAddress& camera, const StopRequested& stop) override;
+    RequestResult RequestFactoryReset(const CameraAddress& camera, ResetReply& reply,
+                                      const StopRequested& stop) override;
     int BroadcastFromAdapter(const std::uint8_t* datagram, const std::string& adapterAddress) override;
     void BroadcastDatagram(const std::uint8_t* datagram, std::size_t length, unsigned ifindex) override;
     ProbeResult ProbeAddress(const std::string& target, unsigned ifindex, const StopRequested& stop) override;

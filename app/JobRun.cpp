@@ -7,6 +7,7 @@
 #include "app/ImageDigest.h"
 #include "app/RangeText.h"
 #include "app/TarnDlg.h"
+#include "app/job/CardLock.h"
 #include "discovery/DeviceRows.h"
 #include "util/Trace.h"
 #include "webops/OperatorMessages.h"
@@ -64,6 +65,16 @@ void CTarnDlg::OnAutoChangeIp() {
     // The leading decimal number of each text, 0 when there is none.
     range.start = RangeTextNumber(range.startText);
     range.end = RangeTextNumber(range.endText);
+    // Only host numbers of a /24 may be handed out: never its network (.0) or broadcast (.255)
+    // address, nor a number whose low byte lands on one.
+    if (range.start < 1 || range.end > 254 || range.start > range.end) {
+        const std::string why = "the range " + range.startText + "~" + range.endText +
+                                " must be host numbers from 1 to 254, its start not after its end";
+        m_window.MessageBox("Nothing was sent: " + why + ".", "Auto Change IP");
+        std::lock_guard guard(m_workersLock);
+        m_lastRefusal = why;
+        return;
+    }
     if (m_savedConfig && !m_savedConfig->addresses.empty())
         ParseIpv4(m_savedConfig->addresses.front(), range.network);
     // Addresses already held: by any listed camera and by the host.
@@ -151,6 +162,10 @@ bool CTarnDlg::loadImage(JobRequest& request, const std::string& path) {
 void CTarnDlg::runJob(const std::shared_ptr<JobRequest>& request, const std::string& imagePath) {
     if (request->targets.empty() && request->workflow != Workflow::CheckVersion)
         return endWorkflowUnstarted("no camera is selected");
+    // Two jobs on one card would share addresses and a route without knowing it.
+    auto lock = CardLock::Take(m_platform.lockScope + request->adapter.interfaceName);
+    if (!lock)
+        return endWorkflowUnstarted(lock.Message());
     if (request->workflow == Workflow::Upgrade && !loadImage(*request, imagePath))
         return;
     prologue(*request);
@@ -180,6 +195,7 @@ void CTarnDlg::prologue(const JobRequest& request) {
     {
         std::lock_guard guard(m_factsLock);
         m_outcomes.clear();
+        m_running.clear();
     }
     switch (request.workflow) {
     case Workflow::Upgrade:
@@ -201,19 +217,24 @@ void CTarnDlg::prologue(const JobRequest& request) {
         beginRecords(request.workflow);
         break;
     case Workflow::Reset:
-        // The receiver keeps entering replies during a reset.
+    case Workflow::AutoIp:
+        // The receiver keeps entering replies: a camera seen at its new address is listed there.
         SetReceiverMode(kReceiverRun);
         beginRecords(request.workflow);
         break;
-    case Workflow::AutoIp:
-        SetReceiverMode(kReceiverHold);
-        beginRecords(request.workflow);
+    case Workflow::Homecoming:
+        m_records.Skip();
+        m_window.ShowNote("Sending " + std::to_string(request.targets.size()) +
+                              (request.targets.size() == 1 ? " camera" : " cameras") +
+                              " home that an earlier job left at link-local addresses...",
+                          NoteKind::Waiting);
         break;
     }
     EnableControls(false);
 }
 
 void CTarnDlg::epilogue(const JobRequest& request, const JobSummary& summary) {
+    std::vector<std::string> notes = summary.notes;
     switch (request.workflow) {
     case Workflow::Upgrade:
     case Workflow::CheckVersion:
@@ -222,33 +243,74 @@ void CTarnDlg::epilogue(const JobRequest& request, const JobSummary& summary) {
         // reconnect to; an unchanged adapter never went away, so the window is free at once.
         if (!summary.lastShort && RestoreAdapterConfig())
             awaitReconnect();
-        m_detours.RemoveRoute(request.adapter);
-        if (summary.leftAway > 0)
-            m_window.ShowNote(std::to_string(summary.leftAway) +
-                                  (summary.leftAway == 1 ? " camera was" : " cameras were") +
-                                  " still rebooting at a link-local address when the job ended; the next start of "
-                                  "Flashwell sends them home.",
-                              NoteKind::Job);
-        break;
+        [[fallthrough]];
     case Workflow::Reset:
-        m_detours.RemoveRoute(request.adapter);
+        if (auto removed = m_detours.RemoveRoute(request.adapter); !removed)
+            notes.push_back(removed.Message());
         break;
     case Workflow::AutoIp:
         // It saves nothing itself: this acts only on what an unfinished earlier job left saved.
         RestoreAdapterConfig();
         break;
+    case Workflow::Homecoming:
+        reportHomecoming(request);
+        break;
+    }
+    {
+        std::lock_guard guard(m_factsLock);
+        m_lastAway = summary.away;
+    }
+    if (!summary.away.empty() && request.workflow != Workflow::Homecoming) {
+        std::string names;
+        for (const std::string& camera : summary.away)
+            names += (names.empty() ? "" : ", ") + camera;
+        notes.push_back(
+            std::to_string(summary.away.size()) + (summary.away.size() == 1 ? " camera is" : " cameras are") +
+            " not seen back at their own addresses yet: " + names + "; the next start of Flashwell sends them home");
+    }
+    if (request.workflow == Workflow::AutoIp && summary.rangeUsedUp > 0) {
+        const int leftOut = summary.rangeUsedUp;
+        notes.push_back("Auto Change IP: the range " + request.range.startText + "~" + request.range.endText +
+                        " had no free address left for " + std::to_string(leftOut) +
+                        (leftOut == 1 ? " camera" : " cameras") + " at 192.168.0.20 (its end is never handed out)");
     }
     SetReceiverMode(kReceiverRun);
     EnableControls(true);
-    if (request.workflow != Workflow::AutoIp)
-        return;
-    OnSearch();
-    if (const int leftOut = summary.rangeUsedUp; leftOut > 0)
-        m_window.ShowNote("Auto Change IP: the range " + request.range.startText + "~" + request.range.endText +
-                              " had no free address left for " + std::to_string(leftOut) +
-                              (leftOut == 1 ? " camera" : " cameras") +
-                              " at 192.168.0.20 (its end is never handed out).",
-                          NoteKind::Job);
+    // The cameras that answered at their new addresses refreshed their rows; this search brings
+    // in the rest, without emptying the list of what the job found.
+    if (request.workflow == Workflow::AutoIp)
+        sendSearch();
+    std::string text;
+    for (const std::string& note : notes)
+        text += (text.empty() ? "" : ". ") + note;
+    if (!text.empty())
+        m_window.ShowNote(text + ".", NoteKind::Job);
+}
+
+void CTarnDlg::reportHomecoming(const JobRequest& request) {
+    std::size_t home = 0;
+    for (const Target& camera : request.targets) {
+        const auto outcome = Outcome(camera.mac);
+        const std::string who = camera.displayName + " (" + FormatMac(camera.mac) + ")";
+        if (outcome && outcome->kind == OutcomeKind::Home) {
+            ++home;
+            m_replayed.push_back("sent " + who + " from " + camera.awayAt + " back to " + FormatIpv4(camera.ip) +
+                                 ", where an earlier job had to leave it");
+        } else {
+            m_replayed.push_back(who + " is still away at " + camera.awayAt + ": it was not seen back at " +
+                                 FormatIpv4(camera.ip) + ", and the next start sends it home again");
+        }
+        Trace("Journal: %s\n", m_replayed.back().c_str());
+    }
+    const std::size_t away = request.targets.size() - home;
+    std::string text = "At start-up: ";
+    if (request.targets.size() == 1)
+        text += m_replayed.back();
+    else
+        text += std::to_string(home) + " of " + std::to_string(request.targets.size()) +
+                " cameras an earlier job had left at link-local addresses are back at their own addresses" +
+                (away ? "; " + std::to_string(away) + " still away (the next start sends them home again)" : "");
+    m_window.ShowNote(text + ".", NoteKind::StartUp);
 }
 
 void CTarnDlg::markFailed(const Target& camera, bool failed) {
@@ -258,12 +320,16 @@ void CTarnDlg::markFailed(const Target& camera, bool failed) {
 }
 
 void CTarnDlg::onJobEvent(const JobRequest& request, const Target& camera, const JobEvent& event) {
-    // The re-addressing writes no row: its closing search lists every camera afresh.
-    const bool rows = request.workflow != Workflow::AutoIp;
+    // A camera an earlier run left away has no row of its own.
+    const bool rows = camera.row >= 0;
     if (std::holds_alternative<event::CameraStarted>(event)) {
         if (rows)
             markFailed(camera, false);
     } else if (const auto* changed = std::get_if<event::CameraChanged>(&event)) {
+        {
+            std::lock_guard guard(m_factsLock);
+            m_running[camera.mac] = changed->view;
+        }
         if (auto status = Status::Of(changed->view); status && rows)
             m_listDevices.SetStatus(camera.row, status->text, status->progress);
     } else if (const auto* ended = std::get_if<event::CameraEnded>(&event)) {
@@ -278,6 +344,7 @@ void CTarnDlg::onJobEvent(const JobRequest& request, const Target& camera, const
                 m_facts[camera.mac] = {outcome.model.value_or(""),
                                        outcome.versionAfter.value_or(outcome.versionBefore.value_or(""))};
             m_outcomes[camera.mac] = outcome;
+            m_running.erase(camera.mac);
         }
         if (IsRecorded(outcome.kind))
             m_records.Append(recordOf(request, camera, outcome));
@@ -326,6 +393,19 @@ std::optional<CameraOutcome> CTarnDlg::Outcome(const Mac& mac) const {
     if (it == m_outcomes.end())
         return std::nullopt;
     return it->second;
+}
+
+std::vector<std::string> CTarnDlg::LastAway() const {
+    std::lock_guard guard(m_factsLock);
+    return m_lastAway;
+}
+
+std::map<Phase, int> CTarnDlg::RunningPhases() const {
+    std::map<Phase, int> phases;
+    std::lock_guard guard(m_factsLock);
+    for (const auto& [mac, view] : m_running)
+        ++phases[view.phase];
+    return phases;
 }
 
 void CTarnDlg::SetJobListener(JobListener listener) {

@@ -72,6 +72,7 @@ std::set<unsigned long long> g_live;
 std::atomic<unsigned long long> g_nextInstance{1};
 
 // Field 22 of /proc/PID/stat: the start time in clock ticks after boot; 0 when the process is gone.
+// A process that has ended but not yet been reaped (a zombie) is gone too: it runs nothing.
 unsigned long long startTime(long pid) {
     std::ifstream file("/proc/" + std::to_string(pid) + "/stat");
     auto stat = std::make_optional<std::string>(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
@@ -83,9 +84,12 @@ unsigned long long startTime(long pid) {
         return 0;
     std::istringstream fields(stat->substr(close + 2));
     std::string field;
-    for (int i = 3; i <= 22 && fields >> field; ++i)
+    for (int i = 3; i <= 22 && fields >> field; ++i) {
+        if (i == 3 && (field == "Z" || field == "X"))
+            return 0;
         if (i == 22)
             return std::strtoull(field.c_str(), nullptr, 10);
+    }
     return 0;
 }
 
@@ -164,7 +168,9 @@ bool writeAtomically(const std::string& folder, const std::string& path, const s
     ok = ok && ::fsync(fd.get()) == 0;
     fd.reset();
     if (!ok || ::rename(temporary.c_str(), path.c_str()) != 0) {
+        const int why = errno; // what the operator is told, not what the clean-up met
         ::unlink(temporary.c_str());
+        errno = why;
         return false;
     }
     return true;
@@ -210,46 +216,61 @@ RestoreJournal::Contents RestoreJournal::Read(std::string& problem) {
             problem = "cannot read " + m_path + ": not a regular file or not readable";
         return {};
     }
-    try {
-        return fromJson(json::parse(*bytes));
-    } catch (const std::exception& e) {
+    Result<Contents> parsed = Parse(*bytes);
+    if (parsed)
+        return parsed.Value();
+    {
         auto stamp =
             std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch())
                 .count();
         std::string aside = m_path + ".damaged-" + std::to_string(stamp);
         bool moved = ::rename(m_path.c_str(), aside.c_str()) == 0;
-        problem = "the journal " + m_path + " is damaged (" + e.what() + ")" +
+        problem = "the journal " + m_path + " is damaged (" + parsed.Message() + ")" +
                   (moved ? "; set aside as " + aside : "; it could not be set aside");
         return {};
     }
 }
 
-template <typename F> bool RestoreJournal::change(F f) {
-    if (m_path.empty())
-        return true;
-    if (!MakePrivateFolder(m_folder)) {
-        Trace("Journal: cannot create %s: %s\n", m_folder.c_str(), std::strerror(errno));
-        return false;
+std::string RestoreJournal::Format(const Contents& contents) {
+    // Names come from the network and need not be UTF-8.
+    return toJson(contents).dump(2, ' ', false, json::error_handler_t::replace) + "\n";
+}
+
+Result<RestoreJournal::Contents> RestoreJournal::Parse(std::string_view text) {
+    // The parser's exceptions stay here: a damaged file is a failure to report, never a crash.
+    try {
+        return fromJson(json::parse(text));
+    } catch (const std::exception& e) {
+        return Failure{EINVAL, e.what()};
     }
+}
+
+template <typename F> Result<> RestoreJournal::change(F f) {
+    if (m_path.empty())
+        return {};
+    auto failed = [this](const std::string& what) {
+        const int code = errno;
+        Failure failure{code, "cannot " + what + " the journal " + m_path + ": " + std::strerror(code)};
+        Trace("Journal: %s\n", failure.message.c_str());
+        return failure;
+    };
+    if (!MakePrivateFolder(m_folder))
+        return failed("make the folder of");
     // One writer at a time across processes: the lock file is never replaced, the journal is.
     UniqueFd lock(::open((m_folder + "/journal.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600));
-    if (!lock.valid() || ::flock(lock.get(), LOCK_EX) != 0) {
-        Trace("Journal: cannot lock %s: %s\n", m_folder.c_str(), std::strerror(errno));
-        return false;
-    }
+    if (!lock.valid() || ::flock(lock.get(), LOCK_EX) != 0)
+        return failed("lock");
     std::string problem;
     Contents contents = Read(problem);
     if (!problem.empty())
         Trace("Journal: %s\n", problem.c_str());
     f(contents);
-    if (!writeAtomically(m_folder, m_path, toJson(contents).dump(2) + "\n")) {
-        Trace("Journal: cannot write %s: %s\n", m_path.c_str(), std::strerror(errno));
-        return false;
-    }
-    return true;
+    if (!writeAtomically(m_folder, m_path, Format(contents)))
+        return failed("write");
+    return {};
 }
 
-bool RestoreJournal::AddRestore(PendingRestore restore) {
+Result<> RestoreJournal::AddRestore(PendingRestore restore) {
     restore.owner = m_self;
     return change([&](Contents& c) {
         std::erase_if(c.restores, [&](const PendingRestore& r) { return r.mac == restore.mac; });
@@ -257,12 +278,12 @@ bool RestoreJournal::AddRestore(PendingRestore restore) {
     });
 }
 
-bool RestoreJournal::RemoveRestore(const Mac& mac) {
+Result<> RestoreJournal::RemoveRestore(const Mac& mac) {
     return change(
         [&](Contents& c) { std::erase_if(c.restores, [&](const PendingRestore& r) { return r.mac == mac; }); });
 }
 
-bool RestoreJournal::AddRoute(PendingRoute route) {
+Result<> RestoreJournal::AddRoute(PendingRoute route) {
     route.owner = m_self;
     return change([&](Contents& c) {
         std::erase_if(c.routes, [&](const PendingRoute& r) { return r.adapter == route.adapter; });
@@ -270,7 +291,7 @@ bool RestoreJournal::AddRoute(PendingRoute route) {
     });
 }
 
-bool RestoreJournal::RemoveRoute(const std::string& adapter) {
+Result<> RestoreJournal::RemoveRoute(const std::string& adapter) {
     return change(
         [&](Contents& c) { std::erase_if(c.routes, [&](const PendingRoute& r) { return r.adapter == adapter; }); });
 }

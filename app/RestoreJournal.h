@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "discovery/WireProtocol.h"
+#include "util/Result.h"
 
 // Who wrote an entry: the process (its id and start time, so that a reused id is not taken for it)
 // and, within it, which journal, since tests run several controllers in one process.
@@ -51,22 +52,25 @@ public:
     static std::string DefaultFolder();
     const std::string& Path() const { return m_path; }
 
-    // Each returns false (and traces why) when the file cannot be written.
-    bool AddRestore(PendingRestore restore); // replaces an entry of the same MAC
-    bool RemoveRestore(const Mac& mac);
-    bool AddRoute(PendingRoute route);
-    bool RemoveRoute(const std::string& adapter);
+    // Each fails, saying why with the journal's path, when the file cannot be written.
+    Result<> AddRestore(PendingRestore restore); // replaces an entry of the same MAC
+    Result<> RemoveRestore(const Mac& mac);
+    Result<> AddRoute(PendingRoute route);
+    Result<> RemoveRoute(const std::string& adapter);
 
     struct Contents {
         std::vector<PendingRestore> restores;
         std::vector<PendingRoute> routes;
     };
+    // The journal's text as this program writes it; a failure for anything else.
+    static Result<Contents> Parse(std::string_view text);
+    static std::string Format(const Contents& contents);
     // Everything pending, read and left in place. A damaged file is set aside under a new name and
     // problem says so; the journal then starts empty.
     Contents Read(std::string& problem);
 
 private:
-    template <typename F> bool change(F f);
+    template <typename F> Result<> change(F f);
 
     std::string m_folder;
     std::string m_path;

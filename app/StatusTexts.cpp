@@ -16,6 +16,9 @@ std::optional<StatusText> Status::Of(const CameraView& view) {
         return StatusText{"File Uploading...", {}};
     case Phase::Uploaded:
         return StatusText{"File uploaded successfully", {}};
+    case Phase::Unanswered:
+        return StatusText{"Upload not answered, waiting out its burn: " + std::to_string(view.count) + " Seconds",
+                          std::nullopt};
     case Phase::Burning:
         return StatusText{"Upgrade Status... " + std::to_string(view.count) + "%",
                           std::clamp(view.count / 100.0, 0.0, 1.0)};
@@ -71,6 +74,18 @@ StatusText Status::Of(const CameraOutcome& o) {
         return {"No free link-local address", {}};
     case OutcomeKind::CannotProbe:
         return {"Cannot probe link-local addresses", {}};
+    case OutcomeKind::NoWayHome:
+        return {"Not moved: its way home cannot be written", {}};
+    case OutcomeKind::NotSeenAfterMove:
+        return {"Not seen at a link-local address", {}};
+    case OutcomeKind::ResetRefused:
+        return {"Reset not accepted: " + o.answer, {}};
+    case OutcomeKind::NotSeenAtNewAddress:
+        return {"Not seen at its new address", {}};
+    case OutcomeKind::Home:
+        return {"Back at its own address", {}};
+    case OutcomeKind::StillAway:
+        return {"Still away at " + o.leftAt.value_or("a link-local address"), {}};
     case OutcomeKind::Interrupted:
         return {"Interrupted", {}};
     case OutcomeKind::NoWorkerThread:
@@ -81,9 +96,8 @@ StatusText Status::Of(const CameraOutcome& o) {
         return {"address sent", {}};
     case OutcomeKind::RangeUsedUp:
         return {"no free address left in the range", {}};
-    // An accepted reset and a detour that got no answer leave the cell empty.
+    // An accepted reset leaves the cell empty.
     case OutcomeKind::ResetAccepted:
-    case OutcomeKind::NoVersionAfterDetour:
     case OutcomeKind::NotAtFactoryAddress:
     case OutcomeKind::NotStarted:
     case OutcomeKind::Pending:
@@ -98,9 +112,9 @@ bool IsFailure(OutcomeKind kind) {
     case OutcomeKind::Upgraded:
     case OutcomeKind::WouldFlash:
     case OutcomeKind::VersionRead:
-    case OutcomeKind::NoVersionAfterDetour:
     case OutcomeKind::ResetAccepted:
     case OutcomeKind::AddressSent:
+    case OutcomeKind::Home:
     case OutcomeKind::NotAtFactoryAddress:
     case OutcomeKind::NotStarted:
         return false;
@@ -140,14 +154,24 @@ const char* OutcomeName(OutcomeKind kind) {
         return "can-not-connect";
     case OutcomeKind::VersionRead:
         return "version-read";
-    case OutcomeKind::NoVersionAfterDetour:
-        return "no-version-after-detour";
     case OutcomeKind::SharedAddressUnreachable:
         return "shared-address-unreachable";
     case OutcomeKind::NoFreeLinkLocal:
         return "no-free-link-local";
     case OutcomeKind::CannotProbe:
         return "cannot-probe";
+    case OutcomeKind::NoWayHome:
+        return "no-way-home";
+    case OutcomeKind::NotSeenAfterMove:
+        return "not-seen-after-move";
+    case OutcomeKind::ResetRefused:
+        return "reset-refused";
+    case OutcomeKind::NotSeenAtNewAddress:
+        return "not-seen-at-new-address";
+    case OutcomeKind::Home:
+        return "home";
+    case OutcomeKind::StillAway:
+        return "still-away";
     case OutcomeKind::ResetAccepted:
         return "reset-accepted";
     case OutcomeKind::AddressSent:

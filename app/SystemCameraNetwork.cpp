@@ -10,12 +10,13 @@ RequestResult SystemCameraNetwork::QueryFirmwareInfo(const CameraAddress& camera
 }
 
 RequestResult SystemCameraNetwork::UploadFirmware(const CameraAddress& camera, const UploadBody& body,
-                                                  std::array<char, 32>& burnTime, const StopRequested& stop) {
-    return ::UploadFirmware(camera, body, burnTime, stop);
+                                                  UploadReply& reply, const StopRequested& stop) {
+    return ::UploadFirmware(camera, body, reply, stop);
 }
 
-RequestResult SystemCameraNetwork::RequestFactoryReset(const CameraAddress& camera, const StopRequested& stop) {
-    return ::RequestFactoryReset(camera, stop);
+RequestResult SystemCameraNetwork::RequestFactoryReset(const CameraAddress& camera, ResetReply& reply,
+                                                       const StopRequested& stop) {
+    return ::RequestFactoryReset(camera, reply, stop);
 }
 
 int SystemCameraNetwork::BroadcastFromAdapter(const std::uint8_t* datagram, const std::string& adapterAddress) {

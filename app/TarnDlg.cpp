@@ -41,6 +41,7 @@ void CTarnDlg::OnInitDialog(std::optional<int> adapterChoice) {
     m_window.SetFieldText(Field::RangeEnd, "250");
     m_table = std::make_unique<DeviceTable>();
     m_intake = std::make_unique<DatagramIntake>(*m_table, m_listDevices, m_receiverMode, m_entryLock, m_intakeStats);
+    m_intake->OnSighting([this](const DeviceReply& reply) { sighted(reply); });
 
     m_adapters =
         EnumerateHostAdapters(m_platform.readAdapters ? m_platform.readAdapters() : std::vector<AdapterData>{});
@@ -53,52 +54,63 @@ void CTarnDlg::OnInitDialog(std::optional<int> adapterChoice) {
     m_window.SetAdapterList(descriptions, m_nAdapterIndex);
 
     m_rightsNote = MissingRightsNote(m_network.Rights());
-    replayJournal();
+    auto homecoming = leftovers();
     startReceiver();
     OnSearch();
+    showStartNote();
+    // The cameras an earlier run left away go home first, each seen home before its entry goes.
+    if (homecoming)
+        startJob(homecoming);
 }
 
-void CTarnDlg::replayJournal() {
+std::shared_ptr<JobRequest> CTarnDlg::leftovers() {
     std::string problem;
     RestoreJournal::Contents pending = m_journal.Read(problem);
     if (!problem.empty()) {
         std::fprintf(stderr, "flashwell: %s\n", problem.c_str());
         m_replayed.push_back(problem);
     }
-    const HostAdapter* chosen = ChosenAdapter();
-    auto indexOf = [&](const std::string& adapter) {
-        unsigned index = m_network.InterfaceIndex(adapter);
-        return index != 0 ? index : (chosen ? chosen->index : 0);
-    };
-    std::size_t cameras = 0, routes = 0;
-    for (const PendingRestore& r : pending.restores) {
-        // Another front end that is running now owns its entries; only a dead run's are leftovers.
-        if (r.owner.Alive())
-            continue;
-        m_network.BroadcastDatagram(r.command.data(), r.command.size(), indexOf(r.adapter));
-        m_journal.RemoveRestore(r.mac);
-        ++cameras;
-        m_replayed.push_back("sent " + Printable(r.name) + " (" + FormatMac(r.mac) + ") from " + r.movedTo +
-                             " back to " + r.home + ", where an earlier job had to leave it");
-    }
     for (const PendingRoute& r : pending.routes) {
+        // Another front end that is running now owns its entries; only a dead run's are leftovers.
         if (r.owner.Alive())
             continue;
         unsigned index = m_network.InterfaceIndex(r.adapter);
         if (index == 0 || m_network.RemoveLinkLocalRoute(index)) {
-            m_journal.RemoveRoute(r.adapter);
-            ++routes;
+            if (auto removed = m_journal.RemoveRoute(r.adapter); !removed)
+                m_replayed.push_back(removed.Message());
             m_replayed.push_back("removed the link-local route an earlier run had added on " + r.adapter);
         }
     }
+    auto request = std::make_shared<JobRequest>();
+    request->workflow = Workflow::Homecoming;
+    request->adapter = jobAdapter();
+    for (const PendingRestore& r : pending.restores) {
+        if (r.owner.Alive())
+            continue;
+        Target t;
+        t.mac = r.mac;
+        t.displayName = Printable(r.name);
+        ParseIpv4(r.home, t.ip);
+        t.awayAt = r.movedTo;
+        t.homeCommand = r.command;
+        if (r.adapter == request->adapter.interfaceName && request->adapter.index != 0) {
+            request->targets.push_back(std::move(t));
+            continue;
+        }
+        // Only a search on that card can show it home: it is sent there once, and kept.
+        m_network.BroadcastDatagram(r.command.data(), r.command.size(), m_network.InterfaceIndex(r.adapter));
+        m_replayed.push_back("sent " + t.displayName + " (" + FormatMac(r.mac) + ") back to " + r.home + " over " +
+                             r.adapter + "; it counts as home once Flashwell sees it there on that card");
+    }
     for (const std::string& line : m_replayed)
         Trace("Journal: %s\n", line.c_str());
+    return request->targets.empty() ? nullptr : request;
+}
+
+void CTarnDlg::showStartNote() {
     std::string summary;
-    if (m_replayed.size() == 1)
-        summary = "At start-up: " + m_replayed.front();
-    else if (!m_replayed.empty())
-        summary = "At start-up: sent " + std::to_string(cameras) + " cameras back to their own addresses and removed " +
-                  std::to_string(routes) + " link-local routes that earlier jobs had left";
+    for (const std::string& line : m_replayed)
+        summary += (summary.empty() ? "At start-up: " : "; ") + line;
     // What cannot work comes first: it holds for every job of this run.
     const std::string note = m_rightsNote.empty() ? summary
                              : summary.empty()    ? m_rightsNote
@@ -125,12 +137,19 @@ void CTarnDlg::startReceiver() {
         return;
     }
     m_receiver = std::make_unique<Receiver>(*m_table, m_listDevices, m_receiverMode, m_entryLock);
+    m_receiver->OnSighting([this](const DeviceReply& reply) { sighted(reply); });
     if (!m_receiver->Start(adapter->address, static_cast<int>(adapter->index), m_receiverError)) {
         Trace("Receiver on %s: %s\n", adapter->address.c_str(), m_receiverError.c_str());
         if (m_receiverError == "Create Rx Thread error!")
             m_window.MessageBox("Create Rx Thread error!", "MSG");
         m_receiver.reset();
     }
+}
+
+void CTarnDlg::sighted(const DeviceReply& reply) {
+    std::lock_guard guard(m_workersLock);
+    if (m_job)
+        m_job->Sighted(reply.mac, reply.ip);
 }
 
 void CTarnDlg::stopReceiver() {
@@ -172,6 +191,11 @@ void CTarnDlg::OnSearch() {
     // Run before the requests leave: a camera on the same switch answers within microseconds,
     // and the cleared table can no longer race with an entry (the entry lock saw to that).
     SetReceiverMode(kReceiverRun);
+    sendSearch();
+    EnableControls(true);
+}
+
+void CTarnDlg::sendSearch() {
     const HostAdapter* adapter = ChosenAdapter();
     const std::string address = adapter ? adapter->address : std::string();
     for (CameraFamily family : {CameraFamily::Generic, CameraFamily::Maker}) {
@@ -179,7 +203,6 @@ void CTarnDlg::OnSearch() {
         if (m_network.BroadcastFromAdapter(request.data(), address) < 0)
             Trace("Search request from \"%s\" not sent.\n", address.c_str());
     }
-    EnableControls(true);
 }
 
 void CTarnDlg::OnAdapterSelChange(int row) {
@@ -226,19 +249,18 @@ bool CTarnDlg::IsFailed(int row) const {
     return shown && shown->failed;
 }
 
-void CTarnDlg::StopWorkflows() {
-    {
-        std::lock_guard guard(m_workersLock);
-        m_closed = true; // no new job starts from here on
-    }
+void CTarnDlg::RequestStop() {
+    std::lock_guard guard(m_workersLock);
+    m_closed = true; // no new job starts from here on
     // Wake every pause and timed wait and abort every network call; the job then sends home the
     // cameras that can hear it and leaves the burning ones to the journal.
     m_clock.Interrupt();
-    {
-        std::lock_guard guard(m_workersLock);
-        if (m_job)
-            m_job->Stop();
-    }
+    if (m_job)
+        m_job->Stop();
+}
+
+void CTarnDlg::StopWorkflows() {
+    RequestStop();
     JoinWorkers(true);
 }
 

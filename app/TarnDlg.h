@@ -42,6 +42,7 @@ struct ControllerPlatform {
     std::string stateFolder = RestoreJournal::DefaultFolder(); // the journal of pending restores
     std::string recordsFolder = JobRecords::DefaultFolder();   // one file of records per job
     std::size_t threadLimit = 0; // for tests: thread creation fails past this many running threads
+    std::string lockScope = "";  // for tests: keeps the job lock of one test's cards from another's
 };
 
 // Bounds that keep a job's closing part from waiting for ever on a network that stays silent.
@@ -98,6 +99,10 @@ public:
     // Ends the running job now (waits cut short, transfers aborted, moved cameras sent home or
     // journalled) and joins its threads; the list stays, and no job starts afterwards.
     void StopWorkflows();
+    // The same without waiting: the job ends on its own thread, within its bounds.
+    void RequestStop();
+    // The cameras the last job could not see back at their own addresses, one line each.
+    std::vector<std::string> LastAway() const;
 
     void EnableControls(bool enable);
     // True while "Starting Upgrade" is disabled: the list then refuses selection and sorting.
@@ -141,6 +146,8 @@ public:
     std::optional<CameraFacts> Facts(const Mac& mac) const;
     // How each camera of the current or last job ended, by MAC.
     std::optional<CameraOutcome> Outcome(const Mac& mac) const;
+    // How many cameras of the running job are in each phase (those that ended are not counted).
+    std::map<Phase, int> RunningPhases() const;
     // The records of the current or last job; they are also appended to its file as cameras end.
     const JobRecords& Records() const { return m_records; }
     // The list as it stands (its five columns, then model and version where known) as CSV; false
@@ -167,8 +174,14 @@ private:
     // Receiver and start-up (TarnDlg.cpp).
     void startReceiver();
     void stopReceiver();
-    // Sends home the cameras and removes the routes that an earlier run left behind.
-    void replayJournal();
+    // Removes the routes an earlier run left behind, and says which of its cameras a job must
+    // send home (none when there are none).
+    std::shared_ptr<JobRequest> leftovers();
+    void showStartNote();
+    // The two search requests, from the chosen adapter; the list keeps what it has.
+    void sendSearch();
+    // A camera's reply, whatever the receiver's mode: a running job may wait to see it.
+    void sighted(const DeviceReply& reply);
 
     // Jobs: what a press turns into, and what runs around them (JobRun.cpp).
     std::shared_ptr<JobRequest> newRequest(Workflow workflow, const std::vector<int>& rows) const;
@@ -186,6 +199,8 @@ private:
     void beginRecords(Workflow workflow);
     CameraRecord recordOf(const JobRequest& request, const Target& camera, const CameraOutcome& outcome) const;
 
+    // What a homecoming found, for the start's note and the console.
+    void reportHomecoming(const JobRequest& request);
     // Adapter snapshot and the closing part of a job (AdapterSnapshot.cpp).
     void awaitReconnect();
 
@@ -201,6 +216,8 @@ private:
     mutable std::mutex m_factsLock;
     std::map<Mac, CameraFacts> m_facts;
     std::map<Mac, CameraOutcome> m_outcomes; // the last job's; guarded by m_factsLock
+    std::map<Mac, CameraView> m_running;     // the running job's cameras that have not ended; ditto
+    std::vector<std::string> m_lastAway;     // ditto
     JobListener m_jobListener;               // guarded by m_factsLock
     std::vector<std::string> m_replayed;
     std::string m_rightsNote;

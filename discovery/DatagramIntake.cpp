@@ -16,6 +16,8 @@ IntakeResult DatagramIntake::Take(std::span<const std::uint8_t> datagram) {
         m_stats.rejected++;
         return IntakeResult::Rejected;
     }
+    if (m_sighting)
+        m_sighting(reply);
     DeviceInfo fresh = DeviceInfo::FromReply(reply);
     std::lock_guard entry(m_entryLock);
     // Hold drops the reply; so does a stop that has not yet been followed by a Search.

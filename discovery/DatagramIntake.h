@@ -2,11 +2,13 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <span>
 
 class DeviceTable;
 class ListModel;
+struct DeviceReply;
 
 enum ReceiverMode : int { kReceiverRun = 0, kReceiverHold = 1, kReceiverStop = 2 };
 
@@ -34,10 +36,16 @@ public:
 
     IntakeResult Take(std::span<const std::uint8_t> datagram);
 
+    // Told of every whole reply, whatever the mode: a job that waits to see a camera at an address
+    // needs its reply while the list is held. Set before the first datagram.
+    using Sighting = std::function<void(const DeviceReply&)>;
+    void OnSighting(Sighting sighting) { m_sighting = std::move(sighting); }
+
 private:
     DeviceTable& m_table;
     ListModel& m_list;
     std::atomic<int>& m_mode;
     std::mutex& m_entryLock;
     ReceiverStats& m_stats;
+    Sighting m_sighting;
 };

@@ -29,6 +29,8 @@ public:
     // Wakes the thread, which then ends; joins it. Safe to call more than once.
     void Stop();
     bool Running() const { return m_thread.Running(); }
+    // Every whole reply that arrived on the adapter, whatever the mode; set before Start.
+    void OnSighting(DatagramIntake::Sighting sighting) { m_intake.OnSighting(std::move(sighting)); }
     std::uint16_t BoundPort() const { return m_port; }
     const ReceiverStats& Stats() const { return m_stats; }
 

@@ -18,14 +18,19 @@ constexpr char kResetObject[] = "/hardfactorydefault.cgi?_=_";
 enum class Request { Query, Upload, Reset };
 
 constexpr std::size_t kTraceExcerptBytes = 200;
+// The answers are a line or two; more than this is not an answer the cameras give, and is not kept.
+constexpr std::size_t kLongestAnswer = 4096;
 
 struct Exchange {
+    Exchange(Request kind, const StopRequested* stopping) : request(kind), stop(stopping) {}
+
     Request request;
     const StopRequested* stop = nullptr;
     FirmwareInfo* info = nullptr;
     std::array<char, 32>* burnTime = nullptr;
     long status = 0;
     bool bodyRead = false;
+    std::string answer; // the body so far: an answer may come in several pieces
     RequestResult result = RequestResult::NoReply;
 };
 
@@ -67,9 +72,11 @@ size_t onBody(char* data, size_t size, size_t count, void* user) {
     x->bodyRead = true;
     // A camera's reply is outside input: a bounded, printable excerpt only, never raw bytes.
     Trace("Reply: %s\n", Printable({data, n}, kTraceExcerptBytes).c_str());
+    // The answer is judged whole: a pattern split between two reads still matches.
+    x->answer.append(data, std::min(n, kLongestAnswer - std::min(kLongestAnswer, x->answer.size())));
     switch (x->request) {
     case Request::Query: {
-        int captured = ReplyParser::ScanFirmwareInfo(data, n, *x->info);
+        int captured = ReplyParser::ScanFirmwareInfo(x->answer.data(), x->answer.size(), *x->info);
         // A later chunk of a split reply must not undo an earlier chunk's match.
         if (captured >= 2)
             x->result = RequestResult::ModelAndVersion;
@@ -78,17 +85,23 @@ size_t onBody(char* data, size_t size, size_t count, void* user) {
         break;
     }
     case Request::Upload:
-        if (ReplyParser::ScanBurnTime(data, n, *x->burnTime))
+        if (ReplyParser::ScanBurnTime(x->answer.data(), x->answer.size(), *x->burnTime))
             x->result = RequestResult::ReplyWithoutContent;
         break;
     case Request::Reset:
-        x->result = RequestResult::ReplyWithoutContent;
         break;
     }
     return n;
 }
 
-RequestResult perform(const CameraAddress& camera, const char* object, Exchange& x, const UploadBody* body) {
+// The camera's acceptance of a reset: "OK", after any blank, and nothing but blanks or more text after it.
+bool resetAccepted(const std::string& answer) {
+    const auto start = answer.find_first_not_of(" \t\r\n");
+    return start == std::string::npos || answer.compare(start, 2, "OK") == 0;
+}
+
+RequestResult perform(const CameraAddress& camera, const char* object, Exchange& x, const UploadBody* body,
+                      UploadReply* uploaded = nullptr) {
     globalInit();
     CURL* curl = curl_easy_init();
     if (!curl) {
@@ -151,6 +164,12 @@ RequestResult perform(const CameraAddress& camera, const char* object, Exchange&
     curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
 
     CURLcode code = curl_easy_perform(curl);
+    if (uploaded && body) {
+        curl_off_t sent = 0;
+        curl_easy_getinfo(curl, CURLINFO_SIZE_UPLOAD_T, &sent);
+        uploaded->bodySent = sent >= static_cast<curl_off_t>((*body)->size());
+        uploaded->answered = code == CURLE_OK;
+    }
     curl_easy_cleanup(curl);
     curl_slist_free_all(headers);
     if (code == CURLE_ABORTED_BY_CALLBACK) {
@@ -165,9 +184,11 @@ RequestResult perform(const CameraAddress& camera, const char* object, Exchange&
     // A refusal is a refusal whether or not it carries a body.
     if (refused)
         return RequestResult::Unauthorized;
-    // An accepted reset whose reply has no body is still accepted.
-    if (x.request == Request::Reset && x.status >= 200 && x.status < 300)
-        return RequestResult::ReplyWithoutContent;
+    // A reset counts only when the camera said it took it; an accepted reset without a body is
+    // still accepted. A page that says anything else is an answer, not an acceptance.
+    if (x.request == Request::Reset)
+        return x.status >= 200 && x.status < 300 && resetAccepted(x.answer) ? RequestResult::ReplyWithoutContent
+                                                                            : RequestResult::NoReply;
     return x.result;
 }
 
@@ -183,16 +204,25 @@ RequestResult QueryFirmwareInfo(const CameraAddress& camera, FirmwareInfo& info,
     return perform(camera, kQueryObject, x, nullptr);
 }
 
-RequestResult UploadFirmware(const CameraAddress& camera, const UploadBody& body, std::array<char, 32>& burnTime,
+RequestResult UploadFirmware(const CameraAddress& camera, const UploadBody& body, UploadReply& reply,
                              const StopRequested& stop) {
+    reply = UploadReply{};
     if (!body)
         return RequestResult::NoReply;
     Exchange x{Request::Upload, &stop};
-    x.burnTime = &burnTime;
-    return perform(camera, kUploadObject, x, &body);
+    x.burnTime = &reply.burnTime;
+    return perform(camera, kUploadObject, x, &body, &reply);
+}
+
+RequestResult RequestFactoryReset(const CameraAddress& camera, ResetReply& reply, const StopRequested& stop) {
+    Exchange x{Request::Reset, &stop};
+    RequestResult r = perform(camera, kResetObject, x, nullptr);
+    reply.status = x.status;
+    reply.answer = Printable(x.answer, 40);
+    return r;
 }
 
 RequestResult RequestFactoryReset(const CameraAddress& camera, const StopRequested& stop) {
-    Exchange x{Request::Reset, &stop};
-    return perform(camera, kResetObject, x, nullptr);
+    ResetReply ignored;
+    return RequestFactoryReset(camera, ignored, stop);
 }

@@ -25,6 +25,21 @@ struct CameraAddress {
     std::string password;
 };
 
+// What an upload's exchange showed besides its result.
+struct UploadReply {
+    std::array<char, 32> burnTime{}; // the announced burn time, when the camera took the image
+    bool bodySent = false;           // every byte of the body left
+    bool answered = false;           // a whole HTTP answer came back
+    // The body left but no whole answer came back: the camera may be burning the image.
+    bool OutcomeUnknown() const { return bodySent && !answered; }
+};
+
+// What a reset's exchange showed besides its result.
+struct ResetReply {
+    long status = 0;    // the HTTP status; 0 when no answer came
+    std::string answer; // the start of the answer's body, printable
+};
+
 // The multipart body of an upload, built once per job and shared read-only by every worker.
 using UploadBody = std::shared_ptr<const std::vector<std::uint8_t>>;
 
@@ -45,9 +60,14 @@ long UploadLimitMs(std::size_t bodyBytes);
 // Every call opens and closes its own handles; calls may run on many threads at once. A stop
 // aborts the transfer at once and the call returns NoReply.
 RequestResult QueryFirmwareInfo(const CameraAddress& camera, FirmwareInfo& info, const StopRequested& stop = {});
-// The 500 ms pause that follows an upload is the workflow's, not the client's.
-RequestResult UploadFirmware(const CameraAddress& camera, const UploadBody& body, std::array<char, 32>& burnTime,
+// The 500 ms pause that follows an upload is the workflow's, not the client's. Accepted
+// (ReplyWithoutContent) only for the camera's "OK,ImgBurnTimeSec=" answer, which may arrive in
+// pieces.
+RequestResult UploadFirmware(const CameraAddress& camera, const UploadBody& body, UploadReply& reply,
                              const StopRequested& stop = {});
+// Accepted (ReplyWithoutContent) only when the camera answers "OK", or success without a body;
+// any other answer is NoReply with the answer in reply.
+RequestResult RequestFactoryReset(const CameraAddress& camera, ResetReply& reply, const StopRequested& stop = {});
 RequestResult RequestFactoryReset(const CameraAddress& camera, const StopRequested& stop = {});
 
 // Reads the image into the cameras' exact multipart layout: file size + 272 bytes. Nothing when

@@ -22,6 +22,10 @@ void checkOptions(const Options& o) {
         if (dash == std::string::npos || !wholeNumber(o.range.substr(0, dash)) ||
             !wholeNumber(o.range.substr(dash + 1)))
             throw UsageError{"--range takes START-END, two whole numbers, for example 31-250"};
+        // Host numbers of a /24 only: never its network (.0) or broadcast (.255) address.
+        const long start = std::stol(o.range.substr(0, dash)), end = std::stol(o.range.substr(dash + 1));
+        if (start < 1 || end > 254 || start > end)
+            throw UsageError{"--range takes host numbers from 1 to 254, START not after END, for example 31-250"};
     }
     if (!o.report.empty() && !ReportNameValid(o.report))
         throw UsageError{"--report takes a file name ending in .json or .csv"};

@@ -139,6 +139,15 @@ int RunCommand(const Options& o, const CTarnDlg::Platform& platform, std::ostrea
     dlg.OnInitDialog(choice);
     if (!dlg.RightsNote().empty())
         err << "flashwell-cli: " << dlg.RightsNote() << "\n";
+    // Cameras an earlier run left away are seen home before this run's job may touch the card.
+    if (dlg.WorkflowRunning())
+        err << "flashwell-cli: sending home the cameras an earlier job left at link-local addresses\n";
+    while (dlg.WorkflowRunning() || dlg.IsBusy()) {
+        if (StopSignal() != 0)
+            return stopped(dlg, o, out, err);
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    dlg.JoinWorkers(true);
     for (const std::string& line : dlg.Replayed())
         err << "flashwell-cli: " << line << "\n";
     window.SetFieldText(Field::User, o.user);

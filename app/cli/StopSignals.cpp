@@ -17,8 +17,10 @@ void CatchStopSignals() {
     struct sigaction action {};
     action.sa_handler = onStopSignal;
     sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
+    // A closed terminal or SSH session (SIGHUP) and a closed pipe on --progress (SIGPIPE) end a job
+    // as an interrupt does: cameras sent home or journalled, never left where the job put them.
+    for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGPIPE})
+        sigaction(signal, &action, nullptr);
 }
 
 int StopSignal() {

@@ -1,6 +1,13 @@
 #include "app/job/CameraMachine.h"
 
+#include <algorithm>
+
 #include "util/Trace.h"
+
+Clock::Milliseconds SightingWindow(int attempt) {
+    const int doublings = std::clamp(attempt - 1, 0, 4);
+    return std::min(Clock::Milliseconds(1000 << doublings), kLongestSightingWindow);
+}
 
 CameraMachine::CameraMachine(const Target& target, DetourKind detour)
     : m_target(target), m_host(FormatIpv4(target.ip)), m_detour(detour) {
@@ -10,13 +17,8 @@ CameraMachine::CameraMachine(const Target& target, DetourKind detour)
 Action CameraMachine::On(const Input& input) {
     if (m_finished)
         return step::Finish{};
-    if (m_leaving) {
-        // The command home has left: the camera is no longer ours to move.
-        m_leaving = false;
-        m_moved = false;
-        m_rebooting = false;
-        return finish();
-    }
+    if (m_leg != Leg::None)
+        return detourStep(input);
     return step(input);
 }
 
@@ -39,7 +41,108 @@ void CameraMachine::show(Phase phase, int count) {
     m_views.push_back(view);
 }
 
+Action CameraMachine::move() {
+    m_leg = Leg::Moving;
+    show(Phase::Moving);
+    return step::Move{};
+}
+
+Action CameraMachine::afterMove(MoveResult result) {
+    return end(moveFailure(result));
+}
+
+Action CameraMachine::detourStep(const Input& input) {
+    const auto* sighted = AnswerAs<input::Sighted>(input);
+    switch (m_leg) {
+    case Leg::Moving:
+        if (const auto* moved = AnswerAs<input::Moved>(input)) {
+            if (moved->result != MoveResult::Moved) {
+                m_leg = Leg::None;
+                if (!moved->problem.empty())
+                    m_outcome.note = moved->problem;
+                return afterMove(moved->result);
+            }
+            // The command has left and its way home is in the journal: from here it may be there.
+            m_moved = true;
+            m_address = moved->address;
+            m_sends = 1;
+            m_leg = Leg::ConfirmingMove;
+            return step::AwaitSighting{*ParseIpv4(m_address), SightingWindow(m_sends)};
+        }
+        break;
+    case Leg::ConfirmingMove:
+        if (sighted) {
+            m_leg = Leg::None;
+            m_host = m_address;
+            return afterMove(MoveResult::Moved);
+        }
+        if (std::holds_alternative<input::Elapsed>(input)) {
+            if (m_sends < kMoveSends && !m_stopping) {
+                ++m_sends;
+                m_leg = Leg::Resending;
+                return step::SendDetour{m_address};
+            }
+            m_leg = Leg::None;
+            return afterMove(m_stopping ? MoveResult::Interrupted : MoveResult::NotSeen);
+        }
+        break;
+    case Leg::Resending:
+        if (!std::holds_alternative<input::Sent>(input))
+            break;
+        m_leg = Leg::ConfirmingMove;
+        return step::AwaitSighting{*ParseIpv4(m_address), SightingWindow(m_sends)};
+    case Leg::Leaving:
+        if (!std::holds_alternative<input::Sent>(input))
+            break;
+        m_leg = Leg::ConfirmingHome;
+        return step::AwaitSighting{m_target.ip, SightingWindow(m_sends), true};
+    case Leg::ConfirmingHome:
+        if (sighted) {
+            // Its own reply shows it home: only now does its way home leave the journal.
+            m_leg = Leg::Forgetting;
+            return step::Forget{};
+        }
+        if (std::holds_alternative<input::Elapsed>(input)) {
+            m_waited += SightingWindow(m_sends);
+            const auto bound = m_stopping ? std::min(m_bound, kStoppingHomeBound) : m_bound;
+            if (m_waited < bound) {
+                ++m_sends;
+                m_leg = Leg::Leaving;
+                return step::SendHome{};
+            }
+            Trace("Camera %s was not seen back at %s: its way home stays in the journal.\n",
+                  FormatMac(m_target.mac).c_str(), FormatIpv4(m_target.ip).c_str());
+            m_leg = Leg::None;
+            m_outcome.leftAt = m_address;
+            m_outcome.ipAfter.reset();
+            if (m_outcome.kind == OutcomeKind::Home)
+                m_outcome.kind = OutcomeKind::StillAway;
+            return finish();
+        }
+        break;
+    case Leg::Forgetting:
+        if (!std::holds_alternative<input::Sent>(input))
+            break;
+        m_leg = Leg::None;
+        m_moved = false;
+        m_rebooting = false;
+        m_outcome.ipAfter = FormatIpv4(m_target.ip);
+        return finish();
+    case Leg::None:
+        break;
+    }
+    return unexpected();
+}
+
 Action CameraMachine::end(OutcomeKind kind) {
+    return leave(kind, kHomeBound);
+}
+
+Action CameraMachine::endSilent(OutcomeKind kind) {
+    return leave(kind, kSilentHomeBound);
+}
+
+Action CameraMachine::leave(OutcomeKind kind, Clock::Milliseconds bound) {
     m_outcome.kind = kind;
     if (!m_moved)
         return finish();
@@ -49,25 +152,12 @@ Action CameraMachine::end(OutcomeKind kind) {
         m_outcome.leftAt = m_address;
         return finish();
     }
-    m_leaving = true;
+    m_leg = Leg::Leaving;
+    m_sends = 1;
+    m_waited = Clock::Milliseconds(0);
+    m_bound = bound;
     show(Phase::SendingHome);
-    return step::SendHome{false};
-}
-
-Action CameraMachine::endKeepingJournal(OutcomeKind kind) {
-    m_outcome.kind = kind;
-    if (!m_moved)
-        return finish();
-    m_outcome.leftAt = m_address;
-    m_leaving = true;
-    show(Phase::SendingHome);
-    return step::SendHome{true};
-}
-
-void CameraMachine::moved(const std::string& address) {
-    m_moved = true;
-    m_address = address;
-    m_host = address;
+    return step::SendHome{};
 }
 
 OutcomeKind CameraMachine::moveFailure(MoveResult result) {
@@ -76,6 +166,10 @@ OutcomeKind CameraMachine::moveFailure(MoveResult result) {
         return OutcomeKind::NoFreeLinkLocal;
     case MoveResult::CannotProbe:
         return OutcomeKind::CannotProbe;
+    case MoveResult::NoJournal:
+        return OutcomeKind::NoWayHome;
+    case MoveResult::NotSeen:
+        return OutcomeKind::NotSeenAfterMove;
     case MoveResult::Moved:
     case MoveResult::Interrupted:
         break;
@@ -85,6 +179,7 @@ OutcomeKind CameraMachine::moveFailure(MoveResult result) {
 
 Action CameraMachine::unexpected() {
     Trace("Camera %s: an answer out of turn; its work ends here.\n", FormatMac(m_target.mac).c_str());
+    m_leg = Leg::None;
     return end(OutcomeKind::Interrupted);
 }
 

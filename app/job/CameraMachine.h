@@ -10,11 +10,23 @@
 // The two set-network commands that move a camera for a job differ in mask and gateway.
 enum class DetourKind { Upgrade, VersionCheck };
 
+// How long a camera is given to show itself at an address: windows that double from one second,
+// with the command sent again before each. A set-network command is one unacknowledged broadcast.
+inline constexpr int kMoveSends = 4;                             // about 15 s in all
+inline constexpr Clock::Milliseconds kHomeBound{120'000};        // an awake camera on its way home
+inline constexpr Clock::Milliseconds kSilentHomeBound{30'000};   // one that has not answered since its reboot
+inline constexpr Clock::Milliseconds kStoppingHomeBound{10'000}; // a job that is being stopped
+inline constexpr Clock::Milliseconds kLongestSightingWindow{15'000};
+
+// The window of the n-th try (from 1): 1, 2, 4, 8, 15, 15, ... seconds.
+Clock::Milliseconds SightingWindow(int attempt);
+
 // One camera's work in a job, as an explicit state machine: each call takes the answer to the
 // last step and returns the next step. It owns no thread and touches nothing outside itself, so
-// a test can step it through every path. The shared part here is the link-local detour: a camera
-// that was moved goes home on every way out, except one that is burning or rebooting, whose way
-// home the journal keeps.
+// a test can step it through every path. The shared part here is the link-local detour: a move
+// counts only once the camera's own reply shows it at its new address, and a moved camera goes
+// home on every way out (seen home before its journal entry goes), except one that is burning or
+// rebooting, whose way home the journal keeps.
 class CameraMachine {
 public:
     CameraMachine(const Target& target, DetourKind detour);
@@ -40,21 +52,33 @@ public:
     const CameraOutcome& Outcome() const { return m_outcome; }
     bool Finished() const { return m_finished; }
     bool Stopping() const { return m_stopping; }
+    // True from the first command that may have moved it until it is seen home again.
     bool Moved() const { return m_moved; }
     const std::string& LinkLocalAddress() const { return m_address; }
 
 protected:
-    // The workflow's own steps: every answer except the detour's way out comes here.
+    // The workflow's own steps: every answer outside the detour comes here.
     virtual Action step(const Input& input) = 0;
+    // A move begun with move() has been seen through: Moved once the camera showed itself at its
+    // link-local address (m_host is that address from then on). By default any other result
+    // ends the camera's work.
+    virtual Action afterMove(MoveResult result);
 
     void show(Phase phase, int count = 0);
+    // Gives the camera a link-local address of its own and waits to see it there.
+    Action move();
     // Ends the camera's work with this outcome, sending a moved camera home first.
     Action end(OutcomeKind kind);
-    // Sends a moved camera home now, but keeps its way home in the journal as well: it has not
-    // answered since its reboot and may not have heard.
-    Action endKeepingJournal(OutcomeKind kind);
-    // A move to a link-local address answered: the camera's address for everything that follows.
-    void moved(const std::string& address);
+    // The same for a camera that has not answered since its reboot: it is sent home but given
+    // less time to be seen there, and the journal keeps it if it is not.
+    Action endSilent(OutcomeKind kind);
+    // The same, giving it this long to be seen home.
+    Action endWithin(OutcomeKind kind, Clock::Milliseconds bound) { return leave(kind, bound); }
+    // A camera an earlier run moved to this address and could not see home.
+    void adopt(const std::string& address) {
+        m_moved = true;
+        m_address = address;
+    }
     // From the accepted upload until it answers again the camera would not hear a command.
     void setRebooting(bool rebooting) { m_rebooting = rebooting; }
     // A camera that goes home by itself: its journal entry is dropped (step::Forget answered).
@@ -64,19 +88,26 @@ protected:
     Action unexpected();
 
     const Target m_target;
-    std::string m_host; // where HTTP goes: its own address, or its link-local one
+    std::string m_host; // where HTTP goes: its own address, or its link-local one once seen there
     CameraOutcome m_outcome;
     bool m_stopping = false;
 
 private:
+    enum class Leg { None, Moving, ConfirmingMove, Resending, Leaving, ConfirmingHome, Forgetting };
+
+    Action detourStep(const Input& input);
+    Action leave(OutcomeKind kind, Clock::Milliseconds bound);
     Action finish();
 
     DetourKind m_detour;
     CameraView m_view;
     std::vector<CameraView> m_views;
+    Leg m_leg = Leg::None;
+    int m_sends = 0;
+    Clock::Milliseconds m_waited{0};
+    Clock::Milliseconds m_bound{0};
     bool m_moved = false;
     bool m_rebooting = false;
-    bool m_leaving = false; // the way-home command is on its way
     bool m_finished = false;
     std::string m_address;
 };

@@ -12,6 +12,7 @@ enum class Phase : std::uint8_t {
     Moving,         // being given a link-local address of its own
     Uploading,      // the image is on its way
     Uploaded,       // the camera took the image
+    Unanswered,     // count: seconds left of the burn a camera may be in that did not answer its upload
     Burning,        // count: percent of the announced burn time
     Rebooting,      // count: seconds left of the reboot wait
     Verifying,      // asking for the version it runs now
@@ -43,13 +44,18 @@ enum class OutcomeKind : std::uint8_t {
     CheckOffline,             // no answer to the version check
     CanNotConnect,            // the check's detour got an answer without model and version
     VersionRead,              // the check read its version
-    NoVersionAfterDetour,     // the check's detour got no answer at all
     SharedAddressUnreachable, // shares an address and did not answer on one of its own
     NoFreeLinkLocal,          // no free link-local address was found
     CannotProbe,              // nothing could tell whether a link-local address is free
-    ResetAccepted,            // took the factory reset and rebooted
-    AddressSent,              // the re-addressing sent its new address
+    NoWayHome,                // not moved: its way home could not be written to the journal
+    NotSeenAfterMove,         // sent to a link-local address, never seen there
+    ResetAccepted,            // took the factory reset, rebooted and was seen at the factory address
+    ResetRefused,             // answered the reset with something other than its acceptance
+    AddressSent,              // the re-addressing's new address, seen in the camera's own reply
+    NotSeenAtNewAddress,      // the re-addressing's new address was sent, but the camera never showed there
     RangeUsedUp,              // the range had no address left for it
+    Home,                     // an earlier run's camera, seen back at its own address
+    StillAway,                // an earlier run's camera, not seen back at its own address
     NotAtFactoryAddress,      // the re-addressing leaves it alone
     NotStarted,               // the job was stopped before its turn
     Interrupted,              // the job was stopped during its work
@@ -68,7 +74,9 @@ struct CameraOutcome {
     std::optional<std::string> ipAfter;       // where it is now, when that is known
     std::string imageVersion;                 // what a dry run would flash
     std::string sharedAddress;                // the address it shares with another camera
-    std::optional<std::string> leftAt;        // a link-local address it was left at, for the journal
+    std::string answer;                       // what it answered in place of an acceptance
+    std::optional<std::string> leftAt;        // a link-local address it may still be at; the journal keeps it
+    std::string note;                         // what the operator must hear beyond the Status, once per job
     int uploadAttempts = 0;
     bool shortEnding = false; // ended before the job could have changed the host adapter
 };

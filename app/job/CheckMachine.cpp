@@ -22,14 +22,6 @@ Action CheckMachine::step(const Input& input) {
         if (auto next = m_query.On(input, m_stopping))
             return *next;
         return queried(m_query.Result());
-    case State::Moving:
-        if (const auto* moved = AnswerAs<input::Moved>(input)) {
-            if (moved->result != MoveResult::Moved)
-                return end(moveFailure(moved->result));
-            this->moved(moved->address);
-            return query();
-        }
-        break;
     case State::Ping:
         if (const auto* ping = AnswerAs<input::Pinged>(input)) {
             if (ping->answered)
@@ -79,9 +71,13 @@ Action CheckMachine::versionRead() {
 
 Action CheckMachine::detour() {
     m_detoured = true;
-    m_state = State::Moving;
-    show(Phase::Moving);
-    return step::Move{};
+    return move();
+}
+
+Action CheckMachine::afterMove(MoveResult result) {
+    if (result != MoveResult::Moved)
+        return CameraMachine::afterMove(result);
+    return query();
 }
 
 Action CheckMachine::concludeDetour() {
@@ -99,5 +95,6 @@ Action CheckMachine::concludeDetour() {
         m_outcome.sharedAddress = FormatIpv4(m_target.ip);
         return end(OutcomeKind::SharedAddressUnreachable);
     }
-    return end(OutcomeKind::NoVersionAfterDetour);
+    // Its version was never read: whatever it answered before, it is offline to the check.
+    return end(OutcomeKind::CheckOffline);
 }

@@ -12,9 +12,10 @@ public:
     Action Start() override;
 
 private:
-    enum class State { Idle, Query, Moving, Ping, PingPause };
+    enum class State { Idle, Query, Ping, PingPause };
 
     Action step(const Input& input) override;
+    Action afterMove(MoveResult result) override;
     Action query();
     Action queried(RequestResult result);
     Action detour();

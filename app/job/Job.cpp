@@ -7,9 +7,11 @@
 #include <algorithm>
 
 #include "app/job/CheckMachine.h"
+#include "app/job/HomecomingMachine.h"
 #include "app/job/ReaddressMachine.h"
 #include "app/job/ResetMachine.h"
 #include "app/job/UpgradeMachine.h"
+#include "util/Trace.h"
 #include "util/Utf8.h"
 
 namespace {
@@ -48,8 +50,10 @@ Job::Job(std::shared_ptr<const JobRequest> request, Services services, JobListen
     : m_request(std::move(request)), m_services(services), m_listener(std::move(listener)),
       m_addresses(m_request->range, services.network, m_request->adapter.index, [this] { return stopRequested(); }),
       m_pool(poolOptions(*m_request, services.threadLimit)) {
-    for (const Target& camera : m_request->targets)
+    for (const Target& camera : m_request->targets) {
+        m_byMac[camera.mac] = m_slots.size();
         m_slots.push_back({MachineFor(*m_request, camera)});
+    }
 }
 
 Job::~Job() {
@@ -64,6 +68,8 @@ std::unique_ptr<CameraMachine> Job::MachineFor(const JobRequest& request, const 
         return std::make_unique<CheckMachine>(camera);
     case Workflow::Reset:
         return std::make_unique<ResetMachine>(camera);
+    case Workflow::Homecoming:
+        return std::make_unique<HomecomingMachine>(camera);
     case Workflow::AutoIp:
         break;
     }
@@ -74,7 +80,8 @@ std::size_t Job::concurrency() const {
     switch (m_request->workflow) {
     case Workflow::Upgrade:
     case Workflow::Reset:
-        return m_slots.size(); // every selected camera at once
+    case Workflow::Homecoming:
+        return m_slots.size(); // every camera at once
     case Workflow::CheckVersion:
     case Workflow::AutoIp:
         break;
@@ -90,6 +97,21 @@ void Job::Stop() {
     m_wake.notify_all();
 }
 
+void Job::Sighted(const Mac& mac, const Ipv4& at) {
+    auto slot = m_byMac.find(mac);
+    if (slot == m_byMac.end())
+        return;
+    {
+        std::lock_guard guard(m_lock);
+        auto waiting = m_awaiting.find(slot->second);
+        if (waiting == m_awaiting.end() || waiting->second.first != at)
+            return;
+        m_inbox.push_back({slot->second, waiting->second.second, input::Sighted{at}});
+        m_awaiting.erase(waiting);
+    }
+    m_wake.notify_all();
+}
+
 bool Job::stopRequested() const {
     return m_stop.load() || m_services.clock.Interrupted();
 }
@@ -98,44 +120,80 @@ JobSummary Job::Run() {
     m_summary.cameras = m_slots.size();
     admit();
     while (m_ended < m_slots.size()) {
-        std::vector<std::pair<std::size_t, Input>> arrived;
+        std::vector<Arrival> arrived;
+        bool searching = false;
         {
             std::unique_lock lock(m_lock);
-            Moment until = std::chrono::steady_clock::now() + kLongestSleep;
+            const Moment now = std::chrono::steady_clock::now();
+            Moment until = now + kLongestSleep;
             if (!m_timers.empty())
                 until = std::min(until, m_timers.begin()->first);
+            if (!m_awaiting.empty())
+                until = std::min(until, m_nextSearch);
             m_wake.wait_until(lock, until, [&] { return !m_inbox.empty() || (!m_stopApplied && stopRequested()); });
             arrived.swap(m_inbox);
+            searching = !m_awaiting.empty() && std::chrono::steady_clock::now() >= m_nextSearch;
         }
         if (!m_stopApplied && stopRequested())
             applyStop();
-        for (auto& [camera, input] : arrived) {
-            m_slots[camera].state = Slot::State::Running;
-            advance(camera, m_slots[camera].machine->On(input));
+        for (Arrival& a : arrived) {
+            Slot& slot = m_slots[a.camera];
+            // A sighting for a wait that has already ended (its window passed) is old news.
+            if (std::holds_alternative<input::Sighted>(a.input) &&
+                (slot.state != Slot::State::Waiting || slot.wait != a.wait))
+                continue;
+            resume(a.camera, a.input);
         }
         const Moment now = std::chrono::steady_clock::now();
         while (!m_timers.empty() && m_timers.begin()->first <= now) {
-            const std::size_t camera = m_timers.begin()->second;
+            const auto [camera, wait] = m_timers.begin()->second;
             m_timers.erase(m_timers.begin());
-            m_slots[camera].state = Slot::State::Running;
-            advance(camera, m_slots[camera].machine->On(input::Elapsed{}));
+            if (m_slots[camera].state == Slot::State::Waiting && m_slots[camera].wait == wait)
+                resume(camera, input::Elapsed{});
         }
+        if (searching)
+            search();
         admit();
     }
     m_pool.Shutdown();
     return m_summary;
 }
 
+void Job::search() {
+    m_nextSearch = std::chrono::steady_clock::now() + kSearchInterval;
+    for (CameraFamily family : {CameraFamily::Generic, CameraFamily::Maker}) {
+        auto request = SearchRequest{family}.build();
+        if (m_services.network.BroadcastFromAdapter(request.data(), m_request->adapter.address) < 0)
+            Trace("Search request from \"%s\" not sent.\n", m_request->adapter.address.c_str());
+    }
+}
+
+void Job::resume(std::size_t camera, const Input& input) {
+    Slot& slot = m_slots[camera];
+    {
+        std::lock_guard guard(m_lock);
+        m_awaiting.erase(camera);
+    }
+    slot.state = Slot::State::Running;
+    advance(camera, slot.machine->On(input));
+}
+
 void Job::applyStop() {
     m_stopApplied = true;
     for (Slot& slot : m_slots)
         slot.machine->Stop();
-    // Every wait ends now; the machines take their stopping paths from here.
+    // Every wait ends now, but for a camera on its way home: the machines take their stopping paths.
     auto due = std::move(m_timers);
     m_timers.clear();
-    for (const auto& [when, camera] : due) {
-        m_slots[camera].state = Slot::State::Running;
-        advance(camera, m_slots[camera].machine->On(input::Elapsed{}));
+    for (const auto& [when, timer] : due) {
+        const auto [camera, wait] = timer;
+        Slot& slot = m_slots[camera];
+        if (slot.state != Slot::State::Waiting || slot.wait != wait)
+            continue;
+        if (slot.holdOnStop)
+            m_timers.emplace(when, timer);
+        else
+            resume(camera, input::Elapsed{});
     }
 }
 
@@ -165,8 +223,18 @@ void Job::advance(std::size_t camera, Action action) {
                 continue;
             }
             slot.state = Slot::State::Waiting;
-            m_timers.emplace(std::chrono::steady_clock::now() + m_services.clock.Real(wait->duration), camera);
+            slot.wait = ++m_waits;
+            slot.holdOnStop = false;
+            m_timers.emplace(std::chrono::steady_clock::now() + m_services.clock.Real(wait->duration),
+                             std::pair{camera, slot.wait});
             return;
+        }
+        if (const auto* sighting = std::get_if<step::AwaitSighting>(&action)) {
+            if (m_stopApplied && !sighting->holdOnStop) {
+                action = slot.machine->On(input::Elapsed{});
+                continue;
+            }
+            return await(camera, *sighting);
         }
         slot.state = Slot::State::Calling;
         if (!call(camera, action)) {
@@ -178,13 +246,33 @@ void Job::advance(std::size_t camera, Action action) {
     }
 }
 
+void Job::await(std::size_t camera, const step::AwaitSighting& sighting) {
+    Slot& slot = m_slots[camera];
+    slot.state = Slot::State::Waiting;
+    slot.wait = ++m_waits;
+    slot.holdOnStop = sighting.holdOnStop;
+    const Moment now = std::chrono::steady_clock::now();
+    const auto window =
+        std::max<std::chrono::nanoseconds>(m_services.clock.Real(sighting.window), kShortestSightingWindow);
+    m_timers.emplace(now + window, std::pair{camera, slot.wait});
+    bool first = false;
+    {
+        std::lock_guard guard(m_lock);
+        first = m_awaiting.empty();
+        m_awaiting[camera] = {sighting.at, slot.wait};
+    }
+    // The command that should have moved it has just left: ask at once, not half a second later.
+    if (first || m_nextSearch > now + kSearchInterval / 5)
+        m_nextSearch = now;
+}
+
 bool Job::call(std::size_t camera, const Action& action) {
     const CameraMachine& machine = *m_slots[camera].machine;
     return m_pool.Submit([this, camera, &machine, action] {
         Input answer = execute(machine, action);
         {
             std::lock_guard guard(m_lock);
-            m_inbox.emplace_back(camera, std::move(answer));
+            m_inbox.push_back({camera, 0, std::move(answer)});
         }
         m_wake.notify_all();
     });
@@ -202,16 +290,22 @@ Input Job::execute(const CameraMachine& machine, const Action& action) {
     }
     if (const auto* u = std::get_if<step::Upload>(&action)) {
         input::UploadAnswered answer;
-        answer.result =
-            network.UploadFirmware(addressOf(camera, u->host, r.login), r.image->body, answer.burnTime, stop);
+        answer.result = network.UploadFirmware(addressOf(camera, u->host, r.login), r.image->body, answer.reply, stop);
         return answer;
     }
-    if (const auto* reset = std::get_if<step::Reset>(&action))
-        return input::ResetAnswered{network.RequestFactoryReset(addressOf(camera, reset->host, r.login), stop)};
+    if (const auto* reset = std::get_if<step::Reset>(&action)) {
+        input::ResetAnswered answer;
+        answer.result = network.RequestFactoryReset(addressOf(camera, reset->host, r.login), answer.reply, stop);
+        return answer;
+    }
     if (std::holds_alternative<step::Move>(action))
         return m_services.detours.Move(camera, machine.Detour(), r.login, r.adapter);
-    if (const auto* home = std::get_if<step::SendHome>(&action)) {
-        m_services.detours.SendHome(camera, machine.Detour(), r.login, r.adapter, home->keepJournal);
+    if (const auto* again = std::get_if<step::SendDetour>(&action)) {
+        m_services.detours.SendDetour(camera, machine.Detour(), r.login, r.adapter, again->address);
+        return input::Sent{};
+    }
+    if (std::holds_alternative<step::SendHome>(action)) {
+        m_services.detours.SendHome(camera, machine.Detour(), r.login, r.adapter);
         return input::Sent{};
     }
     if (std::holds_alternative<step::Forget>(action)) {
@@ -256,9 +350,14 @@ void Job::ended(std::size_t camera) {
     ++m_ended;
     const CameraOutcome& outcome = slot.machine->Outcome();
     m_summary.failed += IsFailure(outcome.kind) ? 1 : 0;
-    m_summary.leftAway += outcome.leftAt ? 1 : 0;
     m_summary.rangeUsedUp += outcome.kind == OutcomeKind::RangeUsedUp ? 1 : 0;
     m_summary.lastShort = outcome.shortEnding;
+    if (outcome.leftAt)
+        m_summary.away.push_back(slot.machine->Camera().displayName + " (" + FormatMac(slot.machine->Camera().mac) +
+                                 ") at " + *outcome.leftAt);
+    if (!outcome.note.empty() &&
+        std::find(m_summary.notes.begin(), m_summary.notes.end(), outcome.note) == m_summary.notes.end())
+        m_summary.notes.push_back(outcome.note);
     publish(camera);
     m_listener(slot.machine->Camera(), event::CameraEnded{outcome});
 }

@@ -4,9 +4,11 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <vector>
 
 #include "app/CameraNetwork.h"
@@ -19,8 +21,9 @@
 #include "util/TaskPool.h"
 
 // One press of a workflow button: a state machine per camera, driven by one thread that owns all
-// of them. Blocking calls (HTTP, probes, commands) run on a pool and come back as inputs; waits
-// are timers on the job's clock. Which cameras run at once is the job's decision, not a thread's.
+// of them. Blocking calls (HTTP, probes, commands) run on a pool and come back as answers; waits
+// are timers on the job's clock; the cameras' own search replies come in as sightings, and while
+// any camera waits to be seen the job searches. Which cameras run at once is the job's decision.
 class Job {
 public:
     struct Services {
@@ -31,6 +34,11 @@ public:
         std::size_t threadLimit = 0;
     };
 
+    // While a camera waits to be seen, searches go out this often.
+    static constexpr std::chrono::milliseconds kSearchInterval{500};
+    // However short the clock makes a window, a reply gets this long to come back over the network.
+    static constexpr std::chrono::milliseconds kShortestSightingWindow{250};
+
     Job(std::shared_ptr<const JobRequest> request, Services services, JobListener listener);
     ~Job();
     Job(const Job&) = delete;
@@ -38,9 +46,11 @@ public:
 
     // Runs every camera to its end on the calling thread.
     JobSummary Run();
-    // Ends the job soon: waits are cut short, calls aborted, moved cameras sent home or journalled.
-    // From any thread.
+    // Ends the job soon: waits are cut short, calls aborted, moved cameras sent home (and seen
+    // there, within a bound) or journalled. From any thread.
     void Stop();
+    // A camera's search reply showed it at an address. From any thread (the receiver's).
+    void Sighted(const Mac& mac, const Ipv4& at);
     // Threads of the pool started and not yet joined.
     std::size_t PoolThreads() const { return m_pool.Threads(); }
 
@@ -52,14 +62,24 @@ private:
     struct Slot {
         std::unique_ptr<CameraMachine> machine;
         enum class State { Queued, Running, Calling, Waiting, Ended } state = State::Queued;
+        std::uint64_t wait = 0; // which wait a timer or a sighting belongs to
+        bool holdOnStop = false;
+    };
+    struct Arrival {
+        std::size_t camera;
+        std::uint64_t wait; // for sightings: the wait they answer
+        Input input;
     };
 
     // How many cameras work at once: all, or one after another.
     std::size_t concurrency() const;
     void admit();
     void advance(std::size_t camera, Action action);
+    void await(std::size_t camera, const step::AwaitSighting& sighting);
+    void resume(std::size_t camera, const Input& input);
     bool call(std::size_t camera, const Action& action);
     Input execute(const CameraMachine& machine, const Action& action);
+    void search();
     void publish(std::size_t camera);
     void ended(std::size_t camera);
     void applyStop();
@@ -70,16 +90,20 @@ private:
     JobListener m_listener;
     AddressPool m_addresses;
     std::vector<Slot> m_slots;
+    std::map<Mac, std::size_t> m_byMac;
     std::size_t m_nextQueued = 0;
     std::size_t m_active = 0;
     std::size_t m_ended = 0;
     JobSummary m_summary;
-    std::multimap<Moment, std::size_t> m_timers;
+    std::multimap<Moment, std::pair<std::size_t, std::uint64_t>> m_timers;
+    std::uint64_t m_waits = 0;
+    Moment m_nextSearch{};
     bool m_stopApplied = false;
 
-    mutable std::mutex m_lock; // the inbox: what the pool's threads hand the job
+    mutable std::mutex m_lock; // what other threads hand the job: the inbox and who waits to be seen
     std::condition_variable m_wake;
-    std::vector<std::pair<std::size_t, Input>> m_inbox;
+    std::vector<Arrival> m_inbox;
+    std::map<std::size_t, std::pair<Ipv4, std::uint64_t>> m_awaiting; // camera -> address, wait
     std::atomic<bool> m_stop{false};
 
     TaskPool m_pool; // last: its threads are joined before the rest goes

@@ -2,7 +2,9 @@
 
 #include <cstddef>
 #include <functional>
+#include <string>
 #include <variant>
+#include <vector>
 
 #include "app/job/CameraState.h"
 #include "app/job/JobRequest.h"
@@ -30,7 +32,8 @@ using JobListener = std::function<void(const Target& camera, const JobEvent& eve
 struct JobSummary {
     std::size_t cameras = 0;
     std::size_t failed = 0;
-    int leftAway = 0;       // cameras whose way home only the journal keeps
-    int rangeUsedUp = 0;    // cameras the re-addressing had no address for
-    bool lastShort = false; // the last camera to end ended before the adapter could change
+    std::vector<std::string> away;  // "Lobby (02:..:01) at 169.254.3.4": cameras the journal keeps
+    std::vector<std::string> notes; // what the operator must hear once, beyond the Status texts
+    int rangeUsedUp = 0;            // cameras the re-addressing had no address for
+    bool lastShort = false;         // the last camera to end ended before the adapter could change
 };

@@ -8,6 +8,8 @@ const char* WorkflowName(Workflow workflow) {
         return "check-version";
     case Workflow::Reset:
         return "reset";
+    case Workflow::Homecoming:
+        return "homecoming";
     case Workflow::AutoIp:
         break;
     }

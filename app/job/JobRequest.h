@@ -12,7 +12,13 @@
 #include "discovery/WireProtocol.h"
 #include "webops/CameraWebClient.h"
 
-enum class Workflow { Upgrade, CheckVersion, Reset, AutoIp };
+enum class Workflow {
+    Upgrade,
+    CheckVersion,
+    Reset,
+    AutoIp,
+    Homecoming, // the cameras an earlier run left away, sent home at start-up
+};
 
 // The workflow's name in job records, file names and reports.
 const char* WorkflowName(Workflow workflow);
@@ -35,8 +41,11 @@ struct Target {
     int webPort = 80;
     std::uint8_t ifType = 0;
     int kind = 0;               // 0 generic, 1 the maker's
-    int row = 0;                // the list row the job's texts go to
+    int row = -1;               // the list row the job's texts go to; none for a camera not listed
     bool sharesAddress = false; // another listed camera reports the same address
+    // A camera an earlier run left away: where it is, and the journal's command that sends it home.
+    std::string awayAt;
+    std::vector<std::uint8_t> homeCommand;
 };
 
 // The image an upgrade sends: read once, with what its own header says of it.

@@ -35,12 +35,13 @@ SetNetworkCommand DetourCommand(const Target& d, const std::string& linkLocal, D
     return c;
 }
 
-// Back to the address it had when the job was built, with the mask of its class (255.255.0.0
-// outside them). The upgrade's command also carries the gateway it reported then and no interface
-// name; the version check's keeps its detour's "eth1" and carries no gateway.
+// Back to the address and mask it reported when the job was built (where it reported no mask, the
+// mask of its class, 255.255.0.0 outside them). The upgrade's command also carries the gateway it
+// reported then and no interface name; the version check's keeps its detour's "eth1" and carries
+// no gateway.
 SetNetworkCommand RestoreCommand(const Target& d, DetourKind kind, const Login& login) {
     SetNetworkCommand restore = DetourCommand(d, FormatIpv4(d.ip), kind, login);
-    restore.netmask = ClassMaskFor(d.ip[0]).value_or(Ipv4{255, 255, 0, 0});
+    restore.netmask = d.netmask != Ipv4{} ? d.netmask : ClassMaskFor(d.ip[0]).value_or(Ipv4{255, 255, 0, 0});
     if (kind == DetourKind::Upgrade) {
         restore.interfaceName = false;
         restore.gateway = d.gateway;
@@ -51,27 +52,33 @@ SetNetworkCommand RestoreCommand(const Target& d, DetourKind kind, const Login& 
 LinkLocalDetours::LinkLocalDetours(CameraNetwork& network, RestoreJournal& journal, StopRequested stop)
     : m_network(network), m_journal(journal), m_stop(std::move(stop)) {}
 
-bool LinkLocalDetours::ensureRoute(const JobAdapter& adapter) {
+Result<> LinkLocalDetours::ensureRoute(const JobAdapter& adapter) {
     std::lock_guard guard(m_csWork);
-    if (adapter.index == 0)
-        return false;
-    if (m_routeAddedOn != 0)
-        return true;
+    if (adapter.index == 0 || m_routeAddedOn != 0)
+        return {};
     bool added = false;
-    bool ok = m_network.EnsureLinkLocalRoute(adapter.index, added);
-    if (added) {
-        m_routeAddedOn = adapter.index;
-        m_journal.AddRoute({{}, adapter.interfaceName, adapter.index});
+    if (!m_network.EnsureLinkLocalRoute(adapter.index, added))
+        Trace("No on-link route to 169.254.0.0/16: the camera may not be reachable there.\n");
+    if (!added)
+        return {};
+    // A route that the journal does not know of would outlive a crash: it goes again at once.
+    if (auto written = m_journal.AddRoute({{}, adapter.interfaceName, adapter.index}); !written) {
+        m_network.RemoveLinkLocalRoute(adapter.index);
+        return written;
     }
-    return ok;
+    m_routeAddedOn = adapter.index;
+    return {};
 }
 
-void LinkLocalDetours::RemoveRoute(const JobAdapter& adapter) {
+Result<> LinkLocalDetours::RemoveRoute(const JobAdapter& adapter) {
     std::lock_guard guard(m_csWork);
-    if (m_routeAddedOn == 0 || !m_network.RemoveLinkLocalRoute(m_routeAddedOn))
-        return;
+    if (m_routeAddedOn == 0)
+        return {};
+    if (!m_network.RemoveLinkLocalRoute(m_routeAddedOn))
+        return Failure{EBUSY, "the link-local route on " + adapter.interfaceName +
+                                  " could not be removed; the next start removes it"};
     m_routeAddedOn = 0;
-    m_journal.RemoveRoute(adapter.interfaceName);
+    return m_journal.RemoveRoute(adapter.interfaceName);
 }
 
 MoveResult LinkLocalDetours::claim(std::string& address, unsigned ifindex) {
@@ -110,9 +117,12 @@ void LinkLocalDetours::send(const SetNetworkCommand& command, const JobAdapter& 
 
 input::Moved LinkLocalDetours::Move(const Target& camera, DetourKind kind, const Login& login,
                                     const JobAdapter& adapter) {
-    if (!ensureRoute(adapter))
-        Trace("No on-link route to 169.254.0.0/16: the camera may not be reachable there.\n");
     input::Moved moved;
+    if (auto route = ensureRoute(adapter); !route) {
+        moved.result = MoveResult::NoJournal;
+        moved.problem = "Cameras were not moved: " + route.Message();
+        return moved;
+    }
     moved.result = claim(moved.address, adapter.index);
     if (moved.result != MoveResult::Moved)
         return moved;
@@ -124,19 +134,30 @@ input::Moved LinkLocalDetours::Move(const Target& camera, DetourKind kind, const
     pending.movedTo = moved.address;
     pending.adapter = adapter.interfaceName;
     pending.command.assign(home.begin(), home.begin() + kAnyAddressDatagramLength);
-    // Written before the camera moves: a crash from here on leaves the way home on disk.
-    m_journal.AddRestore(pending);
+    // Written before the camera moves: a crash from here on leaves the way home on disk. Without
+    // it the camera is not moved at all.
+    if (auto written = m_journal.AddRestore(pending); !written) {
+        moved.result = MoveResult::NoJournal;
+        moved.problem = "Cameras were not moved: " + written.Message();
+        moved.address.clear();
+        return moved;
+    }
     send(DetourCommand(camera, moved.address, kind, login), adapter);
     return moved;
 }
 
-void LinkLocalDetours::SendHome(const Target& camera, DetourKind kind, const Login& login, const JobAdapter& adapter,
-                                bool keepJournal) {
-    send(RestoreCommand(camera, kind, login), adapter);
-    if (!keepJournal)
-        m_journal.RemoveRestore(camera.mac);
+void LinkLocalDetours::SendDetour(const Target& camera, DetourKind kind, const Login& login, const JobAdapter& adapter,
+                                  const std::string& address) {
+    send(DetourCommand(camera, address, kind, login), adapter);
+}
+
+void LinkLocalDetours::SendHome(const Target& camera, DetourKind kind, const Login& login, const JobAdapter& adapter) {
+    if (camera.homeCommand.empty())
+        return send(RestoreCommand(camera, kind, login), adapter);
+    m_network.BroadcastDatagram(camera.homeCommand.data(), camera.homeCommand.size(), adapter.index);
 }
 
 void LinkLocalDetours::Forget(const Mac& camera) {
-    m_journal.RemoveRestore(camera);
+    if (auto removed = m_journal.RemoveRestore(camera); !removed)
+        Trace("Journal: %s; the next start sends the camera home once more\n", removed.Message().c_str());
 }

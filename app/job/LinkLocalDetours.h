@@ -25,24 +25,27 @@ std::optional<Ipv4> ClassMaskFor(std::uint8_t firstOctet);
 
 // Moving cameras to link-local addresses (RFC 3927) and back, for every job of one controller:
 // the on-link route a job needs, the addresses handed out in this run (never one twice), and the
-// journal that keeps each moved camera's way home on disk before the camera moves. Safe to call
-// from several threads at once.
+// journal that keeps each moved camera's way home on disk before the camera moves. A camera's
+// entry leaves the journal only when it has been seen home. Safe to call from several threads.
 class LinkLocalDetours {
 public:
     LinkLocalDetours(CameraNetwork& network, RestoreJournal& journal, StopRequested stop);
 
     // A free link-local address of the camera's own, journalled, then the command that moves it.
+    // Nothing is sent when its way home cannot be written.
     input::Moved Move(const Target& camera, DetourKind kind, const Login& login, const JobAdapter& adapter);
-    // The command back to its own address; keepJournal leaves the entry for the next start as well.
-    void SendHome(const Target& camera, DetourKind kind, const Login& login, const JobAdapter& adapter,
-                  bool keepJournal);
-    // The camera goes home by itself (a factory reset): nothing to send, nothing to keep.
+    // The command to its link-local address once more, for a camera not yet seen there.
+    void SendDetour(const Target& camera, DetourKind kind, const Login& login, const JobAdapter& adapter,
+                    const std::string& address);
+    // The command back to its own address (the journal's own, for a camera an earlier run left away).
+    void SendHome(const Target& camera, DetourKind kind, const Login& login, const JobAdapter& adapter);
+    // It is home, or goes home by itself (a factory reset): its journal entry goes.
     void Forget(const Mac& camera);
-    // Removes the route that a job added; nothing when it added none.
-    void RemoveRoute(const JobAdapter& adapter);
+    // Removes the route that a job added; the failure says why when it is still there.
+    Result<> RemoveRoute(const JobAdapter& adapter);
 
 private:
-    bool ensureRoute(const JobAdapter& adapter);
+    Result<> ensureRoute(const JobAdapter& adapter);
     MoveResult claim(std::string& address, unsigned ifindex);
     void send(const SetNetworkCommand& command, const JobAdapter& adapter);
 

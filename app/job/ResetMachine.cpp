@@ -4,8 +4,20 @@
 
 namespace {
 
-bool settled(RequestResult r) {
-    return r == RequestResult::ReplyWithoutContent || r == RequestResult::Unauthorized;
+// Every camera leaves the factory, and comes back from a reset, at this address.
+constexpr Ipv4 kFactoryAddress{192, 168, 0, 20};
+
+// An answer that is neither an acceptance nor a refusal of the login settles it too: asking again
+// would only repeat it.
+bool settled(const input::ResetAnswered& r) {
+    return r.result == RequestResult::ReplyWithoutContent || r.result == RequestResult::Unauthorized ||
+           r.reply.status != 0;
+}
+
+std::string answerOf(const ResetReply& reply) {
+    if (reply.status != 0 && (reply.status < 200 || reply.status >= 300))
+        return "HTTP " + std::to_string(reply.status);
+    return reply.answer.empty() ? "an empty answer" : "\"" + reply.answer + "\"";
 }
 
 } // namespace
@@ -16,30 +28,26 @@ Action ResetMachine::Start() {
     if (m_target.ifType == kWifiInterface)
         return end(OutcomeKind::WifiInterface);
     // A camera that shares its address gets one of its own first, so the reset reaches it and no other.
-    if (m_target.sharesAddress) {
-        m_state = State::Moving;
-        show(Phase::Moving);
-        return step::Move{};
-    }
+    if (m_target.sharesAddress)
+        return move();
+    m_reset.Begin();
+    return reset();
+}
+
+Action ResetMachine::afterMove(MoveResult result) {
+    if (result != MoveResult::Moved)
+        return CameraMachine::afterMove(result);
     m_reset.Begin();
     return reset();
 }
 
 Action ResetMachine::step(const Input& input) {
     switch (m_state) {
-    case State::Moving:
-        if (const auto* moved = AnswerAs<input::Moved>(input)) {
-            if (moved->result != MoveResult::Moved)
-                return end(moveFailure(moved->result));
-            this->moved(moved->address);
-            m_reset.Begin();
-            return reset();
-        }
-        break;
     case State::Reset:
         if (const auto* r = AnswerAs<input::ResetAnswered>(input)) {
             m_last = r->result;
-            if (auto pause = m_reset.Attempted(settled(r->result))) {
+            m_reply = r->reply;
+            if (auto pause = m_reset.Attempted(settled(*r))) {
                 m_state = State::ResetPause;
                 return step::Wait{*pause};
             }
@@ -57,6 +65,14 @@ Action ResetMachine::step(const Input& input) {
     case State::Countdown:
         --m_secondsLeft;
         return countdown();
+    case State::Returning:
+        if (AnswerAs<input::Sighted>(input)) {
+            // Its own reply shows it back, at the factory address: the list shows it there too.
+            m_outcome.ipAfter = FormatIpv4(kFactoryAddress);
+            return end(OutcomeKind::ResetAccepted);
+        }
+        m_looked += SightingWindow(m_looks);
+        return lookForIt();
     case State::Idle:
         break;
     }
@@ -84,6 +100,11 @@ Action ResetMachine::resolved(RequestResult r) {
     }
     if (r == RequestResult::Unauthorized)
         return end(OutcomeKind::Unauthorized);
+    if (m_reply.status != 0) {
+        // It answered, but not with its acceptance: a reset that did not happen is no success.
+        m_outcome.answer = answerOf(m_reply);
+        return end(OutcomeKind::ResetRefused);
+    }
     if (m_stopping)
         return end(OutcomeKind::Interrupted);
     m_outcome.sharedAddress = FormatIpv4(m_target.ip);
@@ -91,9 +112,24 @@ Action ResetMachine::resolved(RequestResult r) {
 }
 
 Action ResetMachine::countdown() {
-    if (m_secondsLeft < 1 || m_stopping)
+    if (m_stopping)
         return end(OutcomeKind::ResetAccepted);
+    if (m_secondsLeft < 1) {
+        m_looks = 0;
+        m_looked = Clock::Milliseconds(0);
+        return lookForIt();
+    }
     m_state = State::Countdown;
     show(Phase::ResetRebooting, m_secondsLeft);
     return step::Wait{Clock::Milliseconds(1000)};
+}
+
+Action ResetMachine::lookForIt() {
+    if (m_stopping)
+        return end(OutcomeKind::ResetAccepted);
+    if (m_looked >= kReturnBound)
+        return end(OutcomeKind::NoAnswerAfterReboot);
+    m_state = State::Returning;
+    ++m_looks;
+    return step::AwaitSighting{kFactoryAddress, SightingWindow(m_looks)};
 }

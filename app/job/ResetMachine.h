@@ -13,15 +13,23 @@ public:
     Action Start() override;
 
 private:
-    enum class State { Idle, Moving, Reset, ResetPause, Forgetting, Countdown };
+    // After its countdown a reset camera is looked for at the factory address this long.
+    static constexpr Clock::Milliseconds kReturnBound{240'000};
+
+    enum class State { Idle, Reset, ResetPause, Forgetting, Countdown, Returning };
 
     Action step(const Input& input) override;
+    Action afterMove(MoveResult result) override;
     Action reset();
     Action resolved(RequestResult result);
     Action countdown();
+    Action lookForIt();
 
     State m_state = State::Idle;
     Retry m_reset{{}};
     RequestResult m_last = RequestResult::NoReply;
+    ResetReply m_reply;
     int m_secondsLeft = 0;
+    int m_looks = 0;
+    Clock::Milliseconds m_looked{0};
 };

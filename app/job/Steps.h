@@ -23,12 +23,19 @@ struct Upload { // -> input::UploadAnswered
 struct Reset { // -> input::ResetAnswered
     std::string host;
 };
-struct Move {};               // a link-local address of its own, journalled before it is sent -> input::Moved
-struct SendHome {             // the command back to its own address -> input::Sent
-    bool keepJournal = false; // it may not hear it: the journal keeps its way home
+struct Move {};     // a link-local address of its own, journalled before it is sent -> input::Moved
+struct SendHome {}; // the command back to its own address; its journal entry stays until it is seen home -> input::Sent
+struct Forget {};   // it is home, or goes home by itself (a reset): the journal entry goes -> input::Sent
+struct SendDetour { // the command to its link-local address once more: the first may be lost -> input::Sent
+    std::string address;
 };
-struct Forget {}; // it goes home by itself (a reset): the journal entry goes -> input::Sent
-struct Ping {     // -> input::Pinged
+// Its own search reply showing it at an address; the job searches while any camera waits so.
+struct AwaitSighting { // -> input::Sighted, or input::Elapsed when the window has passed
+    Ipv4 at{};
+    Clock::Milliseconds window{0};
+    bool holdOnStop = false; // a stopping job still waits: a camera on its way home must be seen there
+};
+struct Ping { // -> input::Pinged
     std::string address;
 };
 struct Wait { // -> input::Elapsed
@@ -43,11 +50,12 @@ struct Finish {}; // the camera's work has ended; its outcome is final
 
 } // namespace step
 
-using Action = std::variant<step::Query, step::Upload, step::Reset, step::Move, step::SendHome, step::Forget,
-                            step::Ping, step::Wait, step::Allocate, step::Readdress, step::Finish>;
+using Action =
+    std::variant<step::Query, step::Upload, step::Reset, step::Move, step::SendHome, step::Forget, step::SendDetour,
+                 step::AwaitSighting, step::Ping, step::Wait, step::Allocate, step::Readdress, step::Finish>;
 
 // How a move to a link-local address went.
-enum class MoveResult { Moved, NoFreeAddress, CannotProbe, Interrupted };
+enum class MoveResult { Moved, NoFreeAddress, CannotProbe, NoJournal, NotSeen, Interrupted };
 
 namespace input {
 
@@ -57,14 +65,19 @@ struct Queried {
 };
 struct UploadAnswered {
     RequestResult result = RequestResult::NoReply;
-    std::array<char, 32> burnTime{};
+    UploadReply reply;
 };
 struct ResetAnswered {
     RequestResult result = RequestResult::NoReply;
+    ResetReply reply;
 };
 struct Moved {
     MoveResult result = MoveResult::Interrupted;
-    std::string address; // when moved
+    std::string address = ""; // when moved
+    std::string problem = ""; // why it could not be, for the operator
+};
+struct Sighted {
+    Ipv4 at{};
 };
 struct Sent {};
 struct Pinged {
@@ -78,7 +91,7 @@ struct Allocated {
 } // namespace input
 
 using Input = std::variant<input::Queried, input::UploadAnswered, input::ResetAnswered, input::Moved, input::Sent,
-                           input::Pinged, input::Elapsed, input::Allocated>;
+                           input::Pinged, input::Elapsed, input::Allocated, input::Sighted>;
 
 // The answer as the kind a state waits for, or null when it is another.
 template <typename T> const T* AnswerAs(const Input& input) {

@@ -16,26 +16,21 @@ Action UpgradeMachine::Start() {
     }
     // A camera that shares its address is asked only where it alone answers: its own link-local
     // address, given by a command addressed to its MAC.
-    if (m_target.sharesAddress) {
-        m_state = State::Moving;
-        show(Phase::Moving);
-        return step::Move{};
-    }
+    if (m_target.sharesAddress)
+        return move();
     return beginQuery(Round::Before);
+}
+
+Action UpgradeMachine::afterMove(MoveResult result) {
+    if (result != MoveResult::Moved)
+        return CameraMachine::afterMove(result);
+    ++m_moves;
+    // After a move the camera is asked once to wake its web server; only the next round counts.
+    return beginQuery(m_moves == 1 && m_target.sharesAddress ? Round::Before : Round::AfterMove);
 }
 
 Action UpgradeMachine::step(const Input& input) {
     switch (m_state) {
-    case State::Moving:
-        if (const auto* moved = AnswerAs<input::Moved>(input)) {
-            if (moved->result != MoveResult::Moved)
-                return end(moveFailure(moved->result));
-            this->moved(moved->address);
-            ++m_moves;
-            // After a move the camera is asked once to wake its web server; only the next round counts.
-            return beginQuery(m_moves == 1 && m_target.sharesAddress ? Round::Before : Round::AfterMove);
-        }
-        break;
     case State::Query:
         if (!m_query.Accepts(input))
             break;
@@ -44,8 +39,11 @@ Action UpgradeMachine::step(const Input& input) {
         return queried(m_query.Result());
     case State::Upload:
         if (const auto* u = AnswerAs<input::UploadAnswered>(input)) {
-            m_burnTime = u->burnTime;
+            m_burnTime = u->reply.burnTime;
             const bool accepted = u->result == RequestResult::ReplyWithoutContent;
+            // Its whole image left and no answer came: it may be burning, and must not be sent
+            // the image again, nor a command it would not hear.
+            m_outcomeUnknown = !accepted && u->reply.OutcomeUnknown();
             if (!accepted)
                 ++m_outcome.uploadAttempts;
             // The camera's upgrade CGI wants half a second after the request, whatever its answer.
@@ -54,6 +52,11 @@ Action UpgradeMachine::step(const Input& input) {
         }
         break;
     case State::UploadPause:
+        if (m_outcomeUnknown) {
+            setRebooting(true);
+            m_secondsLeft = kPresumedBurnSeconds;
+            return unanswered();
+        }
         if (m_upload.Settled()) {
             // From here until it answers again the camera burns and reboots: it would not hear a command.
             setRebooting(true);
@@ -68,6 +71,9 @@ Action UpgradeMachine::step(const Input& input) {
     case State::Burn:
         ++m_percent;
         return burn();
+    case State::Unanswered:
+        --m_secondsLeft;
+        return unanswered();
     case State::Reboot:
         --m_secondsLeft;
         return reboot();
@@ -106,9 +112,7 @@ Action UpgradeMachine::queried(RequestResult r) {
         return end(m_target.sharesAddress ? OutcomeKind::SharedAddressUnreachable : OutcomeKind::DeviceOffline);
     }
     // A camera that does not answer its web page may answer at a link-local address.
-    m_state = State::Moving;
-    show(Phase::Moving);
-    return step::Move{};
+    return move();
 }
 
 Action UpgradeMachine::guard() {
@@ -147,6 +151,16 @@ Action UpgradeMachine::burn() {
     return step::Wait{m_burnStep};
 }
 
+Action UpgradeMachine::unanswered() {
+    if (m_secondsLeft < 1 || m_stopping) {
+        m_secondsLeft = Status::kRebootSeconds;
+        return reboot();
+    }
+    m_state = State::Unanswered;
+    show(Phase::Unanswered, m_secondsLeft);
+    return step::Wait{Clock::Milliseconds(1000)};
+}
+
 Action UpgradeMachine::reboot() {
     if (m_secondsLeft < 1 || m_stopping) {
         if (m_stopping) {
@@ -161,15 +175,17 @@ Action UpgradeMachine::reboot() {
 }
 
 Action UpgradeMachine::judge(RequestResult r) {
+    setRebooting(false);
     if (r != RequestResult::ModelAndVersion) {
-        // Silent since its reboot: where it is, and what it runs, is not known.
+        // Silent since its reboot: what it runs is not known, and where it is only once it is seen.
         m_outcome.ipAfter.reset();
-        return endKeepingJournal(OutcomeKind::NoAnswerAfterReboot);
+        return endSilent(OutcomeKind::NoAnswerAfterReboot);
     }
     const FirmwareInfo& info = m_query.Info();
     m_outcome.model = info.model.data();
     m_outcome.versionAfter = info.version.data();
-    const bool older = std::strncmp(info.version.data(), m_image->header.version.c_str(), 5) < 0;
-    setRebooting(false);
-    return end(older ? OutcomeKind::WrongVersion : OutcomeKind::Upgraded);
+    // Only the image's own version is success: one that refused a downgrade, or reports a higher
+    // version, did not take this image.
+    const bool same = std::strncmp(info.version.data(), m_image->header.version.c_str(), 5) == 0;
+    return end(same ? OutcomeKind::Upgraded : OutcomeKind::WrongVersion);
 }

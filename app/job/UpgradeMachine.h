@@ -13,6 +13,8 @@ class UpgradeMachine : public CameraMachine {
 public:
     // A camera that gives no model and version is moved at most this often.
     static constexpr int kMaxLinkLocalMoves = 3;
+    // How long a camera that took the whole image but never answered is given to burn it.
+    static constexpr int kPresumedBurnSeconds = 120;
 
     UpgradeMachine(const Target& target, std::shared_ptr<const FirmwareImage> image, const JobOptions& options);
 
@@ -21,14 +23,16 @@ public:
 private:
     // What the answers of a round of queries are for.
     enum class Round { Before, AfterMove, Verify };
-    enum class State { Idle, Moving, Query, Upload, UploadPause, Burn, Reboot };
+    enum class State { Idle, Query, Upload, UploadPause, Unanswered, Burn, Reboot };
 
     Action step(const Input& input) override;
+    Action afterMove(MoveResult result) override;
     Action beginQuery(Round round);
     Action queried(RequestResult result);
     Action guard();
     Action upload();
     Action burn();
+    Action unanswered();
     Action reboot();
     Action judge(RequestResult result);
 
@@ -39,6 +43,7 @@ private:
     QueryRound m_query;
     Retry m_upload{{3, Clock::Milliseconds(500), true}};
     int m_moves = 0;
+    bool m_outcomeUnknown = false; // the last upload's body left but no answer came
     std::array<char, 32> m_burnTime{};
     Clock::Milliseconds m_burnStep{0};
     int m_percent = 0;

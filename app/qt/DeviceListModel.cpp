@@ -10,25 +10,23 @@
 
 #include "app/Language.h"
 #include "app/TarnDlg.h"
+#include "discovery/ChangeRelay.h"
 
 // Shared with the listener so that a writer never posts to a model that is gone.
 struct DeviceListModel::Relay {
     std::mutex lock;
     DeviceListModel* target = nullptr;
-    std::atomic<bool> pending{false};
-    std::atomic<bool> reset{false};
+    ChangeRelay changes;
 };
 
 DeviceListModel::DeviceListModel(CTarnDlg& controller, QObject* parent)
     : QAbstractTableModel(parent), m_controller(controller), m_relay(std::make_shared<Relay>()) {
     m_relay->target = this;
     std::weak_ptr<Relay> weak = m_relay;
-    m_controller.List().SetListener([weak](ListModel::Change change, int) {
+    m_controller.List().SetListener([weak](ListModel::Change, int) {
         if (auto relay = weak.lock()) {
-            if (change == ListModel::Change::Reset)
-                relay->reset = true;
             std::lock_guard guard(relay->lock);
-            if (relay->target && !relay->pending.exchange(true))
+            if (relay->target && relay->changes.Changed())
                 QMetaObject::invokeMethod(relay->target, &DeviceListModel::Sync, Qt::QueuedConnection);
         }
     });
@@ -49,13 +47,11 @@ void DeviceListModel::SetCodePage(unsigned codePage) {
 void DeviceListModel::Sync() {
     // Only what was written since the last repaint: a job on a few rows of thousands copies few.
     // A writer holding the rows just now is not waited for: the next turn of the loop tries again.
-    std::optional<ListChanges> taken = m_controller.List().TryTakeChanges();
+    std::optional<ListChanges> taken = m_relay->changes.Take(m_controller.List());
     if (!taken) {
         QTimer::singleShot(1, this, &DeviceListModel::Sync);
         return;
     }
-    m_relay->pending = false;
-    m_relay->reset = false;
     ListChanges changes = std::move(*taken);
     const int before = static_cast<int>(m_rows.size());
     if (changes.reset || changes.rowCount < before) {

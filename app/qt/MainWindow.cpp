@@ -45,6 +45,15 @@ MainWindowHooks withDefaults(MainWindowHooks hooks) {
                 return std::nullopt;
             return path.toStdString();
         };
+    if (!hooks.confirmClose)
+        hooks.confirmClose = [](QWidget* parent, const std::string& question) {
+            return QMessageBox::question(parent, parent->windowTitle(), QString::fromStdString(question),
+                                         QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
+        };
+    if (!hooks.reportAway)
+        hooks.reportAway = [](QWidget* parent, const std::string& text) {
+            QMessageBox::information(parent, parent->windowTitle(), QString::fromStdString(text));
+        };
     if (!hooks.openFolder)
         hooks.openFolder = [](const std::string& folder) {
             QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(folder)));
@@ -248,6 +257,8 @@ void MainWindow::OpenJobRecords() {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
+    if (m_closing != Closing::Done && closeDuringJob())
+        return event->ignore();
     m_controller->OnCancel();
     event->accept();
 }

@@ -31,6 +31,9 @@ struct MainWindowHooks {
     std::function<int(QDialog&)> runDialog;                             // default: QDialog::exec
     std::function<std::optional<std::string>(QWidget*)> chooseSaveFile; // default: a "Save" chooser for CSV
     std::function<void(const std::string&)> openFolder;                 // default: the desktop's file manager
+    // Closing during a job: whether to go on (default: a Yes/No question), and what is left away.
+    std::function<bool(QWidget*, const std::string& question)> confirmClose;
+    std::function<void(QWidget*, const std::string& text)> reportAway;
 };
 
 // The main window: a view over the controller, which it owns and closes before its widgets go.
@@ -64,6 +67,8 @@ public:
     // "Job records": the folder of job records in the file manager.
     void OpenJobRecords();
     QMenu* MoreMenu() const { return m_moreMenu; }
+    // A signal asked the window to close: nobody is there to answer a question.
+    void CloseWithoutAsking();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -83,6 +88,10 @@ private:
     void setupButtons();
     void setupMoreMenu();
     void connectButtons();
+    // Closing while a job runs (CloseGuard.cpp): ask, stop the job on its own thread, say what
+    // is left to the journal, then close.
+    bool closeDuringJob();
+    void finishClosing();
 
     MainWindowHooks m_hooks;
     std::unique_ptr<CTarnDlg> m_controller;
@@ -96,4 +105,6 @@ private:
     QToolButton* m_more = nullptr;
     QLabel* m_note = nullptr;
     QMenu* m_moreMenu = nullptr;
+    enum class Closing { No, Stopping, Done } m_closing = Closing::No;
+    bool m_quietClose = false; // asked to close by a signal: no question, no message box
 };

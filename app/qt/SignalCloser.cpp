@@ -1,7 +1,6 @@
 #include "app/qt/SignalCloser.h"
 
 #include <QSocketNotifier>
-#include <QWidget>
 #include <csignal>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -17,7 +16,7 @@ extern "C" void onStopSignal(int) {
 
 } // namespace
 
-SignalCloser::SignalCloser(QWidget& window) : m_window(window) {
+SignalCloser::SignalCloser(std::function<void()> close) : m_close(std::move(close)) {
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, g_pair) != 0)
         return;
     m_notifier = new QSocketNotifier(g_pair[1], QSocketNotifier::Read, this);
@@ -25,19 +24,20 @@ SignalCloser::SignalCloser(QWidget& window) : m_window(window) {
         char bytes[16];
         while (::read(g_pair[1], bytes, sizeof bytes) > 0) {
         }
-        m_window.close();
+        m_close();
     });
     struct sigaction action {};
     action.sa_handler = onStopSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
+    for (int signal : {SIGINT, SIGTERM, SIGHUP})
+        sigaction(signal, &action, nullptr);
+    std::signal(SIGPIPE, SIG_IGN);
 }
 
 SignalCloser::~SignalCloser() {
-    std::signal(SIGINT, SIG_DFL);
-    std::signal(SIGTERM, SIG_DFL);
+    for (int signal : {SIGINT, SIGTERM, SIGHUP})
+        std::signal(signal, SIG_DFL);
     for (int& fd : g_pair) {
         if (fd >= 0)
             ::close(fd);

@@ -1,20 +1,21 @@
 #pragma once
 
 #include <QObject>
+#include <functional>
 
 class QSocketNotifier;
-class QWidget;
 
-// SIGINT and SIGTERM close the window as Exit does, so its workflows end in order (cameras sent
-// home, the rest journalled) instead of the process dying mid-job. The handler only writes a byte
-// to a socket pair; the window's thread reads it and closes.
+// SIGINT, SIGTERM and SIGHUP (the terminal that started the window went away) close the window
+// as Exit does, so its job ends in order (cameras sent home, the rest journalled) instead of the
+// process dying mid-job. The handler only writes a byte to a socket pair; the window's thread
+// reads it and closes. A write to a closed output is an error to the writer, never a death.
 class SignalCloser : public QObject {
     Q_OBJECT
 public:
-    explicit SignalCloser(QWidget& window);
+    explicit SignalCloser(std::function<void()> close);
     ~SignalCloser() override;
 
 private:
-    QWidget& m_window;
+    std::function<void()> m_close;
     QSocketNotifier* m_notifier = nullptr;
 };

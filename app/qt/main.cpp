@@ -17,7 +17,7 @@ int main(int argc, char** argv) {
     QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("flashwell")));
     Clock clock(Clock::ScaleFromEnvironment());
     MainWindow window(clock);
-    SignalCloser closer(window);
+    SignalCloser closer([&window] { window.CloseWithoutAsking(); });
     window.Controller().OnInitDialog();
     window.show();
     return QApplication::exec();

@@ -12,68 +12,14 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include "tests/support/TestSupport.h"
-#include "tests/support/VirtualLan.h"
+#include "tests/e2e/CliFixture.h"
 
 namespace {
 
 using namespace std::chrono_literals;
 using testsupport::WaitUntil;
 
-struct CliRun {
-    int exitCode = -1;
-    std::string output;
-    std::map<std::string, nlohmann::json> byName;
-    std::vector<nlohmann::json> devices;
-};
-
-class TruthfulE2E : public ::testing::Test {
-protected:
-    void SetUp() override {
-        if (auto why = VirtualLan::Unavailable(); !why.empty())
-            GTEST_SKIP() << why;
-        ::setenv("FLASHWELL_TIME_SCALE", "0.01", 1);
-    }
-
-    std::string Env() const {
-        return "env FLASHWELL_TIME_SCALE=0.01 XDG_STATE_HOME=" + testsupport::ShellQuote(m_state.path()) + " ";
-    }
-
-    CliRun Cli(VirtualLan& lan, const std::string& args, const std::string& prefix = "") {
-        CliRun r;
-        r.output = lan.RunInHost(prefix + Env() + CliPath() + " --json " + args + " 2>/dev/null", r.exitCode);
-        try {
-            const nlohmann::json doc = nlohmann::json::parse(r.output);
-            for (const auto& d : doc["devices"]) {
-                r.devices.push_back(d);
-                r.byName[d["name"].get<std::string>()] = d;
-            }
-        } catch (const std::exception&) {
-            ADD_FAILURE() << "not JSON: " << r.output;
-        }
-        return r;
-    }
-
-    std::string Image(const std::string& digits = "106", std::size_t size = std::size_t{32} * 1024) {
-        return testsupport::WriteFirmwareImage(m_state.path(), digits, size);
-    }
-
-    // Lines of a camera's log that match a pattern, with the first group of each.
-    static std::vector<std::string> Matches(const std::string& log, const std::string& pattern) {
-        std::vector<std::string> found;
-        const std::regex re(pattern);
-        for (std::sregex_iterator it(log.begin(), log.end(), re), end; it != end; ++it)
-            found.push_back((*it)[1]);
-        return found;
-    }
-
-    std::string Journal() const {
-        std::ifstream file(m_state.path() + "/flashwell/journal.json");
-        return std::string((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-    }
-
-    testsupport::ScratchDir m_state;
-};
+class TruthfulE2E : public CliFixture {};
 
 // Two cameras at one factory address once both showed success: one received nothing, the other two uploads.
 TEST_F(TruthfulE2E, CamerasAtOneFactoryAddressAreEachUpgradedAndSentHome) {
@@ -115,7 +61,7 @@ TEST_F(TruthfulE2E, WithoutRawSocketsDetouredCamerasStillGetAddressesOfTheirOwn)
     VirtualLan lan({.cameras = {"--name H1 --ip 192.168.0.31 --fault no-model-until-moved --burn-sec 1",
                                 "--name H2 --ip 192.168.0.32 --fault no-model-until-moved --burn-sec 1",
                                 "--name H3 --ip 192.168.0.33 --fault no-model-until-moved --burn-sec 1"}});
-    CliRun r = Cli(lan, "upgrade " + Image() + " --select all --wait 1.5",
+    CliRun r = Cli(lan, "upgrade " + Image() + " --select all --wait 1.5", true,
                    "capsh --drop=cap_net_raw -- -c 'exec \"$0\" \"$@\"' ");
     EXPECT_EQ(r.exitCode, 0) << r.output;
     std::set<std::string> detours;

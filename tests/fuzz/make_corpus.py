@@ -177,6 +177,27 @@ write(T, "split_in_value", chunked('OK,ImgBurnTimeSec="120"', 20))
 write(T, "refused", chunked("ERROR,Upgrade failed"))
 
 
+# Journals of pending restores, as a start reads them.
+T = "JournalFuzz"
+command = "4b5845646974" + "00" * 187  # "KXEdit" and zeros: 193 bytes as hex
+owner = '{"pid": 4242, "started": 99, "instance": 1}'
+restore = ('{"owner": %s, "mac": "02:00:00:00:00:01", "name": "Lobby", "home": "192.168.0.20", '
+           '"moved_to": "169.254.3.4", "adapter": "eth0", "command": "%s"}' % (owner, command))
+route = '{"owner": %s, "adapter": "eth0", "ifindex": 2}' % owner
+write(T, "one_restore_one_route", '{"version": 1, "restores": [%s], "routes": [%s]}' % (restore, route))
+write(T, "empty", '{"version": 1, "restores": [], "routes": []}')
+write(T, "other_version", '{"version": 2, "restores": [], "routes": []}')
+write(T, "short_command", '{"version": 1, "restores": [%s], "routes": []}' % restore.replace(command, "4b58"))
+write(T, "odd_hex", '{"version": 1, "restores": [%s], "routes": []}' % restore.replace(command, command[:-1]))
+write(T, "upper_hex", '{"version": 1, "restores": [%s], "routes": []}' % restore.replace(command, command.upper()))
+write(T, "bad_mac", '{"version": 1, "restores": [%s], "routes": []}' % restore.replace("02:00:00:00:00:01", "zz"))
+write(T, "wrong_types", '{"version": "1", "restores": {}, "routes": 3}')
+write(T, "negative_ifindex", '{"version": 1, "restores": [], "routes": [%s]}' % route.replace('"ifindex": 2', '"ifindex": -1'))
+write(T, "deep_nesting", "[" * 4000 + "]" * 4000)
+write(T, "truncated", ('{"version": 1, "restores": [%s], "routes": [%s]}' % (restore, route))[:150])
+write(T, "not_utf8_name", ('{"version": 1, "restores": [%s], "routes": []}' % restore).replace("Lobby", "Lo\u00ffby").encode())
+write(T, "nul_bytes", b'{"version": 1,\0 "restores": []}')
+
 # Settings files; the first byte also tells the round trip where to cut the rest into user and password.
 T = "SettingsTextFuzz"
 write(T, "crlf", "root\r\nqnwt")

@@ -4,6 +4,7 @@
 #include <stdexcept>
 
 #include "app/FirmwareHeader.h"
+#include "tests/support/TestSupport.h"
 
 namespace testsupport {
 
@@ -84,8 +85,9 @@ RequestResult FakeCameraNetwork::QueryFirmwareInfo(const CameraAddress& camera, 
     return r;
 }
 
-RequestResult FakeCameraNetwork::UploadFirmware(const CameraAddress& camera, const UploadBody& body,
-                                                std::array<char, 32>& burnTime, const StopRequested&) {
+RequestResult FakeCameraNetwork::UploadFirmware(const CameraAddress& camera, const UploadBody& body, UploadReply& reply,
+                                                const StopRequested&) {
+    reply = UploadReply{};
     std::function<void(FakeCamera&)> hook;
     FakeCamera* c = nullptr;
     {
@@ -100,10 +102,13 @@ RequestResult FakeCameraNetwork::UploadFirmware(const CameraAddress& camera, con
         hook(*c);
     std::lock_guard guard(m_lock);
     c->log.push_back("upload " + camera.host);
+    reply.bodySent = true;
+    reply.answered = !c->uploadUnanswered;
     if (c->upload != RequestResult::ReplyWithoutContent)
         return c->upload;
     c->uploads++;
-    put(burnTime, c->burnTime);
+    if (!c->uploadUnanswered)
+        put(reply.burnTime, c->burnTime);
     if (c->versionAfterUpload) {
         c->version = *c->versionAfterUpload;
     } else if (body && body->size() >= kUploadFramingBytes) {
@@ -111,17 +116,30 @@ RequestResult FakeCameraNetwork::UploadFirmware(const CameraAddress& camera, con
             ParseFirmwareHeader(body->data() + kUploadHeadBytes, body->size() - kUploadFramingBytes);
         c->version = header.version;
     }
-    return RequestResult::ReplyWithoutContent;
+    return c->uploadUnanswered ? RequestResult::NoReply : RequestResult::ReplyWithoutContent;
 }
 
-RequestResult FakeCameraNetwork::RequestFactoryReset(const CameraAddress& camera, const StopRequested&) {
+RequestResult FakeCameraNetwork::RequestFactoryReset(const CameraAddress& camera, ResetReply& reply,
+                                                     const StopRequested&) {
     std::lock_guard guard(m_lock);
     log("reset " + camera.host);
+    reply = ResetReply{};
     FakeCamera* c = at(camera.host);
     if (!c)
         return RequestResult::NoReply;
     c->resets++;
     c->log.push_back("reset " + camera.host);
+    if (c->reset == RequestResult::NoReply) {
+        reply.status = c->resetStatus == 200 ? 0 : c->resetStatus;
+        reply.answer = c->resetStatus == 200 ? "" : c->resetAnswer;
+    } else if (c->reset == RequestResult::ReplyWithoutContent) {
+        reply.status = 200;
+        reply.answer = "OK";
+        // Its factory settings take it back to the factory address, where it answers after its reboot.
+        c->ip = {192, 168, 0, 20};
+        c->netmask = {255, 255, 255, 0};
+        c->answersSearch = c->backAfterReset;
+    }
     return c->reset;
 }
 
@@ -158,6 +176,11 @@ void FakeCameraNetwork::applySetNetwork(std::span<const std::uint8_t> datagram) 
     for (FakeCamera& c : m_cameras) {
         if (c.mac != command.mac)
             continue;
+        if (c.lostCommands > 0) {
+            --c.lostCommands;
+            log("lost set-network " + FormatMac(command.mac));
+            continue;
+        }
         c.ip = command.ip;
         c.netmask = command.netmask;
         if (command.hasGateway)
@@ -172,7 +195,13 @@ void FakeCameraNetwork::answerSearch() {
     {
         std::lock_guard guard(m_lock);
         sink = m_sink;
-        for (const FakeCamera& c : m_cameras) {
+        for (FakeCamera& c : m_cameras) {
+            if (!c.answersSearch)
+                continue;
+            if (c.lostSearches > 0) {
+                --c.lostSearches;
+                continue;
+            }
             DeviceReply r;
             r.family = c.family;
             r.ip = c.ip;
@@ -233,6 +262,22 @@ bool FakeCameraNetwork::RemoveLinkLocalRoute(unsigned ifindex) {
     routePresent = false;
     log("route removed " + std::to_string(ifindex));
     return true;
+}
+
+ControllerPlatform FakeBenchPlatform(std::shared_ptr<FakeCameraNetwork> network, const std::string& folder) {
+    AdapterData eth0;
+    eth0.description = eth0.interfaceName = "eth0";
+    eth0.netConnectionStatus = 2;
+    eth0.index = 2;
+    eth0.ipEnabled = true;
+    eth0.ipAddresses = {"192.168.0.10"};
+    ControllerPlatform platform{[eth0] { return std::vector<AdapterData>{eth0}; }, [] { return 437u; }};
+    platform.network = std::move(network);
+    platform.listen = false;
+    platform.stateFolder = folder + "/state";
+    platform.recordsFolder = folder + "/jobs";
+    platform.lockScope = UniqueId() + "-";
+    return platform;
 }
 
 unsigned FakeCameraNetwork::InterfaceIndex(const std::string& name) {

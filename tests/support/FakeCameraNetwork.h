@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/CameraNetwork.h"
+#include "app/TarnDlg.h"
 #include "discovery/WireProtocol.h"
 
 namespace testsupport {
@@ -31,11 +32,22 @@ struct FakeCamera {
     RequestResult queryAtHome = RequestResult::ModelAndVersion;
     RequestResult queryWhenMoved = RequestResult::ModelAndVersion;
     RequestResult upload = RequestResult::ReplyWithoutContent;
+    // The whole image reaches it but no answer comes back; it burns the image all the same.
+    bool uploadUnanswered = false;
     std::string burnTime = "0";
     // After an accepted upload it reports the uploaded image's version, unless this says otherwise.
     std::optional<std::string> versionAfterUpload;
     bool silentAfterUpload = false;
     RequestResult reset = RequestResult::ReplyWithoutContent;
+    long resetStatus = 200; // what a reset that is not accepted answers
+    std::string resetAnswer = "OK";
+    // A reset camera comes back at the factory address; one that never does stays silent.
+    bool backAfterReset = true;
+    // What the network does to what is meant for it: the first N set-network commands and the
+    // first N searches are lost.
+    int lostCommands = 0;
+    int lostSearches = 0;
+    bool answersSearch = true;
 
     int queries = 0;
     int uploads = 0;
@@ -72,9 +84,10 @@ public:
 
     RequestResult QueryFirmwareInfo(const CameraAddress& camera, FirmwareInfo& info,
                                     const StopRequested& stop) override;
-    RequestResult UploadFirmware(const CameraAddress& camera, const UploadBody& body, std::array<char, 32>& burnTime,
+    RequestResult UploadFirmware(const CameraAddress& camera, const UploadBody& body, UploadReply& reply,
                                  const StopRequested& stop) override;
-    RequestResult RequestFactoryReset(const CameraAddress& camera, const StopRequested& stop) override;
+    RequestResult RequestFactoryReset(const CameraAddress& camera, ResetReply& reply,
+                                      const StopRequested& stop) override;
     int BroadcastFromAdapter(const std::uint8_t* datagram, const std::string& adapterAddress) override;
     void BroadcastDatagram(const std::uint8_t* datagram, std::size_t length, unsigned ifindex) override;
     ProbeResult ProbeAddress(const std::string& target, unsigned ifindex, const StopRequested& stop) override;
@@ -98,5 +111,10 @@ private:
     std::vector<SetNetworkCommand> m_commands;
     std::function<void(std::span<const std::uint8_t>)> m_sink;
 };
+
+// A bench over the fake network: one card eth0 at 192.168.0.10, no receiver (replies reach the
+// intake through the network's sink), the journal and the job records in folder, and a job lock
+// of the test's own, since tests run side by side in one network namespace.
+ControllerPlatform FakeBenchPlatform(std::shared_ptr<FakeCameraNetwork> network, const std::string& folder);
 
 } // namespace testsupport

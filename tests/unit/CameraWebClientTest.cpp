@@ -198,10 +198,11 @@ TEST(CameraWebClient, UploadSendsTheExactBodyAndReadsTheBurnTime) {
         image[i] = static_cast<std::uint8_t>(i * 7);
     auto body = std::make_shared<const std::vector<std::uint8_t>>(BuildUploadBodyFrom(image));
     ASSERT_EQ(body->size(), image.size() + 272);
-    std::array<char, 32> burn{};
+    UploadReply reply;
     RawListener l({ok("OK,ImgBurnTimeSec=\"90\"")});
-    EXPECT_EQ(UploadFirmware(at(l), body, burn), RequestResult::ReplyWithoutContent);
-    EXPECT_STREQ(burn.data(), "90");
+    EXPECT_EQ(UploadFirmware(at(l), body, reply), RequestResult::ReplyWithoutContent);
+    EXPECT_STREQ(reply.burnTime.data(), "90");
+    EXPECT_TRUE(reply.bodySent && reply.answered && !reply.OutcomeUnknown());
     std::string r = l.request();
     auto headersEnd = r.find("\r\n\r\n");
     std::string head = r.substr(0, headersEnd + 2);
@@ -223,10 +224,26 @@ TEST(CameraWebClient, UploadSendsTheExactBodyAndReadsTheBurnTime) {
               "name=\"submit\"\r\nSubmit\r\n-----------------------------7d9552e70740\r\n");
 
     for (const char* refused : {"OK,ImgBurnTimeSec=\"\"", " OK,ImgBurnTimeSec=\"90\"", "ERROR"}) {
-        std::array<char, 32> b{};
+        UploadReply b;
         RawListener m({ok(refused)});
         EXPECT_EQ(UploadFirmware(at(m), body, b), RequestResult::NoReply) << refused;
+        EXPECT_FALSE(b.OutcomeUnknown()) << "a refusal is an answer: " << refused;
     }
+
+    // An acceptance in two reads was taken for a refusal, and the camera was flashed twice more.
+    const std::string accepted = ok("OK,ImgBurnTimeSec=\"75\"");
+    const std::size_t cut = accepted.find("Burn");
+    UploadReply split;
+    RawListener pieces({accepted.substr(0, cut), accepted.substr(cut)});
+    EXPECT_EQ(UploadFirmware(at(pieces), body, split), RequestResult::ReplyWithoutContent);
+    EXPECT_STREQ(split.burnTime.data(), "75");
+
+    // The whole body went and no answer came: the camera may be burning it.
+    UploadReply unknown;
+    RawListener silent(std::vector<std::string>{});
+    EXPECT_EQ(UploadFirmware(at(silent), body, unknown), RequestResult::NoReply);
+    EXPECT_TRUE(unknown.bodySent);
+    EXPECT_TRUE(unknown.OutcomeUnknown());
 }
 
 TEST(CameraWebClient, ResetResults) {
@@ -238,8 +255,18 @@ TEST(CameraWebClient, ResetResults) {
         EXPECT_EQ(r.rfind("POST /hardfactorydefault.cgi?_=_ HTTP/1.1\r\n", 0), 0u) << r;
     }
     {
-        RawListener l({ok("rebooting")});
+        RawListener l({ok("OK\r\n")});
         EXPECT_EQ(RequestFactoryReset(at(l)), RequestResult::ReplyWithoutContent);
+    }
+    // Any page was taken for the camera's acceptance, though it had not reset.
+    for (auto [status, body] :
+         {std::pair{"404 Not Found", "<html>no such page</html>"}, std::pair{"500 Internal Server Error", ""},
+          std::pair{"501 Not Implemented", "OK"}, std::pair{"200 OK", "rebooting"}}) {
+        RawListener l({ok(body, status)});
+        ResetReply reply;
+        EXPECT_EQ(RequestFactoryReset(at(l), reply), RequestResult::NoReply) << status << " " << body;
+        EXPECT_EQ(reply.status, std::stol(status)) << "the answer is kept for the operator";
+        EXPECT_EQ(reply.answer, body);
     }
     {
         RawListener l({ok("", "401 Unauthorized")});

@@ -52,7 +52,7 @@ TEST(CheckMachineTest, APoorAnswerEarnsOneTryAtALinkLocalAddressAndTheWayHome) {
         {MachineDriver::ModelAndVersion("IPC1234", "V1.06"), OutcomeKind::VersionRead},
         {MachineDriver::Answer(RequestResult::ReplyWithoutContent), OutcomeKind::CanNotConnect},
         {MachineDriver::Answer(RequestResult::Unauthorized), OutcomeKind::Unauthorized},
-        {MachineDriver::Answer(RequestResult::NoReply), OutcomeKind::NoVersionAfterDetour},
+        {MachineDriver::Answer(RequestResult::NoReply), OutcomeKind::CheckOffline},
     };
     for (const Case& c : cases) {
         MachineDriver d;
@@ -66,7 +66,7 @@ TEST(CheckMachineTest, APoorAnswerEarnsOneTryAtALinkLocalAddressAndTheWayHome) {
         EXPECT_EQ(d.Count("move"), 1);
         EXPECT_EQ(d.Count("ping 169.254.0.1"), 1) << "pinged where it was moved";
         EXPECT_EQ(d.Exactly("wait 50"), 1) << "a short pause when the ping got no answer";
-        EXPECT_EQ(d.log.back(), "home");
+        EXPECT_EQ(d.log.back(), "forget") << "sent home and seen there";
         EXPECT_FALSE(m.Moved());
     }
     MachineDriver d;
@@ -75,7 +75,9 @@ TEST(CheckMachineTest, APoorAnswerEarnsOneTryAtALinkLocalAddressAndTheWayHome) {
                                  : MachineDriver::Answer(RequestResult::ReplyWithoutContent);
     };
     CheckMachine m(MakeTarget({10, 0, 0, 7}));
-    EXPECT_FALSE(IsFailure(d.Run(m).kind)) << "no answer after a detour leaves the row empty, not red";
+    // A check that never read the version was blank and not failed, exit 0.
+    EXPECT_EQ(d.Run(m).kind, OutcomeKind::CheckOffline) << "a version never read is no success";
+    EXPECT_TRUE(IsFailure(m.Outcome().kind));
     EXPECT_EQ(d.Exactly("wait 50"), 0) << "the ping answered";
 }
 
@@ -88,7 +90,7 @@ TEST(CheckMachineTest, ACameraThatSharesItsAddressIsAskedOnlyOnItsOwn) {
     };
     CheckMachine m(twin);
     EXPECT_EQ(d.Run(m).kind, OutcomeKind::VersionRead);
-    EXPECT_EQ(d.Calls(), (std::vector<std::string>{"move", "query 169.254.0.1", "ping 169.254.0.1", "home"}));
+    EXPECT_EQ(d.Calls(), (std::vector<std::string>{"move", "query 169.254.0.1", "ping 169.254.0.1", "home", "forget"}));
 
     MachineDriver silent;
     CheckMachine lost(twin);
@@ -120,7 +122,7 @@ TEST(CheckMachineTest, AStoppedCheckAsksNothingMore) {
     CheckMachine asked(twin);
     EXPECT_EQ(moving.Run(asked).kind, OutcomeKind::SharedAddressUnreachable);
     EXPECT_EQ(moving.Count("query"), 1);
-    EXPECT_EQ(moving.log.back(), "home") << "a stop still sends it home";
+    EXPECT_EQ(moving.log.back(), "forget") << "a stop still sends it home, and sees it there";
 }
 
 } // namespace

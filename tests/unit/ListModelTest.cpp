@@ -1,9 +1,14 @@
 // The device list's rows and the change notices a view repaints from.
+#include <atomic>
+#include <optional>
+#include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "discovery/ChangeRelay.h"
 #include "discovery/ListModel.h"
 
 TEST(ListModelTest, RowsAndListener) {
@@ -72,4 +77,70 @@ TEST(ListModelTest, ChangesSinceTheLastLookAreAllAndOnlyTheWrittenRows) {
     EXPECT_EQ(after.rowCount, 1);
     ASSERT_EQ(after.rows.size(), 1u);
     EXPECT_EQ(after.rows[0].second[0], "new");
+}
+
+// A row written while the view took the changes stayed stale on screen: the view cleared its
+// pending mark after the take, so the writer saw a repaint pending and asked for none.
+TEST(ListModelTest, AWriteWhileTheViewTakesItsChangesStillAsksForARepaint) {
+    ListModel list;
+    ChangeRelay relay;
+    std::atomic<int> asked{0};
+    list.SetListener([&](ListModel::Change, int) {
+        if (relay.Changed())
+            ++asked;
+    });
+    list.AppendRow({"000", "cam", "10.0.0.1", "02:00:00:00:00:01", ""}, false);
+    ASSERT_EQ(asked.load(), 1);
+    // The write lands between the view's decision to take and the take itself.
+    struct Interleaved {
+        ListModel& list;
+        std::optional<ListChanges> TryTakeChanges() {
+            auto taken = list.TryTakeChanges();
+            list.SetStatus(0, "UPGRADE SUCCESSFUL", std::nullopt);
+            return taken;
+        }
+    } model{list};
+    ASSERT_TRUE(relay.Take(model));
+    EXPECT_EQ(asked.load(), 2) << "the write after the take asked for a repaint of its own";
+    auto later = relay.Take(list);
+    ASSERT_TRUE(later);
+    ASSERT_EQ(later->rows.size(), 1u);
+    EXPECT_EQ(later->rows[0].second[StatusColumn], "UPGRADE SUCCESSFUL");
+
+    // Many writers and one view: once the writers stop and the last repaint has run, the view
+    // shows every row's last value.
+    std::atomic<bool> stop{false};
+    std::atomic<int> repaints{0};
+    std::vector<std::string> shown(1);
+    std::thread view([&] {
+        int seen = 0;
+        while (!stop || seen != asked.load()) {
+            if (seen == asked.load()) {
+                std::this_thread::yield();
+                continue;
+            }
+            seen = asked.load();
+            if (auto changes = relay.Take(list); changes) {
+                ++repaints;
+                for (auto& [row, texts] : changes->rows)
+                    shown[0] = texts[StatusColumn];
+            } else {
+                --seen; // a writer held the rows: try again
+            }
+        }
+    });
+    std::vector<std::thread> writers;
+    writers.reserve(2);
+    for (int w = 0; w < 2; ++w)
+        writers.emplace_back([&, w] {
+            for (int i = 0; i < 2000; ++i)
+                list.SetStatus(0, std::to_string(w) + ":" + std::to_string(i), std::nullopt);
+        });
+    for (auto& t : writers)
+        t.join();
+    list.SetStatus(0, "last", std::nullopt);
+    stop = true;
+    view.join();
+    EXPECT_EQ(shown[0], "last");
+    EXPECT_GT(repaints.load(), 0);
 }

@@ -26,6 +26,8 @@ struct MachineDriver {
         return input::Moved{MoveResult::Moved, "169.254.0." + std::to_string(++moves)};
     };
     std::function<bool(const std::string&)> ping = [](const std::string&) { return true; };
+    // Whether the camera shows itself at the address within the window; by default it does.
+    std::function<bool(const step::AwaitSighting&)> seen = [](const step::AwaitSighting&) { return true; };
     std::function<std::optional<Ipv4>()> allocate = [] { return std::nullopt; };
     // Runs before each step is answered, e.g. to stop the machine at a given step.
     std::function<void(CameraMachine&, const std::string& logged)> before;
@@ -49,7 +51,8 @@ struct MachineDriver {
     static input::UploadAnswered Accepted(const char* burnSeconds = "0") {
         input::UploadAnswered u;
         u.result = RequestResult::ReplyWithoutContent;
-        std::strncpy(u.burnTime.data(), burnSeconds, u.burnTime.size() - 1);
+        u.reply.bodySent = u.reply.answered = true;
+        std::strncpy(u.reply.burnTime.data(), burnSeconds, u.reply.burnTime.size() - 1);
         return u;
     }
 
@@ -69,11 +72,11 @@ struct MachineDriver {
         return machine.Outcome();
     }
 
-    // The log without waits, for tests about what reached the camera.
+    // The log without waits and sightings, for tests about what reached the camera.
     std::vector<std::string> Calls() const {
         std::vector<std::string> calls;
         for (const std::string& line : log)
-            if (!line.starts_with("wait"))
+            if (!line.starts_with("wait") && !line.starts_with("await"))
                 calls.push_back(line);
         return calls;
     }
@@ -106,8 +109,12 @@ private:
             return "reset " + r->host;
         if (std::holds_alternative<step::Move>(action))
             return "move";
-        if (const auto* h = std::get_if<step::SendHome>(&action))
-            return h->keepJournal ? "home keep" : "home";
+        if (std::holds_alternative<step::SendHome>(action))
+            return "home";
+        if (const auto* again = std::get_if<step::SendDetour>(&action))
+            return "resend " + again->address;
+        if (const auto* a = std::get_if<step::AwaitSighting>(&action))
+            return "await " + FormatIpv4(a->at);
         if (std::holds_alternative<step::Forget>(action))
             return "forget";
         if (const auto* p = std::get_if<step::Ping>(&action))
@@ -133,6 +140,11 @@ private:
             return input::Pinged{ping(p->address)};
         if (std::holds_alternative<step::Allocate>(action))
             return input::Allocated{allocate()};
+        if (const auto* a = std::get_if<step::AwaitSighting>(&action)) {
+            if (seen(*a))
+                return input::Sighted{a->at};
+            return input::Elapsed{};
+        }
         if (std::holds_alternative<step::Wait>(action))
             return input::Elapsed{};
         return input::Sent{};

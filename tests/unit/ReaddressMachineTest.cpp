@@ -15,6 +15,24 @@ TEST(ReaddressMachineTest, OnlyAFactoryCameraIsGivenAnAddress) {
     EXPECT_EQ(o.ipAfter, "10.1.1.31");
     EXPECT_EQ(d.Calls(), (std::vector<std::string>{"allocate", "readdress 10.1.1.31 gw 10.1.1.254"}));
 
+    // Seen only after its second command: the first was lost.
+    MachineDriver lossy;
+    lossy.allocate = [] { return Ipv4{10, 1, 1, 32}; };
+    lossy.seen = [&lossy](const step::AwaitSighting&) { return lossy.Count("readdress") == 2; };
+    ReaddressMachine twice(MakeTarget({192, 168, 0, 20}), {10, 1, 1, 0});
+    EXPECT_EQ(lossy.Run(twice).kind, OutcomeKind::AddressSent);
+    EXPECT_EQ(lossy.Count("readdress"), 2);
+
+    // Never seen there: failed, and where it is now is not known.
+    MachineDriver never;
+    never.allocate = [] { return Ipv4{10, 1, 1, 33}; };
+    never.seen = [](const step::AwaitSighting&) { return false; };
+    ReaddressMachine unseen(MakeTarget({192, 168, 0, 20}), {10, 1, 1, 0});
+    EXPECT_EQ(never.Run(unseen).kind, OutcomeKind::NotSeenAtNewAddress);
+    EXPECT_TRUE(IsFailure(unseen.Outcome().kind));
+    EXPECT_FALSE(unseen.Outcome().ipAfter);
+    EXPECT_EQ(never.Count("readdress"), ReaddressMachine::kSends);
+
     MachineDriver other;
     ReaddressMachine elsewhere(MakeTarget({192, 168, 0, 200}), {192, 168, 0, 0});
     EXPECT_EQ(other.Run(elsewhere).kind, OutcomeKind::NotAtFactoryAddress);

@@ -98,9 +98,11 @@ TEST_F(AutoIpTest, FactoryCamerasGetTheRangeInSelectionOrder) {
     EXPECT_EQ(sent[1].user, "root");
     EXPECT_EQ(sent[1].password, "qnwt");
     EXPECT_EQ(net->Camera("Other").ip, (Ipv4{192, 168, 0, 200})) << "only the factory address is changed";
-    // The closing search lists every camera at its new address.
+    // Each camera is listed where its own reply showed it, and judged by that reply.
     EXPECT_EQ(dlg->List().GetItemCount(), 4);
     EXPECT_EQ(dlg->List().GetItemText(RowOf("B"), 2), "192.168.0.32");
+    for (const char* name : {"A", "B", "C"})
+        EXPECT_EQ(Outcome(name), OutcomeKind::AddressSent) << name;
     EXPECT_EQ(window.Calls("Controls").back(), "Controls on");
 }
 
@@ -135,12 +137,19 @@ TEST_F(AutoIpTest, ARangeThatRunsOutLeavesTheRestUntouched) {
     Readdress("100", "100");
     EXPECT_TRUE(commands().empty()) << "the range end itself is never handed out";
 
-    net = std::make_shared<testsupport::FakeCameraNetwork>();
-    dlg.reset();
-    Start({Cam("A", 1, {192, 168, 0, 20})});
-    Readdress("300", "400");
-    ASSERT_EQ(commands().size(), 1u);
-    EXPECT_EQ(commands()[0].ip[3], 44) << "the host number's low byte";
+    // Range 255-600 handed out 192.168.0.255, .0 and .1.
+    for (auto [start, end] :
+         {std::pair{"300", "400"}, std::pair{"255", "600"}, std::pair{"0", "10"}, std::pair{"40", "31"}}) {
+        net = std::make_shared<testsupport::FakeCameraNetwork>();
+        dlg.reset();
+        Start({Cam("A", 1, {192, 168, 0, 20})});
+        window.ClearCalls();
+        Readdress(start, end);
+        EXPECT_TRUE(commands().empty()) << start << "-" << end << ": refused before anything is sent";
+        EXPECT_NE(dlg->LastRefusal().find("host numbers from 1 to 254"), std::string::npos) << dlg->LastRefusal();
+        EXPECT_EQ(window.Calls("MessageBox Nothing was sent").size(), 1u);
+        EXPECT_TRUE(window.Calls("Controls").empty()) << "the window was never busy";
+    }
 }
 
 } // namespace

@@ -1,11 +1,16 @@
 // One camera's factory reset stepped through every ending with scripted answers.
+#include <tuple>
+
+#include "app/StatusTexts.h"
 #include "app/job/ResetMachine.h"
 #include "tests/unit/MachineDriver.h"
 
 namespace {
 
 input::ResetAnswered answer(RequestResult r) {
-    return input::ResetAnswered{r};
+    input::ResetAnswered a;
+    a.result = r;
+    return a;
 }
 
 TEST(ResetMachineTest, AnAcceptedResetCountsDownAndTheRestSayWhyNot) {
@@ -14,11 +19,40 @@ TEST(ResetMachineTest, AnAcceptedResetCountsDownAndTheRestSayWhyNot) {
     ResetMachine m(MakeTarget({192, 168, 0, 31}));
     const CameraOutcome& o = d.Run(m);
     EXPECT_EQ(o.kind, OutcomeKind::ResetAccepted);
-    EXPECT_FALSE(o.ipAfter) << "where it answers after its reset is not known until a search";
+    EXPECT_EQ(o.ipAfter, "192.168.0.20") << "its own reply showed it back at the factory address";
+    EXPECT_EQ(d.log.back(), "await 192.168.0.20");
     EXPECT_EQ(d.Count("reset"), 1) << "no pause, no second request";
     EXPECT_EQ(d.Count("wait 1000"), 60);
     ASSERT_FALSE(d.views.empty());
     EXPECT_EQ(d.views[1], (CameraView{Phase::ResetRebooting, 60}));
+
+    MachineDriver gone;
+    gone.reset = d.reset;
+    gone.seen = [](const step::AwaitSighting&) { return false; };
+    ResetMachine lost(MakeTarget({192, 168, 0, 31}));
+    EXPECT_EQ(gone.Run(lost).kind, OutcomeKind::NoAnswerAfterReboot) << "it took the reset but never came back";
+    EXPECT_FALSE(lost.Outcome().ipAfter);
+    EXPECT_GE(gone.Count("await"), 10) << "looked for again and again, within a bound";
+
+    // Any page was taken for the camera's acceptance, though it had not reset.
+    for (auto [code, page, text] :
+         {std::tuple{404L, "<html>no</html>", "Reset not accepted: HTTP 404"},
+          std::tuple{200L, "ERROR,unsupported", "Reset not accepted: \"ERROR,unsupported\""}}) {
+        const long status = code;
+        const std::string body = page, said = text;
+        MachineDriver refusing;
+        refusing.reset = [status, body](const step::Reset&) {
+            input::ResetAnswered r;
+            r.reply.status = status;
+            r.reply.answer = body;
+            return r;
+        };
+        ResetMachine refused(MakeTarget({192, 168, 0, 31}));
+        EXPECT_EQ(refusing.Run(refused).kind, OutcomeKind::ResetRefused);
+        EXPECT_EQ(Status::Of(refused.Outcome()).text, said);
+        EXPECT_EQ(refusing.Count("reset"), 1) << "an answer is not asked again";
+        EXPECT_EQ(refused.Outcome().ipAfter, "192.168.0.31");
+    }
 
     MachineDriver locked;
     locked.reset = [](const step::Reset&) { return answer(RequestResult::Unauthorized); };
@@ -61,7 +95,7 @@ TEST(ResetMachineTest, ATwinIsResetOnItsOwnAddressAndGoesHomeByItself) {
     MachineDriver silent;
     ResetMachine lost(twin);
     EXPECT_EQ(silent.Run(lost).kind, OutcomeKind::SharedAddressUnreachable);
-    EXPECT_EQ(silent.log.back(), "home");
+    EXPECT_EQ(silent.log.back(), "forget");
 
     MachineDriver full;
     full.move = [] { return input::Moved{MoveResult::CannotProbe, {}}; };

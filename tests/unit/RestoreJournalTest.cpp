@@ -2,6 +2,7 @@
 // leftover while its writer still runs.
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -59,6 +60,32 @@ TEST(RestoreJournalTest, EntriesSurviveTheirWriterAndAreReplacedAtomically) {
     for (const auto& entry : std::filesystem::directory_iterator(folder))
         EXPECT_TRUE(entry.path().filename() == "journal.json" || entry.path().filename() == "journal.lock")
             << "left behind: " << entry.path();
+}
+
+// A console killed mid-job stayed a zombie for a moment, and the next start took its entries for
+// a running job's and left the camera away.
+TEST(RestoreJournalTest, TheEntriesOfAnEndedButUnreapedWriterAreLeftovers) {
+    testsupport::ScratchDir dir;
+    const std::string folder = dir.path() + "/flashwell";
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        RestoreJournal journal(folder);
+        ::_exit(journal.AddRestore(restoreOf(3, "192.168.0.23")) ? 0 : 1);
+    }
+    ASSERT_TRUE(testsupport::WaitUntil([&] {
+        std::ifstream stat("/proc/" + std::to_string(child) + "/stat");
+        std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+        return text.find(") Z ") != std::string::npos;
+    })) << "the child ended and waits to be reaped";
+    RestoreJournal later(folder);
+    std::string problem;
+    auto left = later.Read(problem);
+    ASSERT_EQ(left.restores.size(), 1u);
+    EXPECT_FALSE(left.restores[0].owner.Alive()) << "a zombie runs nothing";
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
 TEST(RestoreJournalTest, ADamagedJournalIsSetAsideNeverAReasonToStop) {

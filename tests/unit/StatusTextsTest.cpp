@@ -54,7 +54,6 @@ TEST(StatusTextsTest, EveryOutcomeHasItsTextNameAndColour) {
         {CameraOutcome(OutcomeKind::CheckOffline), "Device offline", "offline", true, true},
         {CameraOutcome(OutcomeKind::CanNotConnect), "Can not connect", "can-not-connect", true, true},
         {read, "V1.05", "version-read", false, true},
-        {CameraOutcome(OutcomeKind::NoVersionAfterDetour), "", "no-version-after-detour", false, true},
         {twin, "Shares 192.168.0.20, no answer on its own", "shared-address-unreachable", true, true},
         {CameraOutcome(OutcomeKind::NoFreeLinkLocal), "No free link-local address", "no-free-link-local", true, true},
         {CameraOutcome(OutcomeKind::CannotProbe), "Cannot probe link-local addresses", "cannot-probe", true, true},

@@ -153,7 +153,11 @@ TEST_F(TruthfulUpgradeTest, ACameraBurningWhenTheJobEndsIsSentHomeAtTheNextStart
     auto began = std::chrono::steady_clock::now();
     dlg->OnCancel();
     EXPECT_LT(std::chrono::steady_clock::now() - began, 2s);
-    EXPECT_EQ(window.Calls("Note 1 camera was still rebooting").size(), 1u) << "the operator is told";
+    EXPECT_EQ(
+        window.Calls("Note 1 camera is not seen back at their own addresses yet: Slow (02:00:00:00:00:01) at 169.254.")
+            .size(),
+        1u)
+        << "the operator is told";
     const Ipv4 away = net->Camera("Slow").ip;
     ASSERT_EQ(away[0], 169) << "still at its link-local address, burning";
     auto pending = Journal();
@@ -166,7 +170,7 @@ TEST_F(TruthfulUpgradeTest, ACameraBurningWhenTheJobEndsIsSentHomeAtTheNextStart
     // A run that was killed outright leaves its route in the journal as well.
     {
         RestoreJournal killed(StateFolder());
-        killed.AddRoute({{}, "eth0", 2});
+        ASSERT_TRUE(killed.AddRoute({{}, "eth0", 2}));
     }
     net->routePresent = true;
 
@@ -179,8 +183,9 @@ TEST_F(TruthfulUpgradeTest, ACameraBurningWhenTheJobEndsIsSentHomeAtTheNextStart
     EXPECT_TRUE(Journal().restores.empty());
     EXPECT_TRUE(Journal().routes.empty());
     ASSERT_EQ(dlg->Replayed().size(), 2u);
-    EXPECT_NE(dlg->Replayed()[0].find("back to 192.168.0.41"), std::string::npos) << dlg->Replayed()[0];
-    EXPECT_EQ(window.Calls("Note At start-up").size(), 1u);
+    EXPECT_NE(dlg->Replayed()[0].find("removed the link-local route"), std::string::npos) << dlg->Replayed()[0];
+    EXPECT_NE(dlg->Replayed()[1].find("back to 192.168.0.41"), std::string::npos) << dlg->Replayed()[1];
+    EXPECT_EQ(window.Calls("Note At start-up: sent Slow").size(), 1u) << "seen home, and said so";
 }
 
 TEST_F(TruthfulUpgradeTest, TheWindowWaitsForTheNetworkOnlyWhenTheRestoreChangedIt) {

@@ -102,7 +102,9 @@ TEST(UpgradeMachineTest, ASilentCameraIsMovedThreeTimesThenSentHome) {
     UpgradeMachine m(MakeTarget({10, 1, 2, 3}), image(), {});
     EXPECT_EQ(d.Run(m).kind, OutcomeKind::DeviceOffline);
     EXPECT_EQ(d.Count("move"), UpgradeMachine::kMaxLinkLocalMoves);
-    EXPECT_EQ(d.log.back(), "home") << "the last thing it hears is its way home";
+    EXPECT_EQ(std::vector<std::string>(d.log.end() - 3, d.log.end()),
+              (std::vector<std::string>{"home", "await 10.1.2.3", "forget"}))
+        << "the last thing it hears is its way home, and its journal entry goes once it is seen there";
     EXPECT_FALSE(m.Moved());
     // Each move is followed by one query to wake its web server and one that counts.
     EXPECT_EQ(d.Count("query 169.254.0.3"), 2);
@@ -123,7 +125,7 @@ TEST(UpgradeMachineTest, ACameraThatSharesItsAddressIsAskedOnlyOnItsOwn) {
     UpgradeMachine m(twin, image(), {});
     EXPECT_EQ(d.Run(m).kind, OutcomeKind::Upgraded);
     EXPECT_EQ(d.Calls(), (std::vector<std::string>{"move", "query 169.254.0.1", "upload 169.254.0.1",
-                                                   "query 169.254.0.1", "home"}));
+                                                   "query 169.254.0.1", "home", "forget"}));
 
     MachineDriver nobody;
     UpgradeMachine lost(twin, image(), {});
@@ -152,7 +154,7 @@ TEST(UpgradeMachineTest, ACameraThatSharesItsAddressIsAskedOnlyOnItsOwn) {
         };
         UpgradeMachine once(twin, image(), {});
         EXPECT_EQ(second.Run(once).kind, kind);
-        EXPECT_EQ(second.log.back(), "home");
+        EXPECT_EQ(second.log.back(), "forget") << "sent home and seen there";
     }
 }
 
@@ -178,8 +180,10 @@ TEST(UpgradeMachineTest, RefusedUploadsAndTheVersionAfterTheRebootDecide) {
         EXPECT_EQ(d.Run(m).kind, OutcomeKind::Upgraded);
         EXPECT_EQ(m.Outcome().uploadAttempts, 1);
     }
-    for (auto [after, kind] : {std::pair{"V1.05", OutcomeKind::WrongVersion}, std::pair{"V1.07", OutcomeKind::Upgraded},
-                               std::pair{"V1.06a", OutcomeKind::Upgraded}}) {
+    // A camera that refused the image, or reports a higher version, did not take this image.
+    for (auto [after, kind] :
+         {std::pair{"V1.05", OutcomeKind::WrongVersion}, std::pair{"V1.07", OutcomeKind::WrongVersion},
+          std::pair{"V1.06a", OutcomeKind::Upgraded}}) {
         MachineDriver d;
         healthy(d, after);
         UpgradeMachine m(MakeTarget({192, 168, 0, 21}), image(), {});
@@ -191,17 +195,124 @@ TEST(UpgradeMachineTest, RefusedUploadsAndTheVersionAfterTheRebootDecide) {
 TEST(UpgradeMachineTest, SilenceAfterTheRebootKeepsTheWayHomeInTheJournal) {
     Target twin = MakeTarget({192, 168, 0, 20});
     twin.sharesAddress = true;
-    MachineDriver d;
-    healthy(d);
-    d.query = [&d](const step::Query&) {
-        return d.Count("upload") ? input::Queried{} : MachineDriver::ModelAndVersion("IPC1234", "V1.05");
+    auto silentAfterUpload = [](MachineDriver& d) {
+        healthy(d);
+        d.query = [&d](const step::Query&) {
+            return d.Count("upload") ? input::Queried{} : MachineDriver::ModelAndVersion("IPC1234", "V1.05");
+        };
     };
-    UpgradeMachine m(twin, image(), {});
-    const CameraOutcome& o = d.Run(m);
-    EXPECT_EQ(o.kind, OutcomeKind::NoAnswerAfterReboot);
-    EXPECT_FALSE(o.ipAfter) << "where it is now is not known";
-    EXPECT_EQ(o.leftAt, "169.254.0.1");
-    EXPECT_EQ(d.log.back(), "home keep") << "sent home, and the journal keeps it as well";
+    {
+        MachineDriver d;
+        silentAfterUpload(d);
+        d.seen = [](const step::AwaitSighting& a) { return a.at != Ipv4{192, 168, 0, 20}; };
+        UpgradeMachine m(twin, image(), {});
+        const CameraOutcome& o = d.Run(m);
+        EXPECT_EQ(o.kind, OutcomeKind::NoAnswerAfterReboot);
+        EXPECT_FALSE(o.ipAfter) << "where it is now is not known";
+        EXPECT_EQ(o.leftAt, "169.254.0.1") << "not seen home: the journal keeps it";
+        EXPECT_EQ(d.Count("home"), 5) << "sent again with a growing pause, for a bounded time";
+        EXPECT_EQ(d.Count("forget"), 0);
+    }
+    {
+        MachineDriver d;
+        silentAfterUpload(d);
+        UpgradeMachine m(twin, image(), {});
+        const CameraOutcome& o = d.Run(m);
+        EXPECT_EQ(o.kind, OutcomeKind::NoAnswerAfterReboot);
+        EXPECT_FALSE(o.leftAt) << "its own reply showed it home";
+        EXPECT_EQ(o.ipAfter, "192.168.0.20");
+        EXPECT_EQ(d.log.back(), "forget");
+    }
+}
+
+TEST(UpgradeMachineTest, AMoveCountsOnlyOnceTheCameraIsSeenThere) {
+    Target twin = MakeTarget({192, 168, 0, 20});
+    twin.sharesAddress = true;
+    {
+        // The first two commands are lost: it is sent again, and asked only where it was seen.
+        MachineDriver d;
+        healthy(d);
+        d.seen = [&d](const step::AwaitSighting& a) { return a.at != Ipv4{169, 254, 0, 1} || d.Count("resend") == 2; };
+        UpgradeMachine m(twin, image(), {});
+        EXPECT_EQ(d.Run(m).kind, OutcomeKind::Upgraded);
+        EXPECT_EQ(std::vector<std::string>(d.log.begin(), d.log.begin() + 7),
+                  (std::vector<std::string>{"move", "await 169.254.0.1", "resend 169.254.0.1", "await 169.254.0.1",
+                                            "resend 169.254.0.1", "await 169.254.0.1", "query 169.254.0.1"}));
+    }
+    {
+        // Never seen there: never asked there, and sent home in case it moved after all.
+        MachineDriver d;
+        healthy(d);
+        d.seen = [](const step::AwaitSighting& a) { return a.at == Ipv4{192, 168, 0, 20}; };
+        UpgradeMachine m(twin, image(), {});
+        EXPECT_EQ(d.Run(m).kind, OutcomeKind::NotSeenAfterMove);
+        EXPECT_EQ(d.Count("resend"), kMoveSends - 1);
+        EXPECT_EQ(d.Count("query"), 0);
+        EXPECT_EQ(std::vector<std::string>(d.log.end() - 3, d.log.end()),
+                  (std::vector<std::string>{"home", "await 192.168.0.20", "forget"}));
+    }
+    {
+        // Its way home could not be written: it is not moved at all.
+        MachineDriver d;
+        d.move = [] { return input::Moved{MoveResult::NoJournal, {}, "Cameras were not moved: cannot write ..."}; };
+        UpgradeMachine m(twin, image(), {});
+        EXPECT_EQ(d.Run(m).kind, OutcomeKind::NoWayHome);
+        EXPECT_EQ(m.Outcome().note, "Cameras were not moved: cannot write ...");
+        EXPECT_EQ(d.Calls(), std::vector<std::string>{"move"});
+    }
+}
+
+TEST(UpgradeMachineTest, AnUploadWithoutAnAnswerIsTakenForABurnAndJudgedByTheVersion) {
+    Target twin = MakeTarget({192, 168, 0, 20});
+    twin.sharesAddress = true;
+    auto unanswered = [](const step::Upload&) {
+        input::UploadAnswered u;
+        u.reply.bodySent = true;
+        return u;
+    };
+    {
+        MachineDriver d;
+        healthy(d);
+        d.upload = unanswered;
+        UpgradeMachine m(twin, image(), {});
+        EXPECT_EQ(d.Run(m).kind, OutcomeKind::Upgraded) << "it took the image after all";
+        EXPECT_EQ(d.Count("upload"), 1) << "never sent the image again";
+        EXPECT_EQ(d.Count("wait 1000"), UpgradeMachine::kPresumedBurnSeconds + 60);
+        const auto phases = d.Phases();
+        EXPECT_NE(std::find(phases.begin(), phases.end(), Phase::Unanswered), phases.end());
+        const auto firstHome = std::find(d.log.begin(), d.log.end(), "home");
+        const auto verify = std::find(d.log.rbegin(), d.log.rend(), "query 169.254.0.1").base();
+        ASSERT_NE(firstHome, d.log.end());
+        EXPECT_TRUE(firstHome >= verify) << "nothing is sent into its burn";
+    }
+    {
+        // Stopped while the answer was awaited: it may be burning, so the journal keeps it.
+        MachineDriver d;
+        healthy(d);
+        d.upload = unanswered;
+        d.before = [](CameraMachine& machine, const std::string& logged) {
+            if (logged.starts_with("upload"))
+                machine.Stop();
+        };
+        UpgradeMachine m(twin, image(), {});
+        const CameraOutcome& o = d.Run(m);
+        EXPECT_EQ(o.kind, OutcomeKind::Interrupted);
+        EXPECT_EQ(o.leftAt, "169.254.0.1");
+        EXPECT_EQ(d.Count("home"), 0);
+    }
+    {
+        // A whole answer that is not an acceptance is a refusal: that one may be sent again.
+        MachineDriver d;
+        healthy(d);
+        d.upload = [](const step::Upload&) {
+            input::UploadAnswered u;
+            u.reply.bodySent = u.reply.answered = true;
+            return u;
+        };
+        UpgradeMachine m(MakeTarget({192, 168, 0, 21}), image(), {});
+        EXPECT_EQ(d.Run(m).kind, OutcomeKind::UploadFailed);
+        EXPECT_EQ(d.Count("upload"), 3);
+    }
 }
 
 TEST(UpgradeMachineTest, AStopSendsHomeWhatCanHearAndLeavesTheBurningToTheJournal) {
@@ -218,7 +329,7 @@ TEST(UpgradeMachineTest, AStopSendsHomeWhatCanHearAndLeavesTheBurningToTheJourna
         d.before = stopAt("query");
         UpgradeMachine m(twin, image(), {});
         EXPECT_EQ(d.Run(m).kind, OutcomeKind::Interrupted);
-        EXPECT_EQ(d.log.back(), "home") << "it can hear its way home";
+        EXPECT_EQ(d.log.back(), "forget") << "it can hear its way home, and is seen there";
         EXPECT_EQ(d.Count("query"), 1) << "no second try once stopping";
         EXPECT_FALSE(m.Outcome().leftAt);
     }

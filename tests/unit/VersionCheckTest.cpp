@@ -18,7 +18,9 @@ TEST_F(VersionCheckTest, EveryRowShowsItsVersionOrWhyNot) {
     FakeCamera hidden = Cam("Hidden", 6, {10, 0, 0, 7});
     hidden.version = "V1.07";
     hidden.queryAtHome = RequestResult::ReplyWithoutContent;
+    hidden.netmask = {}; // it reports none: it goes back with its class's
     FakeCamera stubborn = Cam("Stubborn", 7, {127, 0, 0, 5});
+    stubborn.netmask = {};
     stubborn.queryAtHome = stubborn.queryWhenMoved = RequestResult::ReplyWithoutContent;
     FakeCamera lost = Cam("Lost", 8, {192, 168, 0, 28});
     lost.queryAtHome = RequestResult::ReplyWithoutContent;
@@ -34,12 +36,14 @@ TEST_F(VersionCheckTest, EveryRowShowsItsVersionOrWhyNot) {
                                                                {"Wifi", "Wi-Fi interface", true},
                                                                {"Hidden", "V1.07", false},
                                                                {"Stubborn", "Can not connect", true},
-                                                               {"Lost", "", false}};
+                                                               // Blank and not failed, though no version was read.
+                                                               {"Lost", "Device offline", true}};
     for (const auto& [name, status, failed] : want) {
         EXPECT_EQ(Status(name), status) << name;
         EXPECT_EQ(Failed(name), failed) << name;
     }
-    // A detoured camera is sent home with the mask of its class and the detour's other bytes.
+    // A detoured camera is sent home with the mask it reported (of its class where it reported
+    // none) and the detour's other bytes.
     const std::tuple<const char*, Ipv4, Ipv4> detoured[] = {{"Hidden", {10, 0, 0, 7}, {255, 0, 0, 0}},
                                                             {"Stubborn", {127, 0, 0, 5}, {255, 255, 0, 0}},
                                                             {"Lost", {192, 168, 0, 28}, {255, 255, 255, 0}}};

@@ -1,0 +1,92 @@
+// Closing the window while a job runs: the operator is asked first, the job is stopped on its own
+// thread (so the window stays alive while cameras are sent home and seen there), and what could not
+// be seen home is said before the window goes.
+#include <QTimer>
+#include <cstdio>
+
+#include "app/qt/MainWindow.h"
+
+namespace {
+
+const char* phaseWords(Phase phase) {
+    switch (phase) {
+    case Phase::Queued:
+        return "waiting for their turn";
+    case Phase::Querying:
+    case Phase::Verifying:
+        return "being asked for their version";
+    case Phase::Moving:
+        return "being moved to a link-local address";
+    case Phase::Uploading:
+        return "uploading";
+    case Phase::Uploaded:
+    case Phase::Unanswered:
+    case Phase::Burning:
+        return "burning the image";
+    case Phase::Rebooting:
+    case Phase::ResetRebooting:
+        return "rebooting";
+    case Phase::Resetting:
+        return "being reset";
+    case Phase::Readdressing:
+        return "being given an address";
+    case Phase::SendingHome:
+        return "on their way home";
+    case Phase::Done:
+        break;
+    }
+    return "working";
+}
+
+} // namespace
+
+bool MainWindow::closeDuringJob() {
+    if (m_closing == Closing::Stopping)
+        return true; // on its way already
+    if (!m_controller->WorkflowRunning())
+        return false;
+    if (!m_quietClose) {
+        std::string cameras;
+        for (const auto& [phase, count] : m_controller->RunningPhases())
+            cameras += (cameras.empty() ? "" : ", ") + std::to_string(count) + " " + phaseWords(phase);
+        const std::string question =
+            "A job is running" + (cameras.empty() ? std::string() : " (cameras " + cameras + ")") +
+            ". Close anyway? Cameras that can hear it are sent back to their own addresses first; one that is "
+            "burning or rebooting is kept in the journal and sent home at the next start.";
+        if (!m_hooks.confirmClose(this, question))
+            return true;
+    }
+    m_closing = Closing::Stopping;
+    m_controller->RequestStop();
+    ShowNote("Closing: sending the cameras home first...", NoteKind::Waiting);
+    auto* poll = new QTimer(this);
+    connect(poll, &QTimer::timeout, this, [this, poll] {
+        if (m_controller->WorkflowRunning())
+            return;
+        poll->stop();
+        poll->deleteLater();
+        finishClosing();
+    });
+    poll->start(50);
+    return true;
+}
+
+void MainWindow::finishClosing() {
+    const std::vector<std::string> away = m_controller->LastAway();
+    if (!away.empty()) {
+        std::string text = "These cameras were not seen back at their own addresses before closing; their way home "
+                           "is kept in the journal and the next start of Flashwell sends them home:";
+        for (const std::string& camera : away)
+            text += "\n" + camera;
+        std::fprintf(stderr, "flashwell: %s\n", text.c_str());
+        if (!m_quietClose)
+            m_hooks.reportAway(this, text);
+    }
+    m_closing = Closing::Done;
+    close();
+}
+
+void MainWindow::CloseWithoutAsking() {
+    m_quietClose = true;
+    close();
+}
