@@ -20,8 +20,12 @@
 namespace {
 
 // The executable's preinit functions run before any library's constructor, so not even the C++
-// runtime or libnl (NLDBG, NLCB) sees the environment the helper was started with.
-void clearEnvironmentEarly(int, char**, char**) {
+// runtime or libnl (NLDBG, NLCB) sees the environment the helper was started with. The loader hands
+// the C library this same array when it initialises it afterwards: emptying the array, not only
+// environ, is what holds.
+void clearEnvironmentEarly(int, char**, char** environment) {
+    for (char** entry = environment; entry && *entry; ++entry)
+        *entry = nullptr;
     ::clearenv();
 }
 
