@@ -6,6 +6,7 @@
 #include "discovery/Broadcast.h"
 #include "discovery/WireProtocol.h"
 #include "hostnet/HelperClient.h"
+#include "hostnet/ProbeWire.h"
 #include "hostnet/Probes.h"
 #include "util/Ipv4.h"
 #include "util/Trace.h"

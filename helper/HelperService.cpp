@@ -12,7 +12,7 @@
 #include "discovery/DiscoverySocket.h"
 #include "helper/HelperCapabilities.h"
 #include "hostnet/AdapterConfig.h"
-#include "hostnet/HelperClient.h"
+#include "hostnet/ProbeWire.h"
 #include "hostnet/Probes.h"
 #include "util/Ipv4.h"
 

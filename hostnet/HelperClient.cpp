@@ -84,30 +84,6 @@ pid_t spawnHelper(const std::string& path, int socket) {
 
 } // namespace
 
-HelperProbe ProbeToWire(ProbeResult result) {
-    switch (result) {
-    case ProbeResult::InUse:
-        return HelperProbe::InUse;
-    case ProbeResult::Free:
-        return HelperProbe::Free;
-    case ProbeResult::Unknown:
-        break;
-    }
-    return HelperProbe::Unknown;
-}
-
-ProbeResult ProbeFromWire(std::uint32_t value) {
-    switch (static_cast<HelperProbe>(value)) {
-    case HelperProbe::InUse:
-        return ProbeResult::InUse;
-    case HelperProbe::Free:
-        return ProbeResult::Free;
-    case HelperProbe::Unknown:
-        break;
-    }
-    return ProbeResult::Unknown;
-}
-
 std::string DefaultHelperPath() {
     if (::getauxval(AT_SECURE) == 0)
         if (const char* chosen = std::getenv("FLASHWELL_HELPER"); chosen && *chosen)

@@ -14,17 +14,12 @@
 
 #include "helper/HelperProtocol.h"
 #include "hostnet/Privileges.h"
-#include "hostnet/Probes.h"
 #include "util/StopRequested.h"
 #include "util/UniqueFd.h"
 
 // Where the front ends find flashwell-helper: $FLASHWELL_HELPER where set (never in a process that
 // gained privileges at exec), else the installed layout beside this program's own binary.
 std::string DefaultHelperPath();
-
-// A probe's outcome as a reply's value carries it, and back; a value of no outcome is Unknown.
-HelperProbe ProbeToWire(ProbeResult result);
-ProbeResult ProbeFromWire(std::uint32_t value);
 
 // What the helper file at path can do for this user, told from the file alone: whether it is
 // there, whether this user may run it, and which of the two capabilities it would hold.
