@@ -58,6 +58,7 @@ public:
         words.insert(words.end(), environment.begin(), environment.end());
         words.push_back(helper);
         std::vector<char*> argv;
+        argv.reserve(words.size() + 1);
         for (std::string& w : words)
             argv.push_back(w.data());
         argv.push_back(nullptr);
@@ -163,9 +164,9 @@ TEST_F(HelperE2E, AHostileEnvironmentChangesNothing) {
     VirtualLan lan({.cameras = {"--name Near --ip 192.168.0.21"}});
     const std::string plugins = m_dir.path() + "/plugins";
     ASSERT_EQ(::mkdir(plugins.c_str(), 0755), 0);
-    const std::vector<std::string> hostile = {"LD_PRELOAD=" FLASHWELL_PRELOAD_MARKER,
+    const std::vector<std::string> hostile = {std::string("LD_PRELOAD=") + FLASHWELL_PRELOAD_MARKER,
                                               "LD_LIBRARY_PATH=" + plugins,
-                                              "LD_AUDIT=" FLASHWELL_PRELOAD_MARKER,
+                                              std::string("LD_AUDIT=") + FLASHWELL_PRELOAD_MARKER,
                                               "QT_PLUGIN_PATH=" + plugins,
                                               "QT_QPA_PLATFORM_PLUGIN_PATH=" + plugins,
                                               "GCONV_PATH=" + plugins,

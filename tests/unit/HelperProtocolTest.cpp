@@ -111,9 +111,8 @@ TEST(HelperProtocol, RefusesFieldsTheOperationDoesNotUse) {
 }
 
 TEST(HelperProtocol, RefusesBadInterfaceNames) {
-    for (const std::string name : {"", ".", "..", "eth/0", "eth:0", "eth 0", "eth\t0", "eth\x7f", "\xc3\xa9th0",
-                                   "fifteen-chars-x"
-                                   "y"}) {
+    for (const std::string name :
+         {"", ".", "..", "eth/0", "eth:0", "eth 0", "eth\t0", "eth\x7f", "\xc3\xa9th0", "fifteen-chars-xy"}) {
         EXPECT_EQ(refusalOf(HelperRequest::AddRoute(name)), HelperRefusal::BadInterfaceName) << name;
     }
     EXPECT_EQ(refusalOf(HelperRequest::AddRoute("fifteen-chars-x")), HelperRefusal::None);
