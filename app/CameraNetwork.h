@@ -3,9 +3,11 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 
+#include "discovery/DiscoverySocket.h"
 #include "hostnet/AdapterConfig.h"
 #include "hostnet/Privileges.h"
 #include "hostnet/Probes.h"
@@ -45,13 +47,30 @@ public:
     virtual bool RemoveLinkLocalRoute(unsigned ifindex) = 0;
     // The interface's index now, 0 when it is gone (indexes change across boots, names rarely do).
     virtual unsigned InterfaceIndex(const std::string& name) = 0;
-    // The capabilities the process holds for the calls above.
+    // The capabilities the process holds for the calls above, itself or through its helper.
     virtual NetworkRights Rights() = 0;
+
+    // Deletes the kernel's neighbour entry of a link-local address on the interface, so that a
+    // camera that has just taken it is asked afresh; true when no entry is left.
+    virtual bool ForgetNeighbour(const std::string& /*address*/, unsigned /*ifindex*/) { return false; }
+    // The discovery receiver's socket on UDP port; invalid, with error saying why, when it cannot be had.
+    virtual UniqueFd OpenDiscoverySocket(std::uint16_t port, std::string& error) {
+        return ::OpenDiscoverySocket(port, error);
+    }
 };
 
-// The real thing: webops, discovery and hostnet over the system's sockets and rtnetlink.
+class HelperClient;
+
+// The real thing: webops, discovery and hostnet over the system's sockets and rtnetlink. A step
+// that needs a capability the process lacks goes to flashwell-helper, started at the first such step.
 class SystemCameraNetwork : public CameraNetwork {
 public:
+    SystemCameraNetwork();
+    explicit SystemCameraNetwork(const std::string& helperPath);
+    ~SystemCameraNetwork() override;
+    SystemCameraNetwork(const SystemCameraNetwork&) = delete;
+    SystemCameraNetwork& operator=(const SystemCameraNetwork&) = delete;
+
     RequestResult QueryFirmwareInfo(const CameraAddress& camera, FirmwareInfo& info,
                                     const StopRequested& stop) override;
     RequestResult UploadFirmware(const CameraAddress& camera, const UploadBody& body, UploadReply& reply,
@@ -68,4 +87,12 @@ public:
     bool RemoveLinkLocalRoute(unsigned ifindex) override;
     unsigned InterfaceIndex(const std::string& name) override;
     NetworkRights Rights() override;
+    bool ForgetNeighbour(const std::string& address, unsigned ifindex) override;
+    UniqueFd OpenDiscoverySocket(std::uint16_t port, std::string& error) override;
+
+private:
+    ProbeResult arpThroughHelper(const std::string& target, unsigned ifindex, const StopRequested& stop);
+    ProbeResult pingWithoutRawSocket(const std::string& target, const StopRequested& stop);
+
+    std::unique_ptr<HelperClient> m_helper;
 };

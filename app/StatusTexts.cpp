@@ -190,8 +190,28 @@ const char* OutcomeName(OutcomeKind kind) {
     return "pending";
 }
 
+namespace {
+
+// What would give the missing rights, by what the helper's file tells.
+std::string rightsRemedy(const NetworkRights& rights) {
+    switch (rights.helper) {
+    case HelperState::Missing:
+        return " (the helper " + rights.helperPath + " is missing; reinstall flashwell, or run as root)";
+    case HelperState::NoCapabilities:
+    case HelperState::Ready:
+        return " (the helper " + rights.helperPath +
+               " lacks its capabilities; dpkg-reconfigure flashwell or setcap cap_net_admin,cap_net_raw+p on it "
+               "gives them, or run as root)";
+    case HelperState::NotPermitted:
+        break;
+    }
+    return " (join group flashwell, or run as root)";
+}
+
+} // namespace
+
 std::string MissingRightsNote(const NetworkRights& rights) {
-    const std::string remedy = " (join group flashwell, or run as root)";
+    const std::string remedy = rightsRemedy(rights);
     const std::string detour = "cameras that need a link-local detour are reached only where this computer already "
                                "routes 169.254.0.0/16, and the card's addresses cannot be restored after a job";
     if (!rights.netAdmin && !rights.netRaw)

@@ -1,8 +1,53 @@
+#include <arpa/inet.h>
 #include <net/if.h>
+#include <sys/socket.h>
 
 #include "app/CameraNetwork.h"
 #include "discovery/Broadcast.h"
+#include "discovery/WireProtocol.h"
+#include "hostnet/HelperClient.h"
+#include "hostnet/ProbeWire.h"
 #include "hostnet/Probes.h"
+#include "util/Ipv4.h"
+#include "util/Trace.h"
+
+namespace {
+
+// The kernel's name of the interface, which the helper's requests carry; empty when it is gone.
+std::string nameOf(unsigned ifindex) {
+    char name[IF_NAMESIZE] = {};
+    return ifindex != 0 && ::if_indextoname(ifindex, name) ? name : "";
+}
+
+std::optional<std::uint32_t> valueOf(const std::string& address) {
+    Ipv4 ip{};
+    if (!ParseIpv4(address, ip))
+        return std::nullopt;
+    return Ipv4Value(ip);
+}
+
+bool done(const std::optional<HelperReply>& reply) {
+    return reply && reply->outcome == HelperOutcome::Done;
+}
+
+ProbeResult probeOf(const std::optional<HelperReply>& reply) {
+    return done(reply) ? ProbeFromWire(reply->value) : ProbeResult::Unknown;
+}
+
+bool isDatagramSocket(int fd) {
+    int type = 0;
+    socklen_t length = sizeof type;
+    return ::getsockopt(fd, SOL_SOCKET, SO_TYPE, &type, &length) == 0 && type == SOCK_DGRAM;
+}
+
+} // namespace
+
+SystemCameraNetwork::SystemCameraNetwork() : SystemCameraNetwork(DefaultHelperPath()) {}
+
+SystemCameraNetwork::SystemCameraNetwork(const std::string& helperPath)
+    : m_helper(std::make_unique<HelperClient>(helperPath)) {}
+
+SystemCameraNetwork::~SystemCameraNetwork() = default;
 
 RequestResult SystemCameraNetwork::QueryFirmwareInfo(const CameraAddress& camera, FirmwareInfo& info,
                                                      const StopRequested& stop) {
@@ -28,11 +73,35 @@ void SystemCameraNetwork::BroadcastDatagram(const std::uint8_t* datagram, std::s
 }
 
 ProbeResult SystemCameraNetwork::ProbeAddress(const std::string& target, unsigned ifindex, const StopRequested& stop) {
-    return ProbeAddressInUse(target, ifindex, stop);
+    if (CurrentNetworkRights().netRaw)
+        return ProbeAddressInUse(target, ifindex, stop);
+    RawProbes raw{
+        [this](const std::string& t, unsigned i, const StopRequested& s) { return arpThroughHelper(t, i, s); },
+        [this](const std::string& t, const StopRequested& s) { return pingWithoutRawSocket(t, s); }};
+    return ProbeAddressInUse(target, ifindex, stop, raw);
 }
 
 bool SystemCameraNetwork::PingAddress(const std::string& address, const StopRequested& stop) {
-    return ::PingAddress(address, stop);
+    if (CurrentNetworkRights().netRaw)
+        return ::PingAddress(address, stop);
+    return pingWithoutRawSocket(address, stop) == ProbeResult::InUse;
+}
+
+ProbeResult SystemCameraNetwork::arpThroughHelper(const std::string& target, unsigned ifindex,
+                                                  const StopRequested& stop) {
+    auto address = valueOf(target);
+    if (!address)
+        return ProbeResult::Free;
+    return probeOf(m_helper->Call(HelperRequest::Arp(nameOf(ifindex), *address, 0), stop));
+}
+
+// An ICMP datagram socket needs only net.ipv4.ping_group_range; the raw one is the helper's.
+ProbeResult SystemCameraNetwork::pingWithoutRawSocket(const std::string& target, const StopRequested& stop) {
+    ProbeResult r = PingProbe(target, IcmpSocketKind::Datagram, stop);
+    auto address = valueOf(target);
+    if (r != ProbeResult::Unknown || Stopping(stop) || !address)
+        return r;
+    return probeOf(m_helper->Call(HelperRequest::Ping(*address), stop));
 }
 
 std::optional<AdapterConfig> SystemCameraNetwork::ReadAdapterConfig(unsigned ifindex, const std::string& resolvConf) {
@@ -40,20 +109,77 @@ std::optional<AdapterConfig> SystemCameraNetwork::ReadAdapterConfig(unsigned ifi
 }
 
 AdapterWrite SystemCameraNetwork::WriteAdapterConfig(const AdapterConfig& saved) {
-    return ::WriteAdapterConfig(saved);
+    if (CurrentNetworkRights().netAdmin)
+        return ::WriteAdapterConfig(saved);
+    if (saved.dhcpEnabled || saved.addresses.empty())
+        return AdapterWrite::Unchanged;
+    auto wanted = SavedAddresses(saved);
+    if (!wanted)
+        return AdapterWrite::Failed;
+    // An adapter that is as it was needs no helper.
+    if (AdapterHolds(saved.index, *wanted).value_or(false))
+        return AdapterWrite::Unchanged;
+    if (wanted->size() > kHelperMaxEntries) {
+        Trace("Restoring adapter %u failed: more than %zu addresses\n", saved.index, kHelperMaxEntries);
+        return AdapterWrite::Failed;
+    }
+    std::vector<HelperAddress> entries;
+    for (const Ipv4Prefix& e : *wanted)
+        entries.push_back({e.address, static_cast<std::uint8_t>(e.prefix)});
+    auto reply = m_helper->Call(HelperRequest::Restore(nameOf(saved.index), std::move(entries)));
+    if (!done(reply)) {
+        Trace("Restoring adapter %u failed in the helper\n", saved.index);
+        return AdapterWrite::Failed;
+    }
+    return static_cast<HelperWrite>(reply->value) == HelperWrite::Changed ? AdapterWrite::Changed
+                                                                          : AdapterWrite::Unchanged;
 }
 
 bool SystemCameraNetwork::EnsureLinkLocalRoute(unsigned ifindex, bool& added) {
-    LinkLocalRoute route(ifindex);
-    bool ok = route.Ensure();
-    added = route.Added();
-    // The route stays when this object goes: the controller removes it at the end of the job.
-    route.Release();
-    return ok;
+    added = false;
+    if (CurrentNetworkRights().netAdmin) {
+        LinkLocalRoute route(ifindex);
+        bool ok = route.Ensure();
+        added = route.Added();
+        // The route stays when this object goes: the controller removes it at the end of the job.
+        route.Release();
+        return ok;
+    }
+    if (LinkLocalRoute::Present(ifindex))
+        return true;
+    auto reply = m_helper->Call(HelperRequest::AddRoute(nameOf(ifindex)));
+    added = done(reply) && reply->value == 1;
+    return done(reply);
 }
 
 bool SystemCameraNetwork::RemoveLinkLocalRoute(unsigned ifindex) {
-    return LinkLocalRoute::RemoveOurs(ifindex);
+    if (CurrentNetworkRights().netAdmin)
+        return LinkLocalRoute::RemoveOurs(ifindex);
+    // A route that vanished with its interface is gone all the same.
+    const std::string name = nameOf(ifindex);
+    if (name.empty() || !LinkLocalRoute::OursPresent(ifindex))
+        return true;
+    return done(m_helper->Call(HelperRequest::RemoveRoute(name)));
+}
+
+bool SystemCameraNetwork::ForgetNeighbour(const std::string& address, unsigned ifindex) {
+    if (CurrentNetworkRights().netAdmin)
+        return ::ForgetNeighbour(address, ifindex);
+    auto value = valueOf(address);
+    return value && done(m_helper->Call(HelperRequest::Forget(nameOf(ifindex), *value)));
+}
+
+UniqueFd SystemCameraNetwork::OpenDiscoverySocket(std::uint16_t port, std::string& error) {
+    UniqueFd own = ::OpenDiscoverySocket(port, error);
+    if (!own.valid() || port != DISCOVERY_PORT || HasFullReceiveBuffer(own.get()))
+        return own;
+    UniqueFd passed;
+    if (done(m_helper->Call(HelperRequest::DiscoverySocket(port), {}, &passed)) && passed.valid() &&
+        isDatagramSocket(passed.get()))
+        return passed;
+    // Large bursts can lose replies then, as the README's Privileges section says.
+    Trace("The discovery socket keeps the system's receive buffer limit (net.core.rmem_max)\n");
+    return own;
 }
 
 unsigned SystemCameraNetwork::InterfaceIndex(const std::string& name) {
@@ -61,5 +187,11 @@ unsigned SystemCameraNetwork::InterfaceIndex(const std::string& name) {
 }
 
 NetworkRights SystemCameraNetwork::Rights() {
-    return CurrentNetworkRights();
+    NetworkRights own = CurrentNetworkRights();
+    if (own.netAdmin && own.netRaw)
+        return own;
+    NetworkRights helper = InspectHelper(m_helper->Path());
+    helper.netAdmin = helper.netAdmin || own.netAdmin;
+    helper.netRaw = helper.netRaw || own.netRaw;
+    return helper;
 }

@@ -138,7 +138,8 @@ void CTarnDlg::startReceiver() {
     }
     m_receiver = std::make_unique<Receiver>(*m_table, m_listDevices, m_receiverMode, m_entryLock);
     m_receiver->OnSighting([this](const DeviceReply& reply) { sighted(reply); });
-    if (!m_receiver->Start(adapter->address, static_cast<int>(adapter->index), m_receiverError)) {
+    auto open = [this](std::uint16_t port, std::string& error) { return m_network.OpenDiscoverySocket(port, error); };
+    if (!m_receiver->Start(adapter->address, static_cast<int>(adapter->index), m_receiverError, DISCOVERY_PORT, open)) {
         Trace("Receiver on %s: %s\n", adapter->address.c_str(), m_receiverError.c_str());
         if (m_receiverError == "Create Rx Thread error!")
             m_window.MessageBox("Create Rx Thread error!", "MSG");

@@ -8,17 +8,6 @@
 
 #include "discovery/WireProtocol.h"
 
-namespace {
-
-// A burst of thousands of replies arrives within milliseconds; the default buffer holds ~200.
-constexpr int kReceiveBufferBytes = 16 * 1024 * 1024;
-
-std::string errnoText(const std::string& what) {
-    return what + ": " + std::strerror(errno);
-}
-
-} // namespace
-
 Receiver::Receiver(DeviceTable& table, ListModel& list, std::atomic<int>& mode, std::mutex& entryLock)
     : m_intake(table, list, mode, entryLock, m_stats) {}
 
@@ -26,31 +15,17 @@ Receiver::~Receiver() {
     Stop();
 }
 
-bool Receiver::Start(const std::string& adapterAddress, int interfaceIndex, std::string& error, std::uint16_t port) {
+bool Receiver::Start(const std::string& adapterAddress, int interfaceIndex, std::string& error, std::uint16_t port,
+                     const DiscoverySocketOpener& open) {
     if (adapterAddress.empty() || interfaceIndex <= 0) {
         error = "no network adapter with an IPv4 address is chosen";
         return false;
     }
     m_interfaceIndex = interfaceIndex;
-    UniqueFd s(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0));
-    if (!s.valid()) {
-        error = errnoText("socket");
+    UniqueFd s = open ? open(port, error) : OpenDiscoverySocket(port, error);
+    if (!s.valid())
         return false;
-    }
-    int on = 1, off = 0, size = kReceiveBufferBytes;
-    ::setsockopt(s.get(), SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-    ::setsockopt(s.get(), IPPROTO_IP, IP_PKTINFO, &on, sizeof on);
-    ::setsockopt(s.get(), IPPROTO_IP, IP_MULTICAST_LOOP, &off, sizeof off);
-    // The forced size needs CAP_NET_ADMIN; without it the kernel caps the plain request.
-    if (::setsockopt(s.get(), SOL_SOCKET, SO_RCVBUFFORCE, &size, sizeof size) != 0)
-        ::setsockopt(s.get(), SOL_SOCKET, SO_RCVBUF, &size, sizeof size);
     sockaddr_in local{};
-    local.sin_family = AF_INET;
-    local.sin_port = htons(port);
-    if (::bind(s.get(), reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0) {
-        error = errnoText("cannot listen on UDP port " + std::to_string(port));
-        return false;
-    }
     socklen_t length = sizeof local;
     ::getsockname(s.get(), reinterpret_cast<sockaddr*>(&local), &length);
     m_port = ntohs(local.sin_port);

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "discovery/DatagramIntake.h"
+#include "discovery/DiscoverySocket.h"
 #include "util/PollThread.h"
 #include "util/UniqueFd.h"
 
@@ -24,8 +25,10 @@ public:
     Receiver& operator=(const Receiver&) = delete;
 
     // Sets up the socket and starts the thread; on failure nothing runs and error says why.
-    // Port 0 takes any free port (socket tests); BoundPort tells which.
-    bool Start(const std::string& adapterAddress, int interfaceIndex, std::string& error, std::uint16_t port = 4000);
+    // Port 0 takes any free port (socket tests); BoundPort tells which. The socket comes from open
+    // where given (the privileged helper holds the right to its large buffer), else from this process.
+    bool Start(const std::string& adapterAddress, int interfaceIndex, std::string& error, std::uint16_t port = 4000,
+               const DiscoverySocketOpener& open = {});
     // Wakes the thread, which then ends; joins it. Safe to call more than once.
     void Stop();
     bool Running() const { return m_thread.Running(); }

@@ -14,13 +14,6 @@
 
 namespace {
 
-// One IPv4 address as the kernel keeps it: host byte order value and prefix length.
-struct Ipv4Entry {
-    std::uint32_t address = 0;
-    int prefix = 0;
-    bool operator==(const Ipv4Entry&) const = default;
-};
-
 std::uint32_t maskOf(int prefix) {
     return prefix <= 0 ? 0u : 0xFFFFFFFFu << (32 - prefix);
 }
@@ -53,7 +46,7 @@ std::optional<int> prefixOf(const std::string& maskText) {
 }
 
 struct CurrentAddresses {
-    std::vector<Ipv4Entry> entries;
+    std::vector<Ipv4Prefix> entries;
     bool leased = false;
 };
 
@@ -77,7 +70,7 @@ std::optional<CurrentAddresses> readCurrent(nl_sock* sock, unsigned ifindex, NlC
     return current;
 }
 
-rtnl_addr* findInCache(nl_cache* cache, unsigned ifindex, const Ipv4Entry& entry) {
+rtnl_addr* findInCache(nl_cache* cache, unsigned ifindex, const Ipv4Prefix& entry) {
     for (nl_object* o = nl_cache_get_first(cache); o; o = nl_cache_get_next(o)) {
         auto* addr = reinterpret_cast<rtnl_addr*>(o);
         nl_addr* local = rtnl_addr_get_local(addr);
@@ -92,7 +85,7 @@ rtnl_addr* findInCache(nl_cache* cache, unsigned ifindex, const Ipv4Entry& entry
     return nullptr;
 }
 
-int addAddress(nl_sock* sock, unsigned ifindex, const Ipv4Entry& entry) {
+int addAddress(nl_sock* sock, unsigned ifindex, const Ipv4Prefix& entry) {
     RtnlAddrHandle addr(rtnl_addr_alloc());
     std::uint32_t net = htonl(entry.address);
     NlAddrHandle local(nl_addr_build(AF_INET, &net, 4));
@@ -146,7 +139,7 @@ std::optional<AdapterConfig> ReadAdapterConfig(unsigned ifindex, const std::stri
     AdapterConfig config;
     config.index = ifindex;
     config.dhcpEnabled = current->leased;
-    for (const Ipv4Entry& e : current->entries) {
+    for (const Ipv4Prefix& e : current->entries) {
         config.addresses.push_back(dotted(e.address));
         config.subnetMasks.push_back(dotted(maskOf(e.prefix)));
     }
@@ -154,56 +147,73 @@ std::optional<AdapterConfig> ReadAdapterConfig(unsigned ifindex, const std::stri
     return config;
 }
 
-// DNS servers are not written back: on Linux resolv.conf belongs to the resolver manager, not to us.
-AdapterWrite WriteAdapterConfig(const AdapterConfig& saved) {
-    if (saved.dhcpEnabled || saved.addresses.empty())
-        return AdapterWrite::Unchanged;
-    std::vector<Ipv4Entry> wanted;
+std::optional<std::vector<Ipv4Prefix>> SavedAddresses(const AdapterConfig& saved) {
+    std::vector<Ipv4Prefix> wanted;
     for (std::size_t i = 0; i < saved.addresses.size(); ++i) {
         auto address = parseIpv4(saved.addresses[i]);
         auto prefix = i < saved.subnetMasks.size() ? prefixOf(saved.subnetMasks[i]) : std::nullopt;
         if (!address || !prefix) {
             Trace("Restoring adapter %u failed: bad address %s\n", saved.index, saved.addresses[i].c_str());
-            return AdapterWrite::Failed;
+            return std::nullopt;
         }
         wanted.push_back({*address, *prefix});
     }
+    return wanted;
+}
 
+std::optional<bool> AdapterHolds(unsigned ifindex, const std::vector<Ipv4Prefix>& wanted) {
+    NlRouteSocket nl;
+    NlCacheHandle cache;
+    auto current = nl.sock ? readCurrent(nl.sock, ifindex, cache) : std::nullopt;
+    if (!current)
+        return std::nullopt;
+    return current->entries == wanted;
+}
+
+// DNS servers are not written back: on Linux resolv.conf belongs to the resolver manager, not to us.
+AdapterWrite WriteAdapterConfig(const AdapterConfig& saved) {
+    if (saved.dhcpEnabled || saved.addresses.empty())
+        return AdapterWrite::Unchanged;
+    auto wanted = SavedAddresses(saved);
+    return wanted ? WriteAdapterAddresses(saved.index, *wanted) : AdapterWrite::Failed;
+}
+
+AdapterWrite WriteAdapterAddresses(unsigned ifindex, const std::vector<Ipv4Prefix>& wanted) {
     NlRouteSocket nl;
     if (!nl.sock)
-        return fail(saved.index, -NLE_NOMEM);
+        return fail(ifindex, -NLE_NOMEM);
     NlCacheHandle cache;
-    auto current = readCurrent(nl.sock, saved.index, cache);
+    auto current = readCurrent(nl.sock, ifindex, cache);
     if (!current)
-        return fail(saved.index, -NLE_FAILURE);
+        return fail(ifindex, -NLE_FAILURE);
 
     // Saved addresses already present in the saved order stay; the rest go, so the order comes out right.
     AdapterWrite result = AdapterWrite::Unchanged;
     std::size_t kept = 0;
-    for (const Ipv4Entry& e : current->entries) {
+    for (const Ipv4Prefix& e : current->entries) {
         bool inOrder = kept < wanted.size() && e == wanted[kept];
         if (inOrder) {
             ++kept;
             continue;
         }
-        rtnl_addr* addr = findInCache(cache.p, saved.index, e);
+        rtnl_addr* addr = findInCache(cache.p, ifindex, e);
         int err = addr ? rtnl_addr_delete(nl.sock, addr, 0) : 0;
         result = AdapterWrite::Changed;
         // Removing a primary address can take its secondaries with it.
         if (err < 0 && err != -NLE_NOADDR && err != -NLE_OBJ_NOTFOUND)
-            return fail(saved.index, err);
+            return fail(ifindex, err);
     }
 
     NlCacheHandle after;
-    auto now = readCurrent(nl.sock, saved.index, after);
+    auto now = readCurrent(nl.sock, ifindex, after);
     if (!now)
-        return fail(saved.index, -NLE_FAILURE);
-    for (const Ipv4Entry& e : wanted) {
+        return fail(ifindex, -NLE_FAILURE);
+    for (const Ipv4Prefix& e : wanted) {
         if (std::find(now->entries.begin(), now->entries.end(), e) != now->entries.end())
             continue;
-        int err = addAddress(nl.sock, saved.index, e);
+        int err = addAddress(nl.sock, ifindex, e);
         if (err < 0)
-            return fail(saved.index, err);
+            return fail(ifindex, err);
         result = AdapterWrite::Changed;
     }
     return result;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -19,6 +20,19 @@ enum class AdapterWrite { Unchanged, Changed, Failed };
 
 // Makes the IPv4 addresses the saved ones (leased or empty sets left alone); Failed and a trace when that fails.
 AdapterWrite WriteAdapterConfig(const AdapterConfig& saved);
+
+// One IPv4 address as the kernel keeps it: host byte order value and prefix length.
+struct Ipv4Prefix {
+    std::uint32_t address = 0;
+    int prefix = 0;
+    bool operator==(const Ipv4Prefix&) const = default;
+};
+// The saved addresses with their masks' prefix lengths, in order; nullopt and a trace when one does not parse.
+std::optional<std::vector<Ipv4Prefix>> SavedAddresses(const AdapterConfig& saved);
+// Whether the adapter holds exactly these IPv4 addresses in this order now (no privilege needed).
+std::optional<bool> AdapterHolds(unsigned ifindex, const std::vector<Ipv4Prefix>& wanted);
+// The writing half of WriteAdapterConfig (CAP_NET_ADMIN).
+AdapterWrite WriteAdapterAddresses(unsigned ifindex, const std::vector<Ipv4Prefix>& wanted);
 
 // The IPv4 addresses of the "nameserver" lines of a resolv.conf file, in order.
 std::vector<std::string> ReadDnsServers(const std::string& resolvConf);
@@ -40,6 +54,9 @@ public:
     void Release() { m_added = false; }
     // Deletes the route exactly as Ensure adds it; one that is already gone counts as removed.
     static bool RemoveOurs(unsigned ifindex);
+    // Whether a route to 169.254.0.0/16 leads through the interface, and whether one is ours (no privilege needed).
+    static bool Present(unsigned ifindex);
+    static bool OursPresent(unsigned ifindex);
 
 private:
     unsigned m_ifindex;

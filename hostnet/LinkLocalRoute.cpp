@@ -56,23 +56,39 @@ rtnl_route* buildRoute(unsigned ifindex) {
     return route;
 }
 
+// Which route to 169.254.0.0/16 through the interface the main table holds: none, another's, ours.
+enum class Held { None, Other, Ours, Unreadable };
+
+Held linkLocalRouteOn(nl_sock* sock, unsigned ifindex) {
+    NlCacheHandle routes;
+    if (!sock || rtnl_route_alloc_cache(sock, AF_INET, 0, &routes.p) < 0) {
+        Trace("Link-local route on adapter %u: cannot read routes\n", ifindex);
+        return Held::Unreadable;
+    }
+    Held held = Held::None;
+    for (nl_object* o = nl_cache_get_first(routes.p); o; o = nl_cache_get_next(o)) {
+        auto* route = reinterpret_cast<rtnl_route*>(o);
+        if (rtnl_route_get_table(route) != RT_TABLE_MAIN || !isLinkLocalNet(rtnl_route_get_dst(route)) ||
+            !hasNexthopOn(route, static_cast<int>(ifindex)))
+            continue;
+        if (rtnl_route_get_protocol(route) == kOurRouteProtocol)
+            return Held::Ours;
+        held = Held::Other;
+    }
+    return held;
+}
+
 } // namespace
 
 bool LinkLocalRoute::Ensure() {
     if (m_added)
         return true;
     NlRouteSocket nl;
-    NlCacheHandle routes;
-    if (!nl.sock || rtnl_route_alloc_cache(nl.sock, AF_INET, 0, &routes.p) < 0) {
-        Trace("Link-local route on adapter %u: cannot read routes\n", m_ifindex);
+    Held held = linkLocalRouteOn(nl.sock, m_ifindex);
+    if (held == Held::Unreadable)
         return false;
-    }
-    for (nl_object* o = nl_cache_get_first(routes.p); o; o = nl_cache_get_next(o)) {
-        auto* route = reinterpret_cast<rtnl_route*>(o);
-        if (rtnl_route_get_table(route) == RT_TABLE_MAIN && isLinkLocalNet(rtnl_route_get_dst(route)) &&
-            hasNexthopOn(route, static_cast<int>(m_ifindex)))
-            return true;
-    }
+    if (held != Held::None)
+        return true;
     RtnlRouteHandle route(buildRoute(m_ifindex));
     if (!route.p)
         return false;
@@ -84,6 +100,19 @@ bool LinkLocalRoute::Ensure() {
     }
     m_added = true;
     return true;
+}
+
+bool LinkLocalRoute::Present(unsigned ifindex) {
+    NlRouteSocket nl;
+    Held held = linkLocalRouteOn(nl.sock, ifindex);
+    return held == Held::Other || held == Held::Ours;
+}
+
+bool LinkLocalRoute::OursPresent(unsigned ifindex) {
+    NlRouteSocket nl;
+    // Unreadable counts as present: the delete then says what went wrong.
+    Held held = linkLocalRouteOn(nl.sock, ifindex);
+    return held == Held::Ours || held == Held::Unreadable;
 }
 
 bool LinkLocalRoute::Remove() {

@@ -87,3 +87,24 @@ ProbeResult NeighbourProbe(const std::string& target, unsigned ifindex, const St
     // Still asking after the wait means nobody answered; an old entry counts as taken, to be safe.
     return last == Neighbour::Resolving ? ProbeResult::Free : ProbeResult::InUse;
 }
+
+bool ForgetNeighbour(const std::string& address, unsigned ifindex) {
+    Ipv4 ip{};
+    if (!ParseIpv4(address, ip))
+        return false;
+    NlRouteSocket nl;
+    std::uint32_t value = htonl(Ipv4Value(ip));
+    NlAddrHandle destination(nl_addr_build(AF_INET, &value, 4));
+    RtnlNeighHandle entry(rtnl_neigh_alloc());
+    if (!nl.sock || !destination.p || !entry.p)
+        return false;
+    rtnl_neigh_set_ifindex(entry.p, static_cast<int>(ifindex));
+    rtnl_neigh_set_family(entry.p, AF_INET);
+    rtnl_neigh_set_dst(entry.p, destination.p);
+    int err = rtnl_neigh_delete(nl.sock, entry.p, 0);
+    if (err < 0 && err != -NLE_OBJ_NOTFOUND && err != -NLE_NOADDR) {
+        Trace("Forgetting the neighbour %s on adapter %u failed: %s\n", address.c_str(), ifindex, nl_geterror(err));
+        return false;
+    }
+    return true;
+}

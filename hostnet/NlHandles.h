@@ -2,6 +2,7 @@
 
 #include <netlink/netlink.h>
 #include <netlink/route/addr.h>
+#include <netlink/route/neighbour.h>
 #include <netlink/route/route.h>
 
 // Owning handles for the libnl objects the adapter helpers use, so every early return frees them.
@@ -37,3 +38,4 @@ using NlCacheHandle = NlHandle<nl_cache, nl_cache_free>;
 using NlAddrHandle = NlHandle<nl_addr, nl_addr_put>;
 using RtnlAddrHandle = NlHandle<rtnl_addr, rtnl_addr_put>;
 using RtnlRouteHandle = NlHandle<rtnl_route, rtnl_route_put>;
+using RtnlNeighHandle = NlHandle<rtnl_neigh, rtnl_neigh_put>;

@@ -69,10 +69,12 @@ struct IcmpSocket {
 };
 
 // A datagram socket needs no privilege once ping_group_range admits our group; raw needs CAP_NET_RAW.
-IcmpSocket openIcmp() {
-    UniqueFd fd(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, IPPROTO_ICMP));
-    if (fd.valid())
-        return {std::move(fd), false};
+IcmpSocket openIcmp(IcmpSocketKind kind) {
+    if (kind != IcmpSocketKind::Raw) {
+        UniqueFd fd(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, IPPROTO_ICMP));
+        if (fd.valid() || kind == IcmpSocketKind::Datagram)
+            return {std::move(fd), false};
+    }
     return {UniqueFd(::socket(AF_INET, SOCK_RAW | SOCK_CLOEXEC, IPPROTO_ICMP)), true};
 }
 
@@ -173,11 +175,13 @@ bool awaitArpReply(int fd, in_addr target, const StopRequested& stop) {
     }
 }
 
-ProbeResult ping(const std::string& address, const StopRequested& stop) {
+} // namespace
+
+ProbeResult PingProbe(const std::string& address, IcmpSocketKind kind, const StopRequested& stop) {
     auto target = parseIpv4(address);
     if (!target)
         return ProbeResult::Free;
-    IcmpSocket s = openIcmp();
+    IcmpSocket s = openIcmp(kind);
     if (!s.fd.valid()) {
         Trace("Ping %s: no ICMP socket: %s\n", address.c_str(), std::strerror(errno));
         return ProbeResult::Unknown;
@@ -199,7 +203,8 @@ ProbeResult ping(const std::string& address, const StopRequested& stop) {
     return Stopping(stop) ? ProbeResult::Unknown : ProbeResult::Free;
 }
 
-ProbeResult arp(const std::string& source, const std::string& target, unsigned ifindex, const StopRequested& stop) {
+ProbeResult ArpProbeResult(const std::string& source, const std::string& target, unsigned ifindex,
+                           const StopRequested& stop) {
     auto targetAddress = parseIpv4(target);
     if (!targetAddress)
         return ProbeResult::Free;
@@ -238,21 +243,20 @@ ProbeResult arp(const std::string& source, const std::string& target, unsigned i
     return Stopping(stop) ? ProbeResult::Unknown : ProbeResult::Free;
 }
 
-} // namespace
-
 bool PingAddress(const std::string& address, const StopRequested& stop) {
-    return ping(address, stop) == ProbeResult::InUse;
+    return PingProbe(address, IcmpSocketKind::Any, stop) == ProbeResult::InUse;
 }
 
 bool ArpProbe(const std::string& source, const std::string& target, unsigned ifindex, const StopRequested& stop) {
-    return arp(source, target, ifindex, stop) == ProbeResult::InUse;
+    return ArpProbeResult(source, target, ifindex, stop) == ProbeResult::InUse;
 }
 
-ProbeResult ProbeAddressInUse(const std::string& target, unsigned ifindex, const StopRequested& stop) {
-    ProbeResult r = arp("", target, ifindex, stop);
+ProbeResult ProbeAddressInUse(const std::string& target, unsigned ifindex, const StopRequested& stop,
+                              const RawProbes& raw) {
+    ProbeResult r = raw.arp ? raw.arp(target, ifindex, stop) : ArpProbeResult("", target, ifindex, stop);
     if (r == ProbeResult::Unknown && !Stopping(stop))
         r = NeighbourProbe(target, ifindex, stop);
     if (r == ProbeResult::Unknown && !Stopping(stop))
-        r = ping(target, stop);
+        r = raw.ping ? raw.ping(target, stop) : PingProbe(target, IcmpSocketKind::Any, stop);
     return r;
 }

@@ -14,7 +14,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("flashwell"));
     QApplication::setDesktopFileName(QStringLiteral("io.github.flashwell.flashwell"));
-    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("flashwell")));
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("io.github.flashwell.flashwell")));
     Clock clock(Clock::ScaleFromEnvironment());
     MainWindow window(clock);
     SignalCloser closer([&window] { window.CloseWithoutAsking(); });

@@ -1,5 +1,6 @@
-// The console front end run as a technician would run the package: not root, holding only the file
-// capabilities cap_net_admin and cap_net_raw, and once holding none.
+// The console front end run as a technician would run the package: not root, holding no capability
+// itself, with the file capabilities cap_net_admin and cap_net_raw on its helper only, and once with
+// a helper that holds none.
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -40,13 +41,15 @@ protected:
         // The unprivileged user must reach the binaries, the image and its own state folder.
         ASSERT_EQ(::chmod(m_dir.path().c_str(), 0711), 0);
         namespace fs = std::filesystem;
-        m_withCaps = m_dir.path() + "/flashwell-cli";
-        m_plain = m_dir.path() + "/flashwell-cli-plain";
-        fs::copy_file(CliPath(), m_withCaps);
-        fs::copy_file(CliPath(), m_plain);
-        fs::permissions(m_withCaps, fs::perms(0755));
-        fs::permissions(m_plain, fs::perms(0755));
-        ASSERT_EQ(std::system(("setcap cap_net_admin,cap_net_raw+ep " + testsupport::ShellQuote(m_withCaps)).c_str()),
+        m_cli = m_dir.path() + "/flashwell-cli";
+        m_withCaps = m_dir.path() + "/flashwell-helper";
+        m_plain = m_dir.path() + "/flashwell-helper-plain";
+        fs::copy_file(CliPath(), m_cli);
+        fs::copy_file(FLASHWELL_HELPER_BINARY, m_withCaps);
+        fs::copy_file(FLASHWELL_HELPER_BINARY, m_plain);
+        for (const std::string& program : {m_cli, m_withCaps, m_plain})
+            fs::permissions(program, fs::perms(0755));
+        ASSERT_EQ(std::system(("setcap cap_net_admin,cap_net_raw+p " + testsupport::ShellQuote(m_withCaps)).c_str()),
                   0);
         m_state = m_dir.path() + "/state";
         ASSERT_EQ(::mkdir(m_state.c_str(), 0700), 0);
@@ -62,18 +65,18 @@ protected:
         bool failed = false;
     };
 
-    // Runs binary as uid and gid 65534 with no supplementary groups and nothing inherited but its
-    // file's capabilities; the shell's exec makes the kernel apply them.
-    Run AsNobody(VirtualLan& lan, const std::string& binary, const std::string& args) {
+    // Runs the console copy as uid and gid 65534 with no supplementary groups and nothing inherited,
+    // with the given helper; only the helper's file capabilities apply, when the console starts it.
+    Run AsNobody(VirtualLan& lan, const std::string& helper, const std::string& args) {
         Run r;
         r.status = "(not listed)";
         const std::string errors = m_dir.path() + "/stderr";
-        const std::string inner = "exec " + testsupport::ShellQuote(binary) + " --json " + args;
+        const std::string inner = "exec " + testsupport::ShellQuote(m_cli) + " --json " + args;
         const std::string out = lan.RunInHost(
             "setpriv --reuid=65534 --regid=65534 --clear-groups --inh-caps=-all env -i PATH=/usr/bin:/bin HOME=" +
                 testsupport::ShellQuote(m_state) + " XDG_STATE_HOME=" + testsupport::ShellQuote(m_state) +
-                " FLASHWELL_TIME_SCALE=0.01 sh -c " + testsupport::ShellQuote(inner) + " 2>" +
-                testsupport::ShellQuote(errors),
+                " FLASHWELL_TIME_SCALE=0.01 FLASHWELL_HELPER=" + testsupport::ShellQuote(helper) + " sh -c " +
+                testsupport::ShellQuote(inner) + " 2>" + testsupport::ShellQuote(errors),
             r.exitCode);
         r.errors = readFile(errors);
         try {
@@ -101,10 +104,10 @@ protected:
     }
 
     testsupport::ScratchDir m_dir;
-    std::string m_withCaps, m_plain, m_state, m_image;
+    std::string m_cli, m_withCaps, m_plain, m_state, m_image;
 };
 
-TEST_F(UnprivilegedE2E, FileCapabilitiesCarryADetouredUpgradeAndTheirAbsenceIsSaid) {
+TEST_F(UnprivilegedE2E, TheHelpersCapabilitiesCarryADetouredUpgradeAndTheirAbsenceIsSaid) {
     VirtualLan lan({.cameras = {"--name Hidden --ip 192.168.0.25 --version V1.04 --fault no-model-until-moved "
                                 "--burn-sec 1 --reboot-ms 1000"}});
     int rc = 0;
@@ -137,6 +140,8 @@ TEST_F(UnprivilegedE2E, FileCapabilitiesCarryADetouredUpgradeAndTheirAbsenceIsSa
     EXPECT_EQ(bare.exitCode, 1);
     const std::string line = "flashwell-cli: No CAP_NET_ADMIN or CAP_NET_RAW: ";
     EXPECT_NE(bare.errors.find(line), std::string::npos) << bare.errors;
+    EXPECT_NE(bare.errors.find("(the helper " + m_plain + " lacks its capabilities;"), std::string::npos)
+        << bare.errors;
     EXPECT_TRUE(bare.failed) << bare.status;
     EXPECT_EQ(bare.status, "Cannot probe link-local addresses") << "never moved, so never stranded";
     EXPECT_EQ(lan.RunInHost("ip -4 route show 169.254.0.0/16", rc), "");

@@ -230,3 +230,39 @@ write(T, "full_100", header())
 write(T, "longer_200", header(length=200))
 write(T, "nul_among_digits", header(version=b"1\0" + b"5"))
 write(T, "fields_without_nul", header(version=b"9" * 32, model=b"M" * 12 + b"extra", length=100))
+
+
+# Requests to the privileged helper: magic, op 4, count 5, name 8 (16), address 24, source 28,
+# prefix 32, port 34, 16 entries of address and prefix from 36.
+def helper_request(op, name=b"", address=0, source=0, prefix=0, port=0, entries=(), count=None):
+    r = bytearray(164)
+    r[0:4] = b"FWH1"
+    r[4] = op
+    r[5] = len(entries) if count is None else count
+    r[8:8 + len(name)] = name
+    struct.pack_into(">IIB", r, 24, address, source, prefix)
+    struct.pack_into(">H", r, 34, port)
+    for i, (a, p) in enumerate(entries):
+        struct.pack_into(">IB", r, 36 + 8 * i, a, p)
+    return bytes(r)
+
+
+def ipv4(text):
+    return struct.unpack(">I", bytes(int(x) for x in text.split(".")))[0]
+
+
+T = "HelperRequestFuzz"
+LINK_LOCAL = ipv4("169.254.0.0")
+write(T, "add_route", helper_request(1, b"eth0", LINK_LOCAL, prefix=16))
+write(T, "remove_route", helper_request(2, b"enp0s31f6", LINK_LOCAL, prefix=16))
+write(T, "restore_two", helper_request(3, b"eth0", entries=[(ipv4("192.168.0.10"), 24), (ipv4("10.1.2.3"), 32)]))
+write(T, "restore_sixteen", helper_request(3, b"eth1", entries=[(ipv4("10.0.0.%d" % i), 24) for i in range(1, 17)]))
+write(T, "arp_probe", helper_request(4, b"eth0", ipv4("169.254.7.9")))
+write(T, "arp_with_sender", helper_request(4, b"eth0", ipv4("192.168.0.20"), ipv4("192.168.0.10")))
+write(T, "raw_ping", helper_request(5, b"", ipv4("192.168.0.20")))
+write(T, "forget_neighbour", helper_request(6, b"wlan0", ipv4("169.254.0.1")))
+write(T, "discovery_socket", helper_request(7, port=4000))
+write(T, "route_other_prefix", helper_request(1, b"eth0", ipv4("10.0.0.0"), prefix=8))
+write(T, "restore_count_17", helper_request(3, b"eth0", entries=[(ipv4("10.0.0.1"), 24)], count=17))
+write(T, "name_unterminated", helper_request(1, b"x" * 16, LINK_LOCAL, prefix=16))
+write(T, "short", b"FWH1\x01")
