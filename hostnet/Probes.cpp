@@ -94,14 +94,37 @@ bool sendEcho(const IcmpSocket& s, const in_addr& target, std::uint16_t id, std:
            static_cast<ssize_t>(sizeof packet);
 }
 
-// Only target's echo reply to this request counts; error reports from other hosts just let the attempt time out.
-bool awaitEchoReply(const IcmpSocket& s, const in_addr& target, std::uint16_t id, std::uint16_t sequence,
+// What one echo request brought back.
+enum class Echo { Answered, Silent, Elsewhere };
+
+// Only target's echo reply to this request counts as an answer. A report from another host (a router's
+// "unreachable", a reply from some other address) means the address is not reachable here: that says
+// nothing of whether a station holds it.
+// The address this host sends from to reach the target: its own kernel's "unreachable" (no station
+// answered ARP on the link) comes from there, and is silence, not another host's answer.
+std::optional<in_addr> sourceFor(const in_addr& target) {
+    UniqueFd probe(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0));
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(9);
+    to.sin_addr = target;
+    sockaddr_in local{};
+    socklen_t length = sizeof local;
+    if (!probe.valid() || ::connect(probe.get(), reinterpret_cast<const sockaddr*>(&to), sizeof to) != 0 ||
+        ::getsockname(probe.get(), reinterpret_cast<sockaddr*>(&local), &length) != 0)
+        return std::nullopt;
+    return local.sin_addr;
+}
+
+Echo awaitEchoReply(const IcmpSocket& s, const in_addr& target, std::uint16_t id, std::uint16_t sequence,
                     const StopRequested& stop) {
+    const std::optional<in_addr> self = sourceFor(target);
     auto deadline = Clock::now() + std::chrono::milliseconds(kEchoTimeoutMs);
     std::uint8_t buffer[2048];
+    Echo heard = Echo::Silent;
     for (;;) {
         if (Stopping(stop) || Clock::now() >= deadline)
-            return false;
+            return heard;
         pollfd p{s.fd.get(), POLLIN, 0};
         int ready = ::poll(&p, 1, remainingMs(deadline));
         if (ready <= 0)
@@ -110,21 +133,32 @@ bool awaitEchoReply(const IcmpSocket& s, const in_addr& target, std::uint16_t id
         socklen_t fromLength = sizeof from;
         ssize_t n = ::recvfrom(s.fd.get(), buffer, sizeof buffer, MSG_DONTWAIT, reinterpret_cast<sockaddr*>(&from),
                                &fromLength);
+        if (n < 0 && (errno == ENETUNREACH || errno == ECONNREFUSED))
+            heard = Echo::Elsewhere; // a datagram socket reports another host's error this way
         if (n <= 0)
             continue;
         std::size_t offset = 0;
         if (s.raw) { // a raw socket hands over the IP header too
             offset = static_cast<std::size_t>(buffer[0] & 0x0F) * 4;
         }
-        if (static_cast<std::size_t>(n) < offset + sizeof(icmphdr) || from.sin_addr.s_addr != target.s_addr)
+        if (static_cast<std::size_t>(n) < offset + sizeof(icmphdr))
             continue;
         icmphdr reply{};
         std::memcpy(&reply, buffer + offset, sizeof reply);
+        if (reply.type == ICMP_DEST_UNREACH || reply.type == ICMP_TIME_EXCEEDED) {
+            if (!self || from.sin_addr.s_addr != self->s_addr)
+                heard = Echo::Elsewhere;
+            continue;
+        }
         if (reply.type != ICMP_ECHOREPLY || ntohs(reply.un.echo.sequence) != sequence)
             continue;
         if (s.raw && ntohs(reply.un.echo.id) != id)
             continue;
-        return true;
+        if (from.sin_addr.s_addr != target.s_addr) {
+            heard = Echo::Elsewhere;
+            continue;
+        }
+        return Echo::Answered;
     }
 }
 
@@ -187,20 +221,30 @@ ProbeResult PingProbe(const std::string& address, IcmpSocketKind kind, const Sto
         return ProbeResult::Unknown;
     }
     auto id = static_cast<std::uint16_t>(::getpid());
+    // A ping that could not leave, or that another host answered, cannot call the address free.
+    bool blind = false;
     for (int attempt = 0; attempt < kEchoAttempts && !Stopping(stop); ++attempt) {
         std::uint16_t sequence = g_nextSequence++;
         if (!sendEcho(s, *target, id, sequence)) {
             // An unreachable network fails at once; wait out the attempt all the same.
             Trace("Ping %s: send failed: %s\n", address.c_str(), std::strerror(errno));
+            blind = true;
             for (auto end = Clock::now() + std::chrono::milliseconds(kEchoTimeoutMs);
                  Clock::now() < end && !Stopping(stop);)
                 ::usleep(kStopSliceMs * 1000);
             continue;
         }
-        if (awaitEchoReply(s, *target, id, sequence, stop))
+        switch (awaitEchoReply(s, *target, id, sequence, stop)) {
+        case Echo::Answered:
             return ProbeResult::InUse;
+        case Echo::Elsewhere:
+            blind = true;
+            break;
+        case Echo::Silent:
+            break;
+        }
     }
-    return Stopping(stop) ? ProbeResult::Unknown : ProbeResult::Free;
+    return Stopping(stop) || blind ? ProbeResult::Unknown : ProbeResult::Free;
 }
 
 ProbeResult ArpProbeResult(const std::string& source, const std::string& target, unsigned ifindex,

@@ -142,6 +142,10 @@ input::Moved LinkLocalDetours::Move(const Target& camera, DetourKind kind, const
         moved.address.clear();
         return moved;
     }
+    // An entry left by an earlier job would steer the queries to whichever camera had the address then.
+    if (!m_network.ForgetNeighbour(moved.address, adapter.index))
+        Trace("The neighbour entry of %s on %s could not be removed.\n", moved.address.c_str(),
+              adapter.interfaceName.c_str());
     send(DetourCommand(camera, moved.address, kind, login), adapter);
     return moved;
 }

@@ -82,6 +82,19 @@ TEST_F(ProbesTest, PingAnsweredOnlyByARoutersErrorReportFails) {
     EXPECT_GT(elapsed, 3.9);
 }
 
+// Without CAP_NET_RAW the probe's last resort is a ping; one that could not leave, or that only a
+// router answered, once called the address free and a camera was moved onto a taken address.
+TEST_F(ProbesTest, APingProbeCallsFreeOnlyWhatItCouldAsk) {
+    ASSERT_EQ(RunCommand("ip netns exec " + pair->B() + " sysctl -q -w net.ipv4.ip_forward=1 2>&1"), 0);
+    ASSERT_EQ(pair->Ip(pair->A(), "route add 10.78.0.0/16 via 10.77.0.2"), 0);
+    pair->EnterA();
+    EXPECT_EQ(PingProbe("10.77.0.2", IcmpSocketKind::Raw), ProbeResult::InUse);
+    EXPECT_EQ(PingProbe("10.77.0.9", IcmpSocketKind::Raw), ProbeResult::Free) << "on the link, and silent";
+    EXPECT_EQ(PingProbe("10.78.0.5", IcmpSocketKind::Raw), ProbeResult::Unknown) << "only a router answered";
+    EXPECT_EQ(PingProbe("10.99.0.5", IcmpSocketKind::Raw), ProbeResult::Unknown) << "no route: nothing left";
+    pair->Leave();
+}
+
 TEST_F(ProbesTest, PingSucceedsWhenOnlyTheSecondRequestIsAnswered) {
     // A permanent neighbour entry sends request 1 to B at once; B owns 10.77.0.3 only from 0.5 s on.
     ASSERT_EQ(pair->Ip(pair->A(), "neigh add 10.77.0.3 lladdr 02:77:00:00:00:02 nud permanent dev " + pair->VethA()),

@@ -280,6 +280,12 @@ ControllerPlatform FakeBenchPlatform(std::shared_ptr<FakeCameraNetwork> network,
     return platform;
 }
 
+bool FakeCameraNetwork::ForgetNeighbour(const std::string& address, unsigned ifindex) {
+    std::lock_guard guard(m_lock);
+    log("forget-neighbour " + address + " " + std::to_string(ifindex));
+    return true;
+}
+
 unsigned FakeCameraNetwork::InterfaceIndex(const std::string& name) {
     return name == "eth0" ? 2 : 0;
 }

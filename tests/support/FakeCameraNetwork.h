@@ -98,6 +98,7 @@ public:
     bool RemoveLinkLocalRoute(unsigned ifindex) override;
     unsigned InterfaceIndex(const std::string& name) override;
     NetworkRights Rights() override { return rights; }
+    bool ForgetNeighbour(const std::string& address, unsigned ifindex) override;
 
 private:
     FakeCamera* at(const std::string& host);

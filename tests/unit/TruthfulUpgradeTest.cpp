@@ -1,5 +1,6 @@
 // What a Status claims after an upgrade must hold for that camera and no other, and no camera or
 // route is left behind, whatever path the worker takes out.
+#include <algorithm>
 #include <chrono>
 #include <set>
 
@@ -68,13 +69,25 @@ TEST_F(TruthfulUpgradeTest, EveryLinkLocalAddressOfAJobIsDistinct) {
     std::set<Ipv4> given;
     for (int i = 0; i < 8; ++i) {
         const FakeCamera& c = net->Camera("H" + std::to_string(i));
-        EXPECT_EQ(Status(c.name), "UPGRADE SUCCESSFUL") << c.name;
+        EXPECT_EQ(Outcome(c.name), OutcomeKind::Upgraded) << c.name;
         EXPECT_EQ(c.uploads, 1) << c.name;
         ASSERT_EQ(c.moves.size(), 2u) << c.name;
         given.insert(c.moves.front());
     }
     EXPECT_EQ(given.size(), 8u);
     EXPECT_TRUE(given.contains(Ipv4{169, 254, 0, 1})) << "the first candidate is handed out once";
+    // Healthy twins ended "no answer on its own" after earlier jobs: the host's neighbour entry for
+    // the address still named the camera that had it last.
+    const auto log = net->Calls("");
+    for (const Ipv4& address : given) {
+        const std::string text = FormatIpv4(address);
+        const auto forget = std::find(log.begin(), log.end(), "forget-neighbour " + text + " 2");
+        ASSERT_NE(forget, log.end()) << text;
+        const auto sent = std::find_if(log.begin(), log.end(), [&](const std::string& line) {
+            return line.starts_with("set-network ") && line.ends_with(" " + text);
+        });
+        EXPECT_LT(forget, sent) << "the entry goes before the camera moves there: " << text;
+    }
 }
 
 TEST_F(TruthfulUpgradeTest, AProbeThatCannotProbeMovesNothing) {

@@ -56,8 +56,10 @@ TEST_F(UpgradeTest, ThreeLinkLocalMovesThenTheCameraIsSentBack) {
     }
     Start(cameras);
     Upgrade(WriteImage());
-    const std::map<std::string, Ipv4> restoreMask = {
-        {"C192", {255, 255, 255, 0}}, {"C10", {255, 0, 0, 0}}, {"C172", {255, 255, 255, 0}}, {"C127", {255, 255, 0, 0}}};
+    const std::map<std::string, Ipv4> restoreMask = {{"C192", {255, 255, 255, 0}},
+                                                     {"C10", {255, 0, 0, 0}},
+                                                     {"C172", {255, 255, 255, 0}},
+                                                     {"C127", {255, 255, 0, 0}}};
     for (const auto& [name, home] : homes) {
         SCOPED_TRACE(name);
         EXPECT_EQ(Status(name), "Device offline!");
