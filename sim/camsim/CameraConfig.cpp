@@ -110,6 +110,10 @@ std::string DescribeCamera(const CameraConfig& c) {
     text += " model=" + c.model + " version=" + c.version;
     if (std::string faults = c.faults.describe(); !faults.empty())
         text += " faults=" + faults;
+    if (c.loseCommands.losesAny())
+        text += " lose-commands=" + c.loseCommands.describe();
+    if (c.loseSearches.losesAny())
+        text += " lose-searches=" + c.loseSearches.describe();
     return text;
 }
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "discovery/WireProtocol.h"
+#include "sim/camsim/LossPattern.h"
 
 // Which search requests a simulated camera answers, and with which tag.
 enum class Answers { Generic, Maker, Both };
@@ -52,6 +53,8 @@ struct CameraConfig {
     std::string version = "V1.05";
     std::string hardware = "eth0,wifi0";
     FaultModes faults;
+    LossPattern loseCommands; // set-network commands addressed to this MAC that never arrive
+    LossPattern loseSearches; // search requests this camera would answer that never arrive
 
     bool answersRequest(CameraFamily request) const;
 };

@@ -14,6 +14,7 @@
 #include "sim/camsim/FleetWeb.h"
 #include "sim/camsim/InterfaceAddress.h"
 #include "sim/camsim/JunkReplies.h"
+#include "sim/camsim/LossPattern.h"
 #include "sim/camsim/WebServer.h"
 
 namespace {
@@ -47,6 +48,8 @@ struct CommandLine {
     std::string version = "V1.05";
     std::string hardware = "eth0,wifi0";
     std::vector<std::string> faults;
+    std::string loseCommands;
+    std::string loseSearches;
     WebOptions web;
 };
 
@@ -62,6 +65,18 @@ double timeScale() {
         return 1.0;
     }
     return scale;
+}
+
+bool parseLoss(const std::string& option, const std::string& text, LossPattern& out) {
+    if (text.empty())
+        return true;
+    if (auto pattern = LossPattern::Parse(text)) {
+        out = *pattern;
+        return true;
+    }
+    std::fprintf(stderr, "camsim: %s: expected a share such as 30%% or ordinals such as 1,3, got %s\n", option.c_str(),
+                 text.c_str());
+    return false;
 }
 
 bool parseAddress(const std::string& option, const std::string& text, Ipv4& out) {
@@ -86,6 +101,9 @@ bool buildCameras(const CommandLine& line, bool familyGiven, std::vector<CameraC
     base.hardware = line.hardware;
     for (const auto& fault : line.faults)
         base.faults.set(fault);
+    if (!parseLoss("--lose-commands", line.loseCommands, base.loseCommands) ||
+        !parseLoss("--lose-searches", line.loseSearches, base.loseSearches))
+        return false;
     if (!parseAddress("--ip", line.ip, base.ip) || !parseAddress("--mask", line.mask, base.netmask) ||
         !parseAddress("--gateway", line.gateway, base.gateway))
         return false;
@@ -184,6 +202,12 @@ int run(int argc, char** argv) {
     app.add_option("--reboot-ms", line.web.rebootMs, "silence after a burn or a factory reset")
         ->check(CLI::Range(0, 3600000))
         ->capture_default_str();
+    app.add_option("--lose-commands", line.loseCommands,
+                   "lose set-network commands addressed to this MAC (each camera of a fleet its own): a share, e.g. "
+                   "30% (drawn at random from a seed made of the MAC, so a run repeats), or ordinals counted from 1, "
+                   "e.g. 1,3; a lost command is logged and has no effect");
+    app.add_option("--lose-searches", line.loseSearches,
+                   "lose search requests this camera would answer (its family, not rebooting), as --lose-commands");
     app.add_option("--fault", line.faults,
                    "misbehave (repeatable): " + CLI::detail::join(FaultNames(), ", ") +
                        ". trickle: every CGI answers 200 and its headers, then one space every 500 ms (real time) "
@@ -290,12 +314,12 @@ int run(int argc, char** argv) {
     const auto& stats = responder.stats();
     std::fprintf(
         stderr,
-        "camsim: stopped by signal %d: searches=%llu replies=%llu set-network=%llu ignored=%llu junk=%llu "
-        "flooded=%llu\n",
+        "camsim: stopped by signal %d: searches=%llu replies=%llu set-network=%llu ignored=%llu lost=%llu "
+        "junk=%llu flooded=%llu\n",
         signal, static_cast<unsigned long long>(stats.searches.load()),
         static_cast<unsigned long long>(stats.replies.load()), static_cast<unsigned long long>(stats.setNetwork.load()),
-        static_cast<unsigned long long>(stats.ignored.load()), static_cast<unsigned long long>(stats.junk.load()),
-        static_cast<unsigned long long>(stats.flooded.load()));
+        static_cast<unsigned long long>(stats.ignored.load()), static_cast<unsigned long long>(stats.lost.load()),
+        static_cast<unsigned long long>(stats.junk.load()), static_cast<unsigned long long>(stats.flooded.load()));
     return 0;
 }
 
