@@ -244,14 +244,25 @@ int run(int argc, char** argv) {
     options.junk = line.junk;
     options.flood = line.flood;
     DiscoveryResponder responder(cameras, options);
+    const bool ownNamespace = cameras.size() == 1 && line.fleetWeb == 0 && !line.iface.empty();
     WebServer::AddressMoved moveIface;
-    if (cameras.size() == 1 && line.fleetWeb == 0 && !line.iface.empty() && !line.noMoveIface) {
+    if (ownNamespace && !line.noMoveIface) {
+        const CameraConfig& config = cameras.front()->config();
+        std::string startRoutes;
+        std::string startError;
+        if (!SetCameraRoutes(line.iface, config.ip, config.netmask, config.gateway, startRoutes, startError)) {
+            std::fprintf(stderr, "camsim: routes on %s: %s\n", line.iface.c_str(), startError.c_str());
+            return 1;
+        }
+        std::fprintf(stderr, "camsim: %s has %s\n", line.iface.c_str(), startRoutes.c_str());
         moveIface = [iface = line.iface](const NetworkState& state) {
+            std::string routes;
             std::string error;
-            if (!MoveInterfaceAddress(iface, state.ip, state.netmask, state.gateway, error))
+            if (!MoveInterfaceAddress(iface, state.ip, state.netmask, state.gateway, routes, error))
                 std::fprintf(stderr, "camsim: moving %s failed: %s\n", iface.c_str(), error.c_str());
             else
-                std::fprintf(stderr, "camsim: %s now has %s\n", iface.c_str(), FormatIpv4(state.ip).c_str());
+                std::fprintf(stderr, "camsim: %s now has %s, %s\n", iface.c_str(), FormatIpv4(state.ip).c_str(),
+                             routes.c_str());
         };
         responder.onNetworkChanged([moveIface](Camera&, const NetworkState& state) { moveIface(state); });
     }
