@@ -39,8 +39,8 @@ HeldConnection connectionOf(const httplib::Request& req) {
 
 } // namespace
 
-WebServer::WebServer(std::shared_ptr<Camera> camera, WebOptions options, AddressMoved moved)
-    : m_camera(std::move(camera)), m_options(std::move(options)), m_moved(std::move(moved)),
+WebServer::WebServer(std::shared_ptr<Camera> camera, WebOptions options, AddressMoved moved, KernelSilence* silence)
+    : m_camera(std::move(camera)), m_options(std::move(options)), m_moved(std::move(moved)), m_silence(silence),
       m_stopFd(::eventfd(0, EFD_CLOEXEC)) {}
 
 WebServer::~WebServer() {
@@ -171,6 +171,8 @@ void WebServer::run(std::unique_ptr<httplib::Server> server) {
                 auto comeBack = std::move(m_comeBack);
                 lock.unlock();
                 comeBack();
+                if (m_silence)
+                    m_silence->end();
                 m_camera->silenceUntil(Clock::time_point{});
                 std::fprintf(stderr, "%sback from reboot\n", m_options.logPrefix.c_str());
                 lock.lock();
@@ -204,6 +206,8 @@ void WebServer::beginReboot(Clock::duration silence, std::function<void()> comeB
     m_comeBack = std::move(comeBack);
     // Discovery stays quiet until the web side is back, not merely until the deadline.
     m_camera->silenceUntil(Clock::time_point::max());
+    if (m_silence)
+        m_silence->begin();
     // The listener closes now; this request's response is still written before the worker ends.
     stopServerLocked();
     std::fprintf(stderr, "%srebooting%s\n", m_options.logPrefix.c_str(),

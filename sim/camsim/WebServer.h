@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "sim/camsim/Camera.h"
+#include "sim/camsim/KernelSilence.h"
 
 namespace httplib {
 class Server;
@@ -40,7 +41,8 @@ public:
     // Called after a factory reset put the camera back at its factory address.
     using AddressMoved = std::function<void(const NetworkState&)>;
 
-    WebServer(std::shared_ptr<Camera> camera, WebOptions options, AddressMoved moved);
+    // silence, when given, keeps the namespace's kernel quiet to ARP and ping while the camera reboots.
+    WebServer(std::shared_ptr<Camera> camera, WebOptions options, AddressMoved moved, KernelSilence* silence = nullptr);
     ~WebServer();
     WebServer(const WebServer&) = delete;
     WebServer& operator=(const WebServer&) = delete;
@@ -72,6 +74,7 @@ private:
     std::shared_ptr<Camera> m_camera;
     WebOptions m_options;
     AddressMoved m_moved;
+    KernelSilence* m_silence;
     int m_stopFd = -1; // readable once stopping: wakes every held connection
     std::mutex m_lock;
     std::condition_variable m_wake;

@@ -14,6 +14,7 @@
 #include "sim/camsim/FleetWeb.h"
 #include "sim/camsim/InterfaceAddress.h"
 #include "sim/camsim/JunkReplies.h"
+#include "sim/camsim/KernelSilence.h"
 #include "sim/camsim/LossPattern.h"
 #include "sim/camsim/WebServer.h"
 
@@ -245,6 +246,10 @@ int run(int argc, char** argv) {
     options.flood = line.flood;
     DiscoveryResponder responder(cameras, options);
     const bool ownNamespace = cameras.size() == 1 && line.fleetWeb == 0 && !line.iface.empty();
+    // Declared before the web side, which uses it until it stops.
+    std::unique_ptr<KernelSilence> silence;
+    if (ownNamespace)
+        silence = std::make_unique<KernelSilence>(line.iface);
     WebServer::AddressMoved moveIface;
     if (ownNamespace && !line.noMoveIface) {
         const CameraConfig& config = cameras.front()->config();
@@ -272,7 +277,7 @@ int run(int argc, char** argv) {
     std::unique_ptr<WebServer> web;
     std::unique_ptr<FleetWeb> fleetWeb;
     if (cameras.size() == 1 && line.fleetWeb == 0)
-        web = std::make_unique<WebServer>(cameras.front(), line.web, moveIface);
+        web = std::make_unique<WebServer>(cameras.front(), line.web, moveIface, silence.get());
     else if (line.fleetWeb > 0)
         fleetWeb = std::make_unique<FleetWeb>(
             std::vector<std::shared_ptr<Camera>>(cameras.begin(), cameras.begin() + line.fleetWeb), line.web,
@@ -322,6 +327,9 @@ int run(int argc, char** argv) {
         web->Stop();
     if (fleetWeb)
         fleetWeb->Stop();
+    // A camera stopped mid-reboot leaves its namespace answering ARP and ping as it found it.
+    if (silence)
+        silence->end();
     const auto& stats = responder.stats();
     std::fprintf(
         stderr,
