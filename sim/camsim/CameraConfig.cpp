@@ -34,6 +34,8 @@ constexpr FaultName kFaults[] = {
     {"upload-no-reply", &FaultModes::uploadNoReply},
     {"reset-mid-upload", &FaultModes::resetMidUpload},
     {"unauthorized-when-moved", &FaultModes::unauthorizedWhenMoved},
+    {"burn-no-reply", &FaultModes::burnNoReply},
+    {"split-reply", &FaultModes::splitReply},
 };
 
 } // namespace

@@ -51,6 +51,7 @@ struct CommandLine {
     std::vector<std::string> faults;
     std::string loseCommands;
     std::string loseSearches;
+    std::string resetAnswer;
     WebOptions web;
 };
 
@@ -78,6 +79,23 @@ bool parseLoss(const std::string& option, const std::string& text, LossPattern& 
     std::fprintf(stderr, "camsim: %s: expected a share such as 30%% or ordinals such as 1,3, got %s\n", option.c_str(),
                  text.c_str());
     return false;
+}
+
+// "STATUS" or "STATUS:BODY" into the web side's reset answer; false after saying what is wrong.
+bool parseResetAnswer(const std::string& text, WebOptions& web) {
+    if (text.empty())
+        return true;
+    const std::size_t colon = text.find(':');
+    const std::string status = text.substr(0, colon);
+    if (status.size() != 3 || status.find_first_not_of("0123456789") != std::string::npos || status[0] < '1' ||
+        status[0] > '5') {
+        std::fprintf(stderr, "camsim: --reset-answer: expected STATUS[:BODY] with STATUS 100-599, got %s\n",
+                     text.c_str());
+        return false;
+    }
+    web.resetStatus = std::stoi(status);
+    web.resetBody = colon == std::string::npos ? std::string() : text.substr(colon + 1);
+    return true;
 }
 
 bool parseAddress(const std::string& option, const std::string& text, Ipv4& out) {
@@ -209,6 +227,9 @@ int run(int argc, char** argv) {
                    "e.g. 1,3; a lost command is logged and has no effect");
     app.add_option("--lose-searches", line.loseSearches,
                    "lose search requests this camera would answer (its family, not rebooting), as --lose-commands");
+    app.add_option("--reset-answer", line.resetAnswer,
+                   "STATUS[:BODY] a factory reset answers, e.g. 404, 501 or \"200:<html>Not supported</html>\"; "
+                   "anything but the default 200:OK resets nothing");
     app.add_option("--fault", line.faults,
                    "misbehave (repeatable): " + CLI::detail::join(FaultNames(), ", ") +
                        ". trickle: every CGI answers 200 and its headers, then one space every 500 ms (real time) "
@@ -216,9 +237,14 @@ int run(int argc, char** argv) {
                        "body; upload-no-reply: the upload body is read, then nothing is sent until the client "
                        "closes; reset-mid-upload: the upload's connection is reset (RST) about halfway through "
                        "the body; unauthorized-when-moved: like no-model-until-moved, but at 169.254.x.y every "
-                       "request gets 401. None of these burns")
+                       "request gets 401. None of these burns. burn-no-reply: the whole upload is taken, its "
+                       "connection closed without a byte of answer, and the camera burns and reboots as after a good "
+                       "upload; split-reply: the upload's and the query's answers arrive in two pieces 300 ms apart "
+                       "(real time), cut in the middle")
         ->check(CLI::IsMember(FaultNames()));
     CLI11_PARSE(app, argc, argv);
+    if (!parseResetAnswer(line.resetAnswer, line.web))
+        return 2;
     if (line.fleetWeb > line.fleet) {
         std::fprintf(stderr, "camsim: --fleet-web %d exceeds --fleet %d\n", line.fleetWeb, line.fleet);
         return 2;
