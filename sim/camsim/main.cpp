@@ -218,7 +218,9 @@ int run(int argc, char** argv) {
     app.add_flag("--flood", line.flood,
                  "from the first search on, broadcast every camera's reply again and again, as fast as the socket "
                  "takes them, until stopped");
-    app.add_option("--reboot-ms", line.web.rebootMs, "silence after a burn or a factory reset")
+    app.add_option("--reboot-ms", line.web.rebootMs,
+                   "silence after a burn (which takes --burn-sec first) or a factory reset, scaled by "
+                   "FLASHWELL_TIME_SCALE; up to an hour, e.g. 300000 for a camera that needs five minutes to come back")
         ->check(CLI::Range(0, 3600000))
         ->capture_default_str();
     app.add_option("--lose-commands", line.loseCommands,
