@@ -1,8 +1,20 @@
 #include "sim/camsim/Camera.h"
 
+#include <cstdint>
 #include <utility>
 
-Camera::Camera(CameraConfig config) : m_config(std::move(config)) {
+namespace {
+
+// Distinct salts keep the two streams of one camera from losing in step.
+constexpr std::uint64_t kCommandSalt = 0x636f6d6d616e6473ULL;
+constexpr std::uint64_t kSearchSalt = 0x7365617263686573ULL;
+
+} // namespace
+
+Camera::Camera(CameraConfig config)
+    : m_config(std::move(config)), m_loseCommands(m_config.loseCommands), m_loseSearches(m_config.loseSearches) {
+    m_loseCommands.seed(m_config.mac, kCommandSalt);
+    m_loseSearches.seed(m_config.mac, kSearchSalt);
     m_state.ip = m_config.ip;
     m_state.netmask = m_config.netmask;
     m_state.gateway = m_config.gateway;
@@ -48,12 +60,18 @@ bool Camera::silent(Clock::time_point now) const {
     return now < m_state.silentUntil;
 }
 
-std::optional<DeviceReply> Camera::answer(CameraFamily request, Clock::time_point now) {
+std::optional<DeviceReply> Camera::answer(CameraFamily request, Clock::time_point now, bool& lost) {
+    lost = false;
     if (!m_config.answersRequest(request))
         return std::nullopt;
     std::lock_guard lock(m_lock);
     if (now < m_state.silentUntil)
         return std::nullopt;
+    // Only a request it would answer counts; a lost one leaves no trace, not even a search window.
+    if (m_loseSearches.lostNext()) {
+        lost = true;
+        return std::nullopt;
+    }
     // A later answer inside the same search may report another address, as a camera whose
     // address changes between the two requests of one search does.
     bool sameSearch = m_state.lastAnswer != Clock::time_point{} && now - m_state.lastAnswer < m_config.searchWindow;
@@ -83,6 +101,11 @@ DeviceReply Camera::replyLocked(CameraFamily family) const {
     reply.gateway = m_state.gateway;
     reply.setName(m_state.name);
     return reply;
+}
+
+bool Camera::loseCommand() {
+    std::lock_guard lock(m_lock);
+    return m_loseCommands.lostNext();
 }
 
 CommandOutcome Camera::apply(const SetNetworkCommand& command) {

@@ -39,10 +39,13 @@ public:
     void silenceUntil(Clock::time_point until);
     bool silent(Clock::time_point now) const;
 
-    // The reply to a search request, or nothing when this camera keeps quiet.
-    std::optional<DeviceReply> answer(CameraFamily request, Clock::time_point now);
+    // The reply to a search request, or nothing when this camera keeps quiet; lost tells whether
+    // it kept quiet only because the request was lost (--lose-searches).
+    std::optional<DeviceReply> answer(CameraFamily request, Clock::time_point now, bool& lost);
     // The reply as the camera now stands, outside any search (a flood repeats it); nothing while silent.
     std::optional<DeviceReply> currentReply(CameraFamily family, Clock::time_point now) const;
+    // Counts a set-network command addressed to this camera; true when it is lost (--lose-commands).
+    bool loseCommand();
     // Takes the new address when the command names this camera and carries valid credentials.
     CommandOutcome apply(const SetNetworkCommand& command);
 
@@ -54,4 +57,6 @@ private:
     mutable std::mutex m_lock;
     NetworkState m_state;
     FirmwareState m_firmware;
+    LossPattern m_loseCommands;
+    LossPattern m_loseSearches;
 };

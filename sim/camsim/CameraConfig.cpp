@@ -34,6 +34,8 @@ constexpr FaultName kFaults[] = {
     {"upload-no-reply", &FaultModes::uploadNoReply},
     {"reset-mid-upload", &FaultModes::resetMidUpload},
     {"unauthorized-when-moved", &FaultModes::unauthorizedWhenMoved},
+    {"burn-no-reply", &FaultModes::burnNoReply},
+    {"split-reply", &FaultModes::splitReply},
 };
 
 } // namespace
@@ -110,6 +112,10 @@ std::string DescribeCamera(const CameraConfig& c) {
     text += " model=" + c.model + " version=" + c.version;
     if (std::string faults = c.faults.describe(); !faults.empty())
         text += " faults=" + faults;
+    if (c.loseCommands.losesAny())
+        text += " lose-commands=" + c.loseCommands.describe();
+    if (c.loseSearches.losesAny())
+        text += " lose-searches=" + c.loseSearches.describe();
     return text;
 }
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "discovery/WireProtocol.h"
+#include "sim/camsim/LossPattern.h"
 
 // Which search requests a simulated camera answers, and with which tag.
 enum class Answers { Generic, Maker, Both };
@@ -25,6 +26,8 @@ struct FaultModes {
     bool uploadNoReply = false;         // the upload is read, then nothing is sent until the client leaves
     bool resetMidUpload = false;        // the upload's connection is reset halfway through the body
     bool unauthorizedWhenMoved = false; // like noModelUntilMoved, but at 169.254.x.y every request gets 401
+    bool burnNoReply = false;           // the upload is taken and burnt, but its connection closes unanswered
+    bool splitReply = false;            // the upload's and the query's answers arrive in two pieces
 
     // Sets the fault called name; false for an unknown name.
     bool set(const std::string& name);
@@ -52,6 +55,8 @@ struct CameraConfig {
     std::string version = "V1.05";
     std::string hardware = "eth0,wifi0";
     FaultModes faults;
+    LossPattern loseCommands; // set-network commands addressed to this MAC that never arrive
+    LossPattern loseSearches; // search requests this camera would answer that never arrive
 
     bool answersRequest(CameraFamily request) const;
 };

@@ -164,6 +164,12 @@ void DiscoveryResponder::handleSetNetwork(const SetNetworkCommand& command, cons
             continue;
         m_stats.setNetwork++;
         const std::string who = FormatMac(command.mac);
+        if (camera->loseCommand()) {
+            m_stats.lost++;
+            std::fprintf(stderr, "camsim: set-network for %s from %s lost (--lose-commands)\n", who.c_str(),
+                         source.c_str());
+            return;
+        }
         if (!m_options.applySetNetwork) {
             std::fprintf(stderr, "camsim: set-network for %s from %s not applied (disabled)\n", who.c_str(),
                          source.c_str());
@@ -203,14 +209,26 @@ void DiscoveryResponder::answerDue(Clock::time_point now) {
 
 void DiscoveryResponder::answer(const Pending& search) {
     std::vector<DeviceReply> replies;
+    std::vector<Mac> lost;
     auto now = Clock::now();
     for (const auto& camera : m_cameras) {
-        if (auto reply = camera->answer(search.request, now))
+        bool wasLost = false;
+        if (auto reply = camera->answer(search.request, now, wasLost))
             replies.push_back(*reply);
+        else if (wasLost)
+            lost.push_back(camera->config().mac);
+    }
+    if (!lost.empty()) {
+        m_stats.lost += lost.size();
+        // A fleet names no MAC: thousands of them would drown the log.
+        const std::string who = lost.size() == 1 ? FormatMac(lost.front()) : std::to_string(lost.size()) + " cameras";
+        std::fprintf(stderr, "camsim: search %s for %s from %s lost (--lose-searches)\n", requestTag(search.request),
+                     who.c_str(), formatSource(search.from).c_str());
     }
     if (replies.empty()) {
-        std::fprintf(stderr, "camsim: search %s from %s: no reply (other family or rebooting)\n",
-                     requestTag(search.request), formatSource(search.from).c_str());
+        if (lost.empty())
+            std::fprintf(stderr, "camsim: search %s from %s: no reply (other family or rebooting)\n",
+                         requestTag(search.request), formatSource(search.from).c_str());
         return;
     }
     std::size_t sent = sendAll(replies);

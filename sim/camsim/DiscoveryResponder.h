@@ -31,6 +31,7 @@ struct ResponderStats {
     std::atomic<std::uint64_t> replies{0};
     std::atomic<std::uint64_t> setNetwork{0};
     std::atomic<std::uint64_t> ignored{0};
+    std::atomic<std::uint64_t> lost{0}; // commands and searches dropped by --lose-commands, --lose-searches
     std::atomic<std::uint64_t> sendErrors{0};
     std::atomic<std::uint64_t> junk{0};
     std::atomic<std::uint64_t> flooded{0};

@@ -13,6 +13,9 @@
 
 namespace {
 
+// A client that takes no byte for this long is treated as gone.
+constexpr int kSendStallMs = 5000;
+
 bool endpointIs(const sockaddr_storage& address, socklen_t length, const std::string& host, int port) {
     char text[NI_MAXHOST];
     char service[NI_MAXSERV];
@@ -71,6 +74,23 @@ HeldConnection::Wake HeldConnection::wait(int stopFd, std::chrono::milliseconds 
             return Wake::Stopping;
         return Wake::HungUp;
     }
+}
+
+bool HeldConnection::send(std::string_view bytes) const {
+    while (m_fd >= 0 && !bytes.empty()) {
+        ssize_t n = ::send(m_fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            pollfd room{m_fd, POLLOUT, 0};
+            if (::poll(&room, 1, kSendStallMs) > 0)
+                continue;
+        }
+        if (n <= 0)
+            return false;
+        bytes.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return m_fd >= 0;
 }
 
 void HeldConnection::reset() {

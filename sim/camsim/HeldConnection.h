@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <string>
+#include <string_view>
 
 // The TCP connection an HTTP request came in on, so that a fault can hold it silent or break it.
 // httplib keeps the descriptor and closes it after the handler: closing the connection here puts
@@ -16,6 +17,8 @@ public:
 
     // Waits until the client hangs up, stopFd becomes readable or the timeout passes (negative: never).
     Wake wait(int stopFd, std::chrono::milliseconds timeout) const;
+    // Writes raw bytes past httplib, e.g. a reply in pieces; false once the client is gone.
+    bool send(std::string_view bytes) const;
     // Ends the connection with a TCP RST (SO_LINGER 0), whatever the client still sends.
     void reset();
     // Ends the connection with an orderly close, so nothing more is ever written to it.

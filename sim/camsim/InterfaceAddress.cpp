@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <vector>
 
@@ -72,19 +73,49 @@ bool runTool(std::vector<std::string> args, std::string& error, const std::strin
 
 } // namespace
 
-bool MoveInterfaceAddress(const std::string& iface, const Ipv4& ip, const Ipv4& netmask, const Ipv4& /*gateway*/,
-                          std::string& error) {
+bool MoveInterfaceAddress(const std::string& iface, const Ipv4& ip, const Ipv4& netmask, const Ipv4& gateway,
+                          std::string& routes, std::string& error) {
     int prefix = PrefixLength(netmask);
     if (prefix <= 0) {
         error = "netmask " + FormatIpv4(netmask) + " cannot be put on an interface";
         return false;
     }
+    // Removing the last address also removes every route through the interface.
     if (!runTool({"ip", "-4", "addr", "flush", "dev", iface}, error))
         return false;
     if (!runTool({"ip", "addr", "add", FormatIpv4(ip) + "/" + std::to_string(prefix), "brd", "+", "dev", iface}, error))
         return false;
-    // An on-link default lets the camera answer any sender on its link, whatever its subnet.
-    return runTool({"ip", "route", "replace", "default", "dev", iface}, error);
+    return SetCameraRoutes(iface, ip, netmask, gateway, routes, error);
+}
+
+bool SetCameraRoutes(const std::string& iface, const Ipv4& ip, const Ipv4& netmask, const Ipv4& gateway,
+                     std::string& routes, std::string& error) {
+    for (const char* half : {"0.0.0.0/1", "128.0.0.0/1"})
+        if (!runTool({"ip", "route", "replace", half, "dev", iface}, error))
+            return false;
+    if (!runTool({"ip", "route", "flush", "exact", "0.0.0.0/0", "dev", iface}, error))
+        return false;
+    const std::uint32_t own = Ipv4Value(ip);
+    const std::uint32_t via = Ipv4Value(gateway);
+    const std::uint32_t mask = Ipv4Value(netmask);
+    const bool onSubnet = (via & mask) == (own & mask);
+    // A /31 or /32 has no network or broadcast address to keep clear of (RFC 3021).
+    const bool reserved = onSubnet && mask < 0xfffffffeu && ((via & ~mask) == 0 || (via | mask) == 0xffffffffu);
+    const std::string gw = FormatIpv4(gateway);
+    if (via == 0 || via == own || reserved) {
+        routes = "no default route (" + gw + " is no usable gateway)";
+        return true;
+    }
+    std::vector<std::string> add = {"ip", "route", "replace", "default", "via", gw, "dev", iface};
+    if (!onSubnet)
+        add.emplace_back("onlink");
+    std::string refused;
+    if (!runTool(add, refused)) {
+        routes = "no default route (the kernel refuses " + gw + ")";
+        return true;
+    }
+    routes = "default via " + gw + (onSubnet ? "" : " onlink");
+    return true;
 }
 
 bool AddInterfaceAddresses(const std::string& iface, const std::vector<std::string>& cidrs, std::string& error) {

@@ -10,20 +10,13 @@
 #include <utility>
 
 #include "sim/camsim/FirmwareImage.h"
-#include "sim/camsim/HeldConnection.h"
 #include "sim/camsim/ReceivedUpload.h"
+#include "sim/camsim/RequestLogNote.h"
 
 namespace {
 
 // The real Content-Type of a multipart upload, kept aside so httplib reads the body raw.
 constexpr const char* kRawContentType = "X-Camsim-Raw-Content-Type";
-// Real time, not scaled: slow enough to look alive, never enough to finish anything.
-constexpr std::chrono::milliseconds kTrickleInterval{500};
-
-// Extra detail for the request log line, set by the handler on the thread that logs; a fault that
-// keeps httplib's response from the client also replaces the status the line would show.
-thread_local std::string t_note;
-thread_local std::string t_outcome;
 
 bool linkLocal(const Ipv4& ip) {
     return ip[0] == 169 && ip[1] == 254;
@@ -33,15 +26,11 @@ std::string header(const httplib::Request& req, const char* name) {
     return req.has_header(name) ? req.get_header_value(name) : std::string();
 }
 
-HeldConnection connectionOf(const httplib::Request& req) {
-    return HeldConnection(req.local_addr, req.local_port, req.remote_addr, req.remote_port);
-}
-
 } // namespace
 
-WebServer::WebServer(std::shared_ptr<Camera> camera, WebOptions options, AddressMoved moved)
-    : m_camera(std::move(camera)), m_options(std::move(options)), m_moved(std::move(moved)),
-      m_stopFd(::eventfd(0, EFD_CLOEXEC)) {}
+WebServer::WebServer(std::shared_ptr<Camera> camera, WebOptions options, AddressMoved moved, KernelSilence* silence)
+    : m_camera(std::move(camera)), m_options(std::move(options)), m_moved(std::move(moved)), m_silence(silence),
+      m_stopFd(::eventfd(0, EFD_CLOEXEC)), m_faultReplies(m_stopFd, m_options.logPrefix) {}
 
 WebServer::~WebServer() {
     Stop();
@@ -75,11 +64,11 @@ std::unique_ptr<httplib::Server> WebServer::makeServer() {
         return httplib::Server::HandlerResponse::Unhandled;
     });
     server->set_logger([prefix = m_options.logPrefix](const httplib::Request& req, const httplib::Response& res) {
-        std::string outcome = t_outcome.empty() ? std::to_string(res.status) : t_outcome;
+        RequestLogNote& note = t_requestNote;
+        std::string outcome = note.outcome.empty() ? std::to_string(res.status) : note.outcome;
         std::fprintf(stderr, "%shttp %s %s from %s -> %s%s\n", prefix.c_str(), req.method.c_str(), req.target.c_str(),
-                     req.remote_addr.c_str(), outcome.c_str(), t_note.c_str());
-        t_note.clear();
-        t_outcome.clear();
+                     req.remote_addr.c_str(), outcome.c_str(), note.detail.c_str());
+        note = {};
     });
     server->Post("/param.cgi", [this](const httplib::Request& req, httplib::Response& res) { handleQuery(req, res); });
     // Read as it streams: a fault may act halfway, and a fleet need not hold whole images.
@@ -171,6 +160,8 @@ void WebServer::run(std::unique_ptr<httplib::Server> server) {
                 auto comeBack = std::move(m_comeBack);
                 lock.unlock();
                 comeBack();
+                if (m_silence)
+                    m_silence->end();
                 m_camera->silenceUntil(Clock::time_point{});
                 std::fprintf(stderr, "%sback from reboot\n", m_options.logPrefix.c_str());
                 lock.lock();
@@ -204,6 +195,8 @@ void WebServer::beginReboot(Clock::duration silence, std::function<void()> comeB
     m_comeBack = std::move(comeBack);
     // Discovery stays quiet until the web side is back, not merely until the deadline.
     m_camera->silenceUntil(Clock::time_point::max());
+    if (m_silence)
+        m_silence->begin();
     // The listener closes now; this request's response is still written before the worker ends.
     stopServerLocked();
     std::fprintf(stderr, "%srebooting%s\n", m_options.logPrefix.c_str(),
@@ -225,7 +218,7 @@ bool WebServer::authorized(const httplib::Request& req, httplib::Response& res) 
 void WebServer::handleQuery(const httplib::Request& req, httplib::Response& res) const {
     const FaultModes& faults = m_camera->config().faults;
     if (faults.trickle) {
-        trickle(req, res);
+        m_faultReplies.trickle(req, res);
         return;
     }
     if (!authorized(req, res))
@@ -250,7 +243,7 @@ void WebServer::handleQuery(const httplib::Request& req, httplib::Response& res)
         else if (name == "Properties.Hardware.List")
             body += name + "=\"" + firmware.hardware + "\"\n";
     }
-    res.set_content(body, "text/plain");
+    answer(req, res, body);
 }
 
 void WebServer::handleUpload(const httplib::Request& req, httplib::Response& res, const httplib::ContentReader& read) {
@@ -264,8 +257,8 @@ void WebServer::handleUpload(const httplib::Request& req, httplib::Response& res
     };
     if (faults.trickle) {
         receiveAll();
-        t_note = " body=" + std::to_string(body.size()) + " bytes";
-        trickle(req, res);
+        t_requestNote.detail = " body=" + std::to_string(body.size()) + " bytes";
+        m_faultReplies.trickle(req, res);
         return;
     }
     if (!authorized(req, res)) {
@@ -273,25 +266,25 @@ void WebServer::handleUpload(const httplib::Request& req, httplib::Response& res
         return;
     }
     if (faults.resetMidUpload) {
-        resetHalfway(req, read);
+        m_faultReplies.resetHalfway(req, read);
         return;
     }
     if (!receiveAll()) {
-        t_note = " body cut off after " + std::to_string(body.size()) + " bytes";
+        t_requestNote.detail = " body cut off after " + std::to_string(body.size()) + " bytes";
         return;
     }
     if (faults.trickleUpload) {
-        t_note = " body=" + std::to_string(body.size()) + " bytes";
-        trickle(req, res);
+        t_requestNote.detail = " body=" + std::to_string(body.size()) + " bytes";
+        m_faultReplies.trickle(req, res);
         return;
     }
     if (faults.uploadNoReply) {
-        t_note = " body=" + std::to_string(body.size()) + " bytes";
-        holdSilent(req);
+        t_requestNote.detail = " body=" + std::to_string(body.size()) + " bytes";
+        m_faultReplies.holdSilent(req);
         return;
     }
     if (faults.uploadRefused) {
-        t_note = " body=" + std::to_string(body.size()) + " bytes refused (fault)";
+        t_requestNote.detail = " body=" + std::to_string(body.size()) + " bytes refused (fault)";
         res.set_content("ERROR,upgrade refused", "text/plain");
         return;
     }
@@ -305,7 +298,7 @@ void WebServer::handleUpload(const httplib::Request& req, httplib::Response& res
     else if (!(image = ExtractImage(kept)))
         why = "framing";
     if (!why.empty()) {
-        t_note = " body=" + std::to_string(body.size()) + " bytes mismatched (" + why + ")";
+        t_requestNote.detail = " body=" + std::to_string(body.size()) + " bytes mismatched (" + why + ")";
         res.set_content("ERROR,bad body", "text/plain");
         return;
     }
@@ -313,21 +306,33 @@ void WebServer::handleUpload(const httplib::Request& req, httplib::Response& res
     next.version = faults.olderAfterReboot ? LowerVersion(next.version) : ImageVersion(*image).value_or(next.version);
     next.model = ImageModel(*image).value_or(next.model);
     const std::size_t imageSize = body.size() - (kept.size() - image->size());
-    t_note = " image=" + std::to_string(imageSize) + " bytes matched, next " + next.model + " " + next.version;
+    t_requestNote.detail =
+        " image=" + std::to_string(imageSize) + " bytes matched, next " + next.model + " " + next.version;
     const std::string announced =
         m_options.announceBurn.empty() ? std::to_string(m_options.burnSec) : m_options.announceBurn;
-    res.set_content("OK,ImgBurnTimeSec=\"" + announced + "\"", "text/plain");
+    if (faults.burnNoReply) {
+        // The image is taken and burnt; only the answer is lost, so the client cannot know.
+        m_faultReplies.closeUnanswered(req);
+    } else {
+        answer(req, res, "OK,ImgBurnTimeSec=\"" + announced + "\"");
+    }
     auto silence = scaled(std::chrono::seconds(m_options.burnSec) + std::chrono::milliseconds(m_options.rebootMs));
     beginReboot(silence, [this, next] { m_camera->setFirmware(next); });
 }
 
 void WebServer::handleReset(const httplib::Request& req, httplib::Response& res) {
     if (m_camera->config().faults.trickle) {
-        trickle(req, res);
+        m_faultReplies.trickle(req, res);
         return;
     }
     if (!authorized(req, res))
         return;
+    if (m_options.resetStatus != 200 || m_options.resetBody != "OK") {
+        res.status = m_options.resetStatus;
+        res.set_content(m_options.resetBody, m_options.resetBody.starts_with('<') ? "text/html" : "text/plain");
+        t_requestNote.detail = " not reset (--reset-answer)";
+        return;
+    }
     res.set_content("OK", "text/plain");
     beginReboot(scaled(std::chrono::milliseconds(m_options.rebootMs)), [this] {
         m_camera->setNetwork(m_options.factoryIp, m_options.factoryMask, m_options.factoryGateway);
@@ -338,54 +343,9 @@ void WebServer::handleReset(const httplib::Request& req, httplib::Response& res)
     });
 }
 
-void WebServer::trickle(const httplib::Request& req, httplib::Response& res) const {
-    auto connection = std::make_shared<HeldConnection>(connectionOf(req));
-    std::fprintf(stderr, "%shttp %s %s from %s: 200, then a byte every %lld ms (fault)\n", m_options.logPrefix.c_str(),
-                 req.method.c_str(), req.target.c_str(), req.remote_addr.c_str(),
-                 static_cast<long long>(kTrickleInterval.count()));
-    // No length: the body has no end the client could wait for, only the connection's close.
-    res.set_content_provider("text/plain", [connection, stopFd = m_stopFd](std::size_t, httplib::DataSink& sink) {
-        // Runs on the connection's thread, before the log line that t_note feeds.
-        switch (connection->wait(stopFd, kTrickleInterval)) {
-        case HeldConnection::Wake::Timeout:
-            if (sink.write(" ", 1))
-                return true;
-            t_note += ", trickled until a write failed";
-            return false;
-        case HeldConnection::Wake::HungUp:
-            t_note += ", trickled until the client left";
-            return false;
-        case HeldConnection::Wake::Stopping:
-            t_note += ", trickled until stopped";
-            return false;
-        }
-        return false;
-    });
-}
-
-void WebServer::holdSilent(const httplib::Request& req) const {
-    HeldConnection connection = connectionOf(req);
-    std::fprintf(stderr, "%shttp %s %s from %s: body read, no reply (fault)\n", m_options.logPrefix.c_str(),
-                 req.method.c_str(), req.target.c_str(), req.remote_addr.c_str());
-    auto why = connection.wait(m_stopFd, std::chrono::milliseconds(-1));
-    // Closed here, httplib's response goes nowhere: not even a status line reaches the client.
-    connection.close();
-    t_outcome = "nothing sent";
-    t_note += why == HeldConnection::Wake::Stopping ? ", held until stopped" : ", held until the client left";
-}
-
-void WebServer::resetHalfway(const httplib::Request& req, const httplib::ContentReader& read) const {
-    const std::size_t length = std::strtoull(header(req, "Content-Length").c_str(), nullptr, 10);
-    std::size_t received = 0;
-    // Refusing further bytes stops httplib's reading; the rest stays unread in the socket.
-    read([&](const char*, std::size_t n) {
-        received += n;
-        return received < length / 2;
-    });
-    connectionOf(req).reset();
-    t_outcome = "reset";
-    t_note = " after " + std::to_string(received) + " of " + std::to_string(length) + " bytes (fault)";
-    std::fprintf(stderr, "%shttp %s %s from %s: connection reset after %zu of %zu bytes (fault)\n",
-                 m_options.logPrefix.c_str(), req.method.c_str(), req.target.c_str(), req.remote_addr.c_str(), received,
-                 length);
+void WebServer::answer(const httplib::Request& req, httplib::Response& res, const std::string& body) const {
+    if (m_camera->config().faults.splitReply)
+        m_faultReplies.inTwoPieces(req, body);
+    else
+        res.set_content(body, "text/plain");
 }

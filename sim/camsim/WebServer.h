@@ -9,6 +9,8 @@
 #include <thread>
 
 #include "sim/camsim/Camera.h"
+#include "sim/camsim/FaultReplies.h"
+#include "sim/camsim/KernelSilence.h"
 
 namespace httplib {
 class Server;
@@ -30,6 +32,8 @@ struct WebOptions {
     Ipv4 factoryIp{192, 168, 0, 20};
     Ipv4 factoryMask{255, 255, 255, 0};
     Ipv4 factoryGateway{192, 168, 0, 1};
+    int resetStatus = 200; // what a factory reset answers; anything but 200 "OK" resets nothing
+    std::string resetBody = "OK";
     std::string logPrefix = "camsim: "; // a fleet names the camera in every line
 };
 
@@ -40,7 +44,8 @@ public:
     // Called after a factory reset put the camera back at its factory address.
     using AddressMoved = std::function<void(const NetworkState&)>;
 
-    WebServer(std::shared_ptr<Camera> camera, WebOptions options, AddressMoved moved);
+    // silence, when given, keeps the namespace's kernel quiet to ARP and ping while the camera reboots.
+    WebServer(std::shared_ptr<Camera> camera, WebOptions options, AddressMoved moved, KernelSilence* silence = nullptr);
     ~WebServer();
     WebServer(const WebServer&) = delete;
     WebServer& operator=(const WebServer&) = delete;
@@ -61,10 +66,8 @@ private:
     void handleQuery(const httplib::Request& req, httplib::Response& res) const;
     void handleUpload(const httplib::Request& req, httplib::Response& res, const httplib::ContentReader& read);
     void handleReset(const httplib::Request& req, httplib::Response& res);
-    // Fault replies: headers, then a byte every 500 ms until the client leaves; or nothing at all.
-    void trickle(const httplib::Request& req, httplib::Response& res) const;
-    void holdSilent(const httplib::Request& req) const;
-    void resetHalfway(const httplib::Request& req, const httplib::ContentReader& read) const;
+    // A 200 text answer, written in two pieces with --fault split-reply.
+    void answer(const httplib::Request& req, httplib::Response& res, const std::string& body) const;
     // Goes silent now and runs comeBack when the silence ends (never, with never-back).
     void beginReboot(Clock::duration silence, std::function<void()> comeBack);
     Clock::duration scaled(std::chrono::milliseconds real) const;
@@ -72,7 +75,9 @@ private:
     std::shared_ptr<Camera> m_camera;
     WebOptions m_options;
     AddressMoved m_moved;
+    KernelSilence* m_silence;
     int m_stopFd = -1; // readable once stopping: wakes every held connection
+    FaultReplies m_faultReplies;
     std::mutex m_lock;
     std::condition_variable m_wake;
     httplib::Server* m_server = nullptr; // the listener now serving, if any

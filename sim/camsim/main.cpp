@@ -14,6 +14,8 @@
 #include "sim/camsim/FleetWeb.h"
 #include "sim/camsim/InterfaceAddress.h"
 #include "sim/camsim/JunkReplies.h"
+#include "sim/camsim/KernelSilence.h"
+#include "sim/camsim/LossPattern.h"
 #include "sim/camsim/WebServer.h"
 
 namespace {
@@ -47,6 +49,9 @@ struct CommandLine {
     std::string version = "V1.05";
     std::string hardware = "eth0,wifi0";
     std::vector<std::string> faults;
+    std::string loseCommands;
+    std::string loseSearches;
+    std::string resetAnswer;
     WebOptions web;
 };
 
@@ -62,6 +67,35 @@ double timeScale() {
         return 1.0;
     }
     return scale;
+}
+
+bool parseLoss(const std::string& option, const std::string& text, LossPattern& out) {
+    if (text.empty())
+        return true;
+    if (auto pattern = LossPattern::Parse(text)) {
+        out = *pattern;
+        return true;
+    }
+    std::fprintf(stderr, "camsim: %s: expected a share such as 30%% or ordinals such as 1,3, got %s\n", option.c_str(),
+                 text.c_str());
+    return false;
+}
+
+// "STATUS" or "STATUS:BODY" into the web side's reset answer; false after saying what is wrong.
+bool parseResetAnswer(const std::string& text, WebOptions& web) {
+    if (text.empty())
+        return true;
+    const std::size_t colon = text.find(':');
+    const std::string status = text.substr(0, colon);
+    if (status.size() != 3 || status.find_first_not_of("0123456789") != std::string::npos || status[0] < '1' ||
+        status[0] > '5') {
+        std::fprintf(stderr, "camsim: --reset-answer: expected STATUS[:BODY] with STATUS 100-599, got %s\n",
+                     text.c_str());
+        return false;
+    }
+    web.resetStatus = std::stoi(status);
+    web.resetBody = colon == std::string::npos ? std::string() : text.substr(colon + 1);
+    return true;
 }
 
 bool parseAddress(const std::string& option, const std::string& text, Ipv4& out) {
@@ -86,6 +120,9 @@ bool buildCameras(const CommandLine& line, bool familyGiven, std::vector<CameraC
     base.hardware = line.hardware;
     for (const auto& fault : line.faults)
         base.faults.set(fault);
+    if (!parseLoss("--lose-commands", line.loseCommands, base.loseCommands) ||
+        !parseLoss("--lose-searches", line.loseSearches, base.loseSearches))
+        return false;
     if (!parseAddress("--ip", line.ip, base.ip) || !parseAddress("--mask", line.mask, base.netmask) ||
         !parseAddress("--gateway", line.gateway, base.gateway))
         return false;
@@ -181,9 +218,20 @@ int run(int argc, char** argv) {
     app.add_flag("--flood", line.flood,
                  "from the first search on, broadcast every camera's reply again and again, as fast as the socket "
                  "takes them, until stopped");
-    app.add_option("--reboot-ms", line.web.rebootMs, "silence after a burn or a factory reset")
+    app.add_option("--reboot-ms", line.web.rebootMs,
+                   "silence after a burn (which takes --burn-sec first) or a factory reset, scaled by "
+                   "FLASHWELL_TIME_SCALE; up to an hour, e.g. 300000 for a camera that needs five minutes to come back")
         ->check(CLI::Range(0, 3600000))
         ->capture_default_str();
+    app.add_option("--lose-commands", line.loseCommands,
+                   "lose set-network commands addressed to this MAC (each camera of a fleet its own): a share, e.g. "
+                   "30% (drawn at random from a seed made of the MAC, so a run repeats), or ordinals counted from 1, "
+                   "e.g. 1,3; a lost command is logged and has no effect");
+    app.add_option("--lose-searches", line.loseSearches,
+                   "lose search requests this camera would answer (its family, not rebooting), as --lose-commands");
+    app.add_option("--reset-answer", line.resetAnswer,
+                   "STATUS[:BODY] a factory reset answers, e.g. 404, 501 or \"200:<html>Not supported</html>\"; "
+                   "anything but the default 200:OK resets nothing");
     app.add_option("--fault", line.faults,
                    "misbehave (repeatable): " + CLI::detail::join(FaultNames(), ", ") +
                        ". trickle: every CGI answers 200 and its headers, then one space every 500 ms (real time) "
@@ -191,9 +239,14 @@ int run(int argc, char** argv) {
                        "body; upload-no-reply: the upload body is read, then nothing is sent until the client "
                        "closes; reset-mid-upload: the upload's connection is reset (RST) about halfway through "
                        "the body; unauthorized-when-moved: like no-model-until-moved, but at 169.254.x.y every "
-                       "request gets 401. None of these burns")
+                       "request gets 401. None of these burns. burn-no-reply: the whole upload is taken, its "
+                       "connection closed without a byte of answer, and the camera burns and reboots as after a good "
+                       "upload; split-reply: the upload's and the query's answers arrive in two pieces 300 ms apart "
+                       "(real time), cut in the middle")
         ->check(CLI::IsMember(FaultNames()));
     CLI11_PARSE(app, argc, argv);
+    if (!parseResetAnswer(line.resetAnswer, line.web))
+        return 2;
     if (line.fleetWeb > line.fleet) {
         std::fprintf(stderr, "camsim: --fleet-web %d exceeds --fleet %d\n", line.fleetWeb, line.fleet);
         return 2;
@@ -220,14 +273,29 @@ int run(int argc, char** argv) {
     options.junk = line.junk;
     options.flood = line.flood;
     DiscoveryResponder responder(cameras, options);
+    const bool ownNamespace = cameras.size() == 1 && line.fleetWeb == 0 && !line.iface.empty();
+    // Declared before the web side, which uses it until it stops.
+    std::unique_ptr<KernelSilence> silence;
+    if (ownNamespace)
+        silence = std::make_unique<KernelSilence>(line.iface);
     WebServer::AddressMoved moveIface;
-    if (cameras.size() == 1 && line.fleetWeb == 0 && !line.iface.empty() && !line.noMoveIface) {
+    if (ownNamespace && !line.noMoveIface) {
+        const CameraConfig& config = cameras.front()->config();
+        std::string startRoutes;
+        std::string startError;
+        if (!SetCameraRoutes(line.iface, config.ip, config.netmask, config.gateway, startRoutes, startError)) {
+            std::fprintf(stderr, "camsim: routes on %s: %s\n", line.iface.c_str(), startError.c_str());
+            return 1;
+        }
+        std::fprintf(stderr, "camsim: %s has %s\n", line.iface.c_str(), startRoutes.c_str());
         moveIface = [iface = line.iface](const NetworkState& state) {
+            std::string routes;
             std::string error;
-            if (!MoveInterfaceAddress(iface, state.ip, state.netmask, state.gateway, error))
+            if (!MoveInterfaceAddress(iface, state.ip, state.netmask, state.gateway, routes, error))
                 std::fprintf(stderr, "camsim: moving %s failed: %s\n", iface.c_str(), error.c_str());
             else
-                std::fprintf(stderr, "camsim: %s now has %s\n", iface.c_str(), FormatIpv4(state.ip).c_str());
+                std::fprintf(stderr, "camsim: %s now has %s, %s\n", iface.c_str(), FormatIpv4(state.ip).c_str(),
+                             routes.c_str());
         };
         responder.onNetworkChanged([moveIface](Camera&, const NetworkState& state) { moveIface(state); });
     }
@@ -237,7 +305,7 @@ int run(int argc, char** argv) {
     std::unique_ptr<WebServer> web;
     std::unique_ptr<FleetWeb> fleetWeb;
     if (cameras.size() == 1 && line.fleetWeb == 0)
-        web = std::make_unique<WebServer>(cameras.front(), line.web, moveIface);
+        web = std::make_unique<WebServer>(cameras.front(), line.web, moveIface, silence.get());
     else if (line.fleetWeb > 0)
         fleetWeb = std::make_unique<FleetWeb>(
             std::vector<std::shared_ptr<Camera>>(cameras.begin(), cameras.begin() + line.fleetWeb), line.web,
@@ -287,15 +355,18 @@ int run(int argc, char** argv) {
         web->Stop();
     if (fleetWeb)
         fleetWeb->Stop();
+    // A camera stopped mid-reboot leaves its namespace answering ARP and ping as it found it.
+    if (silence)
+        silence->end();
     const auto& stats = responder.stats();
     std::fprintf(
         stderr,
-        "camsim: stopped by signal %d: searches=%llu replies=%llu set-network=%llu ignored=%llu junk=%llu "
-        "flooded=%llu\n",
+        "camsim: stopped by signal %d: searches=%llu replies=%llu set-network=%llu ignored=%llu lost=%llu "
+        "junk=%llu flooded=%llu\n",
         signal, static_cast<unsigned long long>(stats.searches.load()),
         static_cast<unsigned long long>(stats.replies.load()), static_cast<unsigned long long>(stats.setNetwork.load()),
-        static_cast<unsigned long long>(stats.ignored.load()), static_cast<unsigned long long>(stats.junk.load()),
-        static_cast<unsigned long long>(stats.flooded.load()));
+        static_cast<unsigned long long>(stats.ignored.load()), static_cast<unsigned long long>(stats.lost.load()),
+        static_cast<unsigned long long>(stats.junk.load()), static_cast<unsigned long long>(stats.flooded.load()));
     return 0;
 }
 

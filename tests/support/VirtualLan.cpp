@@ -23,6 +23,8 @@ VirtualLan::VirtualLan(const Options& options) : m_id(testsupport::UniqueId()) {
                           " --host-ip " + ShellQuote(options.hostIp);
     if (options.secondAdapter)
         command += " --second-adapter";
+    if (!options.hostRate.empty())
+        command += " --host-rate " + ShellQuote(options.hostRate);
     for (const std::string& camera : options.cameras)
         command += " --camera " + ShellQuote(camera);
     std::string output;
@@ -69,4 +71,8 @@ std::string VirtualLan::RunInHost(const std::string& command, int& exitCode) con
     std::string output;
     exitCode = RunCommand("ip netns exec " + m_host + " " + command, &output);
     return output;
+}
+
+bool VirtualLan::SetHostRate(const std::string& rate) const {
+    return RunCommand(std::string(FLASHWELL_VLAN) + " shape --id " + m_id + " " + ShellQuote(rate)) == 0;
 }

@@ -16,6 +16,8 @@ public:
         // What the host's resolv.conf names: the host itself answers ping; a silent address
         // plays the isolated bench whose name server never answers.
         std::string nameserver = "192.168.0.10";
+        // A tc token bucket on the host's card, e.g. "8mbit", that every upload shares; empty: unshaped.
+        std::string hostRate{};
     };
 
     // Why namespaces cannot be built here, or empty when they can.
@@ -33,6 +35,8 @@ public:
     void LeaveHost();
     // Runs a shell command in the host namespace; returns its standard output.
     std::string RunInHost(const std::string& command, int& exitCode) const;
+    // Shapes the host's card anew on the running LAN ("8mbit", "off"); false when sim/vlan refuses.
+    bool SetHostRate(const std::string& rate) const;
     // The folder sim/vlan keeps this LAN's logs in, and what camera n (from 1) has logged so far.
     const std::string& StateDir() const { return m_stateDir; }
     std::string CameraLog(int camera) const;
