@@ -4,10 +4,13 @@
 #include <QMessageBox>
 #include <QTableView>
 #include <QTest>
+#include <array>
+#include <sstream>
 #include <thread>
 
 #include <gtest/gtest.h>
 
+#include "app/qt/InfoOptions.h"
 #include "tests/gui/GuiTestSupport.h"
 
 namespace {
@@ -201,6 +204,22 @@ TEST(MainWindowTest, EnterDoesNothingAndEscapeCloses) {
     GuiFixture::Settle();
     EXPECT_FALSE(f.window->isVisible());
     EXPECT_EQ(f.window->Controller().Table(), nullptr); // closing ran the controller's OnCancel
+}
+
+// The window wrote the original's trace lines ("Index = 2", every "Reply: ...") to standard output
+// on every start, into a desktop launcher's journal.
+TEST(MainWindowTest, TraceLinesOnlyWhenAskedFor) {
+    const char* plain[] = {"flashwell", "-platform", "offscreen"};
+    const char* traced[] = {"flashwell", "-platform", "offscreen", "--trace"};
+    EXPECT_FALSE(TraceWanted(3, plain, nullptr));
+    EXPECT_FALSE(TraceWanted(3, plain, "0"));
+    EXPECT_FALSE(TraceWanted(3, plain, ""));
+    EXPECT_TRUE(TraceWanted(3, plain, "1"));
+    EXPECT_TRUE(TraceWanted(4, traced, nullptr));
+    std::ostringstream out;
+    EXPECT_EQ(AnswerInfoOptions(2, std::array<const char*, 2>{"flashwell", "--help"}.data(), out), 0);
+    EXPECT_NE(out.str().find("--trace"), std::string::npos) << out.str();
+    EXPECT_NE(out.str().find("FLASHWELL_TRACE"), std::string::npos) << out.str();
 }
 
 TEST(MainWindowTest, ButtonsAreHarmlessAfterClosing) {
