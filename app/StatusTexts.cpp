@@ -65,6 +65,9 @@ StatusText Status::Of(const CameraOutcome& o) {
     case OutcomeKind::NoAnswerAfterReboot:
         return {"No answer after the reboot", {}};
     case OutcomeKind::WouldFlash:
+        // A camera that runs the image's version already would get the same image again.
+        if (o.versionBefore == o.imageVersion)
+            return {"Would flash " + o.imageVersion + " again (already runs it)", {}};
         return {"Would flash " + o.versionBefore.value_or("") + " -> " + o.imageVersion, {}};
     case OutcomeKind::ModelMismatch:
         return {"Model mismatch", {}};

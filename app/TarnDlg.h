@@ -74,6 +74,8 @@ public:
     void OnSearch();
     void OnAdapterSelChange(int row);
     void OnListColumnClick(int column);
+    // The column and direction of the last sort, for the list's arrow.
+    const SortState& Sorting() const { return m_sort; }
     void OnListDblClk(int row);
     // The workflow buttons; each returns at once and runs its job on a thread of its own.
     void OnStartUpgrade(UpgradeMode mode = UpgradeMode::Flash);

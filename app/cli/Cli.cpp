@@ -1,8 +1,13 @@
 #include "app/cli/Cli.h"
 
+#include <cstdlib>
+#include <memory>
+#include <sstream>
+
 #include <CLI/CLI.hpp>
 
 #include "FlashwellVersion.h"
+#include "app/cli/CliHelp.h"
 #include "app/cli/CliOptions.h"
 #include "app/cli/CliOutput.h"
 #include "app/cli/Password.h"
@@ -14,8 +19,19 @@ bool wholeNumber(const std::string& t) {
     return !t.empty() && t.size() <= 9 && t.find_first_not_of("0123456789") == std::string::npos;
 }
 
+// A row number in --select: what the order of the replies made it, which changes from one search
+// to the next, so it cannot name the camera that a flash or a reset must reach.
+bool namesARow(const std::string& select) {
+    std::stringstream list(select);
+    for (std::string item; std::getline(list, item, ',');)
+        if (item.find_first_not_of(' ') != std::string::npos &&
+            item.find_first_not_of(" 0123456789") == std::string::npos)
+            return true;
+    return false;
+}
+
 // Checks what the parser cannot: the range's shape, the report's name and, for the commands that
-// cannot be undone, that the cameras were named.
+// cannot be undone, that the cameras were named, by MAC address.
 void checkOptions(const Options& o) {
     if (!o.range.empty()) {
         auto dash = o.range.find('-');
@@ -29,12 +45,22 @@ void checkOptions(const Options& o) {
     }
     if (!o.report.empty() && !ReportNameValid(o.report))
         throw UsageError{"--report takes a file name ending in .json or .csv"};
-    if ((o.command == Command::Upgrade || o.command == Command::Reset) && !o.selectGiven)
-        throw UsageError{std::string(o.command == Command::Upgrade ? "upgrade" : "reset") +
-                         " needs --select (use --select all for every listed camera)"};
+    const bool irreversible = o.command == Command::Upgrade || o.command == Command::Reset;
+    const std::string command = o.command == Command::Upgrade ? "upgrade" : "reset";
+    if (irreversible && !o.selectGiven)
+        throw UsageError{command + " needs --select (use --select all for every listed camera)"};
     // An empty list (an unset shell variable) must never stand for every camera.
     if (o.selectGiven && o.select.find_first_not_of(" ,") == std::string::npos)
-        throw UsageError{"--select is empty: give all, or MAC addresses and row numbers separated by commas"};
+        throw UsageError{"--select is empty: give all, or MAC addresses separated by commas"};
+    if (irreversible && namesARow(o.select))
+        throw UsageError{command + " takes MAC addresses or all in --select, not row numbers: a row number follows "
+                                   "the order in which the cameras replied, which changes from one search to the next"};
+}
+
+// FLASHWELL_TRACE=1 asks for the trace lines as --trace does, for a run started by a script or a launcher.
+bool traceFromEnvironment() {
+    const char* value = std::getenv("FLASHWELL_TRACE");
+    return value && std::string(value) == "1";
 }
 
 } // namespace
@@ -42,54 +68,90 @@ void checkOptions(const Options& o) {
 int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
            const CTarnDlg::Platform& platform) {
     Options o;
-    CLI::App app{"Flashwell: find network cameras on one LAN segment and bring them to a chosen firmware.",
+    CLI::App app{"Find network cameras on one LAN segment by UDP broadcast and bring them to a chosen firmware.",
                  "flashwell-cli"};
+    auto help = std::make_shared<CliHelp>();
+    help->column_width(32);
+    help->label("Positionals", "Arguments");
+    app.formatter(help);
+    app.footer("Run \"flashwell-cli COMMAND --help\" for the options of one command.");
     app.require_subcommand(1);
     // Global options may stand after the command too ("search --json"), as people type them.
     app.fallthrough();
-    app.set_version_flag("--version", std::string("flashwell-cli ") + kFlashwellVersion);
-    app.add_option("--adapter", o.adapter, "Network card: interface name, description or list position");
-    app.add_option("--user", o.user, "Camera login name")->capture_default_str();
-    app.add_option("--password", o.passwordOption,
-                   "Camera login password; - asks for it without echo (default: FLASHWELL_PASSWORD, else qnwt)");
-    app.add_option("--password-file", o.passwordFile, "Read the camera login password from the first line of FILE");
-    app.add_flag("--json", o.json, "Print one JSON object instead of a table");
-    app.add_flag("--trace", o.trace, "Write diagnostic trace lines to standard error");
+    app.set_help_flag("-h,--help", "display this help and exit");
+    app.set_version_flag("--version", std::string("flashwell-cli ") + kFlashwellVersion,
+                         "output version information and exit");
+    help->Describe(app.add_option("--adapter", o.adapter,
+                                  "network card: interface name, description or position in the list of "
+                                  "\"adapters\""),
+                   "NAME|POSITION", "the first card with an IPv4 address");
+    help->Describe(app.add_option("--user", o.user, "camera login name"), "NAME", o.user);
+    help->Describe(app.add_option("--password", o.passwordOption,
+                                  "camera login password; - asks for it on the terminal without echo. Comes "
+                                  "before --password-file, FLASHWELL_PASSWORD and the default qnwt"),
+                   "PASSWORD|-");
+    help->Describe(
+        app.add_option("--password-file", o.passwordFile, "read the camera login password from the first line of FILE"),
+        "FILE");
+    app.add_flag("--json", o.json, "print one JSON object instead of a table");
+    app.add_flag("--trace", o.trace, "write diagnostic trace lines to standard error (also FLASHWELL_TRACE=1)");
     app.add_flag("--progress", o.progress,
-                 "When standard error is not a terminal, print one line per Status change there");
-    auto* adapters = app.add_subcommand("adapters", "List the network cards and the default choice");
+                 "when standard error is not a terminal, print one line per Status change there");
+
+    auto command = [&](const char* name, const char* what) {
+        CLI::App* sub = app.add_subcommand(name, what);
+        sub->group("Commands");
+        sub->footer("");
+        return sub;
+    };
     auto addWait = [&](CLI::App* sub) {
-        sub->add_option("--wait", o.wait, "Seconds to collect search replies")
-            ->capture_default_str()
-            ->check(CLI::Range(0.0, 3600.0));
+        help->Describe(sub->add_option("--wait", o.wait, "collect search replies for SECONDS, 0 to 3600")
+                           ->check(CLI::Range(0.0, 3600.0)),
+                       "SECONDS", "3");
     };
-    auto addSelect = [&](CLI::App* sub, const std::string& help) { sub->add_option("--select", o.select, help); };
     auto addReport = [&](CLI::App* sub) {
-        sub->add_option("--report", o.report, "Also write this run's job records to FILE.json or FILE.csv");
+        help->Describe(sub->add_option("--report", o.report,
+                                       "also write this run's job records to the file, as "
+                                       "JSON or CSV by its ending"),
+                       "FILE.json|FILE.csv");
     };
-    auto* search = app.add_subcommand("search", "Search the chosen network card for cameras and list them");
+    // Cameras that a flash or a reset reaches are named by MAC: a row number moves between searches.
+    auto addSelectByMac = [&](CLI::App* sub) {
+        help->Needed(
+            help->Describe(sub->add_option("--select", o.select, "required: all, or MAC addresses separated by commas"),
+                           "all|MAC,..."));
+    };
+    auto addSelect = [&](CLI::App* sub, const std::string& what, const std::string& fallback) {
+        help->Describe(sub->add_option("--select", o.select, what), "all|MAC,ROW,...", fallback);
+    };
+
+    auto* adapters = command("adapters", "list the network cards and the default choice");
+    auto* search = command("search", "search the chosen network card for cameras and list them");
     addWait(search);
-    auto* check = app.add_subcommand("check-version", "Search, then ask every listed camera for its firmware version");
+    auto* check = command("check-version", "search, then ask every listed camera for its firmware version");
     addWait(check);
-    addSelect(check, "Ignored: the check asks every listed camera, as the window does");
+    addSelect(check, "ignored: the check asks every listed camera, as the window does", "");
     addReport(check);
-    auto* upgrade = app.add_subcommand("upgrade", "Search, then flash the selected cameras with a firmware image");
-    upgrade->add_option("FIRMWARE", o.firmware, "Firmware image file")->required();
+    auto* upgrade = command("upgrade", "search, then flash the selected cameras with a firmware image");
+    upgrade->add_option("FIRMWARE", o.firmware, "firmware image file")->required();
     addWait(upgrade);
-    addSelect(upgrade, "Required: all, or MAC addresses and row numbers separated by commas");
+    addSelectByMac(upgrade);
     upgrade->add_flag("--dry-run", o.dryRun,
-                      "Query the selected cameras and print what the upgrade would do; send nothing");
+                      "ask the selected cameras for model and version and print what the upgrade would do; nothing "
+                      "is uploaded. A camera that answers only at a link-local address is moved there to be asked, "
+                      "then sent back");
     upgrade->add_flag("--allow-model-mismatch", o.allowModelMismatch,
-                      "Flash cameras whose model differs from the image's model");
+                      "also flash cameras whose model differs from the image's model");
     addReport(upgrade);
-    auto* reset = app.add_subcommand("reset", "Search, then reset the selected cameras to factory defaults");
+    auto* reset = command("reset", "search, then reset the selected cameras to factory defaults");
     addWait(reset);
-    addSelect(reset, "Required: all, or MAC addresses and row numbers separated by commas");
+    addSelectByMac(reset);
     addReport(reset);
-    auto* autoIp = app.add_subcommand("auto-ip", "Search, then give cameras at 192.168.0.20 addresses of their own");
-    autoIp->add_option("--range", o.range, "Host numbers START-END (default 31-250)");
+    auto* autoIp = command("auto-ip", "search, then give cameras at 192.168.0.20 addresses of their own");
+    help->Describe(autoIp->add_option("--range", o.range, "host numbers the new addresses are taken from"), "START-END",
+                   "31-250");
     addWait(autoIp);
-    addSelect(autoIp, "all (default), or MAC addresses and row numbers separated by commas");
+    addSelect(autoIp, "all, or MAC addresses and row numbers separated by commas", "all");
     addReport(autoIp);
     try {
         app.parse(argc, argv);
@@ -99,7 +161,7 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
         app.exit(e, out, err);
         return kExitUsage;
     }
-    SetTraceStream(o.trace ? stderr : nullptr);
+    SetTraceStream(o.trace || traceFromEnvironment() ? stderr : nullptr);
     try {
         if (adapters->parsed())
             return PrintAdapters(
@@ -109,10 +171,10 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
                                                           {upgrade, Command::Upgrade},
                                                           {reset, Command::Reset},
                                                           {autoIp, Command::AutoIp}};
-        for (auto [sub, command] : commands) {
+        for (auto [sub, chosen] : commands) {
             if (!sub->parsed())
                 continue;
-            o.command = command;
+            o.command = chosen;
             const CLI::Option* select = sub->get_option_no_throw("--select");
             o.selectGiven = select != nullptr && select->count() > 0;
             checkOptions(o);

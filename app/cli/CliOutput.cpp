@@ -118,14 +118,18 @@ bool PrintDevices(CTarnDlg& dlg, const Options& o, std::ostream& out, const std:
         return anyFailed;
     }
     static const std::size_t widths[] = {6, 20, 17, 19, 0};
+    std::string header;
     for (int c = 0; c < kColumnCount; ++c)
-        out << (c < 4 ? pad(ColumnTitle(c, dlg.CodePage()), widths[c]) : ColumnTitle(c, dlg.CodePage()));
-    out << "\n";
+        header += c < 4 ? pad(ColumnTitle(c, dlg.CodePage()), widths[c]) : ColumnTitle(c, dlg.CodePage());
+    out << header << "\n";
     // Names and the rest came from the network: no control character reaches the terminal.
-    for (std::size_t r = 0; r < rows.size(); ++r) {
+    for (const ListRow& row : rows) {
+        std::string line;
         for (int c = 0; c < 4; ++c)
-            out << pad(Printable(rows[r][static_cast<std::size_t>(c)]), widths[c]);
-        out << Printable(rows[r][4]) << (rows[r].failed ? (rows[r][4].empty() ? "[failed]" : " [failed]") : "") << "\n";
+            line += pad(Printable(row[static_cast<std::size_t>(c)]), widths[c]);
+        line += Printable(row[4]) + (row.failed ? (row[4].empty() ? "[failed]" : " [failed]") : "");
+        // A row with an empty Status ends at its MAC address, without the padding after it.
+        out << line.erase(line.find_last_not_of(' ') + 1) << "\n";
     }
     out << rows.size() << (rows.size() == 1 ? " camera" : " cameras") << " on "
         << (dlg.ChosenAdapter() ? Printable(dlg.ChosenAdapter()->description) : std::string("no adapter")) << "\n";

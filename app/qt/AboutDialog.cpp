@@ -2,29 +2,45 @@
 
 #include <QApplication>
 #include <QLabel>
+#include <QPushButton>
 
 #include "FlashwellVersion.h"
 #include "app/qt/DialogUnits.h"
 #include "app/qt/WindowTexts.h"
 
-AboutDialog::AboutDialog(HyperLink::Opener opener, QWidget* parent) : QDialog(parent) {
+AboutDialog::AboutDialog(HyperLink::Opener opener, unsigned codePage, QWidget* window) : QDialog(window) {
     setObjectName(QStringLiteral("aboutDialog"));
-    setWindowTitle(QStringLiteral("About Flashwell v2.0"));
-    setFont(TemplateFont(QStringLiteral("Courier"), 9));
+    setWindowTitle(caption::kAboutTitle.In(codePage));
+    setFont(window->font());
     const DialogUnits du(font());
-    setFixedSize(du.X(235), du.Y(55));
+    setFixedSize(du.X(235), du.Y(80));
 
     auto* icon = new QLabel(this);
     icon->setObjectName(QStringLiteral("aboutIcon"));
     icon->setGeometry(du.Rect(11, 17, 20, 20));
     icon->setPixmap(QApplication::windowIcon().pixmap(du.X(20), du.Y(20)));
 
-    auto* name = new QLabel(QStringLiteral("Flashwell v2.0 (%1)").arg(QLatin1String(kFlashwellVersion)), this);
-    name->setObjectName(QStringLiteral("aboutName"));
-    name->setGeometry(du.Rect(40, 10, 119, 8));
+    // The name keeps the original tool's version; the release is this program's, said once.
+    const std::pair<const char*, QString> lines[] = {
+        {"aboutName", caption::kAboutName.In(codePage)},
+        {"aboutRelease", caption::kAboutRelease.In(codePage).arg(QLatin1String(kFlashwellVersion))},
+        {"aboutOriginal", caption::kAboutOriginal.In(codePage)}};
+    int y = 8;
+    for (const auto& [name, text] : lines) {
+        auto* label = new QLabel(text, this);
+        label->setObjectName(QString::fromLatin1(name));
+        label->setGeometry(du.Rect(40, y, 185, 9));
+        y += 10;
+    }
 
     auto* link = new HyperLink(std::move(opener), this);
     link->setObjectName(QStringLiteral("aboutLink"));
     link->SetText(QString::fromLatin1(kHomePage).remove(QStringLiteral("https://")), QString::fromLatin1(kHomePage));
-    link->setGeometry(du.Rect(40, 25, 119, 8));
+    link->setGeometry(du.Rect(40, y, 185, 9));
+
+    auto* close = new QPushButton(caption::kClose.In(codePage), this);
+    close->setObjectName(QStringLiteral("aboutClose"));
+    close->setGeometry(du.Rect(175, 60, 50, 14));
+    close->setDefault(true);
+    connect(close, &QPushButton::clicked, this, &QDialog::accept);
 }

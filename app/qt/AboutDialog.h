@@ -4,9 +4,10 @@
 
 #include "app/qt/HyperLink.h"
 
-// "About Flashwell v2.0": the name with the release number, and the project's home page as a link.
+// "About Flashwell v2.0": the name, this program's release and what the "v2.0" of the name is, the
+// project's home page as a link, and a Close button; in the main window's font and language.
 class AboutDialog : public QDialog {
     Q_OBJECT
 public:
-    AboutDialog(HyperLink::Opener opener, QWidget* parent = nullptr);
+    AboutDialog(HyperLink::Opener opener, unsigned codePage, QWidget* window);
 };

@@ -6,11 +6,12 @@
 
 class QLineEdit;
 
-// The stored camera login: shows what is stored, returns what the operator confirmed.
+// The stored camera login: shows what is stored, returns what the operator confirmed. It carries
+// the main window's title and font, and its captions in the window's language.
 class CredentialsDialog : public QDialog {
     Q_OBJECT
 public:
-    CredentialsDialog(const StoredLogin& stored, QWidget* parent = nullptr);
+    CredentialsDialog(const StoredLogin& stored, unsigned codePage, QWidget* window);
     StoredLogin Login() const;
 
 private:

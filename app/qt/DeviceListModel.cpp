@@ -10,7 +10,9 @@
 
 #include "app/Language.h"
 #include "app/TarnDlg.h"
+#include "app/qt/WindowTexts.h"
 #include "discovery/ChangeRelay.h"
+#include "discovery/WireProtocol.h"
 
 // Shared with the listener so that a writer never posts to a model that is gone.
 struct DeviceListModel::Relay {
@@ -106,7 +108,21 @@ QVariant DeviceListModel::data(const QModelIndex& index, int role) const {
         return QBrush(QColor(255, 0, 0));
     if (role == ProgressRole && index.column() == StatusColumn && m_rows[row].progress)
         return *m_rows[row].progress;
+    if (role == Qt::ToolTipRole && index.column() == StatusColumn)
+        return statusToolTip(m_rows[row]);
     return {};
+}
+
+QVariant DeviceListModel::statusToolTip(const ListRow& row) const {
+    // Which two models differ: the camera's, as its query named it, and the image's.
+    Mac mac{};
+    if (!row.failed || !ParseMac(row[3], mac))
+        return {};
+    const std::optional<CameraOutcome> outcome = m_controller.Outcome(mac);
+    if (!outcome || outcome->kind != OutcomeKind::ModelMismatch)
+        return {};
+    return caption::kModelMismatchTip.In(m_codePage)
+        .arg(QString::fromStdString(outcome->model.value_or("")), m_imageModel);
 }
 
 QVariant DeviceListModel::headerData(int section, Qt::Orientation orientation, int role) const {

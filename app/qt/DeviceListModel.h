@@ -19,6 +19,9 @@ public:
     ~DeviceListModel() override;
 
     void SetCodePage(unsigned codePage);
+    // The model of the image the last upgrade compared the cameras with, for the tool tip of a
+    // "Model mismatch" row.
+    void SetImageModel(const QString& model) { m_imageModel = model; }
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
@@ -32,7 +35,10 @@ private:
     struct Relay;
 
     CTarnDlg& m_controller;
+    QVariant statusToolTip(const ListRow& row) const;
+
     unsigned m_codePage = 437;
+    QString m_imageModel;
     std::vector<ListRow> m_rows;
     std::shared_ptr<Relay> m_relay;
 };

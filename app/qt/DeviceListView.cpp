@@ -3,26 +3,30 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <algorithm>
+
+#include "app/StatusTexts.h"
+#include "app/qt/Contrast.h"
+#include "discovery/ListModel.h"
+
+namespace {
+// Names vary most in width; it takes what the fixed-width columns leave.
+constexpr int kFlexibleColumn = 1;
+} // namespace
 
 GuardedSelectionModel::GuardedSelectionModel(QAbstractItemModel* model, std::function<bool()> busy, QObject* parent)
     : QItemSelectionModel(model, parent), m_busy(std::move(busy)) {}
 
 void GuardedSelectionModel::select(const QModelIndex& index, QItemSelectionModel::SelectionFlags command) {
-    if (!m_forced && m_busy && m_busy())
+    if (m_busy && m_busy())
         return;
     QItemSelectionModel::select(index, command);
 }
 
 void GuardedSelectionModel::select(const QItemSelection& selection, QItemSelectionModel::SelectionFlags command) {
-    if (!m_forced && m_busy && m_busy())
+    if (m_busy && m_busy())
         return;
     QItemSelectionModel::select(selection, command);
-}
-
-void GuardedSelectionModel::ForceClear() {
-    m_forced = true;
-    clearSelection();
-    m_forced = false;
 }
 
 DeviceListView::DeviceListView(QWidget* parent) : QTableView(parent) {
@@ -38,7 +42,31 @@ DeviceListView::DeviceListView(QWidget* parent) : QTableView(parent) {
     horizontalHeader()->setHighlightSections(false);
     horizontalHeader()->setSectionsClickable(true);
     horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    horizontalHeader()->setSortIndicatorShown(true);
+    horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder); // no order until a column is clicked
+    horizontalHeader()->setStretchLastSection(true);
     verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
+    setPalette(SelectionPalette(palette()));
+}
+
+void DeviceListView::FitColumns() {
+    // Status: the longest text a running camera shows, the reset's reboot countdown. Name takes the rest.
+    const QString widest[kColumnCount] = {
+        QStringLiteral("0000"), QString(), QStringLiteral("255.255.255.255"), QStringLiteral("00:00:00:00:00:00"),
+        QString::fromStdString(Status::Of(CameraView{Phase::ResetRebooting, Status::kRebootSeconds})->text)};
+    const int padding = 2 * (style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1) + 6;
+    const int room = width() - 2 * frameWidth() - style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
+    QHeaderView* header = horizontalHeader();
+    int others = 0;
+    for (int c = 0; c < kColumnCount; ++c) {
+        if (c == kFlexibleColumn)
+            continue;
+        // The title's hint holds its margins and the sort arrow.
+        const int width = std::max(fontMetrics().horizontalAdvance(widest[c]) + padding, header->sectionSizeHint(c));
+        setColumnWidth(c, width);
+        others += width;
+    }
+    setColumnWidth(kFlexibleColumn, std::max(room - others, header->sectionSizeHint(kFlexibleColumn)));
 }
 
 void DeviceListView::SelectAllRows() {

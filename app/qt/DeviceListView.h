@@ -11,12 +11,9 @@ public:
     GuardedSelectionModel(QAbstractItemModel* model, std::function<bool()> busy, QObject* parent = nullptr);
     void select(const QModelIndex& index, QItemSelectionModel::SelectionFlags command) override;
     void select(const QItemSelection& selection, QItemSelectionModel::SelectionFlags command) override;
-    // Lets the controller's own deselection through.
-    void ForceClear();
 
 private:
     std::function<bool()> m_busy;
-    bool m_forced = false;
 };
 
 // The device list: grid, full-row and multiple selection; mouse and keys do nothing while busy.
@@ -26,6 +23,9 @@ public:
     explicit DeviceListView(QWidget* parent = nullptr);
     void SetBusyTest(std::function<bool()> busy) { m_busy = std::move(busy); }
     void SelectAllRows();
+    // Makes every column as wide as its title and its widest expected text, the Name column taking
+    // what is left: all of them fit, with room for a vertical scroll bar, so no horizontal one shows.
+    void FitColumns();
 
 signals:
     // Row under the pointer, -1 below the last row.

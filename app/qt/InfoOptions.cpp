@@ -15,6 +15,7 @@ The window searches the default network card at start.
 
 Options:
   -h, --help     display this help and exit
+      --trace    write diagnostic trace lines to standard output
       --version  output version information and exit
 
 The window takes no options of its own besides these. Qt's standard options
@@ -24,6 +25,7 @@ are accepted, for example -platform NAME, -style NAME, -reverse and
 Environment:
   FLASHWELL_TIME_SCALE    factor for every workflow wait (0.01 makes them 100
                           times shorter); HTTP and probe time-outs are not scaled
+  FLASHWELL_TRACE         1 writes the trace lines as --trace does
   HOME                    the stored login is $HOME/ROZuzuveza/conf
   XDG_STATE_HOME          journal and job records go to $XDG_STATE_HOME/flashwell/
                           (default ~/.local/state/flashwell/)
@@ -31,6 +33,15 @@ Environment:
 )";
 
 } // namespace
+
+bool TraceWanted(int argc, const char* const* argv, const char* traceVariable) {
+    if (traceVariable && std::string_view(traceVariable) == "1")
+        return true;
+    for (int i = 1; i < argc; ++i)
+        if (std::string_view(argv[i]) == "--trace")
+            return true;
+    return false;
+}
 
 int AnswerInfoOptions(int argc, const char* const* argv, std::ostream& out) {
     for (int i = 1; i < argc; ++i) {

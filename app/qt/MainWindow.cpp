@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QDesktopServices>
 #include <QFileDialog>
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -13,13 +14,13 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QThread>
+#include <QToolButton>
 #include <QUrl>
 #include <algorithm>
 
-#include "app/qt/AboutDialog.h"
-#include "app/qt/CredentialsDialog.h"
 #include "app/qt/DeviceListModel.h"
 #include "app/qt/DeviceListView.h"
+#include "app/qt/NoteTexts.h"
 #include "app/qt/WindowTexts.h"
 
 namespace {
@@ -36,15 +37,6 @@ MainWindowHooks withDefaults(MainWindowHooks hooks) {
         };
     if (!hooks.runDialog)
         hooks.runDialog = [](QDialog& dialog) { return dialog.exec(); };
-    if (!hooks.chooseSaveFile)
-        hooks.chooseSaveFile = [](QWidget* parent) -> std::optional<std::string> {
-            const QString path =
-                QFileDialog::getSaveFileName(parent, QStringLiteral("Export list"), QStringLiteral("cameras.csv"),
-                                             QStringLiteral("CSV files (*.csv)"));
-            if (path.isEmpty())
-                return std::nullopt;
-            return path.toStdString();
-        };
     if (!hooks.confirmClose)
         hooks.confirmClose = [](QWidget* parent, const std::string& question) {
             return QMessageBox::question(parent, parent->windowTitle(), QString::fromStdString(question),
@@ -56,7 +48,7 @@ MainWindowHooks withDefaults(MainWindowHooks hooks) {
         };
     if (!hooks.openFolder)
         hooks.openFolder = [](const std::string& folder) {
-            QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(folder)));
+            return QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(folder)));
         };
     return hooks;
 }
@@ -98,8 +90,8 @@ void MainWindow::connectButtons() {
     CTarnDlg* c = m_controller.get();
     connect(child<QPushButton>(this, "buttonBrowse"), &QPushButton::clicked, this, &MainWindow::BrowseFile);
     connect(child<QPushButton>(this, "buttonSearch"), &QPushButton::clicked, this, [c] { c->OnSearch(); });
-    connect(child<QPushButton>(this, "buttonAutoChangeIp"), &QPushButton::clicked, this, [c] { c->OnAutoChangeIp(); });
-    connect(child<QPushButton>(this, "buttonResetDefault"), &QPushButton::clicked, this, [c] { c->OnResetDefault(); });
+    connect(child<QPushButton>(this, "buttonAutoChangeIp"), &QPushButton::clicked, this, &MainWindow::AutoChangeIp);
+    connect(child<QPushButton>(this, "buttonResetDefault"), &QPushButton::clicked, this, &MainWindow::ResetDefault);
     connect(child<QPushButton>(this, "buttonCheckVersion"), &QPushButton::clicked, this, [c] { c->OnCheckVersion(); });
     connect(child<QPushButton>(this, "buttonUpgrade"), &QPushButton::clicked, this, [c] { c->OnStartUpgrade(); });
     connect(child<QPushButton>(this, "buttonExit"), &QPushButton::clicked, this, &QWidget::close);
@@ -142,7 +134,9 @@ std::vector<int> MainWindow::SelectedRows() const {
 }
 
 void MainWindow::DeselectAll() {
-    onGuiThread([this] { static_cast<GuardedSelectionModel*>(m_list->selectionModel())->ForceClear(); });
+    // The window keeps the operator's selection when a job ends, so that one failed camera can be
+    // tried again at once. Rows do not move while a job runs; a search or a sort empties the list,
+    // and the selection with it.
 }
 
 void MainWindow::ControlsEnabled(bool enabled) {
@@ -151,6 +145,9 @@ void MainWindow::ControlsEnabled(bool enabled) {
             w->setEnabled(enabled);
         for (QAction* a : m_presetActions)
             a->setEnabled(enabled);
+        // The job that ends here compared its cameras with the image its upgrade read last.
+        if (enabled)
+            m_model->SetImageModel(m_fields[static_cast<std::size_t>(Field::Model)]->text());
     });
 }
 
@@ -188,6 +185,7 @@ void MainWindow::SetAdapterList(const std::vector<std::string>& descriptions, in
 }
 
 void MainWindow::ApplyLanguage(unsigned codePage) {
+    m_codePage = codePage;
     const WindowTexts t = TextsForCodePage(codePage);
     setWindowTitle(t.caption);
     const std::pair<const char*, const QString*> texts[] = {{"labelCameraLists", &t.cameraLists},
@@ -210,50 +208,53 @@ void MainWindow::ApplyLanguage(unsigned codePage) {
                                                                {"buttonExit", &t.exit}};
     for (const auto& [name, text] : captions)
         child<QPushButton>(this, name)->setText(*text);
+    for (const auto& [action, text] : m_captioned)
+        action->setText(text->In(codePage));
+    m_more->setToolTip(caption::kMoreToolTip.In(codePage));
     m_model->SetCodePage(codePage);
+    m_list->FitColumns();
+    showNoteLine();
 }
 
 void MainWindow::ShowNote(const std::string& text, NoteKind) {
     onGuiThread([this, text] {
-        const QString full = QString::fromStdString(text);
-        m_note->setToolTip(full);
-        m_note->setText(m_note->fontMetrics().elidedText(full, Qt::ElideRight, m_note->width()));
+        m_noteText = NoteInLanguage(QString::fromStdString(text), m_codePage);
+        showNoteLine();
     });
+}
+
+QString MainWindow::NoteLine() const {
+    if (!m_guardLifted)
+        return m_noteText;
+    const QString guard = caption::kGuardLifted.In(m_codePage);
+    return m_noteText.isEmpty() ? guard : guard + caption::kNoteJoin.In(m_codePage) + m_noteText;
+}
+
+void MainWindow::showNoteLine() {
+    const QString full = NoteLine();
+    m_note->setToolTip(full);
+    m_note->setText(m_note->fontMetrics().elidedText(full, Qt::ElideRight, m_note->width()));
 }
 
 void MainWindow::BrowseFile() {
     m_controller->OnBrowseFile(m_hooks.chooseFile(this));
 }
 
-void MainWindow::ShowCredentials() {
-    CredentialsDialog dialog(m_controller->LoadStoredLogin(), this);
-    if (m_hooks.runDialog(dialog) == QDialog::Accepted)
-        m_controller->OnSet(dialog.Login());
-}
-
-void MainWindow::ShowAbout() {
-    AboutDialog dialog(m_hooks.openUrl, this);
-    m_hooks.runDialog(dialog);
-}
-
-void MainWindow::ExportList() {
-    const std::optional<std::string> path = m_hooks.chooseSaveFile(this);
-    if (!path)
-        return;
-    if (m_controller->ExportListCsv(*path))
-        ShowNote("List exported to " + *path);
-    else
-        MessageBox("Cannot write " + *path, "Export list");
-}
-
-void MainWindow::OpenJobRecords() {
-    const JobRecords& records = m_controller->Records();
-    if (!records.CreateFolder()) {
-        ShowNote(records.Folder().empty() ? "No folder for job records: HOME is not set"
-                                          : "Cannot create " + records.Folder());
-        return;
+void MainWindow::onHeaderClicked(int column) {
+    // Only an idle list sorts; the header's own flip of its arrow is put right either way.
+    const bool sorts = !m_controller->IsBusy() && m_controller->Table() != nullptr;
+    m_controller->OnListColumnClick(column);
+    // The Status column has no order of its own: the rows keep the one they had.
+    if (sorts && column != StatusColumn) {
+        m_sortColumn = column;
+        m_sortAscending = m_controller->Sorting().ascending;
     }
-    m_hooks.openFolder(records.Folder());
+    showSortArrow();
+}
+
+void MainWindow::showSortArrow() {
+    QHeaderView* header = m_list->horizontalHeader();
+    header->setSortIndicator(m_sortColumn, m_sortAscending ? Qt::AscendingOrder : Qt::DescendingOrder);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QStringList>
 #include <QWidget>
 #include <array>
 #include <functional>
@@ -22,6 +23,7 @@ class QPushButton;
 class QToolButton;
 class DeviceListModel;
 class DeviceListView;
+struct Caption;
 
 // What the window asks of the desktop; tests replace each of them.
 struct MainWindowHooks {
@@ -30,7 +32,8 @@ struct MainWindowHooks {
     std::function<std::optional<std::string>(QWidget*)> chooseFile;     // default: the "Search Firmware" chooser
     std::function<int(QDialog&)> runDialog;                             // default: QDialog::exec
     std::function<std::optional<std::string>(QWidget*)> chooseSaveFile; // default: a "Save" chooser for CSV
-    std::function<void(const std::string&)> openFolder;                 // default: the desktop's file manager
+    // default: the desktop's file manager; false when nothing could be started to open the folder
+    std::function<bool(const std::string&)> openFolder;
     // Closing during a job: whether to go on (default: a Yes/No question), and what is left away.
     std::function<bool(QWidget*, const std::string& question)> confirmClose;
     std::function<void(QWidget*, const std::string& text)> reportAway;
@@ -58,8 +61,13 @@ public:
     void ShowNote(const std::string& text, NoteKind kind) override;
     // A note of the window's own (an export, a folder that cannot be opened).
     void ShowNote(const std::string& text) { ShowNote(text, NoteKind::Job); }
+    // The line under the list as it stands, in full (the label itself may be elided).
+    QString NoteLine() const;
 
     void BrowseFile();
+    // "Reset Default" and "Auto Change IP": they ask first, naming the cameras, since neither can be undone.
+    void ResetDefault();
+    void AutoChangeIp();
     void ShowCredentials();
     void ShowAbout();
     // "Export list...": the list as CSV, where the operator chooses.
@@ -79,6 +87,14 @@ protected:
 private:
     // Runs f on the window's thread: at once when already there, queued otherwise.
     void onGuiThread(std::function<void()> f);
+    // Asks a yes-or-no question before a job that cannot be undone; the cameras are listed below it.
+    bool confirm(const QString& title, const QString& question, const QStringList& cameras);
+    // The selected rows the controller would take, as the question lists them.
+    QStringList selectedCameras(bool factoryAddressOnly) const;
+    void showNoteLine();
+    void onHeaderClicked(int column);
+    void showSortArrow();
+    QAction* addCaptioned(QMenu* menu, const char* name, const Caption& caption);
     QLabel* addLabel(const char* name, int x, int y, int w, int h);
     QLineEdit* addEdit(Field field, const char* name, int x, int y, int w, int h);
     QPushButton* addButton(const char* name, int x, int y, int w, int h);
@@ -107,4 +123,10 @@ private:
     QMenu* m_moreMenu = nullptr;
     enum class Closing { No, Stopping, Done } m_closing = Closing::No;
     bool m_quietClose = false; // asked to close by a signal: no question, no message box
+    std::vector<std::pair<QAction*, const Caption*>> m_captioned; // menu entries, retitled with the language
+    unsigned m_codePage = 437;
+    QString m_noteText;         // the last note, in full and in the window's language
+    bool m_guardLifted = false; // "Allow other models" is on: the note line says so while it is
+    int m_sortColumn = -1;      // the column the rows stand sorted by, -1 when they are not
+    bool m_sortAscending = true;
 };

@@ -4,6 +4,7 @@
 #include <QPainter>
 #include <algorithm>
 
+#include "app/qt/Contrast.h"
 #include "app/qt/DeviceListModel.h"
 #include "discovery/ListModel.h"
 
@@ -27,8 +28,13 @@ void StatusDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option
     const bool selected = (text.state & QStyle::State_Selected) != 0;
     const QVariant foreground = index.data(Qt::ForegroundRole);
     QColor colour = selected ? cell.palette.color(QPalette::HighlightedText) : cell.palette.color(QPalette::Text);
-    if (foreground.canConvert<QBrush>())
-        colour = foreground.value<QBrush>().color(); // the failed camera's red, selected or not
+    if (foreground.canConvert<QBrush>()) {
+        // The failed camera's red, selected or not; on the selection it is darkened or lightened
+        // as far as it takes to stay readable there.
+        colour = foreground.value<QBrush>().color();
+        if (selected)
+            colour = ReadableOn(colour, cell.palette.color(QPalette::Highlight));
+    }
     text.palette.setColor(QPalette::Text, colour);
     text.palette.setColor(QPalette::HighlightedText, colour);
     // The background is drawn already; drawing the item again must not paint over the bar.

@@ -2,7 +2,15 @@
 
 #include <QString>
 
-// The main window's captions in one language.
+// A text of the window in its two languages: Chinese for code page 936, English for every other one.
+struct Caption {
+    const char* english;
+    const char* chinese; // UTF-8
+
+    QString In(unsigned codePage) const { return QString::fromUtf8(codePage == 936 ? chinese : english); }
+};
+
+// The main window's template captions in one language.
 struct WindowTexts {
     QString caption;
     QString cameraLists;
@@ -27,3 +35,60 @@ struct WindowTexts {
 WindowTexts TextsForCodePage(unsigned codePage);
 
 inline constexpr const char* kHomePage = "https://github.com/flashwell";
+
+// What the window adds to its template: the "⋯" menu, its dialogs, the questions before a job that
+// cannot be undone, and its own lines under the list. A new entry is one line here.
+namespace caption {
+inline constexpr Caption kMoreToolTip{"Login, account presets, model guard, export, job records, About",
+                                      "登录、账户预设、型号检查、导出、作业记录、关于"};
+inline constexpr Caption kSetLogin{"Set Login...", "设置登录..."};
+inline constexpr Caption kAccount{"Account", "账户"};
+inline constexpr Caption kAllowOtherModels{"Allow other models", "允许其他型号"};
+inline constexpr Caption kExportList{"Export list...", "导出列表..."};
+inline constexpr Caption kJobRecords{"Job records", "作业记录"};
+inline constexpr Caption kAbout{"About Flashwell...", "关于 Flashwell..."};
+
+inline constexpr Caption kOk{"OK", "确定"};
+inline constexpr Caption kCancel{"Cancel", "取消"};
+inline constexpr Caption kClose{"Close", "关闭"};
+inline constexpr Caption kYes{"Yes", "是"};
+inline constexpr Caption kNo{"No", "否"};
+
+inline constexpr Caption kAboutTitle{"About Flashwell v2.0", "关于 Flashwell v2.0"};
+inline constexpr Caption kAboutName{"Flashwell v2.0", "Flashwell v2.0"};
+inline constexpr Caption kAboutRelease{"Release %1 of this program", "本程序的版本为 %1"};
+inline constexpr Caption kAboutOriginal{"(v2.0 is the version of the original tool)", "（v2.0 是原版工具的版本号）"};
+
+inline constexpr Caption kExportTitle{"Export list", "导出列表"};
+inline constexpr Caption kCsvFiles{"CSV files (*.csv)", "CSV 文件 (*.csv)"};
+inline constexpr Caption kExported{"List exported to %1", "列表已导出到 %1"};
+inline constexpr Caption kCannotWrite{"Cannot write %1", "无法写入 %1"};
+inline constexpr Caption kRecordsShown{"Job records are in %1", "作业记录位于 %1"};
+inline constexpr Caption kNoFileManager{"No file manager could open the folder of job records: %1",
+                                        "没有文件管理器能打开作业记录文件夹：%1"};
+inline constexpr Caption kNoRecordsFolder{"No folder for job records: HOME is not set",
+                                          "没有作业记录文件夹：未设置 HOME"};
+inline constexpr Caption kCannotCreate{"Cannot create %1", "无法创建 %1"};
+
+inline constexpr Caption kGuardLifted{"Allow other models is on: upgrades flash cameras of every model",
+                                      "“允许其他型号”已开启：升级时不检查设备型号"};
+inline constexpr Caption kNoteJoin{"; ", "；"};
+inline constexpr Caption kModelMismatchTip{"camera %1, image %2", "设备型号 %1，固件型号 %2"};
+
+inline constexpr Caption kResetOne{"Reset %1 camera to factory defaults? Its address, password and settings are lost.",
+                                   "将 %1 台设备还原为出厂默认值？其IP地址、密码和设置将全部丢失。"};
+inline constexpr Caption kResetMany{
+    "Reset %1 cameras to factory defaults? Their addresses, passwords and settings are lost.",
+    "将 %1 台设备还原为出厂默认值？其IP地址、密码和设置将全部丢失。"};
+inline constexpr Caption kAutoIpOne{"Give %1 camera at 192.168.0.20 an address of its own from the range %2~%3?",
+                                    "为 %1 台IP地址为192.168.0.20的设备分配范围 %2~%3 内的新IP地址？"};
+inline constexpr Caption kAutoIpMany{"Give %1 cameras at 192.168.0.20 addresses of their own from the range %2~%3?",
+                                     "为 %1 台IP地址为192.168.0.20的设备分配范围 %2~%3 内的新IP地址？"};
+inline constexpr Caption kMoreCameras{"and %1 more", "另有 %1 台"};
+inline constexpr Caption kResetDeclined{"Nothing was done: the reset was not confirmed.",
+                                        "未做任何操作：未确认还原默认值。"};
+inline constexpr Caption kAutoIpDeclined{"Nothing was done: the new addresses were not confirmed.",
+                                         "未做任何操作：未确认更新IP地址。"};
+inline constexpr Caption kNoFactoryCamera{"Nothing was done: none of the selected cameras is at 192.168.0.20.",
+                                          "未做任何操作：选定的设备中没有IP地址为192.168.0.20的设备。"};
+} // namespace caption

@@ -1,3 +1,4 @@
+#include <cstdlib>
 #include <iostream>
 
 #include <QApplication>
@@ -7,10 +8,12 @@
 #include "app/qt/MainWindow.h"
 #include "app/qt/SignalCloser.h"
 #include "util/Clock.h"
+#include "util/Trace.h"
 
 int main(int argc, char** argv) {
     if (int status = AnswerInfoOptions(argc, argv, std::cout); status >= 0)
         return status;
+    SetTraceStream(TraceWanted(argc, argv, std::getenv("FLASHWELL_TRACE")) ? stdout : nullptr);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("flashwell"));
     QApplication::setDesktopFileName(QStringLiteral("io.github.flashwell.flashwell"));

@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include "app/qt/Contrast.h"
 #include "tests/gui/GuiTestSupport.h"
 
 namespace {
@@ -76,9 +77,13 @@ TEST(DeviceListTest, ClickSelectsWhenIdleAndNothingWhileBusy) {
     QTest::keyClick(list, Qt::Key_A, Qt::ControlModifier);
     list->selectAll();
     EXPECT_EQ(f.window->SelectedRows(), std::vector<int>{1});
-    f.window->Controller().EnableControls(true); // enabling deselects every row
+    // Every job ended by deselecting all rows, so a camera to try again had to be found again.
+    f.window->Controller().EnableControls(true);
     GuiFixture::Settle();
-    EXPECT_TRUE(f.window->SelectedRows().empty());
+    EXPECT_EQ(f.window->SelectedRows(), std::vector<int>{1}) << "the end of a job keeps the selection";
+    f.window->Controller().OnSearch();
+    GuiFixture::Settle();
+    EXPECT_TRUE(f.window->SelectedRows().empty()) << "a search empties the list and the selection with it";
 }
 
 // Control-A in the password field once selected every camera, and the next Reset Default reset them all.
@@ -99,8 +104,7 @@ TEST(DeviceListTest, ControlASelectsEveryRowFromTheListOrTheWindowButNotFromATex
     search->setFocus();
     QTest::keyClick(search, Qt::Key_A, Qt::ControlModifier);
     EXPECT_EQ(f.window->SelectedRows(), (std::vector<int>{0, 1, 2})) << "the window has the focus";
-    f.window->DeselectAll();
-    GuiFixture::Settle();
+    listOf(f)->clearSelection();
     listOf(f)->setFocus();
     QTest::keyClick(listOf(f), Qt::Key_A, Qt::ControlModifier);
     EXPECT_EQ(f.window->SelectedRows(), (std::vector<int>{0, 1, 2})) << "the list has the focus";
@@ -127,11 +131,84 @@ TEST(DeviceListTest, ASelectedRowStillShowsItsRedFailureAndItsProgress) {
                 hits += test(shot.pixelColor(x, y));
         return hits;
     };
-    auto red = [](const QColor& c) { return c.red() > 200 && c.green() < 90 && c.blue() < 90; };
+    auto red = [](const QColor& c) { return c.red() > c.green() + 100 && c.red() > c.blue() + 100; };
     auto barOverSelection = [](const QColor& c) { return c.green() > c.blue() + 10; };
     EXPECT_GT(count(0, 0.0, 0.5, red), 5) << "red text on the selected failed row";
     EXPECT_GT(count(1, 0.45, 0.58, barOverSelection), 20) << "the bar over the selection colour";
     EXPECT_EQ(count(1, 0.65, 0.95, barOverSelection), 0) << "the bar ends at its share";
+
+    // Pure red on the selection's blue read at about 1.1:1. The glyphs' fullest pixels are the text's
+    // colour; the cell's commonest pixel is the selection's.
+    const QColor selection = list->palette().color(QPalette::Active, QPalette::Highlight);
+    const QRect cell = list->visualRect(list->model()->index(0, StatusColumn));
+    double best = 1.0;
+    int background = 0;
+    for (int x = cell.left() + 2; x < std::min(shot.width(), cell.right()); ++x)
+        for (int y = cell.top() + 2; y < cell.bottom() - 1; ++y) {
+            const QColor c = shot.pixelColor(x, y);
+            background += c.rgb() == selection.rgb();
+            if (red(c))
+                best = std::max(best, ContrastRatio(c, selection));
+        }
+    EXPECT_GT(background, cell.width() * cell.height() / 2)
+        << "the cell shows the selection's colour " << selection.name().toStdString() << ", not "
+        << shot.pixelColor(cell.right() - 3, cell.center().y()).name().toStdString();
+    EXPECT_GE(best, kReadableContrast) << "the red Status on the selection";
+    EXPECT_GE(ContrastRatio(list->palette().color(QPalette::Active, QPalette::HighlightedText), selection),
+              kReadableContrast)
+        << "the other cells' text on the selection";
+}
+
+// Whatever the desktop's colours, the red of a failure stays readable on a selection.
+TEST(DeviceListTest, ReadableRedOnEverySelectionColour) {
+    const QColor red(255, 0, 0);
+    for (const QColor& background :
+         {QColor(48, 140, 198), QColor(53, 132, 228), QColor(0, 120, 215), QColor(204, 232, 255), QColor(38, 79, 120),
+          QColor(255, 255, 255), QColor(30, 30, 30), QColor(128, 128, 128)}) {
+        const QColor readable = ReadableOn(red, background);
+        EXPECT_GE(ContrastRatio(readable, background), kReadableContrast) << background.name().toStdString();
+        EXPECT_GE(readable.red(), readable.green()) << "still a red: " << readable.name().toStdString();
+    }
+    EXPECT_EQ(ReadableOn(QColor(0, 0, 0), QColor(255, 255, 255)), QColor(0, 0, 0)) << "readable stays as it is";
+    EXPECT_NEAR(ContrastRatio(Qt::black, Qt::white), 21.0, 1e-9);
+    for (const QColor& base : {QColor(255, 255, 255), QColor(30, 30, 30)}) {
+        QPalette p;
+        p.setColor(QPalette::Base, base);
+        p.setColor(QPalette::Text, base.lightness() > 128 ? QColor(0, 0, 0) : QColor(230, 230, 230));
+        p.setColor(QPalette::Highlight, QColor(48, 140, 198));
+        const QPalette tinted = SelectionPalette(p);
+        EXPECT_GE(ContrastRatio(tinted.color(QPalette::HighlightedText), tinted.color(QPalette::Highlight)),
+                  kReadableContrast)
+            << "text on the selection over base " << base.name().toStdString();
+    }
+}
+
+// The header showed no arrow, so nothing told which column the rows were sorted by.
+TEST(DeviceListTest, TheSortArrowShowsTheOrderTheRowsStandIn) {
+    GuiFixture f(437);
+    f.AddCamera("alpha", {192, 168, 0, 20}, 1);
+    f.AddCamera("bravo", {192, 168, 0, 21}, 2);
+    QTableView* list = listOf(f);
+    QHeaderView* header = list->horizontalHeader();
+    EXPECT_EQ(header->sortIndicatorSection(), -1) << "the order of replies is no sort";
+    clickHeader(list, 1);
+    EXPECT_EQ(list->model()->index(0, 1).data().toString(), "bravo");
+    EXPECT_EQ(header->sortIndicatorSection(), 1);
+    EXPECT_EQ(header->sortIndicatorOrder(), Qt::DescendingOrder);
+    clickHeader(list, 2);
+    EXPECT_EQ(list->model()->index(0, 2).data().toString(), "192.168.0.20");
+    EXPECT_EQ(header->sortIndicatorSection(), 2);
+    EXPECT_EQ(header->sortIndicatorOrder(), Qt::AscendingOrder);
+    clickHeader(list, StatusColumn); // no order of its own: the rows keep theirs, and so does the arrow
+    EXPECT_EQ(header->sortIndicatorSection(), 2);
+    EXPECT_EQ(header->sortIndicatorOrder(), Qt::AscendingOrder);
+    f.window->Controller().EnableControls(false);
+    clickHeader(list, 1); // refused while busy
+    EXPECT_EQ(header->sortIndicatorSection(), 2);
+    EXPECT_EQ(header->sortIndicatorOrder(), Qt::AscendingOrder);
+    f.window->Controller().EnableControls(true);
+    f.AddCamera("charlie", {192, 168, 0, 2}, 3);
+    EXPECT_EQ(header->sortIndicatorSection(), -1) << "a new reply stands at the end, out of the order";
 }
 
 TEST(DeviceListTest, TheNoteLineAndATypedPathKeepTheWindowTruthful) {

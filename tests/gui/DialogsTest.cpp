@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <cstdlib>
@@ -114,24 +115,87 @@ TEST(DialogsTest, AccountPresetsFillTheLogin) {
     EXPECT_FALSE(f.window->findChild<QAction*>(QStringLiteral("actionAccount_admin"))->isEnabled());
 }
 
-TEST(DialogsTest, AboutBoxLinksToTheHomePage) {
+// The About box had no button to close it, and "Flashwell v2.0 (2.1.0)" named two versions unexplained.
+TEST(DialogsTest, AboutBoxLinksToTheHomePageAndSaysWhichVersionIsWhose) {
     MainWindowHooks hooks;
     QString title;
+    QStringList lines;
+    bool closed = false;
     hooks.runDialog = [&](QDialog& d) {
         title = d.windowTitle();
+        EXPECT_EQ(d.font(), d.parentWidget()->font()) << "the window's font";
         auto* link = d.findChild<HyperLink*>(QStringLiteral("aboutLink"));
         EXPECT_NE(link, nullptr);
         if (link)
             QTest::mouseClick(link, Qt::LeftButton);
-        auto* name = d.findChild<QLabel*>(QStringLiteral("aboutName"));
-        EXPECT_EQ(name->text(), QStringLiteral("Flashwell v2.0 (%1)").arg(QLatin1String(kFlashwellVersion)));
-        EXPECT_LE(name->sizeHint().width(), name->width()) << "the release number must not be clipped";
-        return int(QDialog::Rejected);
+        for (const char* name : {"aboutName", "aboutRelease", "aboutOriginal"})
+            lines << d.findChild<QLabel*>(QString::fromLatin1(name))->text();
+        auto* close = d.findChild<QPushButton*>(QStringLiteral("aboutClose"));
+        EXPECT_NE(close, nullptr);
+        if (close) {
+            QObject::connect(&d, &QDialog::accepted, [&closed] { closed = true; });
+            close->click();
+        }
+        return d.result();
     };
     GuiFixture f(437, hooks);
     f.window->findChild<QAction*>(QStringLiteral("actionAbout"))->trigger();
     EXPECT_EQ(title, "About Flashwell v2.0");
+    EXPECT_EQ(lines, (QStringList{QStringLiteral("Flashwell v2.0"),
+                                  QStringLiteral("Release %1 of this program").arg(QLatin1String(kFlashwellVersion)),
+                                  QStringLiteral("(v2.0 is the version of the original tool)")}));
+    EXPECT_EQ(lines.join(QLatin1Char(' ')).count(QLatin1String(kFlashwellVersion)), 1) << "the release once";
+    EXPECT_TRUE(closed) << "Close ends the box";
     EXPECT_EQ(f.opened, std::vector<std::string>{"https://github.com/flashwell"});
+}
+
+// "Set Login..." had an empty title and Courier, so it looked like another program's box; the menu,
+// its dialogs and its notes stayed English in a Chinese window.
+TEST(DialogsTest, TheMenuAndItsDialogsSpeakTheWindowsLanguage) {
+    MainWindowHooks hooks;
+    std::vector<std::pair<QString, QStringList>> seen;
+    hooks.runDialog = [&](QDialog& d) {
+        QStringList texts;
+        for (const QLabel* l : d.findChildren<QLabel*>())
+            if (!l->text().isEmpty())
+                texts << l->text();
+        for (const QPushButton* b : d.findChildren<QPushButton*>())
+            texts << b->text();
+        EXPECT_EQ(d.font(), d.parentWidget()->font()) << d.objectName().toStdString();
+        seen.emplace_back(d.windowTitle(), texts);
+        return int(QDialog::Rejected);
+    };
+    TemporaryHome home;
+    for (unsigned codePage : {437u, 936u}) {
+        SCOPED_TRACE(codePage);
+        seen.clear();
+        GuiFixture f(codePage, hooks);
+        QStringList entries;
+        for (const QAction* a : f.window->MoreMenu()->actions())
+            if (!a->isSeparator())
+                entries << a->text();
+        const QStringList english{QStringLiteral("Set Login..."),       QStringLiteral("Account"),
+                                  QStringLiteral("Allow other models"), QStringLiteral("Export list..."),
+                                  QStringLiteral("Job records"),        QStringLiteral("About Flashwell...")};
+        const QStringList chinese{QStringLiteral("设置登录..."),  QStringLiteral("账户"),
+                                  QStringLiteral("允许其他型号"), QStringLiteral("导出列表..."),
+                                  QStringLiteral("作业记录"),     QStringLiteral("关于 Flashwell...")};
+        EXPECT_EQ(entries, codePage == 936 ? chinese : english) << "and no \"DHCP\" that does nothing";
+        EXPECT_EQ(f.Find<QWidget>("buttonMore")->toolTip(),
+                  codePage == 936 ? QStringLiteral("登录、账户预设、型号检查、导出、作业记录、关于")
+                                  : QStringLiteral("Login, account presets, model guard, export, job records, About"));
+        f.Find<QAction>("actionSetLogin")->trigger();
+        f.Find<QAction>("actionAbout")->trigger();
+        ASSERT_EQ(seen.size(), 2u);
+        EXPECT_EQ(seen[0].first, f.window->windowTitle()) << "Set Login... is titled as the window";
+        EXPECT_EQ(seen[0].second, codePage == 936 ? (QStringList{QStringLiteral("登录名"), QStringLiteral("密码"),
+                                                                 QStringLiteral("确定"), QStringLiteral("取消")})
+                                                  : (QStringList{QStringLiteral("ID"), QStringLiteral("Pwd"),
+                                                                 QStringLiteral("OK"), QStringLiteral("Cancel")}));
+        EXPECT_EQ(seen[1].first,
+                  codePage == 936 ? QStringLiteral("关于 Flashwell v2.0") : QStringLiteral("About Flashwell v2.0"));
+        EXPECT_TRUE(seen[1].second.contains(codePage == 936 ? QStringLiteral("关闭") : QStringLiteral("Close")));
+    }
 }
 
 TEST(DialogsTest, LinkTextLimits) {
@@ -154,7 +218,11 @@ TEST(DialogsTest, TheMenuExportsTheListAndOpensTheJobRecords) {
     std::vector<std::string> folders;
     MainWindowHooks hooks;
     hooks.chooseSaveFile = [&](QWidget*) { return answers.at(asked++); };
-    hooks.openFolder = [&](const std::string& folder) { folders.push_back(folder); };
+    bool fileManager = true;
+    hooks.openFolder = [&](const std::string& folder) {
+        folders.push_back(folder);
+        return fileManager;
+    };
     GuiFixture f(437, hooks);
     auto* guard = f.Find<QAction>("actionAllowOtherModels");
     ASSERT_NE(guard, nullptr);
@@ -176,7 +244,7 @@ TEST(DialogsTest, TheMenuExportsTheListAndOpensTheJobRecords) {
     EXPECT_EQ(file.readAll().toStdString(), "Idx,Name,IP,MAC,Status,Model,Version\r\n"
                                             "001,'=cmd|' /C calc'!A0,192.168.0.21,00:1a:2b:3c:4d:01,,,\r\n"
                                             "002,\"Plain, \"\"quoted\"\"\",192.168.0.22,00:1a:2b:3c:4d:02,,,\r\n");
-    EXPECT_TRUE(f.Find<QLabel>("labelNote")->toolTip().startsWith(QStringLiteral("List exported to ")));
+    EXPECT_EQ(f.window->NoteLine(), QStringLiteral("List exported to ") + dir.filePath(QStringLiteral("list.csv")));
     exportList->trigger();
     GuiFixture::Settle();
     auto* box = f.window->findChild<QMessageBox*>(QStringLiteral("messageBox"));
@@ -186,8 +254,14 @@ TEST(DialogsTest, TheMenuExportsTheListAndOpensTheJobRecords) {
 
     f.Find<QAction>("actionJobRecords")->trigger();
     ASSERT_EQ(folders.size(), 1u);
-    EXPECT_EQ(folders[0], f.window->Controller().Records().Folder());
-    EXPECT_TRUE(QDir(QString::fromStdString(folders[0])).exists()) << "made before it is opened";
+    const QString records = QString::fromStdString(f.window->Controller().Records().Folder());
+    EXPECT_EQ(QString::fromStdString(folders[0]), records);
+    EXPECT_TRUE(QDir(records).exists()) << "made before it is opened";
+    EXPECT_EQ(f.window->NoteLine(), QStringLiteral("Job records are in ") + records);
+    // With no file manager "Job records" did nothing, and the note line still said "List exported to ...".
+    fileManager = false;
+    f.Find<QAction>("actionJobRecords")->trigger();
+    EXPECT_EQ(f.window->NoteLine(), QStringLiteral("No file manager could open the folder of job records: ") + records);
 }
 
 } // namespace

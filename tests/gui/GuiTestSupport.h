@@ -24,10 +24,14 @@ inline ControllerPlatform QuietPlatform(unsigned codePage) {
     return platform;
 }
 
-// A started window over a quiet platform, recording the addresses it was asked to open.
+// A started window over a quiet platform, recording the addresses it was asked to open. A job that
+// a test lets run needs a fake network: the system's would reach the cameras' addresses.
 struct GuiFixture {
-    explicit GuiFixture(unsigned codePage, MainWindowHooks hooks = {}) : clock(0.001) {
+    explicit GuiFixture(unsigned codePage, MainWindowHooks hooks = {}, std::shared_ptr<CameraNetwork> network = {})
+        : clock(0.001) {
         hooks.platform = QuietPlatform(codePage);
+        if (network)
+            hooks.platform.network = std::move(network);
         if (!hooks.openUrl)
             hooks.openUrl = [this](const std::string& url) { opened.push_back(url); };
         window = std::make_unique<MainWindow>(clock, std::move(hooks));

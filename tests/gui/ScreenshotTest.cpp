@@ -2,6 +2,7 @@
 #include <QDir>
 #include <QImage>
 #include <QPixmap>
+#include <QTableView>
 
 #include <gtest/gtest.h>
 
@@ -15,10 +16,14 @@ QString render(unsigned codePage, const char* file) {
     f.AddCamera("IPC-Gate", {192, 168, 0, 20}, 0x12);
     f.AddCamera("KX-Warehouse", {192, 168, 1, 64}, 0x13, 8080);
     f.AddCamera("IPC-Office", {192, 168, 1, 65}, 0x14);
+    f.AddCamera("IPC-Garden", {192, 168, 1, 66}, 0x15);
     f.SetStatus(0, *Status::Of(CameraView{Phase::Burning, 40}), false);
     f.SetStatus(1, *Status::Of(CameraView{Phase::Rebooting, 45}), false);
     f.SetStatus(2, "401 Unauthorized", true);
     f.SetStatus(3, "UPGRADE SUCCESSFUL", false);
+    f.SetStatus(4, "Model mismatch", true);
+    // A selected failed row, as the technician sees one picked to try again.
+    f.Find<QTableView>("listDevices")->selectRow(4);
     f.window->SetFieldText(Field::FirmwarePath, "/home/tech/firmware/IPC1234_V1.23.bin");
     f.window->SetFieldText(Field::Model, "IPC1234");
     f.window->SetFieldText(Field::FwVersion, "V1.23");

@@ -1,6 +1,8 @@
 // flashwell-cli in-process on fake adapters; none that a search could use has an address, so nothing is sent.
 #include <chrono>
+#include <cstdlib>
 #include <ctime>
+#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -11,7 +13,12 @@
 #include "FlashwellVersion.h"
 #include "app/StatusTexts.h"
 #include "app/cli/Cli.h"
+#include "app/cli/CliOptions.h"
+#include "app/cli/CliOutput.h"
+#include "app/cli/CliWindow.h"
+#include "app/cli/Password.h"
 #include "app/cli/Progress.h"
+#include "tests/support/FakeCameraNetwork.h"
 
 namespace {
 
@@ -212,4 +219,78 @@ TEST(CliTest, ProgressEventsThinARunningPercentage) {
     EXPECT_LE(lines.size(), 2u + 11u + 11u + 1u) << err.str();
     EXPECT_NE(err.str().find("Upgrade Status... 100%"), std::string::npos);
     EXPECT_NE(err.str().find("Wait for 60 Seconds"), std::string::npos);
+}
+
+// "--select 0" named Lobby, Lobby and Office in three searches: a row number follows the order of the
+// replies, so what cannot be undone takes MAC addresses only, and says so before anything is sent.
+TEST(CliTest, UpgradeAndResetRefuseRowNumbers) {
+    for (const char* select : {"0", "02:fe:ff:00:00:01,2", " 1 "}) {
+        for (std::vector<const char*> args :
+             {std::vector<const char*>{"upgrade", "/nonexistent.bin"}, std::vector<const char*>{"reset"}}) {
+            const std::string command = args[0];
+            args.insert(args.end(), {"--select", select});
+            CliResult r = run(args, kUnaddressed);
+            EXPECT_EQ(r.code, 2) << command << " --select " << select;
+            EXPECT_NE(r.err.find(command + " takes MAC addresses or all in --select, not row numbers"),
+                      std::string::npos)
+                << r.err;
+            EXPECT_EQ(r.err.find("no IPv4 address"), std::string::npos) << "refused before the adapter is used";
+        }
+    }
+    // MAC addresses and all pass on to the next check, the adapter; so do rows where nothing is lost.
+    for (std::vector<const char*> args :
+         {std::vector<const char*>{"reset", "--select", "02:fe:ff:00:00:01"},
+          std::vector<const char*>{"reset", "--select", "all"}, std::vector<const char*>{"auto-ip", "--select", "0,1"},
+          std::vector<const char*>{"check-version", "--select", "0"}}) {
+        CliResult r = run(args, kUnaddressed);
+        EXPECT_EQ(r.code, 2) << args[0] << " " << args[2];
+        EXPECT_NE(r.err.find("has no IPv4 address"), std::string::npos) << r.err;
+    }
+}
+
+// A row with an empty Status ended in the padding of its MAC column.
+TEST(CliTest, ListRowsEndWithoutTrailingSpaces) {
+    std::ostringstream out, err;
+    CliWindow window(err);
+    Clock clock(0.001);
+    ControllerPlatform platform{[] { return kListed; }, [] { return 437u; }};
+    platform.stateFolder.clear();
+    platform.listen = false;
+    platform.network = std::make_shared<testsupport::FakeCameraNetwork>();
+    CTarnDlg dlg(window, clock, platform);
+    dlg.OnInitDialog();
+    dlg.List().AppendRow({"001", "Lobby", "192.168.0.21", "02:fe:ff:00:00:01", ""}, false);
+    dlg.List().AppendRow({"002", "Dock", "192.168.0.22", "02:fe:ff:00:00:02", "Device offline!"}, true);
+    dlg.List().AppendRow({"003", "Gate", "192.168.0.23", "02:fe:ff:00:00:03", ""}, true);
+    PrintDevices(dlg, Options{}, out);
+    std::istringstream lines(out.str());
+    std::vector<std::string> rows;
+    for (std::string line; std::getline(lines, line);) {
+        EXPECT_TRUE(line.empty() || line.back() != ' ') << "\"" << line << "\"";
+        rows.push_back(line);
+    }
+    ASSERT_EQ(rows.size(), 5u) << out.str();
+    EXPECT_EQ(rows[0], "Idx   Name                IP               MAC                Status");
+    EXPECT_EQ(rows[1], "001   Lobby               192.168.0.21     02:fe:ff:00:00:01");
+    EXPECT_EQ(rows[2], "002   Dock                192.168.0.22     02:fe:ff:00:00:02  Device offline! [failed]");
+    EXPECT_EQ(rows[3], "003   Gate                192.168.0.23     02:fe:ff:00:00:03  [failed]");
+    dlg.OnCancel();
+}
+
+// The README said --password-file came first while the code gave --password precedence; the one
+// typed for this run wins, then the file, the environment and the default.
+TEST(CliTest, TheTypedPasswordComesBeforeTheFileTheEnvironmentAndTheDefault) {
+    const std::string file = testing::TempDir() + "flashwell-password";
+    {
+        std::ofstream out(file);
+        out << "from-file\r\nsecond line\n";
+    }
+    unsetenv("FLASHWELL_PASSWORD");
+    EXPECT_EQ(ResolvePassword(std::nullopt, "").Value(), "qnwt");
+    setenv("FLASHWELL_PASSWORD", "from-environment", 1);
+    EXPECT_EQ(ResolvePassword(std::nullopt, "").Value(), "from-environment");
+    EXPECT_EQ(ResolvePassword(std::nullopt, file).Value(), "from-file");
+    EXPECT_EQ(ResolvePassword(std::string("typed"), file).Value(), "typed");
+    EXPECT_FALSE(ResolvePassword(std::nullopt, file + ".missing")) << "a named file that cannot be read";
+    unsetenv("FLASHWELL_PASSWORD");
 }

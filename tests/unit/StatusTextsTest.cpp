@@ -38,6 +38,10 @@ TEST(StatusTextsTest, EveryOutcomeHasItsTextNameAndColour) {
     CameraOutcome dry(OutcomeKind::WouldFlash);
     dry.versionBefore = "V1.04";
     dry.imageVersion = "V1.06";
+    // "Would flash V1.06 -> V1.06" read as if the camera would change.
+    CameraOutcome same(OutcomeKind::WouldFlash);
+    same.versionBefore = "V1.06";
+    same.imageVersion = "V1.06";
     CameraOutcome twin(OutcomeKind::SharedAddressUnreachable);
     twin.sharedAddress = "192.168.0.20";
     const Row rows[] = {
@@ -47,6 +51,7 @@ TEST(StatusTextsTest, EveryOutcomeHasItsTextNameAndColour) {
         {CameraOutcome(OutcomeKind::NoAnswerAfterReboot), "No answer after the reboot", "no-answer-after-reboot", true,
          true},
         {dry, "Would flash V1.04 -> V1.06", "would-flash", false, true},
+        {same, "Would flash V1.06 again (already runs it)", "would-flash", false, true},
         {CameraOutcome(OutcomeKind::ModelMismatch), "Model mismatch", "model-mismatch", true, true},
         {CameraOutcome(OutcomeKind::WifiInterface), "Wi-Fi interface", "wifi-interface", true, true},
         {CameraOutcome(OutcomeKind::Unauthorized), "401 Unauthorized", "unauthorized", true, true},

@@ -1,0 +1,107 @@
+// The "⋯" menu: the template's hidden controls and the window's own additions, with their dialogs.
+#include <QAction>
+#include <QFileDialog>
+#include <QMenu>
+#include <QToolButton>
+
+#include "app/qt/AboutDialog.h"
+#include "app/qt/CredentialsDialog.h"
+#include "app/qt/MainWindow.h"
+#include "app/qt/WindowTexts.h"
+
+QAction* MainWindow::addCaptioned(QMenu* menu, const char* name, const Caption& text) {
+    QAction* action = menu->addAction(text.In(m_codePage));
+    action->setObjectName(QString::fromLatin1(name));
+    m_captioned.emplace_back(action, &text);
+    return action;
+}
+
+void MainWindow::setupMoreMenu() {
+    // The template's hidden controls live here, in the free gap between the path box and "Browse File...".
+    // The "DHCP" box is not among them: it governed only the detail panel, which the window does not build.
+    m_moreMenu = new QMenu(this);
+    m_moreMenu->setObjectName(QStringLiteral("menuMore"));
+    connect(addCaptioned(m_moreMenu, "actionSetLogin", caption::kSetLogin), &QAction::triggered, this,
+            &MainWindow::ShowCredentials);
+    QMenu* presets = m_moreMenu->addMenu(QString());
+    presets->setObjectName(QStringLiteral("menuAccount"));
+    m_captioned.emplace_back(presets->menuAction(), &caption::kAccount);
+    const char* accounts[] = {"root", "admin"};
+    for (int row = 0; row < 2; ++row) {
+        QAction* a = presets->addAction(QString::fromLatin1(accounts[row]), this,
+                                        [this, row] { m_controller->OnAccountSelChange(row); });
+        a->setObjectName(QStringLiteral("actionAccount_%1").arg(QString::fromLatin1(accounts[row])));
+        m_presetActions.push_back(a);
+    }
+    m_moreMenu->addSeparator();
+    // Off at every start: flashing an image made for another model is a choice made for one job.
+    QAction* otherModels = addCaptioned(m_moreMenu, "actionAllowOtherModels", caption::kAllowOtherModels);
+    otherModels->setCheckable(true);
+    connect(otherModels, &QAction::toggled, this, [this](bool on) {
+        m_controller->SetAllowOtherModels(on);
+        m_guardLifted = on;
+        showNoteLine();
+    });
+    connect(addCaptioned(m_moreMenu, "actionExportList", caption::kExportList), &QAction::triggered, this,
+            &MainWindow::ExportList);
+    connect(addCaptioned(m_moreMenu, "actionJobRecords", caption::kJobRecords), &QAction::triggered, this,
+            &MainWindow::OpenJobRecords);
+    m_moreMenu->addSeparator();
+    connect(addCaptioned(m_moreMenu, "actionAbout", caption::kAbout), &QAction::triggered, this,
+            &MainWindow::ShowAbout);
+
+    m_more = new QToolButton(this);
+    m_more->setObjectName(QStringLiteral("buttonMore"));
+    m_more->setText(QStringLiteral("⋯"));
+    m_more->setGeometry(m_units.Rect(352, 3, 22, 12));
+    m_more->setMenu(m_moreMenu);
+    m_more->setPopupMode(QToolButton::InstantPopup);
+    m_more->setStyleSheet(QStringLiteral("QToolButton::menu-indicator { image: none; }"));
+}
+
+void MainWindow::ShowCredentials() {
+    CredentialsDialog dialog(m_controller->LoadStoredLogin(), m_codePage, this);
+    if (m_hooks.runDialog(dialog) == QDialog::Accepted)
+        m_controller->OnSet(dialog.Login());
+}
+
+void MainWindow::ShowAbout() {
+    AboutDialog dialog(m_hooks.openUrl, m_codePage, this);
+    m_hooks.runDialog(dialog);
+}
+
+void MainWindow::ExportList() {
+    std::optional<std::string> path;
+    if (m_hooks.chooseSaveFile) {
+        path = m_hooks.chooseSaveFile(this);
+    } else {
+        const QString chosen =
+            QFileDialog::getSaveFileName(this, caption::kExportTitle.In(m_codePage), QStringLiteral("cameras.csv"),
+                                         caption::kCsvFiles.In(m_codePage));
+        if (!chosen.isEmpty())
+            path = chosen.toStdString();
+    }
+    if (!path)
+        return;
+    const QString shown = QString::fromStdString(*path);
+    if (m_controller->ExportListCsv(*path))
+        ShowNote(caption::kExported.In(m_codePage).arg(shown).toStdString());
+    else
+        MessageBox(caption::kCannotWrite.In(m_codePage).arg(shown).toStdString(),
+                   caption::kExportTitle.In(m_codePage).toStdString());
+}
+
+void MainWindow::OpenJobRecords() {
+    const JobRecords& records = m_controller->Records();
+    const QString folder = QString::fromStdString(records.Folder());
+    if (!records.CreateFolder()) {
+        ShowNote((folder.isEmpty() ? caption::kNoRecordsFolder.In(m_codePage)
+                                   : caption::kCannotCreate.In(m_codePage).arg(folder))
+                     .toStdString());
+        return;
+    }
+    // The folder's path stands in the note line either way: a desktop without a file manager is
+    // told so, and where one was started the technician still sees where the records are.
+    const bool opened = m_hooks.openFolder(records.Folder());
+    ShowNote((opened ? caption::kRecordsShown : caption::kNoFileManager).In(m_codePage).arg(folder).toStdString());
+}

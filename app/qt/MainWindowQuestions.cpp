@@ -1,0 +1,74 @@
+// The two workflow buttons that cannot be undone ask first, naming how many cameras and which.
+#include <QMessageBox>
+#include <QPushButton>
+
+#include "app/qt/MainWindow.h"
+#include "app/qt/WindowTexts.h"
+#include "discovery/DeviceRows.h"
+#include "discovery/WireProtocol.h"
+
+namespace {
+
+// More names would make the box taller than the screen of a small bench laptop.
+constexpr int kNamedCameras = 12;
+constexpr Ipv4 kFactoryAddress{192, 168, 0, 20};
+
+} // namespace
+
+QStringList MainWindow::selectedCameras(bool factoryAddressOnly) const {
+    QStringList cameras;
+    DeviceTable* table = m_controller->Table();
+    if (!table)
+        return cameras;
+    // The same copies by row that the job's request is made of.
+    for (int row : SelectedRows()) {
+        const std::optional<DeviceInfo> d = table->CopyDeviceAt(row);
+        if (!d || (factoryAddressOnly && d->ip != kFactoryAddress))
+            continue;
+        cameras << QStringLiteral("%1   %2   %3")
+                       .arg(QString::fromStdString(NameText(*d)), QString::fromStdString(FormatIpv4(d->ip)),
+                            QString::fromStdString(FormatMac(d->mac)));
+    }
+    return cameras;
+}
+
+bool MainWindow::confirm(const QString& title, const QString& question, const QStringList& cameras) {
+    QStringList shown = cameras.mid(0, kNamedCameras);
+    if (cameras.size() > kNamedCameras)
+        shown << caption::kMoreCameras.In(m_codePage).arg(cameras.size() - kNamedCameras);
+    QMessageBox box(QMessageBox::Warning, title, question, QMessageBox::Yes | QMessageBox::No, this);
+    box.setObjectName(QStringLiteral("questionBox"));
+    box.setInformativeText(shown.join(QLatin1Char('\n')));
+    box.setDefaultButton(QMessageBox::No);
+    box.button(QMessageBox::Yes)->setText(caption::kYes.In(m_codePage));
+    box.button(QMessageBox::No)->setText(caption::kNo.In(m_codePage));
+    return m_hooks.runDialog(box) == QMessageBox::Yes;
+}
+
+void MainWindow::ResetDefault() {
+    // With nothing selected, busy or closed, the controller itself does nothing and says why.
+    const QStringList cameras = selectedCameras(false);
+    if (cameras.isEmpty() || m_controller->IsBusy())
+        return m_controller->OnResetDefault();
+    const Caption& question = cameras.size() == 1 ? caption::kResetOne : caption::kResetMany;
+    if (!confirm(TextsForCodePage(m_codePage).resetDefault, question.In(m_codePage).arg(cameras.size()), cameras))
+        return ShowNote(caption::kResetDeclined.In(m_codePage).toStdString());
+    m_controller->OnResetDefault();
+}
+
+void MainWindow::AutoChangeIp() {
+    if (SelectedRows().empty() || !m_controller->Table() || m_controller->IsBusy())
+        return m_controller->OnAutoChangeIp();
+    // Only cameras at the factory address are given new ones; the others would only be searched again.
+    const QStringList cameras = selectedCameras(true);
+    if (cameras.isEmpty())
+        return ShowNote(caption::kNoFactoryCamera.In(m_codePage).toStdString());
+    const Caption& question = cameras.size() == 1 ? caption::kAutoIpOne : caption::kAutoIpMany;
+    const QString asked = question.In(m_codePage)
+                              .arg(cameras.size())
+                              .arg(QString::fromStdString(FieldText(Field::RangeStart)),
+                                   QString::fromStdString(FieldText(Field::RangeEnd)));
+    if (!confirm(TextsForCodePage(m_codePage).autoChangeIp, asked, cameras))
+        return ShowNote(caption::kAutoIpDeclined.In(m_codePage).toStdString());
+    m_controller->OnAutoChangeIp();
+}

@@ -1,0 +1,155 @@
+// "Reset Default" and "Auto Change IP" ask first, naming the cameras; "No" leaves every camera alone.
+#include <QElapsedTimer>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTableView>
+#include <set>
+
+#include <gtest/gtest.h>
+
+#include "tests/gui/GuiTestSupport.h"
+#include "tests/support/FakeCameraNetwork.h"
+
+namespace {
+
+using testsupport::FakeCamera;
+using testsupport::FakeCameraNetwork;
+
+// What the window asked, and the answer the test gives.
+struct Asked {
+    QString title, text, cameras, yes, no;
+    bool noIsDefault = false;
+};
+
+struct QuestionFixture {
+    explicit QuestionFixture(unsigned codePage) : net(std::make_shared<FakeCameraNetwork>()) {
+        MainWindowHooks hooks;
+        hooks.runDialog = [this](QDialog& d) {
+            auto* box = qobject_cast<QMessageBox*>(&d);
+            EXPECT_NE(box, nullptr) << "a question is a message box";
+            if (!box)
+                return int(QDialog::Rejected);
+            asked.push_back({box->windowTitle(), box->text(), box->informativeText(),
+                             box->button(QMessageBox::Yes)->text(), box->button(QMessageBox::No)->text(),
+                             box->defaultButton() == box->button(QMessageBox::No)});
+            return int(answer);
+        };
+        f = std::make_unique<GuiFixture>(codePage, hooks, net);
+        // A moved camera's own reply is what counts it as moved.
+        net->SetReplySink(
+            [this](std::span<const std::uint8_t> reply) { f->window->Controller().Intake()->Take(reply); });
+    }
+
+    // A camera in the list and on the fake network, at the same address.
+    void Add(const std::string& name, Ipv4 ip, std::uint8_t tail) {
+        FakeCamera c;
+        c.name = name;
+        c.mac = {0x00, 0x1a, 0x2b, 0x3c, 0x4d, tail};
+        c.ip = ip;
+        net->AddCamera(c);
+        f->AddCamera(name, ip, tail);
+    }
+    void Select(const std::vector<int>& rows) {
+        auto* list = f->Find<QTableView>("listDevices");
+        list->clearSelection();
+        for (int row : rows)
+            list->selectionModel()->select(list->model()->index(row, 0),
+                                           QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    }
+    void Press(const char* button) {
+        f->Find<QPushButton>(button)->click();
+        QElapsedTimer waited;
+        waited.start();
+        while (f->window->Controller().WorkflowRunning() && waited.elapsed() < 20000)
+            QApplication::processEvents(QEventLoop::AllEvents, 10);
+        f->window->Controller().JoinWorkers(true);
+        GuiFixture::Settle();
+    }
+
+    std::shared_ptr<FakeCameraNetwork> net;
+    std::unique_ptr<GuiFixture> f;
+    QMessageBox::StandardButton answer = QMessageBox::No;
+    std::vector<Asked> asked;
+};
+
+TEST(QuestionsTest, ResetDefaultNamesTheCamerasAndNoResetsNone) {
+    QuestionFixture q(437);
+    q.Add("Lobby", {10, 0, 0, 1}, 1);
+    q.Add("Gate", {10, 0, 0, 2}, 2);
+    q.Add("Dock", {10, 0, 0, 3}, 3);
+
+    q.Press("buttonResetDefault"); // nothing selected: the controller says so, nobody is asked
+    EXPECT_TRUE(q.asked.empty());
+    EXPECT_EQ(q.f->window->NoteLine(), "Nothing was done: no camera is selected.");
+
+    q.Select({0, 2});
+    q.Press("buttonResetDefault");
+    ASSERT_EQ(q.asked.size(), 1u);
+    EXPECT_EQ(q.asked[0].title, "Reset Default");
+    EXPECT_EQ(q.asked[0].text,
+              "Reset 2 cameras to factory defaults? Their addresses, passwords and settings are lost.");
+    EXPECT_EQ(q.asked[0].cameras, "Lobby   10.0.0.1   00:1a:2b:3c:4d:01\nDock   10.0.0.3   00:1a:2b:3c:4d:03");
+    EXPECT_TRUE(q.asked[0].noIsDefault) << "Enter must not reset";
+    EXPECT_TRUE(q.net->Calls("reset").empty()) << "No resets nothing";
+    EXPECT_EQ(q.f->window->NoteLine(), "Nothing was done: the reset was not confirmed.");
+
+    q.Select({1});
+    q.answer = QMessageBox::Yes;
+    q.Press("buttonResetDefault");
+    ASSERT_EQ(q.asked.size(), 2u);
+    EXPECT_EQ(q.asked[1].text, "Reset 1 camera to factory defaults? Its address, password and settings are lost.");
+    EXPECT_EQ(q.net->Camera("Gate").resets, 1);
+    EXPECT_EQ(q.net->Camera("Lobby").resets + q.net->Camera("Dock").resets, 0);
+    EXPECT_EQ(q.f->window->SelectedRows(), std::vector<int>{1}) << "the selection outlives the job";
+}
+
+TEST(QuestionsTest, AutoChangeIpAsksOnlyForTheCamerasAtTheFactoryAddress) {
+    QuestionFixture q(437);
+    q.Add("Lobby", {192, 168, 0, 20}, 1);
+    q.Add("Own", {192, 168, 0, 45}, 2);
+    q.Add("Gate", {192, 168, 0, 20}, 3);
+    q.Select({1});
+    q.Press("buttonAutoChangeIp");
+    EXPECT_TRUE(q.asked.empty()) << "no selected camera would change";
+    EXPECT_EQ(q.f->window->NoteLine(), "Nothing was done: none of the selected cameras is at 192.168.0.20.");
+    EXPECT_TRUE(q.net->Commands().empty());
+
+    q.Select({0, 1, 2});
+    q.Press("buttonAutoChangeIp");
+    ASSERT_EQ(q.asked.size(), 1u);
+    EXPECT_EQ(q.asked[0].title, "Auto Change IP");
+    EXPECT_EQ(q.asked[0].text, "Give 2 cameras at 192.168.0.20 addresses of their own from the range 31~250?");
+    EXPECT_EQ(q.asked[0].cameras, "Lobby   192.168.0.20   00:1a:2b:3c:4d:01\nGate   192.168.0.20   00:1a:2b:3c:4d:03");
+    EXPECT_TRUE(q.net->Commands().empty()) << "No sends no command";
+    EXPECT_EQ(q.f->window->NoteLine(), "Nothing was done: the new addresses were not confirmed.");
+
+    q.answer = QMessageBox::Yes;
+    q.Press("buttonAutoChangeIp");
+    std::set<Mac> moved;
+    for (const SetNetworkCommand& c : q.net->Commands())
+        moved.insert(c.mac);
+    EXPECT_EQ(moved, (std::set<Mac>{q.net->Camera("Lobby").mac, q.net->Camera("Gate").mac}));
+    EXPECT_NE(q.net->Camera("Lobby").ip, (Ipv4{192, 168, 0, 20}));
+}
+
+TEST(QuestionsTest, QuestionsSpeakChinese) {
+    QuestionFixture q(936);
+    for (std::uint8_t i = 1; i <= 14; ++i)
+        q.Add("cam" + std::to_string(i), {192, 168, 0, 20}, i);
+    q.f->window->findChild<QTableView*>(QStringLiteral("listDevices"))->selectAll();
+    q.Press("buttonResetDefault");
+    q.Press("buttonAutoChangeIp");
+    ASSERT_EQ(q.asked.size(), 2u);
+    EXPECT_EQ(q.asked[0].title, "还原默认值");
+    EXPECT_EQ(q.asked[0].text, "将 14 台设备还原为出厂默认值？其IP地址、密码和设置将全部丢失。");
+    EXPECT_EQ(q.asked[0].yes, "是");
+    EXPECT_EQ(q.asked[0].no, "否");
+    EXPECT_TRUE(q.asked[0].cameras.endsWith(QStringLiteral("另有 2 台"))) << q.asked[0].cameras.toStdString();
+    EXPECT_EQ(q.asked[0].cameras.count(QLatin1Char('\n')), 12) << "twelve named, then how many more";
+    EXPECT_EQ(q.asked[1].title, "自动更新IP地址");
+    EXPECT_EQ(q.asked[1].text, "为 14 台IP地址为192.168.0.20的设备分配范围 31~250 内的新IP地址？");
+    EXPECT_EQ(q.f->window->NoteLine(), "未做任何操作：未确认更新IP地址。");
+    EXPECT_TRUE(q.net->Calls("reset").empty());
+}
+
+} // namespace
