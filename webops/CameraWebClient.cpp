@@ -142,9 +142,10 @@ RequestResult perform(const CameraAddress& camera, const char* object, Exchange&
         curl_easy_setopt(curl, CURLOPT_POSTFIELDS, (*body)->data());
         curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>((*body)->size()));
         curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, 60000L);
+        // Bounded by stall, not by total time: on a shared link an upload that still moves may
+        // take many minutes, and cutting it would only start it again from the first byte.
         curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
-        curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, 30L);
-        curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, UploadLimitMs((*body)->size()));
+        curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, kUploadStallSeconds);
     } else {
         headers = curl_slist_append(headers, "Content-Type:");
         curl_easy_setopt(curl, CURLOPT_POSTFIELDS, "");
@@ -193,10 +194,6 @@ RequestResult perform(const CameraAddress& camera, const char* object, Exchange&
 }
 
 } // namespace
-
-long UploadLimitMs(std::size_t bodyBytes) {
-    return kUploadBaseLimitMs + static_cast<long>(bodyBytes / kUploadSlowestBytesPerSecond) * 1000;
-}
 
 RequestResult QueryFirmwareInfo(const CameraAddress& camera, FirmwareInfo& info, const StopRequested& stop) {
     Exchange x{Request::Query, &stop};

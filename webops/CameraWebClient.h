@@ -48,13 +48,12 @@ inline constexpr char kUploadBoundary[] = "---------------------------7d9552e707
 inline constexpr std::size_t kUploadHeadBytes = 129;
 inline constexpr std::size_t kUploadFramingBytes = 272;
 
-// Every exchange has an overall bound, so a camera that trickles its answer cannot hold a worker:
-// a query 5 s, a reset 30 s, an upload 30 s plus the body at the slowest rate a camera is allowed.
+// A query and a reset have an overall bound, so a camera that trickles its answer cannot hold a
+// worker: a query 5 s, a reset 30 s. An upload ends only when nothing moves for 30 s, whether
+// the body is on its way or the answer is awaited: its length is the shared link's business.
 inline constexpr long kQueryLimitMs = 5000;
 inline constexpr long kResetLimitMs = 30000;
-inline constexpr long kUploadBaseLimitMs = 30000;
-inline constexpr long kUploadSlowestBytesPerSecond = 256 * 1024;
-long UploadLimitMs(std::size_t bodyBytes);
+inline constexpr long kUploadStallSeconds = 30;
 
 // The cameras' CGI interface over plain HTTP with preemptive Basic credentials (RFC 7617).
 // Every call opens and closes its own handles; calls may run on many threads at once. A stop
