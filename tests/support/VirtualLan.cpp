@@ -25,6 +25,8 @@ VirtualLan::VirtualLan(const Options& options) : m_id(testsupport::UniqueId()) {
         command += " --second-adapter";
     if (!options.hostRate.empty())
         command += " --host-rate " + ShellQuote(options.hostRate);
+    if (options.idleCameras)
+        command += " --idle";
     for (const std::string& camera : options.cameras)
         command += " --camera " + ShellQuote(camera);
     std::string output;
@@ -57,6 +59,17 @@ std::string VirtualLan::CameraLog(int camera) const {
     std::ostringstream text;
     text << file.rdbuf();
     return text.str();
+}
+
+std::vector<int> VirtualLan::CameraPids() const {
+    std::vector<int> pids;
+    for (int camera = 1;; ++camera) {
+        std::ifstream file(m_stateDir + "/cam" + std::to_string(camera) + ".pid");
+        int pid = 0;
+        if (!(file >> pid))
+            return pids;
+        pids.push_back(pid);
+    }
 }
 
 void VirtualLan::EnterHost() {

@@ -18,6 +18,8 @@ public:
         std::string nameserver = "192.168.0.10";
         // A tc token bucket on the host's card, e.g. "8mbit", that every upload shares; empty: unshaped.
         std::string hostRate{};
+        // The simulators at idle priority, so that a benchmark measures the tool, not the cameras.
+        bool idleCameras = false;
     };
 
     // Why namespaces cannot be built here, or empty when they can.
@@ -40,6 +42,8 @@ public:
     // The folder sim/vlan keeps this LAN's logs in, and what camera n (from 1) has logged so far.
     const std::string& StateDir() const { return m_stateDir; }
     std::string CameraLog(int camera) const;
+    // The simulators' process ids, camera 1 first.
+    std::vector<int> CameraPids() const;
 
 private:
     std::string m_id;
