@@ -24,6 +24,7 @@ struct FaultName {
 constexpr FaultName kFaults[] = {
     {"wrong-password", &FaultModes::wrongPassword},
     {"silent", &FaultModes::silent},
+    {"hung", &FaultModes::hung},
     {"no-model", &FaultModes::noModel},
     {"upload-refused", &FaultModes::uploadRefused},
     {"older-after-reboot", &FaultModes::olderAfterReboot},

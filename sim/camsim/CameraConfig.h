@@ -16,6 +16,7 @@ enum class Answers { Generic, Maker, Both };
 struct FaultModes {
     bool wrongPassword = false;         // every web request gets 401
     bool silent = false;                // no web server at all; discovery still answers
+    bool hung = false;                  // the web port takes connections and never answers them
     bool noModel = false;               // the property query answers a page without model and version
     bool uploadRefused = false;         // upgrades answer an error and burn nothing
     bool olderAfterReboot = false;      // after an upgrade the version is one lower than before

@@ -32,10 +32,8 @@ bool FleetWeb::Start(std::string& error) {
         WebOptions options = m_common;
         options.bindAddress = FormatIpv4(config.ip);
         options.workerThreads = kWorkersPerCamera;
-        // A reset camera comes back where its listener is, not at an address the whole fleet would share.
-        options.factoryIp = config.ip;
-        options.factoryMask = config.netmask;
-        options.factoryGateway = config.gateway;
+        // A reset camera reports the factory address, as a real one does, and the job looks for it
+        // there; its listener stays on its own address, which the whole fleet could not share.
         options.logPrefix = "camsim: " + config.name + ": ";
         auto server = std::make_unique<WebServer>(camera, options, nullptr);
         if (!server->Start(error)) {

@@ -1,7 +1,10 @@
 #include "sim/camsim/WebServer.h"
 
+#include <arpa/inet.h>
 #include <httplib.h>
+#include <netinet/in.h>
 #include <sys/eventfd.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -36,6 +39,8 @@ WebServer::~WebServer() {
     Stop();
     if (m_stopFd >= 0)
         ::close(m_stopFd);
+    if (m_hungFd >= 0)
+        ::close(m_hungFd);
 }
 
 WebServer::Clock::duration WebServer::scaled(std::chrono::milliseconds real) const {
@@ -79,9 +84,28 @@ std::unique_ptr<httplib::Server> WebServer::makeServer() {
     return server;
 }
 
+// A hung web server: the kernel completes the handshakes (until the backlog is full, then drops
+// them), and no byte ever comes back, so every request runs into the client's own time-outs.
+bool WebServer::listenHung(std::string& error) {
+    m_hungFd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in at{};
+    at.sin_family = AF_INET;
+    at.sin_port = htons(static_cast<std::uint16_t>(m_options.port));
+    const int one = 1;
+    if (m_hungFd < 0 || ::setsockopt(m_hungFd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one) != 0 ||
+        ::inet_pton(AF_INET, m_options.bindAddress.c_str(), &at.sin_addr) != 1 ||
+        ::bind(m_hungFd, reinterpret_cast<const sockaddr*>(&at), sizeof at) != 0 || ::listen(m_hungFd, 5) != 0) {
+        error = "cannot listen on TCP " + m_options.bindAddress + ":" + std::to_string(m_options.port);
+        return false;
+    }
+    return true;
+}
+
 bool WebServer::Start(std::string& error) {
     if (m_camera->config().faults.silent)
         return true;
+    if (m_camera->config().faults.hung)
+        return listenHung(error);
     if (m_stopFd < 0) {
         error = "eventfd failed";
         return false;

@@ -60,6 +60,7 @@ private:
     using Clock = std::chrono::steady_clock;
 
     std::unique_ptr<httplib::Server> makeServer();
+    bool listenHung(std::string& error);
     void run(std::unique_ptr<httplib::Server> server);
     void stopServerLocked();
     bool authorized(const httplib::Request& req, httplib::Response& res) const;
@@ -77,6 +78,7 @@ private:
     AddressMoved m_moved;
     KernelSilence* m_silence;
     int m_stopFd = -1; // readable once stopping: wakes every held connection
+    int m_hungFd = -1; // with --fault hung: a listener nobody accepts from
     FaultReplies m_faultReplies;
     std::mutex m_lock;
     std::condition_variable m_wake;

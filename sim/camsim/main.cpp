@@ -194,7 +194,8 @@ int run(int argc, char** argv) {
                    "its own address, which this process adds to --iface (with the prefix of its mask) and removes "
                    "on exit; the ready line shows them. The host must reach them on its link: give it an address "
                    "whose prefix covers them (e.g. 192.168.0.10/16 with --fleet-base 192.168.1.1) or an on-link "
-                   "route (ip route add 10.0.0.0/8 dev eth0 for the default 10.x.y.z addresses)")
+                   "route (ip route add 10.0.0.0/8 dev eth0 for the default 10.x.y.z addresses). After a factory reset "
+                   "such a camera reports the factory address 192.168.0.20, while its web side stays on its own")
         ->needs(fleetOption)
         ->check(CLI::Range(1, 500));
     app.add_flag("--apply-set-network,!--no-apply-set-network", line.applySetNetwork,
@@ -234,7 +235,9 @@ int run(int argc, char** argv) {
                    "anything but the default 200:OK resets nothing");
     app.add_option("--fault", line.faults,
                    "misbehave (repeatable): " + CLI::detail::join(FaultNames(), ", ") +
-                       ". trickle: every CGI answers 200 and its headers, then one space every 500 ms (real time) "
+                       ". hung: the web port takes connections and never answers (a hung web server; discovery "
+                       "still answers); trickle: every CGI answers 200 and its headers, then one space every 500 ms "
+                       "(real time) "
                        "until the client closes; trickle-upload: the same for the upload only, after its whole "
                        "body; upload-no-reply: the upload body is read, then nothing is sent until the client "
                        "closes; reset-mid-upload: the upload's connection is reset (RST) about halfway through "

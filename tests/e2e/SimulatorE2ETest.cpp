@@ -487,6 +487,34 @@ TEST_F(SimulatorE2E, WebFaultsSplitTheAnswerRefuseTheResetAndBurnWithoutAnswer) 
     }
 }
 
+TEST_F(SimulatorE2E, AHungCameraIsListedButAnswersNoRequestAndAResetFleetCameraReportsTheFactoryAddress) {
+    VirtualLan lan({.cameras = {"--name Hung --ip 192.168.0.21 --fault hung",
+                                "--fleet 2 --fleet-web 2 --fleet-base 192.168.0.31 --reboot-ms 100"}});
+    lan.EnterHost();
+    Discovery bench;
+    ASSERT_TRUE(bench.ready());
+    EXPECT_TRUE(replyFrom(bench.Search(CameraFamily::Generic), "02:fe:ff:00:00:01", "192.168.0.21"))
+        << "a hung web side still answers the search";
+    int rc = -1;
+    const std::string shown =
+        lan.RunInHost("curl -s --noproxy '*' -m 1 -u root:qnwt -X POST -o /dev/null -w '%{time_connect} %{http_code}' "
+                      "http://192.168.0.21/param.cgi",
+                      rc);
+    EXPECT_EQ(rc, 28) << "connected, then no answer until curl gave up: " << shown;
+    EXPECT_NE(shown.find(" 000"), std::string::npos) << shown;
+
+    ASSERT_EQ(Post(lan, "http://192.168.0.31/hardfactorydefault.cgi"), "200");
+    EXPECT_TRUE(WaitUntil(
+        [&] {
+            const auto replies = bench.Search(CameraFamily::Generic);
+            return replyFrom(replies, "02:fe:00:00:00:01", "192.168.0.20").has_value();
+        },
+        10s))
+        << "a reset fleet camera reports the factory address, as a real one does: " << lan.CameraLog(2);
+    EXPECT_EQ(Post(lan, "http://192.168.0.31/param.cgi?action=list&group=Properties.Firmware.Version"), "200")
+        << "its web side stays on its own address";
+}
+
 TEST_F(SimulatorE2E, AShapedHostCardMovesBytesAtItsRate) {
     if (RunCommand("command -v tc >/dev/null 2>&1") != 0)
         GTEST_SKIP() << "tc (iproute2) is missing, so the host's card cannot be shaped";
