@@ -11,21 +11,13 @@
 
 #include "app/TarnDlg.h"
 #include "app/cli/CliWindow.h"
+#include "bench/BenchSupport.h"
 #include "tests/support/VirtualLan.h"
 #include "util/Trace.h"
 
 namespace {
 
 using Steady = std::chrono::steady_clock;
-
-long peakKiB() {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind("VmHWM:", 0) == 0)
-            return std::stol(line.substr(6));
-    return -1;
-}
 
 double upgrade(CTarnDlg& dlg, CliWindow& window, const std::vector<int>& rows, int& succeeded) {
     window.Select(rows);
@@ -56,19 +48,7 @@ int main(int argc, char** argv) {
 
     // The image, the journal, the job records and the name server list in a private scratch folder.
     testsupport::ScratchDir scratch;
-    const std::string image = scratch.path() + "/image.bin";
-    {
-        std::string header(100, '\0');
-        header.replace(24, 3, "106");
-        header.replace(68, 7, "IPC1234");
-        std::ofstream out(image, std::ios::binary);
-        out << header;
-        // Written in slices, so the benchmark's own memory does not hide the tool's peak.
-        std::string slice(std::size_t{1024} * 1024, '\x5a');
-        out << slice.substr(header.size());
-        for (std::size_t i = 1; i < mib; ++i)
-            out << slice;
-    }
+    const std::string image = WriteBenchImage(scratch.path(), "106", mib);
     VirtualLan::Options options;
     for (int i = 0; i < n; ++i) {
         char ip[32];
@@ -77,6 +57,7 @@ int main(int argc, char** argv) {
                                   " --mask 255.255.0.0 --version V1.04 --burn-sec 2 --reboot-ms 2000");
     }
     options.hostIp = "192.168.0.10/16";
+    options.idleCameras = true;
     VirtualLan lan(options);
     lan.EnterHost();
     {
@@ -95,7 +76,7 @@ int main(int argc, char** argv) {
                 break;
             else
                 std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        long before = peakKiB();
+        long before = PeakKiB();
         dlg.OnBrowseFile(image);
         int ok1 = 0, okAll = 0;
         double single = upgrade(dlg, window, {0}, ok1);
@@ -104,7 +85,7 @@ int main(int argc, char** argv) {
         for (int r = 0; r < dlg.List().GetItemCount(); ++r)
             all.push_back(r);
         double fleet = upgrade(dlg, window, all, okAll);
-        long peak = peakKiB();
+        long peak = PeakKiB();
         std::printf("cameras listed     %d of %d\n", dlg.List().GetItemCount(), n);
         std::printf("image              %zu MiB\n", mib);
         std::printf("single upgrade     %.2f s (%d successful)\n", single, ok1);
