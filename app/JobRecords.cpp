@@ -116,7 +116,8 @@ std::optional<RecordedJob> NewestRecordedJob(const std::string& folder, const st
     if (folder.empty())
         return std::nullopt;
     for (const auto& [file, number] : jobFiles(folder, workflow)) {
-        RecordedJob job{folder + "/" + file, {}};
+        RecordedJob job{folder, {}};
+        job.path.append("/").append(file);
         std::ifstream in(job.path);
         bool onCard = false;
         // A line cut by a crash, or damaged, is skipped: the others still say what happened.
