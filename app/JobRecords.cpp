@@ -7,6 +7,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+
 #include <nlohmann/json.hpp>
 
 #include "app/Csv.h"
@@ -81,6 +86,53 @@ std::string RecordCsv(const CameraRecord& r) {
 
 std::string IsoUtc(std::chrono::system_clock::time_point when) {
     return utcText(when, "%Y-%m-%dT%H:%M:%SZ");
+}
+
+namespace {
+
+// The files of a workflow's jobs, newest first: named by their start, then a number for a second
+// job in the same second.
+std::vector<std::pair<std::string, int>> jobFiles(const std::string& folder, const std::string& workflow) {
+    std::vector<std::pair<std::string, int>> files;
+    std::error_code error;
+    const std::regex name("[0-9]{8}T[0-9]{6}Z-" + workflow + "(-([0-9]{1,2}))?\\.jsonl");
+    for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
+        std::smatch m;
+        const std::string file = entry.path().filename().string();
+        if (std::regex_match(file, m, name))
+            files.emplace_back(file, m[2].matched ? std::stoi(m[2].str()) : 1);
+    }
+    std::sort(files.begin(), files.end(), [](const auto& a, const auto& b) {
+        const std::string stampA = a.first.substr(0, 16), stampB = b.first.substr(0, 16);
+        return stampA != stampB ? stampA > stampB : a.second > b.second;
+    });
+    return files;
+}
+
+} // namespace
+
+std::optional<RecordedJob> NewestRecordedJob(const std::string& folder, const std::string& workflow,
+                                             const std::string& adapter) {
+    if (folder.empty())
+        return std::nullopt;
+    for (const auto& [file, number] : jobFiles(folder, workflow)) {
+        RecordedJob job{folder, {}};
+        job.path.append("/").append(file);
+        std::ifstream in(job.path);
+        bool onCard = false;
+        // A line cut by a crash, or damaged, is skipped: the others still say what happened.
+        for (std::string line; std::getline(in, line);) {
+            const auto record = nlohmann::json::parse(line, nullptr, false);
+            if (!record.is_object() || !record.contains("adapter") || record["adapter"] != adapter)
+                continue;
+            onCard = true;
+            if (record.value("failed", false) && record.contains("mac") && record["mac"].is_string())
+                job.failed.push_back(record["mac"].get<std::string>());
+        }
+        if (onCard)
+            return job;
+    }
+    return std::nullopt;
 }
 
 JobRecords::JobRecords(std::string folder) : m_folder(std::move(folder)) {}

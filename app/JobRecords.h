@@ -34,6 +34,15 @@ std::string RecordCsv(const CameraRecord& record);
 // "2026-12-08T14:06:43Z"
 std::string IsoUtc(std::chrono::system_clock::time_point when);
 
+// The newest job of a workflow on a card, as its file of records in the folder tells it.
+struct RecordedJob {
+    std::string path;
+    std::vector<std::string> failed; // the MAC addresses of the cameras that ended failed
+};
+// None when no job of the workflow on the card was recorded there.
+std::optional<RecordedJob> NewestRecordedJob(const std::string& folder, const std::string& workflow,
+                                             const std::string& adapter);
+
 // The records of every job, one JSON object a line, in a file of its own per job under
 // $XDG_STATE_HOME/flashwell/jobs/ named by the job's start (UTC) and workflow. Lines are appended
 // with one write each, so a crash loses at most the camera being written; nothing is ever

@@ -27,6 +27,25 @@ std::vector<int> allRows(const ListModel& list) {
     return rows;
 }
 
+constexpr auto kProgressEvery = std::chrono::milliseconds(250);
+
+// How many cameras of the job work at once, for its estimate of the time left.
+std::size_t atOnce(const JobRequest& request) {
+    const std::size_t parallel = request.options.parallel;
+    switch (request.workflow) {
+    case Workflow::Upgrade:
+        return parallel;
+    case Workflow::CheckVersion:
+        return parallel > 0 ? parallel : 1;
+    case Workflow::AutoIp:
+        return 1;
+    case Workflow::Reset:
+    case Workflow::Homecoming:
+        break;
+    }
+    return 0;
+}
+
 } // namespace
 
 void CTarnDlg::OnStartUpgrade(UpgradeMode mode) {
@@ -109,6 +128,7 @@ std::shared_ptr<JobRequest> CTarnDlg::newRequest(Workflow workflow, const std::v
         return nullptr;
     auto request = std::make_shared<JobRequest>();
     request->workflow = workflow;
+    request->options = GetJobOptions();
     request->login = {m_window.FieldText(Field::User), m_window.FieldText(Field::Password)};
     request->adapter = jobAdapter();
     const std::set<Ipv4> shared = sharedAddresses();
@@ -196,6 +216,8 @@ void CTarnDlg::prologue(const JobRequest& request) {
         std::lock_guard guard(m_factsLock);
         m_outcomes.clear();
         m_running.clear();
+        if (request.workflow != Workflow::Homecoming)
+            m_progress.Begin(request.targets.size(), atOnce(request), std::chrono::steady_clock::now());
     }
     switch (request.workflow) {
     case Workflow::Upgrade:
@@ -264,9 +286,11 @@ void CTarnDlg::epilogue(const JobRequest& request, const JobSummary& summary) {
         std::string names;
         for (const std::string& camera : summary.away)
             names += (names.empty() ? "" : ", ") + camera;
+        const bool one = summary.away.size() == 1;
         notes.push_back(
-            std::to_string(summary.away.size()) + (summary.away.size() == 1 ? " camera is" : " cameras are") +
-            " not seen back at their own addresses yet: " + names + "; the next start of Flashwell sends them home");
+            std::to_string(summary.away.size()) + (one ? " camera is" : " cameras are") +
+            (one ? " not seen back at its own address yet: " : " not seen back at their own addresses yet: ") + names +
+            "; the next start of Flashwell sends " + (one ? "it" : "them") + " home");
     }
     if (request.workflow == Workflow::AutoIp && summary.rangeUsedUp > 0) {
         const int leftOut = summary.rangeUsedUp;
@@ -276,6 +300,8 @@ void CTarnDlg::epilogue(const JobRequest& request, const JobSummary& summary) {
     }
     SetReceiverMode(kReceiverRun);
     EnableControls(true);
+    if (request.workflow != Workflow::Homecoming)
+        m_window.ShowNote(ProgressText(), NoteKind::Progress);
     // The cameras that answered at their new addresses refreshed their rows; this search brings
     // in the rest, without emptying the list of what the job found.
     if (request.workflow == Workflow::AutoIp)
@@ -303,6 +329,7 @@ void CTarnDlg::reportHomecoming(const JobRequest& request) {
         Trace("Journal: %s\n", m_replayed.back().c_str());
     }
     const std::size_t away = request.targets.size() - home;
+    m_stillAwayAtStart = away;
     std::string text = "At start-up: ";
     if (request.targets.size() == 1)
         text += m_replayed.back();
@@ -350,12 +377,39 @@ void CTarnDlg::onJobEvent(const JobRequest& request, const Target& camera, const
             m_records.Append(recordOf(request, camera, outcome));
     }
     JobListener listener;
+    std::string progress;
     {
         std::lock_guard guard(m_factsLock);
         listener = m_jobListener;
+        const auto now = std::chrono::steady_clock::now();
+        if (request.workflow != Workflow::Homecoming) {
+            m_progress.On(camera.mac, event, now);
+            // A line a human reads: a few times a second is enough, and every camera's end.
+            if (std::holds_alternative<event::CameraEnded>(event) || now - m_progressShown >= kProgressEvery) {
+                m_progressShown = now;
+                progress = m_progress.Text(now);
+            }
+        }
     }
+    if (!progress.empty())
+        m_window.ShowNote(progress, NoteKind::Progress);
     if (listener)
         listener(camera, event);
+}
+
+void CTarnDlg::SetJobOptions(const JobOptions& options) {
+    std::lock_guard guard(m_factsLock);
+    m_jobOptions = options;
+}
+
+JobOptions CTarnDlg::GetJobOptions() const {
+    std::lock_guard guard(m_factsLock);
+    return m_jobOptions;
+}
+
+std::string CTarnDlg::ProgressText() const {
+    std::lock_guard guard(m_factsLock);
+    return m_progress.Text(std::chrono::steady_clock::now());
 }
 
 CameraRecord CTarnDlg::recordOf(const JobRequest& request, const Target& camera, const CameraOutcome& outcome) const {

@@ -27,6 +27,11 @@ std::optional<StatusText> Status::Of(const CameraView& view) {
     case Phase::ResetRebooting:
         return StatusText{"System rebooting, please wait for " + std::to_string(view.count) + " Seconds",
                           countdownShare(view.count)};
+    case Phase::AwaitingReturn:
+        return StatusText{"No answer since the reboot, asking again: " + std::to_string(view.count) + " Seconds left",
+                          std::nullopt};
+    case Phase::WaitingTurn:
+        return StatusText{"Waiting for its turn to upload", std::nullopt};
     case Phase::Queued:
     case Phase::Querying:
     case Phase::Moving:
@@ -69,6 +74,10 @@ StatusText Status::Of(const CameraOutcome& o) {
         if (o.versionBefore == o.imageVersion)
             return {"Would flash " + o.imageVersion + " again (already runs it)", {}};
         return {"Would flash " + o.versionBefore.value_or("") + " -> " + o.imageVersion, {}};
+    case OutcomeKind::AlreadyCurrent:
+        return {"Already at " + o.versionBefore.value_or(o.imageVersion), {}};
+    case OutcomeKind::FirstWaveFailed:
+        return {"Not flashed: the first wave failed", {}};
     case OutcomeKind::ModelMismatch:
         return {"Model mismatch", {}};
     case OutcomeKind::SharedAddressUnreachable:
@@ -114,6 +123,7 @@ bool IsFailure(OutcomeKind kind) {
     case OutcomeKind::Pending:
     case OutcomeKind::Upgraded:
     case OutcomeKind::WouldFlash:
+    case OutcomeKind::AlreadyCurrent:
     case OutcomeKind::VersionRead:
     case OutcomeKind::ResetAccepted:
     case OutcomeKind::AddressSent:
@@ -144,6 +154,10 @@ const char* OutcomeName(OutcomeKind kind) {
         return "no-answer-after-reboot";
     case OutcomeKind::WouldFlash:
         return "would-flash";
+    case OutcomeKind::AlreadyCurrent:
+        return "already-current";
+    case OutcomeKind::FirstWaveFailed:
+        return "first-wave-failed";
     case OutcomeKind::ModelMismatch:
         return "model-mismatch";
     case OutcomeKind::WifiInterface:

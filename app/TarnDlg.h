@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <functional>
 #include <list>
 #include <map>
@@ -20,6 +21,7 @@
 #include "app/TarnWindow.h"
 #include "app/job/Job.h"
 #include "app/job/JobEvents.h"
+#include "app/job/JobProgress.h"
 #include "app/job/JobRequest.h"
 #include "app/job/LinkLocalDetours.h"
 #include "discovery/DatagramIntake.h"
@@ -83,6 +85,12 @@ public:
     // unless the operator lifts the guard (for the next jobs, until it is set again).
     void SetAllowOtherModels(bool allow) { m_allowOtherModels = allow; }
     bool AllowOtherModels() const { return m_allowOtherModels.load(); }
+    // What the console's options or the window's menu chose for the next jobs of this session:
+    // cameras at once, a first wave, cameras at the image's version left alone, the reboot deadline.
+    void SetJobOptions(const JobOptions& options);
+    JobOptions GetJobOptions() const;
+    // "12 of 200 done, 2 failed, about 4 min left" for the running job, or how the last one ended.
+    std::string ProgressText() const;
     void OnCheckVersion();
     void OnResetDefault();
     void OnAutoChangeIp();
@@ -103,6 +111,8 @@ public:
     void StopWorkflows();
     // The same without waiting: the job ends on its own thread, within its bounds.
     void RequestStop();
+    // How many cameras an earlier run left away were still not seen home by the start-up.
+    std::size_t StillAwayAtStart() const { return m_stillAwayAtStart.load(); }
     // The cameras the last job could not see back at their own addresses, one line each.
     std::vector<std::string> LastAway() const;
 
@@ -217,11 +227,15 @@ private:
     std::atomic<bool> m_allowOtherModels{false};
     mutable std::mutex m_factsLock;
     std::map<Mac, CameraFacts> m_facts;
-    std::map<Mac, CameraOutcome> m_outcomes; // the last job's; guarded by m_factsLock
-    std::map<Mac, CameraView> m_running;     // the running job's cameras that have not ended; ditto
-    std::vector<std::string> m_lastAway;     // ditto
-    JobListener m_jobListener;               // guarded by m_factsLock
+    std::map<Mac, CameraOutcome> m_outcomes;                 // the last job's; guarded by m_factsLock
+    std::map<Mac, CameraView> m_running;                     // the running job's cameras that have not ended; ditto
+    std::vector<std::string> m_lastAway;                     // ditto
+    JobListener m_jobListener;                               // guarded by m_factsLock
+    JobOptions m_jobOptions;                                 // ditto
+    JobProgress m_progress;                                  // ditto
+    std::chrono::steady_clock::time_point m_progressShown{}; // ditto
     std::vector<std::string> m_replayed;
+    std::atomic<std::size_t> m_stillAwayAtStart{0};
     std::string m_rightsNote;
     unsigned m_nOemCodePage = 437;
     ListModel m_listDevices;

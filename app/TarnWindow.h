@@ -9,10 +9,11 @@ enum class Field { User, Password, FirmwarePath, Model, FwVersion, RangeStart, R
 // What a line under the list is about. The window shows every kind; the console prints only what
 // a job has to report, since it says the rest in its own words.
 enum class NoteKind {
-    Job,     // what a job did not do, or left to the next start
-    StartUp, // what cannot work here, and what the start-up put right
-    Waiting, // what the window waits for now
-    Refusal, // why a button did nothing
+    Job,      // what a job did not do, or left to the next start
+    StartUp,  // what cannot work here, and what the start-up put right
+    Waiting,  // what the window waits for now
+    Refusal,  // why a button did nothing
+    Progress, // how far the running job is
 };
 
 // What the controller needs from a window: the Qt dialog, the console front end and the tests

@@ -1,5 +1,6 @@
 #include "webops/CameraWebClient.h"
 
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <curl/curl.h>
@@ -32,6 +33,8 @@ struct Exchange {
     bool bodyRead = false;
     std::string answer; // the body so far: an answer may come in several pieces
     RequestResult result = RequestResult::NoReply;
+    curl_off_t uploadBytes = 0;                       // an upload's body
+    std::chrono::steady_clock::time_point bodyLeft{}; // when its last byte left
 };
 
 void globalInit() {
@@ -44,10 +47,20 @@ std::string cut31(const std::string& s) {
     return CutUtf8(s, 31);
 }
 
-// Called by curl while it waits as well as while it moves bytes: a stop aborts the transfer.
-int onProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+// Called by curl while it waits as well as while it moves bytes: a stop aborts the transfer, and so
+// does an upload's answer that has not come whole within its bound after the body's last byte.
+int onProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t sent) {
     auto* x = static_cast<Exchange*>(user);
-    return x->stop && Stopping(*x->stop) ? 1 : 0;
+    if (x->stop && Stopping(*x->stop))
+        return 1;
+    if (x->uploadBytes > 0 && sent >= x->uploadBytes) {
+        const auto now = std::chrono::steady_clock::now();
+        if (x->bodyLeft == std::chrono::steady_clock::time_point{})
+            x->bodyLeft = now;
+        else if (now - x->bodyLeft > std::chrono::milliseconds(kUploadAnswerLimitMs))
+            return 1;
+    }
+    return 0;
 }
 
 size_t onHeader(char* data, size_t size, size_t count, void* user) {
@@ -141,6 +154,7 @@ RequestResult perform(const CameraAddress& camera, const char* object, Exchange&
         curl_easy_setopt(curl, CURLOPT_UPLOAD_BUFFERSIZE, 16384L);
         curl_easy_setopt(curl, CURLOPT_POSTFIELDS, (*body)->data());
         curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>((*body)->size()));
+        x.uploadBytes = static_cast<curl_off_t>((*body)->size());
         curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, 60000L);
         // Bounded by stall, not by total time: on a shared link an upload that still moves may
         // take many minutes, and cutting it would only start it again from the first byte.

@@ -49,11 +49,13 @@ inline constexpr std::size_t kUploadHeadBytes = 129;
 inline constexpr std::size_t kUploadFramingBytes = 272;
 
 // A query and a reset have an overall bound, so a camera that trickles its answer cannot hold a
-// worker: a query 5 s, a reset 30 s. An upload ends only when nothing moves for 30 s, whether
-// the body is on its way or the answer is awaited: its length is the shared link's business.
+// worker: a query 5 s, a reset 30 s. An upload's body is bounded by stall only (nothing moves
+// for 30 s), since how long it takes is the shared link's business; its answer, a line the camera
+// sends once it has the image, must be whole within 30 s of the body's last byte.
 inline constexpr long kQueryLimitMs = 5000;
 inline constexpr long kResetLimitMs = 30000;
 inline constexpr long kUploadStallSeconds = 30;
+inline constexpr long kUploadAnswerLimitMs = 30000;
 
 // The cameras' CGI interface over plain HTTP with preemptive Basic credentials (RFC 7617).
 // Every call opens and closes its own handles; calls may run on many threads at once. A stop

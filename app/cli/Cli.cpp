@@ -117,9 +117,23 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
     };
     // Cameras that a flash or a reset reaches are named by MAC: a row number moves between searches.
     auto addSelectByMac = [&](CLI::App* sub) {
-        help->Needed(
-            help->Describe(sub->add_option("--select", o.select, "required: all, or MAC addresses separated by commas"),
-                           "all|MAC,..."));
+        help->Needed(help->Describe(
+            sub->add_option("--select", o.select,
+                            "required: all, MAC addresses separated by commas, or failed for the cameras that ended "
+                            "failed in the newest job of this command on this card"),
+            "all|failed|MAC,..."));
+    };
+    auto addParallel = [&](CLI::App* sub, const std::string& what, const std::string& fallback) {
+        help->Describe(
+            sub->add_option("--parallel", o.parallel, what)->check(CLI::Range(std::size_t{1}, JobOptions::kMostAtOnce)),
+            "N", fallback);
+    };
+    auto addRebootTimeout = [&](CLI::App* sub) {
+        help->Describe(sub->add_option("--reboot-timeout", o.rebootTimeout,
+                                       "after the reboot countdown, keep asking a silent camera this long before it "
+                                       "is \"No answer after the reboot\"; scaled by FLASHWELL_TIME_SCALE")
+                           ->check(CLI::Range(0.0, 86400.0)),
+                       "SECONDS", "240");
     };
     auto addSelect = [&](CLI::App* sub, const std::string& what, const std::string& fallback) {
         help->Describe(sub->add_option("--select", o.select, what), "all|MAC,ROW,...", fallback);
@@ -131,6 +145,8 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
     auto* check = command("check-version", "search, then ask every listed camera for its firmware version");
     addWait(check);
     addSelect(check, "ignored: the check asks every listed camera, as the window does", "");
+    addParallel(check, "ask N cameras at once, so that dead cameras cost their time-outs together",
+                "one after another");
     addReport(check);
     auto* upgrade = command("upgrade", "search, then flash the selected cameras with a firmware image");
     upgrade->add_option("FIRMWARE", o.firmware, "firmware image file")->required();
@@ -142,16 +158,28 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
                       "then sent back");
     upgrade->add_flag("--allow-model-mismatch", o.allowModelMismatch,
                       "also flash cameras whose model differs from the image's model");
+    upgrade->add_flag("--skip-current", o.skipCurrent,
+                      "leave a camera that already runs the image's version as it is: it ends \"Already at\" its "
+                      "version, and a dry run plans it as current");
+    help->Describe(upgrade
+                       ->add_option("--canary", o.canary,
+                                    "the first N selected cameras in list order are a first wave: the rest get "
+                                    "the image only when every one of them ended UPGRADE SUCCESSFUL")
+                       ->check(CLI::Range(std::size_t{1}, JobOptions::kMostAtOnce)),
+                   "N");
+    addParallel(upgrade, "at most N cameras uploading at once, the others waiting in list order", "all at once");
+    addRebootTimeout(upgrade);
     addReport(upgrade);
     auto* reset = command("reset", "search, then reset the selected cameras to factory defaults");
     addWait(reset);
     addSelectByMac(reset);
+    addRebootTimeout(reset);
     addReport(reset);
     auto* autoIp = command("auto-ip", "search, then give cameras at 192.168.0.20 addresses of their own");
     help->Describe(autoIp->add_option("--range", o.range, "host numbers the new addresses are taken from"), "START-END",
                    "31-250");
     addWait(autoIp);
-    addSelect(autoIp, "all, or MAC addresses and row numbers separated by commas", "all");
+    addSelect(autoIp, "all, MAC addresses and row numbers separated by commas, or failed (as for upgrade)", "all");
     addReport(autoIp);
     try {
         app.parse(argc, argv);

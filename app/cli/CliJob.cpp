@@ -32,8 +32,33 @@ int resolveAdapter(const HostAdapterList& list, const std::string& choice) {
     throw UsageError{"no network adapter \"" + choice + "\"; \"flashwell-cli adapters\" lists them"};
 }
 
-// "all", or MAC addresses and row numbers separated by commas.
-std::vector<int> resolveSelection(CTarnDlg& dlg, const std::string& select) {
+// The cameras that ended failed in the newest job of the command on the card, as MAC addresses
+// separated by commas; a usage error when there is no such job or none of its cameras failed.
+std::string failedLastTime(CTarnDlg& dlg, Command command, std::ostream& err) {
+    const Workflow workflow = command == Command::Upgrade ? Workflow::Upgrade
+                              : command == Command::Reset ? Workflow::Reset
+                                                          : Workflow::AutoIp;
+    const HostAdapter* card = dlg.ChosenAdapter();
+    const std::string cardName = card ? card->interfaceName : "";
+    const std::string folder = dlg.Records().Folder();
+    const auto job = NewestRecordedJob(folder, WorkflowName(workflow), cardName);
+    if (!job)
+        throw UsageError{std::string("--select failed: no ") + WorkflowName(workflow) + " on " + cardName +
+                         " is recorded in " + (folder.empty() ? "a records folder (HOME is not set)" : folder)};
+    if (job->failed.empty())
+        throw UsageError{std::string("--select failed: no camera failed in the newest ") + WorkflowName(workflow) +
+                         " on " + cardName + " (" + job->path + ")"};
+    err << "flashwell-cli: --select failed: " << job->failed.size()
+        << (job->failed.size() == 1 ? " camera" : " cameras") << " failed in " << job->path << "\n";
+    std::string macs;
+    for (const std::string& mac : job->failed)
+        macs += (macs.empty() ? "" : ",") + mac;
+    return macs;
+}
+
+// "all", or MAC addresses and row numbers separated by commas. With missingOk, a MAC address that
+// no camera of the list has is said on standard error and left out.
+std::vector<int> resolveSelection(CTarnDlg& dlg, const std::string& select, std::ostream* missingOk = nullptr) {
     auto rows = dlg.List().Rows();
     std::vector<int> chosen;
     if (select == "all") {
@@ -54,6 +79,10 @@ std::vector<int> resolveSelection(CTarnDlg& dlg, const std::string& select) {
             std::size_t r = std::stoul(item);
             if (r < rows.size())
                 found = static_cast<int>(r);
+        }
+        if (found < 0 && missingOk) {
+            *missingOk << "flashwell-cli: " << item << " did not answer the search; it is left out\n";
+            continue;
         }
         if (found < 0)
             throw UsageError{"no camera \"" + item + "\" in the list (give MAC addresses or row numbers)"};
@@ -150,10 +179,19 @@ int RunCommand(const Options& o, const CTarnDlg::Platform& platform, std::ostrea
     dlg.JoinWorkers(true);
     for (const std::string& line : dlg.Replayed())
         err << "flashwell-cli: " << line << "\n";
+    if (const std::size_t stillAway = dlg.StillAwayAtStart(); stillAway > 0)
+        err << "flashwell-cli: " << stillAway << (stillAway == 1 ? " camera is" : " cameras are")
+            << " still away from home; the next start sends " << (stillAway == 1 ? "it" : "them") << " home again\n";
     window.SetFieldText(Field::User, o.user);
     window.SetFieldText(Field::Password, o.password);
     applyRange(window, o.range);
     dlg.SetAllowOtherModels(o.allowModelMismatch);
+    JobOptions options;
+    options.skipCurrent = o.skipCurrent;
+    options.parallel = o.parallel;
+    options.firstWave = o.canary;
+    options.rebootTimeout = Clock::Milliseconds(static_cast<long long>(o.rebootTimeout * 1000));
+    dlg.SetJobOptions(options);
     if (!dlg.ReceiverRunning())
         throw UsageError{"cannot receive camera replies: " + dlg.ReceiverError()};
     // Replies keep arriving after the requests; the wait is the collection window.
@@ -164,7 +202,10 @@ int RunCommand(const Options& o, const CTarnDlg::Platform& platform, std::ostrea
         dlg.OnCancel();
         return anyFailed ? kExitFailedCamera : kExitOk;
     }
-    std::vector<int> selected = resolveSelection(dlg, o.select.empty() ? "all" : o.select);
+    const bool retryFailed = o.select == "failed" && o.command != Command::CheckVersion;
+    std::vector<int> selected =
+        retryFailed ? resolveSelection(dlg, failedLastTime(dlg, o.command, err), &err)
+                    : resolveSelection(dlg, o.select.empty() || o.select == "failed" ? "all" : o.select);
     window.Select(selected);
     if (o.command != Command::CheckVersion && selected.empty())
         throw UsageError{dlg.List().GetItemCount() == 0 ? "nothing to work on: no camera answered the search"
@@ -217,7 +258,8 @@ int RunCommand(const Options& o, const CTarnDlg::Platform& platform, std::ostrea
         anyFailed = std::any_of(selected.begin(), selected.end(), [&](int r) {
             Mac mac{};
             ParseMac(rows[static_cast<std::size_t>(r)][3], mac);
-            return PlanOf(dlg.Outcome(mac)) != Plan::Flash;
+            const Plan plan = PlanOf(dlg.Outcome(mac));
+            return plan != Plan::Flash && plan != Plan::Current;
         });
     }
     dlg.OnCancel();

@@ -29,7 +29,11 @@ struct Options {
     bool progress = false;
     bool dryRun = false;
     bool allowModelMismatch = false;
-    std::string report; // FILE.json or FILE.csv
+    bool skipCurrent = false;
+    std::size_t parallel = 0;   // 0: the workflow's own way
+    std::size_t canary = 0;     // 0: no first wave
+    double rebootTimeout = 240; // seconds after the reboot countdown
+    std::string report;         // FILE.json or FILE.csv
     double wait = 3.0;
 };
 

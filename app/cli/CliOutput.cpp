@@ -34,6 +34,8 @@ const char* PlanName(Plan plan) {
     switch (plan) {
     case Plan::Flash:
         return "flash";
+    case Plan::Current:
+        return "current";
     case Plan::ModelMismatch:
         return "model-mismatch";
     case Plan::Wifi:
@@ -50,6 +52,8 @@ Plan PlanOf(const std::optional<CameraOutcome>& outcome) {
     switch (outcome ? outcome->kind : OutcomeKind::Pending) {
     case OutcomeKind::WouldFlash:
         return Plan::Flash;
+    case OutcomeKind::AlreadyCurrent:
+        return Plan::Current;
     case OutcomeKind::ModelMismatch:
         return Plan::ModelMismatch;
     case OutcomeKind::WifiInterface:

@@ -8,8 +8,8 @@
 #include "app/cli/CliOptions.h"
 
 // What a dry run found a selected camera would undergo.
-enum class Plan { Flash, ModelMismatch, Wifi, Unauthorized, Unreachable };
-const char* PlanName(Plan plan); // "flash", "model-mismatch", "wifi", "unauthorized", "unreachable"
+enum class Plan { Flash, Current, ModelMismatch, Wifi, Unauthorized, Unreachable };
+const char* PlanName(Plan plan); // "flash", "current", "model-mismatch", "wifi", "unauthorized", "unreachable"
 // The plan a dry run's outcome for the camera stands for; unreachable when it has none.
 Plan PlanOf(const std::optional<CameraOutcome>& outcome);
 

@@ -34,14 +34,15 @@ std::string ProgressLine(const ListRow& row, std::size_t width) {
     return CutUtf8(line, width > 1 ? width - 1 : width);
 }
 
-std::string ProgressEvent(std::chrono::system_clock::time_point when, const std::string& mac,
+std::string ProgressEvent(std::chrono::system_clock::time_point when, const std::string& name, const std::string& mac,
                           const std::string& status) {
     std::time_t t = std::chrono::system_clock::to_time_t(when);
     std::tm local{};
     ::localtime_r(&t, &local);
     char stamp[16];
     std::strftime(stamp, sizeof stamp, "%H:%M:%S", &local);
-    return std::string(stamp) + " " + mac + " " + (status.empty() ? "(empty)" : Printable(status));
+    const std::string who = name.empty() ? "(" + mac + ")" : Printable(name) + " (" + mac + ")";
+    return std::string(stamp) + " " + who + " " + (status.empty() ? "(empty)" : Printable(status));
 }
 
 void ProgressLog::Follow(const Mac& mac, std::string shownNow) {
@@ -68,7 +69,7 @@ std::optional<std::string> ProgressLog::Line(const Target& camera, const JobEven
         return std::nullopt;
     seen.phase = phase;
     seen.tenth = tenth;
-    return ProgressEvent(when, FormatMac(camera.mac), seen.text);
+    return ProgressEvent(when, camera.displayName, FormatMac(camera.mac), seen.text);
 }
 
 ConsoleProgress::ConsoleProgress(CTarnDlg& dlg, std::vector<int> rows, std::ostream& err, Style style)
@@ -133,6 +134,11 @@ void ConsoleProgress::redraw() {
         if (row < 0 || static_cast<std::size_t>(row) >= rows.size())
             continue;
         frame += "\r\x1b[2K" + ProgressLine(rows[static_cast<std::size_t>(row)], m_width) + "\n";
+        ++drawn;
+    }
+    // How far the whole job is, under the cameras' lines.
+    if (const std::string summary = m_dlg.ProgressText(); !summary.empty()) {
+        frame += "\r\x1b[2K" + CutUtf8(summary, m_width > 1 ? m_width - 1 : m_width) + "\n";
         ++drawn;
     }
     m_drawn = drawn;

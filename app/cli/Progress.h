@@ -21,8 +21,8 @@ class CTarnDlg;
 // One camera's line as a terminal shows it while a job runs: name, address and Status, printable
 // and cut to the width.
 std::string ProgressLine(const ListRow& row, std::size_t width);
-// One Status change as a log shows it: "14:06:43 02:00:00:00:00:01 Upgrade Status... 40%".
-std::string ProgressEvent(std::chrono::system_clock::time_point when, const std::string& mac,
+// One Status change as a log shows it: "14:06:43 Lobby (02:00:00:00:00:01) Upgrade Status... 40%".
+std::string ProgressEvent(std::chrono::system_clock::time_point when, const std::string& name, const std::string& mac,
                           const std::string& status);
 
 // A job's events as the lines of a log: one per Status change of a camera it was told to follow,

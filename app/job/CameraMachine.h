@@ -43,6 +43,13 @@ public:
     void Stop() { m_stopping = true; }
     // Ends the camera at once from outside (no thread could run its steps); nothing was sent.
     void Abandon(OutcomeKind kind);
+    // The job's time on its clock, as the job tells it before each step: deadlines are measured
+    // on it, so a scaled clock shortens them as it does every wait.
+    void SetNow(Clock::Milliseconds now) { m_now = now; }
+    // It asked for its turn to upload and must wait for it.
+    void WaitForTurn() { show(Phase::WaitingTurn); }
+    // From its turn to upload until its upload has settled, one way or the other.
+    virtual bool HoldsTurn() const { return false; }
 
     const Target& Camera() const { return m_target; }
     DetourKind Detour() const { return m_detour; }
@@ -91,6 +98,7 @@ protected:
     std::string m_host; // where HTTP goes: its own address, or its link-local one once seen there
     CameraOutcome m_outcome;
     bool m_stopping = false;
+    Clock::Milliseconds m_now{0};
 
 private:
     enum class Leg { None, Moving, ConfirmingMove, Resending, Leaving, ConfirmingHome, Forgetting };

@@ -16,6 +16,8 @@ enum class Phase : std::uint8_t {
     Burning,        // count: percent of the announced burn time
     Rebooting,      // count: seconds left of the reboot wait
     Verifying,      // asking for the version it runs now
+    AwaitingReturn, // count: seconds left for a camera that has not answered since its reboot
+    WaitingTurn,    // waiting for its turn to take the image
     Resetting,      // the factory reset is being asked for
     ResetRebooting, // count: seconds left of the reset's reboot wait
     Readdressing,   // a new address is being chosen and sent
@@ -37,6 +39,8 @@ enum class OutcomeKind : std::uint8_t {
     WrongVersion,             // back after the reboot with another version than the image's
     NoAnswerAfterReboot,      // silent after the reboot
     WouldFlash,               // a dry run found it ready
+    AlreadyCurrent,           // runs the image's version already, and was left as it is
+    FirstWaveFailed,          // not flashed: a camera of the first wave did not upgrade
     ModelMismatch,            // the image was made for another model
     WifiInterface,            // answers on its Wi-Fi interface; not touched
     Unauthorized,             // the login was refused

@@ -67,7 +67,7 @@ std::unique_ptr<CameraMachine> Job::MachineFor(const JobRequest& request, const 
     case Workflow::CheckVersion:
         return std::make_unique<CheckMachine>(camera);
     case Workflow::Reset:
-        return std::make_unique<ResetMachine>(camera);
+        return std::make_unique<ResetMachine>(camera, request.options.rebootTimeout);
     case Workflow::Homecoming:
         return std::make_unique<HomecomingMachine>(camera);
     case Workflow::AutoIp:
@@ -83,10 +83,66 @@ std::size_t Job::concurrency() const {
     case Workflow::Homecoming:
         return m_slots.size(); // every camera at once
     case Workflow::CheckVersion:
+        // A dead camera costs seconds of time-outs: asking several at once hides them.
+        if (m_request->options.parallel > 0)
+            return m_request->options.parallel;
+        break;
     case Workflow::AutoIp:
         break;
     }
     return 1; // one after another, in list order
+}
+
+Clock::Milliseconds Job::jobTime() const {
+    const std::chrono::duration<double, std::milli> real = std::chrono::steady_clock::now() - m_started;
+    return Clock::Milliseconds(static_cast<long long>(real.count() / m_services.clock.Scale()));
+}
+
+std::optional<bool> Job::firstWavePassed() const {
+    const std::size_t wave = m_request->options.firstWave;
+    bool passed = true;
+    for (std::size_t camera = 0; camera < wave && camera < m_slots.size(); ++camera) {
+        const Slot& slot = m_slots[camera];
+        if (slot.state != Slot::State::Ended)
+            return std::nullopt;
+        const OutcomeKind kind = slot.machine->Outcome().kind;
+        passed = passed && (kind == OutcomeKind::Upgraded || kind == OutcomeKind::AlreadyCurrent);
+    }
+    return passed;
+}
+
+void Job::grantTurns() {
+    for (auto held = m_haveTurn.begin(); held != m_haveTurn.end();) {
+        const Slot& slot = m_slots[*held];
+        held =
+            slot.state == Slot::State::Ended || !slot.machine->HoldsTurn() ? m_haveTurn.erase(held) : std::next(held);
+    }
+    const std::size_t cap = m_request->options.parallel > 0 ? m_request->options.parallel : m_slots.size();
+    const std::size_t wave = m_request->options.firstWave;
+    while (!m_wantTurn.empty()) {
+        const std::size_t camera = *m_wantTurn.begin();
+        std::optional<bool> granted = true;
+        if (!m_stopApplied) {
+            if (m_haveTurn.size() >= cap)
+                break;
+            if (camera >= wave)
+                granted = firstWavePassed();
+            if (!granted)
+                break; // the first wave is still at work, and the rest behind it waits in list order
+        }
+        m_wantTurn.erase(m_wantTurn.begin());
+        if (*granted)
+            m_haveTurn.insert(camera);
+        resume(camera, input::Turn{*granted});
+    }
+    for (std::size_t camera : m_wantTurn) {
+        Slot& slot = m_slots[camera];
+        if (!slot.shownWaiting) {
+            slot.shownWaiting = true;
+            slot.machine->WaitForTurn();
+            publish(camera);
+        }
+    }
 }
 
 void Job::Stop() {
@@ -118,7 +174,9 @@ bool Job::stopRequested() const {
 
 JobSummary Job::Run() {
     m_summary.cameras = m_slots.size();
+    m_started = std::chrono::steady_clock::now();
     admit();
+    grantTurns();
     while (m_ended < m_slots.size()) {
         std::vector<Arrival> arrived;
         bool searching = false;
@@ -154,6 +212,7 @@ JobSummary Job::Run() {
         if (searching)
             search();
         admit();
+        grantTurns();
     }
     m_pool.Shutdown();
     return m_summary;
@@ -175,6 +234,7 @@ void Job::resume(std::size_t camera, const Input& input) {
         m_awaiting.erase(camera);
     }
     slot.state = Slot::State::Running;
+    slot.machine->SetNow(jobTime());
     advance(camera, slot.machine->On(input));
 }
 
@@ -206,6 +266,7 @@ void Job::admit() {
         m_listener(slot.machine->Camera(), event::CameraStarted{});
         if (m_stopApplied)
             slot.machine->Stop();
+        slot.machine->SetNow(jobTime());
         advance(camera, slot.machine->Start());
     }
 }
@@ -216,9 +277,15 @@ void Job::advance(std::size_t camera, Action action) {
         publish(camera);
         if (std::holds_alternative<step::Finish>(action))
             return ended(camera);
+        if (std::holds_alternative<step::AwaitTurn>(action)) {
+            slot.state = Slot::State::AwaitingTurn;
+            m_wantTurn.insert(camera);
+            return;
+        }
         if (const auto* wait = std::get_if<step::Wait>(&action)) {
             // A stopping job waits for nothing.
             if (m_stopApplied) {
+                slot.machine->SetNow(jobTime());
                 action = slot.machine->On(input::Elapsed{});
                 continue;
             }
@@ -231,6 +298,7 @@ void Job::advance(std::size_t camera, Action action) {
         }
         if (const auto* sighting = std::get_if<step::AwaitSighting>(&action)) {
             if (m_stopApplied && !sighting->holdOnStop) {
+                slot.machine->SetNow(jobTime());
                 action = slot.machine->On(input::Elapsed{});
                 continue;
             }

@@ -9,6 +9,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <vector>
 
 #include "app/CameraNetwork.h"
@@ -61,9 +62,10 @@ private:
     using Moment = std::chrono::steady_clock::time_point;
     struct Slot {
         std::unique_ptr<CameraMachine> machine;
-        enum class State { Queued, Running, Calling, Waiting, Ended } state = State::Queued;
+        enum class State { Queued, Running, Calling, Waiting, AwaitingTurn, Ended } state = State::Queued;
         std::uint64_t wait = 0; // which wait a timer or a sighting belongs to
         bool holdOnStop = false;
+        bool shownWaiting = false; // told it waits for its turn to upload
     };
     struct Arrival {
         std::size_t camera;
@@ -80,6 +82,12 @@ private:
     bool call(std::size_t camera, const Action& action);
     Input execute(const CameraMachine& machine, const Action& action);
     void search();
+    // Hands out turns to upload: in list order, so many at once, the rest of a fleet only after
+    // its first wave upgraded.
+    void grantTurns();
+    // Whether the first wave let the rest through: unknown until all of it has ended.
+    std::optional<bool> firstWavePassed() const;
+    Clock::Milliseconds jobTime() const;
     void publish(std::size_t camera);
     void ended(std::size_t camera);
     void applyStop();
@@ -98,6 +106,9 @@ private:
     std::multimap<Moment, std::pair<std::size_t, std::uint64_t>> m_timers;
     std::uint64_t m_waits = 0;
     Moment m_nextSearch{};
+    Moment m_started{};
+    std::set<std::size_t> m_wantTurn; // in list order
+    std::set<std::size_t> m_haveTurn;
     bool m_stopApplied = false;
 
     mutable std::mutex m_lock; // what other threads hand the job: the inbox and who waits to be seen

@@ -10,6 +10,7 @@
 
 #include "app/FirmwareHeader.h"
 #include "discovery/WireProtocol.h"
+#include "util/Clock.h"
 #include "webops/CameraWebClient.h"
 
 enum class Workflow {
@@ -73,8 +74,16 @@ struct AddressRange {
 };
 
 struct JobOptions {
+    // How long a camera is given after its reboot countdown to report again.
+    static constexpr Clock::Milliseconds kDefaultRebootTimeout{240'000};
+    static constexpr std::size_t kMostAtOnce = 1024;
+
     bool dryRun = false;           // ask each camera and say what an upgrade would do; change nothing
     bool allowOtherModels = false; // flash an image made for another model
+    bool skipCurrent = false;      // a camera that runs the image's version already gets no upload
+    std::size_t parallel = 0;      // cameras uploading (or asked, in a check) at once; 0: the workflow's own way
+    std::size_t firstWave = 0;     // these first cameras in list order must upgrade before the rest get the image
+    Clock::Milliseconds rebootTimeout = kDefaultRebootTimeout;
 };
 
 // Everything a job needs to know, fixed when it is built.

@@ -1,5 +1,7 @@
 #include "app/job/ResetMachine.h"
 
+#include <algorithm>
+
 #include "app/StatusTexts.h"
 
 namespace {
@@ -22,7 +24,8 @@ std::string answerOf(const ResetReply& reply) {
 
 } // namespace
 
-ResetMachine::ResetMachine(const Target& target) : CameraMachine(target, DetourKind::VersionCheck) {}
+ResetMachine::ResetMachine(const Target& target, Clock::Milliseconds returnBound)
+    : CameraMachine(target, DetourKind::VersionCheck), m_returnBound(returnBound) {}
 
 Action ResetMachine::Start() {
     if (m_target.ifType == kWifiInterface)
@@ -127,9 +130,11 @@ Action ResetMachine::countdown() {
 Action ResetMachine::lookForIt() {
     if (m_stopping)
         return end(OutcomeKind::ResetAccepted);
-    if (m_looked >= kReturnBound)
+    if (m_looked >= m_returnBound)
         return end(OutcomeKind::NoAnswerAfterReboot);
     m_state = State::Returning;
     ++m_looks;
-    return step::AwaitSighting{kFactoryAddress, SightingWindow(m_looks)};
+    const auto left = m_returnBound - m_looked;
+    show(Phase::AwaitingReturn, static_cast<int>((left.count() + 999) / 1000));
+    return step::AwaitSighting{kFactoryAddress, std::min(SightingWindow(m_looks), left)};
 }

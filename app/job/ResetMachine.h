@@ -8,14 +8,12 @@
 // factory address by themselves.
 class ResetMachine : public CameraMachine {
 public:
-    explicit ResetMachine(const Target& target);
+    // After its countdown a reset camera is looked for at the factory address for returnBound.
+    explicit ResetMachine(const Target& target, Clock::Milliseconds returnBound = JobOptions::kDefaultRebootTimeout);
 
     Action Start() override;
 
 private:
-    // After its countdown a reset camera is looked for at the factory address this long.
-    static constexpr Clock::Milliseconds kReturnBound{240'000};
-
     enum class State { Idle, Reset, ResetPause, Forgetting, Countdown, Returning };
 
     Action step(const Input& input) override;
@@ -30,6 +28,7 @@ private:
     RequestResult m_last = RequestResult::NoReply;
     ResetReply m_reply;
     int m_secondsLeft = 0;
+    Clock::Milliseconds m_returnBound;
     int m_looks = 0;
     Clock::Milliseconds m_looked{0};
 };

@@ -46,13 +46,16 @@ struct Readdress {  // the re-addressing's command -> input::Sent
     Ipv4 ip{};
     Ipv4 gateway{};
 };
-struct Finish {}; // the camera's work has ended; its outcome is final
+// Its turn to take the image: the job lets only so many upload at once, and holds the rest of a
+// fleet until its first wave has upgraded.
+struct AwaitTurn {}; // -> input::Turn
+struct Finish {};    // the camera's work has ended; its outcome is final
 
 } // namespace step
 
-using Action =
-    std::variant<step::Query, step::Upload, step::Reset, step::Move, step::SendHome, step::Forget, step::SendDetour,
-                 step::AwaitSighting, step::Ping, step::Wait, step::Allocate, step::Readdress, step::Finish>;
+using Action = std::variant<step::Query, step::Upload, step::Reset, step::Move, step::SendHome, step::Forget,
+                            step::SendDetour, step::AwaitSighting, step::Ping, step::Wait, step::Allocate,
+                            step::Readdress, step::AwaitTurn, step::Finish>;
 
 // How a move to a link-local address went.
 enum class MoveResult { Moved, NoFreeAddress, CannotProbe, NoJournal, NotSeen, Interrupted };
@@ -87,11 +90,14 @@ struct Elapsed {};
 struct Allocated {
     std::optional<Ipv4> address; // none: the range is used up, or the job stops
 };
+struct Turn {
+    bool granted = true; // false: the first wave failed, so this camera gets no image
+};
 
 } // namespace input
 
 using Input = std::variant<input::Queried, input::UploadAnswered, input::ResetAnswered, input::Moved, input::Sent,
-                           input::Pinged, input::Elapsed, input::Allocated, input::Sighted>;
+                           input::Pinged, input::Elapsed, input::Allocated, input::Sighted, input::Turn>;
 
 // The answer as the kind a state waits for, or null when it is another.
 template <typename T> const T* AnswerAs(const Input& input) {

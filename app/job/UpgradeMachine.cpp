@@ -1,5 +1,6 @@
 #include "app/job/UpgradeMachine.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "app/StatusTexts.h"
@@ -37,6 +38,14 @@ Action UpgradeMachine::step(const Input& input) {
         if (auto next = m_query.On(input, m_stopping))
             return *next;
         return queried(m_query.Result());
+    case State::Turn:
+        if (const auto* turn = AnswerAs<input::Turn>(input)) {
+            if (!turn->granted)
+                return end(OutcomeKind::FirstWaveFailed);
+            m_upload.Begin();
+            return upload();
+        }
+        break;
     case State::Upload:
         if (const auto* u = AnswerAs<input::UploadAnswered>(input)) {
             m_burnTime = u->reply.burnTime;
@@ -77,6 +86,10 @@ Action UpgradeMachine::step(const Input& input) {
     case State::Reboot:
         --m_secondsLeft;
         return reboot();
+    case State::AwaitReturn:
+        if (m_stopping)
+            return interrupted();
+        return beginQuery(Round::Verify);
     case State::Idle:
         break;
     }
@@ -95,6 +108,10 @@ Action UpgradeMachine::queried(RequestResult r) {
     case Round::AfterMove:
         return beginQuery(Round::Before);
     case Round::Verify:
+        // Cameras take minutes to come back: silence before the deadline is no verdict yet.
+        if ((r == RequestResult::NoReply || r == RequestResult::ReplyWithoutContent) && !m_stopping &&
+            m_now < m_returnDeadline)
+            return awaitReturn();
         return judge(r);
     case Round::Before:
         break;
@@ -123,14 +140,19 @@ Action UpgradeMachine::guard() {
     if (!m_options.allowOtherModels && !cameraModel.empty() && !m_image->header.model.empty() &&
         !SameModel(cameraModel, m_image->header.model))
         return end(OutcomeKind::ModelMismatch);
+    const bool current = runsImageVersion(m_query.Info());
+    if (current && m_options.skipCurrent) {
+        m_outcome.imageVersion = m_image->header.version;
+        return end(OutcomeKind::AlreadyCurrent);
+    }
     if (m_options.dryRun) {
         m_outcome.imageVersion = m_image->header.version;
         return end(OutcomeKind::WouldFlash);
     }
     // What it reported before the upload says nothing about the image: only a later answer counts.
     m_query.ForgetInfo();
-    m_upload.Begin();
-    return upload();
+    m_state = State::Turn;
+    return step::AwaitTurn{};
 }
 
 Action UpgradeMachine::upload() {
@@ -162,16 +184,27 @@ Action UpgradeMachine::unanswered() {
 }
 
 Action UpgradeMachine::reboot() {
-    if (m_secondsLeft < 1 || m_stopping) {
-        if (m_stopping) {
-            m_outcome.ipAfter = Moved() ? LinkLocalAddress() : FormatIpv4(m_target.ip);
-            return end(OutcomeKind::Interrupted);
-        }
+    if (m_stopping)
+        return interrupted();
+    if (m_secondsLeft < 1) {
+        m_returnDeadline = m_now + m_options.rebootTimeout;
         return beginQuery(Round::Verify);
     }
     m_state = State::Reboot;
     show(Phase::Rebooting, m_secondsLeft);
     return step::Wait{Clock::Milliseconds(1000)};
+}
+
+Action UpgradeMachine::interrupted() {
+    m_outcome.ipAfter = Moved() ? LinkLocalAddress() : FormatIpv4(m_target.ip);
+    return end(OutcomeKind::Interrupted);
+}
+
+Action UpgradeMachine::awaitReturn() {
+    const auto left = m_returnDeadline - m_now;
+    m_state = State::AwaitReturn;
+    show(Phase::AwaitingReturn, static_cast<int>((left.count() + 999) / 1000));
+    return step::Wait{std::min(kAskAgain, left)};
 }
 
 Action UpgradeMachine::judge(RequestResult r) {
@@ -186,6 +219,9 @@ Action UpgradeMachine::judge(RequestResult r) {
     m_outcome.versionAfter = info.version.data();
     // Only the image's own version is success: one that refused a downgrade, or reports a higher
     // version, did not take this image.
-    const bool same = std::strncmp(info.version.data(), m_image->header.version.c_str(), 5) == 0;
-    return end(same ? OutcomeKind::Upgraded : OutcomeKind::WrongVersion);
+    return end(runsImageVersion(info) ? OutcomeKind::Upgraded : OutcomeKind::WrongVersion);
+}
+
+bool UpgradeMachine::runsImageVersion(const FirmwareInfo& info) const {
+    return info.version[0] != '\0' && std::strncmp(info.version.data(), m_image->header.version.c_str(), 5) == 0;
 }

@@ -15,15 +15,18 @@ public:
     static constexpr int kMaxLinkLocalMoves = 3;
     // How long a camera that took the whole image but never answered is given to burn it.
     static constexpr int kPresumedBurnSeconds = 120;
+    // A camera silent after its reboot countdown is asked again this often until its deadline.
+    static constexpr Clock::Milliseconds kAskAgain{3000};
 
     UpgradeMachine(const Target& target, std::shared_ptr<const FirmwareImage> image, const JobOptions& options);
 
     Action Start() override;
+    bool HoldsTurn() const override { return m_state == State::Upload || m_state == State::UploadPause; }
 
 private:
     // What the answers of a round of queries are for.
     enum class Round { Before, AfterMove, Verify };
-    enum class State { Idle, Query, Upload, UploadPause, Unanswered, Burn, Reboot };
+    enum class State { Idle, Query, Turn, Upload, UploadPause, Unanswered, Burn, Reboot, AwaitReturn };
 
     Action step(const Input& input) override;
     Action afterMove(MoveResult result) override;
@@ -34,7 +37,10 @@ private:
     Action burn();
     Action unanswered();
     Action reboot();
+    Action awaitReturn();
+    Action interrupted();
     Action judge(RequestResult result);
+    bool runsImageVersion(const FirmwareInfo& info) const;
 
     std::shared_ptr<const FirmwareImage> m_image;
     JobOptions m_options;
@@ -48,4 +54,5 @@ private:
     Clock::Milliseconds m_burnStep{0};
     int m_percent = 0;
     int m_secondsLeft = 0;
+    Clock::Milliseconds m_returnDeadline{0};
 };

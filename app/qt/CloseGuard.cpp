@@ -11,6 +11,7 @@ namespace {
 const char* phaseWords(Phase phase) {
     switch (phase) {
     case Phase::Queued:
+    case Phase::WaitingTurn:
         return "waiting for their turn";
     case Phase::Querying:
     case Phase::Verifying:
@@ -25,6 +26,7 @@ const char* phaseWords(Phase phase) {
         return "burning the image";
     case Phase::Rebooting:
     case Phase::ResetRebooting:
+    case Phase::AwaitingReturn:
         return "rebooting";
     case Phase::Resetting:
         return "being reset";

@@ -103,6 +103,8 @@ private:
     void setupFieldRows();
     void setupButtons();
     void setupMoreMenu();
+    // Asks for one of the session's job numbers (cameras at once, the first wave); 0 is the default.
+    void askJobNumber(const Caption& title, const Caption& label, std::size_t JobOptions::*field);
     void connectButtons();
     // Closing while a job runs (CloseGuard.cpp): ask, stop the job on its own thread, say what
     // is left to the journal, then close.

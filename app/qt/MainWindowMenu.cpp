@@ -1,6 +1,7 @@
 // The "⋯" menu: the template's hidden controls and the window's own additions, with their dialogs.
 #include <QAction>
 #include <QFileDialog>
+#include <QInputDialog>
 #include <QMenu>
 #include <QToolButton>
 
@@ -42,6 +43,19 @@ void MainWindow::setupMoreMenu() {
         m_guardLifted = on;
         showNoteLine();
     });
+    // Also for this session only: how a large fleet is flashed.
+    connect(addCaptioned(m_moreMenu, "actionCamerasAtOnce", caption::kCamerasAtOnce), &QAction::triggered, this,
+            [this] { askJobNumber(caption::kCamerasAtOnce, caption::kCamerasAtOnceLabel, &JobOptions::parallel); });
+    QAction* skipCurrent = addCaptioned(m_moreMenu, "actionSkipCurrent", caption::kSkipCurrent);
+    skipCurrent->setCheckable(true);
+    connect(skipCurrent, &QAction::toggled, this, [this](bool on) {
+        JobOptions options = m_controller->GetJobOptions();
+        options.skipCurrent = on;
+        m_controller->SetJobOptions(options);
+    });
+    connect(addCaptioned(m_moreMenu, "actionFirstWave", caption::kFirstWave), &QAction::triggered, this,
+            [this] { askJobNumber(caption::kFirstWave, caption::kFirstWaveLabel, &JobOptions::firstWave); });
+    m_moreMenu->addSeparator();
     connect(addCaptioned(m_moreMenu, "actionExportList", caption::kExportList), &QAction::triggered, this,
             &MainWindow::ExportList);
     connect(addCaptioned(m_moreMenu, "actionJobRecords", caption::kJobRecords), &QAction::triggered, this,
@@ -57,6 +71,22 @@ void MainWindow::setupMoreMenu() {
     m_more->setMenu(m_moreMenu);
     m_more->setPopupMode(QToolButton::InstantPopup);
     m_more->setStyleSheet(QStringLiteral("QToolButton::menu-indicator { image: none; }"));
+}
+
+void MainWindow::askJobNumber(const Caption& title, const Caption& label, std::size_t JobOptions::*field) {
+    QInputDialog dialog(this);
+    dialog.setObjectName(QStringLiteral("dialogJobNumber"));
+    dialog.setWindowTitle(title.In(m_codePage).remove(QStringLiteral("...")));
+    dialog.setLabelText(label.In(m_codePage));
+    dialog.setInputMode(QInputDialog::IntInput);
+    dialog.setIntRange(0, static_cast<int>(JobOptions::kMostAtOnce));
+    JobOptions options = m_controller->GetJobOptions();
+    dialog.setIntValue(static_cast<int>(options.*field));
+    if (m_hooks.runDialog(dialog) != QDialog::Accepted)
+        return;
+    options = m_controller->GetJobOptions();
+    options.*field = static_cast<std::size_t>(dialog.intValue());
+    m_controller->SetJobOptions(options);
 }
 
 void MainWindow::ShowCredentials() {

@@ -53,6 +53,9 @@ const std::vector<NoteRule>& rules() {
              R"(that earlier jobs had left)",
              "启动时：已将 \\1 台设备送回原地址，并删除了之前作业遗留的 \\2 条链路本地路由"},
             {R"(At start-up: )", "启动时："},
+            {R"((\d+) of (\d+) done, (\d+) failed, about (\d+) min left)", "已完成 \\1/\\2，失败 \\3，约剩 \\4 分钟"},
+            {R"((\d+) of (\d+) done, (\d+) failed, about (\d+) s left)", "已完成 \\1/\\2，失败 \\3，约剩 \\4 秒"},
+            {R"((\d+) of (\d+) done, (\d+) failed)", "已完成 \\1/\\2，失败 \\3"},
         };
         std::vector<NoteRule> built;
         for (const auto& [english, chinese] : rows)

@@ -39,11 +39,22 @@ inline constexpr const char* kHomePage = "https://github.com/flashwell";
 // What the window adds to its template: the "⋯" menu, its dialogs, the questions before a job that
 // cannot be undone, and its own lines under the list. A new entry is one line here.
 namespace caption {
-inline constexpr Caption kMoreToolTip{"Login, account presets, model guard, export, job records, About",
-                                      "登录、账户预设、型号检查、导出、作业记录、关于"};
+inline constexpr Caption kMoreToolTip{"Login, account presets, model guard, fleet choices, export, job records, About",
+                                      "登录、账户预设、型号检查、批量选项、导出、作业记录、关于"};
 inline constexpr Caption kSetLogin{"Set Login...", "设置登录..."};
 inline constexpr Caption kAccount{"Account", "账户"};
 inline constexpr Caption kAllowOtherModels{"Allow other models", "允许其他型号"};
+inline constexpr Caption kCamerasAtOnce{"Cameras at once...", "同时处理的设备数..."};
+inline constexpr Caption kCamerasAtOnceLabel{
+    "Cameras uploading at once, and asked at once by \"Check Version\" (0: uploads all at once, versions one "
+    "after another):",
+    "同时上传固件的设备数，也是“检查版本”同时询问的设备数（0：全部同时上传，逐台检查版本）："};
+inline constexpr Caption kSkipCurrent{"Skip cameras already at this version", "跳过已是此版本的设备"};
+inline constexpr Caption kFirstWave{"First wave...", "首批设备..."};
+inline constexpr Caption kFirstWaveLabel{
+    "Cameras in the first wave, in list order: the rest get the image only when all of them upgraded (0: no "
+    "first wave):",
+    "首批设备数（按列表顺序）：只有首批全部升级成功后，其余设备才会收到固件（0：不分批）："};
 inline constexpr Caption kExportList{"Export list...", "导出列表..."};
 inline constexpr Caption kJobRecords{"Job records", "作业记录"};
 inline constexpr Caption kAbout{"About Flashwell...", "关于 Flashwell..."};

@@ -153,11 +153,11 @@ TEST_F(SafetyNetE2E, RecordsAndReportsOfAnUpgradeAndAReAddressing) {
     EXPECT_EQ(job.exitCode, 1);
     EXPECT_EQ(job.byName["Good"]["status"], "UPGRADE SUCCESSFUL") << "standard output keeps the final list only";
     // One line per Status change on standard error, which is not a terminal here.
-    EXPECT_TRUE(std::regex_search(job.errors, std::regex("(^|\n)[0-9]{2}:[0-9]{2}:[0-9]{2} 02:00:00:00:08:01 "
+    EXPECT_TRUE(std::regex_search(job.errors, std::regex("(^|\n)[0-9]{2}:[0-9]{2}:[0-9]{2} Good \\(02:00:00:00:08:01\\) "
                                                          "Upgrade Status\\.\\.\\. 50%\n")))
         << job.errors;
-    EXPECT_TRUE(std::regex_search(job.errors, std::regex("02:00:00:00:08:01 UPGRADE SUCCESSFUL\n")));
-    EXPECT_TRUE(std::regex_search(job.errors, std::regex("02:00:00:00:08:02 401 Unauthorized\n")));
+    EXPECT_TRUE(std::regex_search(job.errors, std::regex("\\(02:00:00:00:08:01\\) UPGRADE SUCCESSFUL\n")));
+    EXPECT_TRUE(std::regex_search(job.errors, std::regex("Locked \\(02:00:00:00:08:02\\) 401 Unauthorized\n")));
 
     auto jobs = Jobs("upgrade");
     ASSERT_EQ(jobs.size(), 1u);

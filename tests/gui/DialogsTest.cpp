@@ -3,6 +3,7 @@
 #include <QDialog>
 #include <QDir>
 #include <QFile>
+#include <QInputDialog>
 #include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
@@ -174,16 +175,26 @@ TEST(DialogsTest, TheMenuAndItsDialogsSpeakTheWindowsLanguage) {
         for (const QAction* a : f.window->MoreMenu()->actions())
             if (!a->isSeparator())
                 entries << a->text();
-        const QStringList english{QStringLiteral("Set Login..."),       QStringLiteral("Account"),
-                                  QStringLiteral("Allow other models"), QStringLiteral("Export list..."),
-                                  QStringLiteral("Job records"),        QStringLiteral("About Flashwell...")};
-        const QStringList chinese{QStringLiteral("设置登录..."),  QStringLiteral("账户"),
-                                  QStringLiteral("允许其他型号"), QStringLiteral("导出列表..."),
-                                  QStringLiteral("作业记录"),     QStringLiteral("关于 Flashwell...")};
+        const QStringList english{QStringLiteral("Set Login..."),
+                                  QStringLiteral("Account"),
+                                  QStringLiteral("Allow other models"),
+                                  QStringLiteral("Cameras at once..."),
+                                  QStringLiteral("Skip cameras already at this version"),
+                                  QStringLiteral("First wave..."),
+                                  QStringLiteral("Export list..."),
+                                  QStringLiteral("Job records"),
+                                  QStringLiteral("About Flashwell...")};
+        const QStringList chinese{QStringLiteral("设置登录..."),          QStringLiteral("账户"),
+                                  QStringLiteral("允许其他型号"),         QStringLiteral("同时处理的设备数..."),
+                                  QStringLiteral("跳过已是此版本的设备"), QStringLiteral("首批设备..."),
+                                  QStringLiteral("导出列表..."),          QStringLiteral("作业记录"),
+                                  QStringLiteral("关于 Flashwell...")};
         EXPECT_EQ(entries, codePage == 936 ? chinese : english) << "and no \"DHCP\" that does nothing";
-        EXPECT_EQ(f.Find<QWidget>("buttonMore")->toolTip(),
-                  codePage == 936 ? QStringLiteral("登录、账户预设、型号检查、导出、作业记录、关于")
-                                  : QStringLiteral("Login, account presets, model guard, export, job records, About"));
+        EXPECT_EQ(
+            f.Find<QWidget>("buttonMore")->toolTip(),
+            codePage == 936
+                ? QStringLiteral("登录、账户预设、型号检查、批量选项、导出、作业记录、关于")
+                : QStringLiteral("Login, account presets, model guard, fleet choices, export, job records, About"));
         f.Find<QAction>("actionSetLogin")->trigger();
         f.Find<QAction>("actionAbout")->trigger();
         ASSERT_EQ(seen.size(), 2u);
@@ -265,3 +276,51 @@ TEST(DialogsTest, TheMenuExportsTheListAndOpensTheJobRecords) {
 }
 
 } // namespace
+
+// A large fleet's choices: cameras at once and the first wave are asked for as numbers (a cancel
+// changes nothing), skipping cameras at the image's version is a check mark; all for the session.
+TEST(DialogsTest, TheMenuSetsHowAFleetIsFlashed) {
+    std::vector<int> answers{8, -1, 3};
+    std::size_t asked = 0;
+    QStringList titles;
+    MainWindowHooks hooks;
+    hooks.runDialog = [&](QDialog& d) {
+        auto* input = qobject_cast<QInputDialog*>(&d);
+        if (!input)
+            return static_cast<int>(QDialog::Rejected);
+        titles << input->windowTitle();
+        const int answer = answers.at(asked++);
+        if (answer < 0)
+            return static_cast<int>(QDialog::Rejected);
+        input->setIntValue(answer);
+        return static_cast<int>(QDialog::Accepted);
+    };
+    GuiFixture f(437, hooks);
+    CTarnDlg& controller = f.window->Controller();
+    auto* atOnce = f.Find<QAction>("actionCamerasAtOnce");
+    auto* skip = f.Find<QAction>("actionSkipCurrent");
+    auto* wave = f.Find<QAction>("actionFirstWave");
+    ASSERT_TRUE(atOnce && skip && wave);
+    EXPECT_EQ(atOnce->text(), "Cameras at once...");
+    EXPECT_EQ(skip->text(), "Skip cameras already at this version");
+    EXPECT_EQ(wave->text(), "First wave...");
+    EXPECT_EQ(controller.GetJobOptions().parallel, 0u) << "all at once until asked otherwise";
+    atOnce->trigger();
+    EXPECT_EQ(controller.GetJobOptions().parallel, 8u);
+    atOnce->trigger(); // cancelled
+    EXPECT_EQ(controller.GetJobOptions().parallel, 8u);
+    wave->trigger();
+    EXPECT_EQ(controller.GetJobOptions().firstWave, 3u);
+    EXPECT_EQ(controller.GetJobOptions().parallel, 8u) << "one choice leaves the other";
+    EXPECT_TRUE(skip->isCheckable());
+    skip->trigger();
+    EXPECT_TRUE(controller.GetJobOptions().skipCurrent);
+    skip->trigger();
+    EXPECT_FALSE(controller.GetJobOptions().skipCurrent);
+    EXPECT_EQ(titles, (QStringList{"Cameras at once", "Cameras at once", "First wave"}));
+
+    GuiFixture chinese(936);
+    EXPECT_EQ(chinese.Find<QAction>("actionCamerasAtOnce")->text(), "同时处理的设备数...");
+    EXPECT_EQ(chinese.Find<QAction>("actionSkipCurrent")->text(), "跳过已是此版本的设备");
+    EXPECT_EQ(chinese.Find<QAction>("actionFirstWave")->text(), "首批设备...");
+}

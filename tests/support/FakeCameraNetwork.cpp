@@ -77,6 +77,10 @@ RequestResult FakeCameraNetwork::QueryFirmwareInfo(const CameraAddress& camera, 
     c->log.push_back("query " + camera.host);
     if (c->silentAfterUpload && c->uploads > 0)
         return RequestResult::NoReply;
+    if (c->uploads > 0 && c->silentQueriesAfterUpload > 0) {
+        --c->silentQueriesAfterUpload;
+        return RequestResult::NoReply;
+    }
     RequestResult r = linkLocal(c->ip) ? c->queryWhenMoved : c->queryAtHome;
     if (r == RequestResult::ModelAndVersion) {
         put(info.model, c->model);

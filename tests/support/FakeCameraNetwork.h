@@ -38,6 +38,8 @@ struct FakeCamera {
     // After an accepted upload it reports the uploaded image's version, unless this says otherwise.
     std::optional<std::string> versionAfterUpload;
     bool silentAfterUpload = false;
+    // A slow reboot: after its upload it leaves this many queries unanswered.
+    int silentQueriesAfterUpload = 0;
     RequestResult reset = RequestResult::ReplyWithoutContent;
     long resetStatus = 200; // what a reset that is not accepted answers
     std::string resetAnswer = "OK";

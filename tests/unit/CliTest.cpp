@@ -179,9 +179,11 @@ TEST(CliTest, ProgressLinesAreCutToTheTerminalAndSafe) {
     noon.tm_sec = 43;
     noon.tm_isdst = -1;
     const auto when = std::chrono::system_clock::from_time_t(std::mktime(&noon));
-    EXPECT_EQ(ProgressEvent(when, "02:00:00:00:00:01", "Upgrade Status... 40%"),
-              "14:06:43 02:00:00:00:00:01 Upgrade Status... 40%");
-    EXPECT_EQ(ProgressEvent(when, "02:00:00:00:00:01", ""), "14:06:43 02:00:00:00:00:01 (empty)");
+    EXPECT_EQ(ProgressEvent(when, "Lobby", "02:00:00:00:00:01", "Upgrade Status... 40%"),
+              "14:06:43 Lobby (02:00:00:00:00:01) Upgrade Status... 40%");
+    EXPECT_EQ(ProgressEvent(when, "", "02:00:00:00:00:01", ""), "14:06:43 (02:00:00:00:00:01) (empty)");
+    EXPECT_EQ(ProgressEvent(when, "Bad\x1b[2J", "02:00:00:00:00:01", "x").find('\x1b'), std::string::npos)
+        << "a name from the network reaches the log tamed";
 }
 
 // Without a terminal every phase of a job is a line, but a running percentage or countdown only
@@ -212,9 +214,9 @@ TEST(CliTest, ProgressEventsThinARunningPercentage) {
     for (std::string line; std::getline(text, line);)
         lines.push_back(line.substr(9)); // after the time stamp
     ASSERT_GE(lines.size(), 4u) << err.str();
-    EXPECT_EQ(lines.front(), "02:00:00:00:00:01 File Uploading...");
-    EXPECT_EQ(lines[1], "02:00:00:00:00:01 Upgrade Status... 0%");
-    EXPECT_EQ(lines.back(), "02:00:00:00:00:01 UPGRADE SUCCESSFUL");
+    EXPECT_EQ(lines.front(), "(02:00:00:00:00:01) File Uploading...");
+    EXPECT_EQ(lines[1], "(02:00:00:00:00:01) Upgrade Status... 0%");
+    EXPECT_EQ(lines.back(), "(02:00:00:00:00:01) UPGRADE SUCCESSFUL");
     EXPECT_GE(lines.size(), 2u + 11u + 1u) << "a line at each tenth of both counts";
     EXPECT_LE(lines.size(), 2u + 11u + 11u + 1u) << err.str();
     EXPECT_NE(err.str().find("Upgrade Status... 100%"), std::string::npos);

@@ -29,12 +29,16 @@ struct MachineDriver {
     // Whether the camera shows itself at the address within the window; by default it does.
     std::function<bool(const step::AwaitSighting&)> seen = [](const step::AwaitSighting&) { return true; };
     std::function<std::optional<Ipv4>()> allocate = [] { return std::nullopt; };
+    // Whether its turn to upload is granted (false: the first wave failed).
+    std::function<bool()> turn = [] { return true; };
     // Runs before each step is answered, e.g. to stop the machine at a given step.
     std::function<void(CameraMachine&, const std::string& logged)> before;
 
     std::vector<std::string> log;
     std::vector<CameraView> views;
     int moves = 0;
+    // The job's time as the machine is told it: the waits it asked for, plus what a script adds.
+    Clock::Milliseconds now{0};
 
     static input::Queried ModelAndVersion(const char* model, const char* version) {
         input::Queried q;
@@ -58,6 +62,7 @@ struct MachineDriver {
 
     // Runs the machine to its end (at most a bound of steps) and returns its outcome.
     const CameraOutcome& Run(CameraMachine& machine, int bound = 10000) {
+        machine.SetNow(now);
         Action action = machine.Start();
         take(machine);
         for (int steps = 0; !std::holds_alternative<step::Finish>(action) && steps < bound; ++steps) {
@@ -65,7 +70,9 @@ struct MachineDriver {
             log.push_back(logged);
             if (before)
                 before(machine, logged);
-            action = machine.On(answer(action));
+            Input in = answer(action);
+            machine.SetNow(now);
+            action = machine.On(in);
             take(machine);
         }
         EXPECT_TRUE(machine.Finished()) << "the machine did not end within " << bound << " steps";
@@ -76,7 +83,7 @@ struct MachineDriver {
     std::vector<std::string> Calls() const {
         std::vector<std::string> calls;
         for (const std::string& line : log)
-            if (!line.starts_with("wait") && !line.starts_with("await"))
+            if (!line.starts_with("wait") && !line.starts_with("await") && line != "turn")
                 calls.push_back(line);
         return calls;
     }
@@ -125,6 +132,8 @@ private:
             return "allocate";
         if (const auto* r = std::get_if<step::Readdress>(&action))
             return "readdress " + FormatIpv4(r->ip) + " gw " + FormatIpv4(r->gateway);
+        if (std::holds_alternative<step::AwaitTurn>(action))
+            return "turn";
         return "finish";
     }
     Input answer(const Action& action) {
@@ -143,10 +152,15 @@ private:
         if (const auto* a = std::get_if<step::AwaitSighting>(&action)) {
             if (seen(*a))
                 return input::Sighted{a->at};
+            now += a->window;
             return input::Elapsed{};
         }
-        if (std::holds_alternative<step::Wait>(action))
+        if (const auto* w = std::get_if<step::Wait>(&action)) {
+            now += w->duration;
             return input::Elapsed{};
+        }
+        if (std::holds_alternative<step::AwaitTurn>(action))
+            return input::Turn{turn()};
         return input::Sent{};
     }
 };

@@ -167,7 +167,7 @@ TEST_F(TruthfulUpgradeTest, ACameraBurningWhenTheJobEndsIsSentHomeAtTheNextStart
     dlg->OnCancel();
     EXPECT_LT(std::chrono::steady_clock::now() - began, 2s);
     EXPECT_EQ(
-        window.Calls("Note 1 camera is not seen back at their own addresses yet: Slow (02:00:00:00:00:01) at 169.254.")
+        window.Calls("Note 1 camera is not seen back at its own address yet: Slow (02:00:00:00:00:01) at 169.254.")
             .size(),
         1u)
         << "the operator is told";
@@ -216,7 +216,8 @@ TEST_F(TruthfulUpgradeTest, TheWindowWaitsForTheNetworkOnlyWhenTheRestoreChanged
     EXPECT_EQ(
         window.Calls("Note W"),
         std::vector<std::string>{"Note Waiting for 192.168.0.1 to answer after the network card was restored..."});
-    EXPECT_EQ(window.Calls("Note").back(), "Note ") << "and the line is cleared once the wait is over";
+    EXPECT_EQ(window.Calls("Note").back(), "Note 1 of 1 done, 0 failed")
+        << "and the line says how the job ended once the wait is over";
 }
 
 // "Starting Upgrade" with no row selected did nothing and said nothing.

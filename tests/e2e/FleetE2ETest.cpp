@@ -1,0 +1,125 @@
+// On the virtual camera LAN: a bench's shared link, slow reboots, dead cameras, and the options
+// that bring a large fleet through them.
+#include <chrono>
+
+#include "tests/e2e/CliFixture.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+class FleetE2E : public CliFixture {
+protected:
+    static int Count(const std::string& text, const std::string& what) {
+        int n = 0;
+        for (auto at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
+            ++n;
+        return n;
+    }
+    // Seconds a run of the console takes.
+    template <typename F> static double Timed(F&& run) {
+        const auto began = std::chrono::steady_clock::now();
+        run();
+        return std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
+    }
+};
+
+// Two uploads sharing a slow card took longer than the old total bound (30 s plus the body at
+// 256 KiB/s) while they still moved: they were cut, sent again from the first byte, and failed.
+TEST_F(FleetE2E, UploadsThatStillMoveOnASharedLinkAreNeverCut) {
+    if (testsupport::RunCommand("command -v tc >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "tc (iproute2) is missing, so the host's card cannot be shaped";
+    VirtualLan lan(
+        {.cameras = {"--name Near --ip 192.168.0.21 --burn-sec 1", "--name Far --ip 192.168.0.22 --burn-sec 1"},
+         .hostRate = "512kbit"});
+    const std::size_t imageBytes = std::size_t{1024} * 1024;
+    CliRun job;
+    const double took =
+        Timed([&] { job = Cli(lan, "upgrade " + Image("106", imageBytes) + " --select all --wait 1"); });
+    EXPECT_EQ(job.exitCode, 0) << job.output << job.errors;
+    for (const char* name : {"Near", "Far"}) {
+        EXPECT_EQ(job.byName[name]["status"], "UPGRADE SUCCESSFUL") << name;
+        EXPECT_EQ(Count(lan.CameraLog(name == std::string("Near") ? 1 : 2), "POST /firmwareupgrade.cgi"), 1)
+            << name << " took its one upload whole" << lan.CameraLog(1);
+    }
+    const double linkSeconds = 2.0 * static_cast<double>(imageBytes) * 8 / 512e3;
+    EXPECT_GT(linkSeconds, 31.0) << "longer than the old bound, or the test proves nothing";
+    std::cerr << "2 uploads of " << imageBytes << " bytes at 512 kbit/s: job " << took << " s, the link's time "
+              << linkSeconds << " s\n";
+}
+
+// A version check asked one camera after another, and each dead camera cost its time-outs in turn.
+TEST_F(FleetE2E, ACheckAsksSeveralCamerasAtOnce) {
+    VirtualLan lan({.cameras = {"--name Live --ip 192.168.0.21", "--name DeadA --ip 192.168.0.22 --fault silent",
+                                "--name DeadB --ip 192.168.0.23 --fault silent",
+                                "--name DeadC --ip 192.168.0.24 --fault silent"}});
+    CliRun check;
+    const double took = Timed([&] { check = Cli(lan, "check-version --parallel 4 --wait 1"); });
+    EXPECT_EQ(check.exitCode, 1) << check.errors;
+    EXPECT_EQ(check.byName["Live"]["status"], "V1.05");
+    for (const char* dead : {"DeadA", "DeadB", "DeadC"})
+        EXPECT_EQ(check.byName[dead]["status"], "Device offline") << dead;
+    // One dead camera costs its three queries' bounds, about 7 s; three in turn cost three times that.
+    EXPECT_LT(took, 15.0) << "the dead cameras were asked at once";
+    CliRun refused = Cli(lan, "check-version --parallel 0 --wait 0", false);
+    EXPECT_EQ(refused.exitCode, 2) << refused.errors;
+}
+
+// A camera that came back with the new version 8 s after its upload, while the countdown was
+// shorter, ended "No answer after the reboot". This one is silent for 10 s (its reboot, scaled like
+// the tool's waits), longer than the countdown and a whole round of queries.
+TEST_F(FleetE2E, ASlowRebootIsWaitedForAndADeadOneIsGivenUpOnTime) {
+    VirtualLan lan({.cameras = {"--name Slow --ip 192.168.0.21 --burn-sec 1 --reboot-ms 1000000"}});
+    CliRun slow = Cli(lan, "--progress upgrade " + Image() + " --select all --wait 1 --reboot-timeout 3000");
+    EXPECT_EQ(slow.exitCode, 0) << slow.errors;
+    EXPECT_EQ(slow.byName["Slow"]["status"], "UPGRADE SUCCESSFUL");
+    EXPECT_NE(slow.errors.find("Slow (02:fe:ff:00:00:01) No answer since the reboot, asking again: "),
+              std::string::npos)
+        << "its wait is shown, with the camera named: " << slow.errors << lan.CameraLog(1);
+
+    VirtualLan gone({.cameras = {"--name Gone --ip 192.168.0.21 --burn-sec 1 --fault never-back"}});
+    CliRun never;
+    // 60 s of countdown and 240 s of asking again are 3 s at this time scale.
+    const double took = Timed([&] { never = Cli(gone, "upgrade " + Image() + " --select all --wait 1"); });
+    EXPECT_EQ(never.exitCode, 1);
+    EXPECT_EQ(never.byName["Gone"]["status"], "No answer after the reboot");
+    EXPECT_LT(took, 40.0) << "given up at its deadline";
+}
+
+// A first wave that fails keeps the image from the rest; a camera at the image's version is left
+// as it is; the failed ones of the last job are picked again by --select failed.
+TEST_F(FleetE2E, AFirstWaveCurrentCamerasAndTheFailedOnes) {
+    // The reply delays fix the list's order: Bad, then Good, then Current.
+    VirtualLan lan({.cameras = {"--name Bad --ip 192.168.0.21 --fault upload-refused --mac 02:00:00:00:09:01",
+                                "--name Good --ip 192.168.0.22 --reply-delay-ms 300 --mac 02:00:00:00:09:02",
+                                "--name Current --ip 192.168.0.23 --reply-delay-ms 600 --version V1.06 "
+                                "--mac 02:00:00:00:09:03"}});
+    const std::string image = Image("106");
+    CliRun none = Cli(lan, "upgrade " + image + " --select failed --wait 1", false);
+    EXPECT_EQ(none.exitCode, 2);
+    EXPECT_NE(none.errors.find("--select failed: no upgrade on eth0 is recorded in "), std::string::npos)
+        << none.errors;
+
+    CliRun plan = Cli(lan, "upgrade " + image + " --select all --wait 1.5 --dry-run --skip-current");
+    EXPECT_EQ(plan.exitCode, 0) << plan.output << plan.errors;
+    EXPECT_EQ(plan.byName["Current"]["plan"], "current");
+    EXPECT_EQ(plan.byName["Good"]["plan"], "flash");
+
+    CliRun wave = Cli(lan, "upgrade " + image + " --select all --wait 1.5 --skip-current --canary 1");
+    EXPECT_EQ(wave.exitCode, 1);
+    EXPECT_EQ(wave.byName["Bad"]["status"], "Failed to upgrade!") << wave.output;
+    EXPECT_EQ(wave.byName["Good"]["status"], "Not flashed: the first wave failed");
+    EXPECT_EQ(wave.byName["Good"]["failed"], true);
+    EXPECT_EQ(wave.byName["Current"]["status"], "Already at V1.06");
+    EXPECT_EQ(wave.byName["Current"]["failed"], false);
+    EXPECT_EQ(Count(lan.CameraLog(2), "firmwareupgrade.cgi"), 0) << "the rest got no image";
+    EXPECT_EQ(Count(lan.CameraLog(3), "firmwareupgrade.cgi"), 0);
+
+    CliRun again = Cli(lan, "upgrade " + image + " --select failed --wait 1.5 --dry-run");
+    EXPECT_EQ(again.byName["Bad"]["plan"], "flash") << again.output << again.errors;
+    EXPECT_EQ(again.byName["Good"]["plan"], "flash");
+    EXPECT_TRUE(again.byName["Current"]["plan"].is_null()) << "it did not fail";
+    EXPECT_NE(again.errors.find("--select failed: 2 cameras failed in "), std::string::npos) << again.errors;
+}
+
+} // namespace
