@@ -14,7 +14,7 @@
 
 std::string WriteBenchImage(const std::string& folder, const std::string& digits, std::size_t mib) {
     constexpr std::size_t kMiB = std::size_t{1024} * 1024;
-    const std::string image = testsupport::WriteFirmwareImage(folder, digits, kMiB);
+    std::string image = testsupport::WriteFirmwareImage(folder, digits, kMiB);
     std::ofstream grow(image, std::ios::binary | std::ios::app);
     const std::string slice(kMiB, '\x5a');
     for (std::size_t i = 1; i < mib; ++i)

@@ -54,6 +54,7 @@ CliTimeline RunCliTimed(const VirtualLan& lan, const std::vector<std::string>& e
     words.emplace_back(CliPath());
     words.insert(words.end(), args.begin(), args.end());
     std::vector<char*> argv;
+    argv.reserve(words.size() + 1);
     for (std::string& word : words)
         argv.push_back(word.data());
     argv.push_back(nullptr);

@@ -6,6 +6,7 @@
 // needs root. --tcp picks the host's congestion control (cubic is Debian's; default: as the system
 // has it). Options after the rate go to the upgrade command, e.g. --parallel 8.
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -94,12 +95,10 @@ double percentile(std::vector<double> values, double share) {
     if (values.empty())
         return 0;
     std::sort(values.begin(), values.end());
-    return values[static_cast<std::size_t>(share * static_cast<double>(values.size() - 1) + 0.5)];
+    return values[static_cast<std::size_t>(std::lround(share * static_cast<double>(values.size() - 1)))];
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
+int run(int argc, char** argv) {
     if (auto why = VirtualLan::Unavailable(); !why.empty()) {
         std::fprintf(stderr, "upgrade_link: %s\n", why.c_str());
         return 77;
@@ -238,4 +237,15 @@ int main(int argc, char** argv) {
         }
     }
     return met ? 0 : 1;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    try {
+        return run(argc, argv);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "upgrade_link: %s\n", e.what());
+        return 1;
+    }
 }
