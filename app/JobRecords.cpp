@@ -115,9 +115,9 @@ std::optional<RecordedJob> NewestRecordedJob(const std::string& folder, const st
                                              const std::string& adapter) {
     if (folder.empty())
         return std::nullopt;
-    for (const auto& [file, number] : jobFiles(folder, workflow)) {
+    for (const auto& file : jobFiles(folder, workflow)) {
         RecordedJob job{folder, {}};
-        job.path.append("/").append(file);
+        job.path.append("/").append(file.first);
         std::ifstream in(job.path);
         bool onCard = false;
         // A line cut by a crash, or damaged, is skipped: the others still say what happened.

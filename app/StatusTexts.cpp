@@ -102,10 +102,9 @@ StatusText Status::Of(const CameraOutcome& o) {
         return {"Interrupted", {}};
     case OutcomeKind::NoWorkerThread:
         return {"Cannot start a worker thread", {}};
-    // The re-addressing writes no row (its closing search lists the cameras afresh); these are
-    // what its records say.
+    // The re-addressing's verdicts: only the camera's reply from its new address counts.
     case OutcomeKind::AddressSent:
-        return {"address sent", {}};
+        return {"Seen at its new address", {}};
     case OutcomeKind::RangeUsedUp:
         return {"no free address left in the range", {}};
     // An accepted reset leaves the cell empty.

@@ -63,7 +63,7 @@ void JobProgress::On(const Mac& mac, const JobEvent& event, Moment now) {
     }
 }
 
-std::optional<std::chrono::duration<double>> JobProgress::ahead(const Camera& camera, Moment now) const {
+std::chrono::duration<double> JobProgress::ahead(const Camera& camera, Moment now) const {
     using Seconds = std::chrono::duration<double>;
     const Seconds inPhase = now - camera.since;
     Seconds rest{0};
@@ -83,8 +83,6 @@ std::optional<std::chrono::duration<double>> JobProgress::ahead(const Camera& ca
                 rest +=
                     spent->second.Mean() * std::min(1.0, static_cast<double>(spent->second.times) /
                                                              static_cast<double>(std::max<std::size_t>(m_cameras, 1)));
-    if (m_whole.times == 0)
-        return std::nullopt; // what no camera has finished yet cannot be told
     return std::max(rest, m_whole.Mean() - Seconds(now - camera.start));
 }
 
@@ -102,8 +100,7 @@ std::optional<std::chrono::seconds> JobProgress::Left(Moment now) const {
             continue;
         if (camera.phase == Phase::WaitingTurn)
             ++waitingTurn;
-        if (auto rest = ahead(camera, now))
-            longest = std::max(longest, *rest);
+        longest = std::max(longest, ahead(camera, now));
     }
     // Cameras not yet at work go in groups as large as the job lets run at once.
     const double rounds = std::ceil(static_cast<double>(notStarted) / static_cast<double>(m_atOnce));

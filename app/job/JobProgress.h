@@ -46,7 +46,8 @@ private:
         std::chrono::duration<double> Mean() const { return times ? total / times : total; }
     };
     void leave(Camera& camera, Moment now);
-    std::optional<std::chrono::duration<double>> ahead(const Camera& camera, Moment now) const;
+    // Only once a camera has finished: the whole job's mean is part of the answer.
+    std::chrono::duration<double> ahead(const Camera& camera, Moment now) const;
 
     std::size_t m_cameras = 0;
     std::size_t m_atOnce = 0;

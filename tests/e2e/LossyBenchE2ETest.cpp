@@ -238,7 +238,7 @@ TEST_F(LossyBenchE2E, ARefusedResetFailsWithItsAnswerAndAResetCameraIsReaddresse
     CliRun readdressed = Cli(lan, "auto-ip --wait 1.5 --report " + Path("ip.json"));
     EXPECT_EQ(readdressed.exitCode, 1) << readdressed.output << readdressed.errors;
     auto records = Report("ip.json");
-    EXPECT_EQ(records["Used"]["status"], "address sent") << records["Used"].dump();
+    EXPECT_EQ(records["Used"]["status"], "Seen at its new address") << records["Used"].dump();
     EXPECT_EQ(records["Used"]["ip_before"], "192.168.0.20");
     EXPECT_EQ(readdressed.byName["Used"]["ip"], records["Used"]["ip_after"]) << readdressed.output;
     const auto used = Commands(lan.CameraLog(7));
@@ -246,7 +246,7 @@ TEST_F(LossyBenchE2E, ARefusedResetFailsWithItsAnswerAndAResetCameraIsReaddresse
     EXPECT_EQ(used[0], "lost");
     EXPECT_EQ(used[1], records["Used"]["ip_after"]) << "the same address, sent again";
     for (const char* name : {"TwinNo", "TwinYes"})
-        EXPECT_EQ(records[name]["status"], "address sent") << name;
+        EXPECT_EQ(records[name]["status"], "Seen at its new address") << name;
     EXPECT_EQ(records["Deaf"]["status"], "Not seen at its new address") << records["Deaf"].dump();
     EXPECT_EQ(records["Deaf"]["failed"], true);
     EXPECT_TRUE(records["Deaf"]["ip_after"].is_null()) << "where it is is not known";

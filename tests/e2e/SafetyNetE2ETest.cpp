@@ -153,8 +153,9 @@ TEST_F(SafetyNetE2E, RecordsAndReportsOfAnUpgradeAndAReAddressing) {
     EXPECT_EQ(job.exitCode, 1);
     EXPECT_EQ(job.byName["Good"]["status"], "UPGRADE SUCCESSFUL") << "standard output keeps the final list only";
     // One line per Status change on standard error, which is not a terminal here.
-    EXPECT_TRUE(std::regex_search(job.errors, std::regex("(^|\n)[0-9]{2}:[0-9]{2}:[0-9]{2} Good \\(02:00:00:00:08:01\\) "
-                                                         "Upgrade Status\\.\\.\\. 50%\n")))
+    EXPECT_TRUE(
+        std::regex_search(job.errors, std::regex("(^|\n)[0-9]{2}:[0-9]{2}:[0-9]{2} Good \\(02:00:00:00:08:01\\) "
+                                                 "Upgrade Status\\.\\.\\. 50%\n")))
         << job.errors;
     EXPECT_TRUE(std::regex_search(job.errors, std::regex("\\(02:00:00:00:08:01\\) UPGRADE SUCCESSFUL\n")));
     EXPECT_TRUE(std::regex_search(job.errors, std::regex("Locked \\(02:00:00:00:08:02\\) 401 Unauthorized\n")));
@@ -203,7 +204,7 @@ TEST_F(SafetyNetE2E, RecordsAndReportsOfAnUpgradeAndAReAddressing) {
     std::map<std::string, std::string> given;
     for (const auto& r : readdressing[0]) {
         EXPECT_EQ(r["ip_before"], "192.168.0.20");
-        EXPECT_EQ(r["status"], "address sent");
+        EXPECT_EQ(r["status"], "Seen at its new address");
         EXPECT_EQ(r["outcome"], "address-sent");
         EXPECT_TRUE(r["model"].is_null() && r["image"].is_null());
         given[r["name"]] = r["ip_after"];
@@ -218,9 +219,10 @@ TEST_F(SafetyNetE2E, RecordsAndReportsOfAnUpgradeAndAReAddressing) {
     ASSERT_EQ(lines.size(), 3u) << csv;
     EXPECT_EQ(lines[0], "started,ended,workflow,adapter,mac,name,ip_before,ip_after,model,version_before,"
                         "version_after,image,image_sha256,image_version,status,failed,outcome");
-    EXPECT_TRUE(std::regex_match(lines[1], std::regex("[^,]+Z,[^,]+Z,auto-ip,eth0,02:00:00:00:09:0[12],New[12],"
-                                                      "192\\.168\\.0\\.20,192\\.168\\.0\\.4[01],,,,,,,address sent,"
-                                                      "false,address-sent")))
+    EXPECT_TRUE(
+        std::regex_match(lines[1], std::regex("[^,]+Z,[^,]+Z,auto-ip,eth0,02:00:00:00:09:0[12],New[12],"
+                                              "192\\.168\\.0\\.20,192\\.168\\.0\\.4[01],,,,,,,Seen at its new address,"
+                                              "false,address-sent")))
         << lines[1];
 
     // A range with one address for two cameras: the one left out makes the run fail, though the

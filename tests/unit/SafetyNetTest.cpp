@@ -176,7 +176,7 @@ TEST_F(SafetyNetTest, ACheckAReAddressingAndAResetAreRecordedToo) {
     EXPECT_EQ(readdressed[0]["mac"], "02:00:00:00:00:01");
     EXPECT_EQ(readdressed[0]["ip_before"], "192.168.0.20");
     EXPECT_EQ(readdressed[0]["ip_after"], "192.168.0.31");
-    EXPECT_EQ(readdressed[0]["status"], "address sent");
+    EXPECT_EQ(readdressed[0]["status"], "Seen at its new address");
     EXPECT_EQ(readdressed[0]["failed"], false);
     EXPECT_EQ(readdressed[1]["mac"], "02:00:00:00:00:02");
     EXPECT_EQ(readdressed[1]["ip_after"], "192.168.0.20");

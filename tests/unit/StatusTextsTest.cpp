@@ -63,7 +63,7 @@ TEST(StatusTextsTest, EveryOutcomeHasItsTextNameAndColour) {
         {CameraOutcome(OutcomeKind::NoFreeLinkLocal), "No free link-local address", "no-free-link-local", true, true},
         {CameraOutcome(OutcomeKind::CannotProbe), "Cannot probe link-local addresses", "cannot-probe", true, true},
         {CameraOutcome(OutcomeKind::ResetAccepted), "", "reset-accepted", false, true},
-        {CameraOutcome(OutcomeKind::AddressSent), "address sent", "address-sent", false, true},
+        {CameraOutcome(OutcomeKind::AddressSent), "Seen at its new address", "address-sent", false, true},
         {CameraOutcome(OutcomeKind::RangeUsedUp), "no free address left in the range", "range-used-up", true, true},
         {CameraOutcome(OutcomeKind::NotAtFactoryAddress), "", "not-at-factory-address", false, false},
         {CameraOutcome(OutcomeKind::NotStarted), "", "not-started", false, false},
