@@ -2,20 +2,23 @@
 // 200 simulated cameras at once. Prints the longest stall of the window's thread (the largest gap
 // between two ticks of a 1 ms timer), peak memory, the most threads and each phase's time, and
 // checks that every camera ends in its right Status. The simulated cameras run at idle priority
-// behind a host card of 1 Gbit/s: they stand in for other hardware, so the figures are the tool's.
-// Usage: window_load [IMAGE_MIB]   (default 32); needs root for the network namespaces.
+// behind the host card (1 Gbit/s unless RATE says otherwise, e.g. 100mbit for a bench's card): they
+// stand in for other hardware, so the figures are the tool's.
+// Usage: window_load [IMAGE_MIB] [RATE]   (default 32 1gbit); needs root for the network namespaces.
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QItemSelectionModel>
 #include <QTableView>
 #include <QTimer>
 
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/qt/MainWindow.h"
@@ -50,10 +53,12 @@ struct StallMeter {
     int overFrame = 0;       // gaps longer than one frame at 60 Hz
     int overFrameBusy = 0;   // of them, gaps the window's thread spent mostly running
     int overFrameQueued = 0; // and mostly waiting for a processor
-    int mostThreads = 0;
-    long mostRssKiB = 0;
-    long mostAnonKiB = 0; // of it, what the process allocated rather than mapped from files
+    // Sampled on a thread of their own: reading /proc can block, and must not stall what is measured.
+    std::atomic<int> mostThreads = 0;
+    std::atomic<long> mostRssKiB = 0;
+    std::atomic<long> mostAnonKiB = 0; // of it, what the process allocated rather than mapped from files
     int ticks = 0;
+    std::jthread sampler;
 
     StallMeter() {
         timer.setInterval(1);
@@ -74,11 +79,7 @@ struct StallMeter {
             overFrameQueued += now - last > 16'000'000 && 2 * queued > now - last;
             lastTimes = times;
             last = now;
-            if (++ticks % 50 == 0) {
-                mostThreads = std::max(mostThreads, ThreadCount());
-                mostRssKiB = std::max(mostRssKiB, StatusKiB("VmRSS:"));
-                mostAnonKiB = std::max(mostAnonKiB, StatusKiB("RssAnon:"));
-            }
+            ++ticks;
         });
     }
     void Start() {
@@ -89,10 +90,23 @@ struct StallMeter {
         ticks = 0;
         mostRssKiB = 0;
         mostAnonKiB = 0;
+        mostThreads = ThreadCount();
         clock.start();
         last = 0;
         lastTimes = threadTimes();
         timer.start();
+        sampler = std::jthread([this](const std::stop_token& stop) {
+            while (!stop.stop_requested()) {
+                mostThreads = std::max(mostThreads.load(), ThreadCount());
+                mostRssKiB = std::max(mostRssKiB.load(), StatusKiB("VmRSS:"));
+                mostAnonKiB = std::max(mostAnonKiB.load(), StatusKiB("RssAnon:"));
+                std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            }
+        });
+    }
+    void Stop() {
+        sampler = {};
+        timer.stop();
     }
     double LongestMs() const { return static_cast<double>(longest) / 1e6; }
 };
@@ -179,13 +193,13 @@ Stage measure(const char* name, StallMeter& meter, const std::vector<int>& camer
               const std::function<bool()>& done, double limit) {
     const ProcessorTime before = ProcessorTime::Now(cameras);
     meter.Start();
-    meter.mostThreads = ThreadCount();
     start();
     Stage p;
     p.name = name;
     p.seconds = runUntil(done, limit);
     p.processors = ProcessorShares(before, ProcessorTime::Now(cameras), p.seconds);
     runUntil([] { return false; }, 0.2); // the last repaints
+    meter.Stop();
     p.stallMs = meter.LongestMs();
     p.overFrame = meter.overFrame;
     p.overFrameBusy = meter.overFrameBusy;
@@ -211,8 +225,10 @@ int main(int argc, char** argv) {
     ::setenv("FLASHWELL_TIME_SCALE", "0.01", 1);
     SetTraceStream(nullptr);
     const std::size_t mib = argc > 1 ? static_cast<std::size_t>(std::atoi(argv[1])) : 32;
+    const std::string rate = argc > 2 ? argv[2] : "1gbit";
     testsupport::ScratchDir scratch;
     const std::string image = WriteBenchImage(scratch.path(), "106", mib);
+    std::printf("image %zu MiB, host card %s\n", mib, rate.c_str());
 
     const std::string web = " --fleet-base 192.168.1.1 --mask 255.255.0.0 --burn-sec 2 --reboot-ms 2000";
     const long beforeKiB = PeakKiB();
@@ -223,7 +239,7 @@ int main(int argc, char** argv) {
         VirtualLan lan({.cameras = {"--fleet " + std::to_string(listed) + " --fleet-web " + std::to_string(kWorked) +
                                     web + " --version " + version},
                         .hostIp = "192.168.0.10/16",
-                        .hostRate = "1gbit",
+                        .hostRate = rate,
                         .idleCameras = true});
         lan.EnterHost();
         int qtArgc = 1;
