@@ -1,6 +1,7 @@
 // The window under load: 4,000 listed cameras, then an upgrade, a reset and a version check of
 // 200 simulated cameras at once. Prints the longest stall of the window's thread (the largest gap
-// between two ticks of a 1 ms timer), peak memory, the most threads and each phase's time, and
+// between two ticks of a 1 ms timer) and the longest wait of an event posted to it from another
+// thread every millisecond, peak memory, the most threads and each phase's time, and
 // checks that every camera ends in its right Status. The simulated cameras run at idle priority
 // behind the host card (1 Gbit/s unless RATE says otherwise, e.g. 100mbit for a bench's card): they
 // stand in for other hardware, so the figures are the tool's.
@@ -58,7 +59,15 @@ struct StallMeter {
     std::atomic<long> mostRssKiB = 0;
     std::atomic<long> mostAnonKiB = 0; // of it, what the process allocated rather than mapped from files
     int ticks = 0;
+    // What a technician feels: how long an event posted to the window's thread waits to be served.
+    // A late tick may be the timer's own lateness while the thread sleeps in its event loop, ready.
+    QObject receiver;
+    int generation = 0; // events posted for an earlier phase are not counted in this one
+    qint64 longestWait = 0;
+    int waitsOverFrame = 0;
+    int posted = 0;
     std::jthread sampler;
+    std::jthread poster;
 
     StallMeter() {
         timer.setInterval(1);
@@ -95,6 +104,29 @@ struct StallMeter {
         last = 0;
         lastTimes = threadTimes();
         timer.start();
+        longestWait = 0;
+        waitsOverFrame = 0;
+        posted = 0;
+        const int phase = ++generation;
+        poster = std::jthread([this, phase](const std::stop_token& stop) {
+            while (!stop.stop_requested()) {
+                const auto sent = std::chrono::steady_clock::now();
+                QMetaObject::invokeMethod(
+                    &receiver,
+                    [this, phase, sent] {
+                        if (phase != generation)
+                            return;
+                        const qint64 waited = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                                  std::chrono::steady_clock::now() - sent)
+                                                  .count();
+                        longestWait = std::max(longestWait, waited);
+                        waitsOverFrame += waited > 16'000'000;
+                        ++posted;
+                    },
+                    Qt::QueuedConnection);
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            }
+        });
         sampler = std::jthread([this](const std::stop_token& stop) {
             while (!stop.stop_requested()) {
                 mostThreads = std::max(mostThreads.load(), ThreadCount());
@@ -106,6 +138,7 @@ struct StallMeter {
     }
     void Stop() {
         sampler = {};
+        poster = {};
         timer.stop();
     }
     double LongestMs() const { return static_cast<double>(longest) / 1e6; }
@@ -169,6 +202,9 @@ struct Stage {
     int overFrameBusy = 0;
     int overFrameQueued = 0;
     int ticks = 0;
+    double waitMs = 0;
+    int waitsOverFrame = 0;
+    int posted = 0;
     int threads = 0;
     long rssKiB = 0;
     long anonKiB = 0;
@@ -185,6 +221,8 @@ void print(const Stage& p, int wanted) {
                 p.name, p.seconds, p.stallMs, p.stallAt, p.stallRanMs, p.stallQueuedMs, p.overFrame, p.overFrameBusy,
                 p.overFrameQueued, p.ticks, p.threads, static_cast<double>(p.rssKiB) / 1024,
                 static_cast<double>(p.anonKiB) / 1024, p.right, wanted);
+    std::printf("%-20s posted events: longest wait %5.1f ms, over 16 ms %d of %d\n", "", p.waitMs, p.waitsOverFrame,
+                p.posted);
     std::printf("%-20s %s\n", "", p.processors.c_str());
     std::fflush(stdout);
 }
@@ -205,6 +243,9 @@ Stage measure(const char* name, StallMeter& meter, const std::vector<int>& camer
     p.overFrameBusy = meter.overFrameBusy;
     p.overFrameQueued = meter.overFrameQueued;
     p.ticks = meter.ticks;
+    p.waitMs = static_cast<double>(meter.longestWait) / 1e6;
+    p.waitsOverFrame = meter.waitsOverFrame;
+    p.posted = meter.posted;
     p.threads = meter.mostThreads;
     p.rssKiB = meter.mostRssKiB;
     p.anonKiB = meter.mostAnonKiB;
