@@ -1,49 +1,60 @@
 #include "app/TarnDlg.h"
-#include "util/Trace.h"
+
+namespace {
+
+std::string addressList(const std::optional<AdapterConfig>& config) {
+    if (!config || config->addresses.empty())
+        return "none";
+    std::string text;
+    for (std::size_t i = 0; i < config->addresses.size(); ++i) {
+        text += (i ? ", " : "") + config->addresses[i];
+        if (i < config->subnetMasks.size())
+            text += "/" + config->subnetMasks[i];
+    }
+    return text;
+}
+
+bool sameAddresses(const std::optional<AdapterConfig>& a, const std::optional<AdapterConfig>& b) {
+    const bool aNone = !a || a->addresses.empty(), bNone = !b || b->addresses.empty();
+    if (aNone || bNone)
+        return aNone == bNone;
+    return a->addresses == b->addresses && a->subnetMasks == b->subnetMasks;
+}
+
+} // namespace
 
 void CTarnDlg::SaveAdapterConfig() {
     const HostAdapter* adapter = ChosenAdapter();
-    // A save while one is pending replaces it: doubled entries would be written back twice.
+    // A save while one is pending replaces it: what counts is the card as this job found it.
     m_savedConfig.reset();
     if (adapter)
         m_savedConfig = m_network.ReadAdapterConfig(adapter->index, m_platform.resolvConf);
 }
 
-bool CTarnDlg::RestoreAdapterConfig() {
+std::vector<std::string> CTarnDlg::RestoreAdapterConfig(const JobAdapter& adapter) {
+    std::vector<std::string> notes;
+    // The job's one change to the card is its link-local route: that, and nothing else, is undone.
+    if (auto removed = m_detours.RemoveRoute(adapter); !removed)
+        notes.push_back(removed.Message());
     std::string reconnect;
-    AdapterWrite written = AdapterWrite::Unchanged;
     if (m_savedConfig) {
-        // With nothing saved the adapter is left alone: absent data must not strip it.
-        if (!m_savedConfig->addresses.empty())
-            written = m_network.WriteAdapterConfig(*m_savedConfig);
+        // The card's own addresses belong to whoever set them (a DHCP client, NetworkManager): a
+        // change during the job is theirs, and writing the old ones back would undo it.
+        auto now = m_network.ReadAdapterConfig(m_savedConfig->index, m_platform.resolvConf);
+        if (!sameAddresses(m_savedConfig, now))
+            notes.push_back("The addresses of " + adapter.interfaceName + " changed during the job (from " +
+                            addressList(m_savedConfig) + " to " + addressList(now) +
+                            "), not by Flashwell; they were left as they are");
         if (!m_savedConfig->dnsServers.empty())
             reconnect = m_savedConfig->dnsServers.front().substr(0, 31);
     }
     m_savedConfig.reset();
     std::lock_guard guard(m_reconnectLock);
     m_reconnectAddress = reconnect;
-    return written == AdapterWrite::Changed;
+    return notes;
 }
 
 std::string CTarnDlg::ReconnectAddress() const {
     std::lock_guard guard(m_reconnectLock);
     return m_reconnectAddress;
-}
-
-void CTarnDlg::awaitReconnect() {
-    std::string address = ReconnectAddress();
-    if (address.empty())
-        return;
-    // The controls stay grey meanwhile; the note says why.
-    m_window.ShowNote("Waiting for " + address + " to answer after the network card was restored...",
-                      NoteKind::Waiting);
-    bool answered = false;
-    for (int probe = 0; probe < kMaxReconnectProbes && !m_clock.Interrupted() && !answered; ++probe) {
-        answered = m_network.PingAddress(address, m_stop);
-        if (!answered)
-            m_clock.Sleep(Clock::Milliseconds(500));
-    }
-    if (!answered)
-        Trace("Reconnect address %s did not answer.\n", address.c_str());
-    m_window.ShowNote("", NoteKind::Waiting);
 }

@@ -14,6 +14,14 @@
 #include "util/StopRequested.h"
 #include "webops/CameraWebClient.h"
 
+// What became of a route that an earlier run left on a card.
+enum class RouteReclaim {
+    Removed,
+    NoneThere,
+    Busy, // a job runs on the card now: what stands there is its own
+    Failed,
+};
+
 // Everything the workflows do to the world outside the process: the cameras' CGI over HTTP, the
 // discovery protocol's broadcasts, the reachability probes and the host adapter. The system's
 // implementation forwards to sockets; unit tests script a fake, so the workflows run without root.
@@ -39,20 +47,25 @@ public:
     // True when the address itself answers ICMP echo.
     virtual bool PingAddress(const std::string& address, const StopRequested& stop) = 0;
 
+    // The card's own addresses are read, never written: another manager (a DHCP client,
+    // NetworkManager) owns them.
     virtual std::optional<AdapterConfig> ReadAdapterConfig(unsigned ifindex, const std::string& resolvConf) = 0;
-    virtual AdapterWrite WriteAdapterConfig(const AdapterConfig& saved) = 0;
     // The on-link route to 169.254.0.0/16 (RFC 3927): added is set when this call put it there.
     virtual bool EnsureLinkLocalRoute(unsigned ifindex, bool& added) = 0;
     // Removes the route that EnsureLinkLocalRoute added; true when nothing of ours is left.
     virtual bool RemoveLinkLocalRoute(unsigned ifindex) = 0;
+    // Removes the marked route a run that has ended left on the card, unless a job runs there now.
+    virtual RouteReclaim ReclaimLinkLocalRoute(const std::string& card) = 0;
     // The interface's index now, 0 when it is gone (indexes change across boots, names rarely do).
     virtual unsigned InterfaceIndex(const std::string& name) = 0;
     // The capabilities the process holds for the calls above, itself or through its helper.
     virtual NetworkRights Rights() = 0;
 
-    // Deletes the kernel's neighbour entry of a link-local address on the interface, so that a
-    // camera that has just taken it is asked afresh; true when no entry is left.
-    virtual bool ForgetNeighbour(const std::string& /*address*/, unsigned /*ifindex*/) { return false; }
+    // Deletes the kernel's dynamic neighbour entry of a link-local address on the interface, so that
+    // a camera that has just taken it is asked afresh; an entry the administrator pinned stays.
+    virtual NeighbourForget ForgetNeighbour(const std::string& /*address*/, unsigned /*ifindex*/) {
+        return NeighbourForget::Failed;
+    }
     // The discovery receiver's socket on UDP port; invalid, with error saying why, when it cannot be had.
     virtual UniqueFd OpenDiscoverySocket(std::uint16_t port, std::string& error) {
         return ::OpenDiscoverySocket(port, error);
@@ -82,12 +95,12 @@ public:
     ProbeResult ProbeAddress(const std::string& target, unsigned ifindex, const StopRequested& stop) override;
     bool PingAddress(const std::string& address, const StopRequested& stop) override;
     std::optional<AdapterConfig> ReadAdapterConfig(unsigned ifindex, const std::string& resolvConf) override;
-    AdapterWrite WriteAdapterConfig(const AdapterConfig& saved) override;
     bool EnsureLinkLocalRoute(unsigned ifindex, bool& added) override;
     bool RemoveLinkLocalRoute(unsigned ifindex) override;
+    RouteReclaim ReclaimLinkLocalRoute(const std::string& card) override;
     unsigned InterfaceIndex(const std::string& name) override;
     NetworkRights Rights() override;
-    bool ForgetNeighbour(const std::string& address, unsigned ifindex) override;
+    NeighbourForget ForgetNeighbour(const std::string& address, unsigned ifindex) override;
     UniqueFd OpenDiscoverySocket(std::uint16_t port, std::string& error) override;
 
 private:

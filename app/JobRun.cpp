@@ -7,8 +7,8 @@
 #include "app/ImageDigest.h"
 #include "app/RangeText.h"
 #include "app/TarnDlg.h"
-#include "app/job/CardLock.h"
 #include "discovery/DeviceRows.h"
+#include "hostnet/CardLock.h"
 #include "util/Trace.h"
 #include "webops/OperatorMessages.h"
 
@@ -110,7 +110,7 @@ JobAdapter CTarnDlg::jobAdapter() const {
     const HostAdapter* adapter = ChosenAdapter();
     if (!adapter)
         return {};
-    return {adapter->interfaceName, adapter->address, adapter->index};
+    return {adapter->interfaceName, adapter->address, adapter->index, adapter->hardwareAddress};
 }
 
 std::set<Ipv4> CTarnDlg::sharedAddresses() const {
@@ -260,20 +260,12 @@ void CTarnDlg::epilogue(const JobRequest& request, const JobSummary& summary) {
     switch (request.workflow) {
     case Workflow::Upgrade:
     case Workflow::CheckVersion:
-        // A job whose last camera ended before anything could change leaves the saved adapter
-        // configuration in place. Only a restore that changed the adapter has anything to
-        // reconnect to; an unchanged adapter never went away, so the window is free at once.
-        if (!summary.lastShort && RestoreAdapterConfig())
-            awaitReconnect();
-        [[fallthrough]];
     case Workflow::Reset:
-        if (auto removed = m_detours.RemoveRoute(request.adapter); !removed)
-            notes.push_back(removed.Message());
+    case Workflow::AutoIp: {
+        auto restored = RestoreAdapterConfig(request.adapter);
+        notes.insert(notes.end(), restored.begin(), restored.end());
         break;
-    case Workflow::AutoIp:
-        // It saves nothing itself: this acts only on what an unfinished earlier job left saved.
-        RestoreAdapterConfig();
-        break;
+    }
     case Workflow::Homecoming:
         reportHomecoming(request);
         break;

@@ -231,6 +231,20 @@ RestoreJournal::Contents RestoreJournal::Read(std::string& problem) {
     }
 }
 
+std::set<std::string> RestoreJournal::LinkLocalAddresses() const {
+    std::set<std::string> addresses;
+    bool unreadable = false;
+    auto bytes = m_path.empty() ? std::nullopt : readFile(m_path, unreadable);
+    Result<Contents> parsed = bytes ? Parse(*bytes) : Result<Contents>(Contents{});
+    if (!parsed)
+        return addresses;
+    for (const PendingRestore& r : parsed.Value().restores)
+        for (const std::string& address : {r.movedTo, r.home})
+            if (address.rfind("169.254.", 0) == 0)
+                addresses.insert(address);
+    return addresses;
+}
+
 std::string RestoreJournal::Format(const Contents& contents) {
     // Names come from the network and need not be UTF-8.
     return toJson(contents).dump(2, ' ', false, json::error_handler_t::replace) + "\n";

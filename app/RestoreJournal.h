@@ -1,6 +1,7 @@
 #pragma once
 
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -65,6 +66,9 @@ public:
     // The journal's text as this program writes it; a failure for anything else.
     static Result<Contents> Parse(std::string_view text);
     static std::string Format(const Contents& contents);
+    // The link-local addresses where the journal's cameras are now or have their home: none of
+    // them may be handed to another camera. A damaged file gives none (Read reports it).
+    std::set<std::string> LinkLocalAddresses() const;
     // Everything pending, read and left in place. A damaged file is set aside under a new name and
     // problem says so; the journal then starts empty.
     Contents Read(std::string& problem);

@@ -229,7 +229,7 @@ std::string rightsRemedy(const NetworkRights& rights) {
 std::string MissingRightsNote(const NetworkRights& rights) {
     const std::string remedy = rightsRemedy(rights);
     const std::string detour = "cameras that need a link-local detour are reached only where this computer already "
-                               "routes 169.254.0.0/16, and the card's addresses cannot be restored after a job";
+                               "routes 169.254.0.0/16";
     if (!rights.netAdmin && !rights.netRaw)
         return "No CAP_NET_ADMIN or CAP_NET_RAW: " + detour + remedy;
     if (!rights.netAdmin)

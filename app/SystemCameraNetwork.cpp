@@ -5,6 +5,7 @@
 #include "app/CameraNetwork.h"
 #include "discovery/Broadcast.h"
 #include "discovery/WireProtocol.h"
+#include "hostnet/CardLock.h"
 #include "hostnet/HelperClient.h"
 #include "hostnet/ProbeWire.h"
 #include "hostnet/Probes.h"
@@ -108,33 +109,6 @@ std::optional<AdapterConfig> SystemCameraNetwork::ReadAdapterConfig(unsigned ifi
     return ::ReadAdapterConfig(ifindex, resolvConf);
 }
 
-AdapterWrite SystemCameraNetwork::WriteAdapterConfig(const AdapterConfig& saved) {
-    if (CurrentNetworkRights().netAdmin)
-        return ::WriteAdapterConfig(saved);
-    if (saved.dhcpEnabled || saved.addresses.empty())
-        return AdapterWrite::Unchanged;
-    auto wanted = SavedAddresses(saved);
-    if (!wanted)
-        return AdapterWrite::Failed;
-    // An adapter that is as it was needs no helper.
-    if (AdapterHolds(saved.index, *wanted).value_or(false))
-        return AdapterWrite::Unchanged;
-    if (wanted->size() > kHelperMaxEntries) {
-        Trace("Restoring adapter %u failed: more than %zu addresses\n", saved.index, kHelperMaxEntries);
-        return AdapterWrite::Failed;
-    }
-    std::vector<HelperAddress> entries;
-    for (const Ipv4Prefix& e : *wanted)
-        entries.push_back({e.address, static_cast<std::uint8_t>(e.prefix)});
-    auto reply = m_helper->Call(HelperRequest::Restore(nameOf(saved.index), std::move(entries)));
-    if (!done(reply)) {
-        Trace("Restoring adapter %u failed in the helper\n", saved.index);
-        return AdapterWrite::Failed;
-    }
-    return static_cast<HelperWrite>(reply->value) == HelperWrite::Changed ? AdapterWrite::Changed
-                                                                          : AdapterWrite::Unchanged;
-}
-
 bool SystemCameraNetwork::EnsureLinkLocalRoute(unsigned ifindex, bool& added) {
     added = false;
     if (CurrentNetworkRights().netAdmin) {
@@ -159,14 +133,42 @@ bool SystemCameraNetwork::RemoveLinkLocalRoute(unsigned ifindex) {
     const std::string name = nameOf(ifindex);
     if (name.empty() || !LinkLocalRoute::OursPresent(ifindex))
         return true;
-    return done(m_helper->Call(HelperRequest::RemoveRoute(name)));
+    auto reply = m_helper->Call(HelperRequest::RemoveRoute(name));
+    // The helper that added it has ended, and took it with it; a marked route there now is another's.
+    if (reply && reply->refusal == HelperRefusal::NothingAdded)
+        return true;
+    return done(reply);
 }
 
-bool SystemCameraNetwork::ForgetNeighbour(const std::string& address, unsigned ifindex) {
+RouteReclaim SystemCameraNetwork::ReclaimLinkLocalRoute(const std::string& card) {
+    const unsigned ifindex = InterfaceIndex(card);
+    // A route that vanished with its interface is gone all the same.
+    if (ifindex == 0 || !LinkLocalRoute::OursPresent(ifindex))
+        return RouteReclaim::NoneThere;
+    if (CurrentNetworkRights().netAdmin) {
+        auto lock = CardLock::Take(card);
+        if (!lock)
+            return RouteReclaim::Busy;
+        return LinkLocalRoute::RemoveOurs(ifindex) ? RouteReclaim::Removed : RouteReclaim::Failed;
+    }
+    auto reply = m_helper->Call(HelperRequest::Reclaim(card));
+    if (reply && reply->refusal == HelperRefusal::CardBusy)
+        return RouteReclaim::Busy;
+    if (!done(reply))
+        return RouteReclaim::Failed;
+    return reply->value == 1 ? RouteReclaim::Removed : RouteReclaim::NoneThere;
+}
+
+NeighbourForget SystemCameraNetwork::ForgetNeighbour(const std::string& address, unsigned ifindex) {
     if (CurrentNetworkRights().netAdmin)
         return ::ForgetNeighbour(address, ifindex);
     auto value = valueOf(address);
-    return value && done(m_helper->Call(HelperRequest::Forget(nameOf(ifindex), *value)));
+    if (!value)
+        return NeighbourForget::Failed;
+    auto reply = m_helper->Call(HelperRequest::Forget(nameOf(ifindex), *value));
+    if (reply && reply->refusal == HelperRefusal::PinnedNeighbour)
+        return NeighbourForget::Pinned;
+    return done(reply) ? NeighbourForget::Forgotten : NeighbourForget::Failed;
 }
 
 UniqueFd SystemCameraNetwork::OpenDiscoverySocket(std::uint16_t port, std::string& error) {

@@ -74,12 +74,19 @@ std::shared_ptr<JobRequest> CTarnDlg::leftovers() {
         // Another front end that is running now owns its entries; only a dead run's are leftovers.
         if (r.owner.Alive())
             continue;
-        unsigned index = m_network.InterfaceIndex(r.adapter);
-        if (index == 0 || m_network.RemoveLinkLocalRoute(index)) {
-            if (auto removed = m_journal.RemoveRoute(r.adapter); !removed)
-                m_replayed.push_back(removed.Message());
-            m_replayed.push_back("removed the link-local route an earlier run had added on " + r.adapter);
+        // The entry says where to look; what is removed is only a route with our mark, and only
+        // while no job holds the card.
+        const RouteReclaim reclaimed = m_network.ReclaimLinkLocalRoute(r.adapter);
+        if (reclaimed == RouteReclaim::Busy || reclaimed == RouteReclaim::Failed) {
+            m_replayed.push_back("the link-local route an earlier run added on " + r.adapter + " is still there" +
+                                 (reclaimed == RouteReclaim::Busy ? " (a job runs on that card now)" : "") +
+                                 "; the next start removes it");
+            continue;
         }
+        if (auto removed = m_journal.RemoveRoute(r.adapter); !removed)
+            m_replayed.push_back(removed.Message());
+        if (reclaimed == RouteReclaim::Removed)
+            m_replayed.push_back("removed the link-local route an earlier run had added on " + r.adapter);
     }
     auto request = std::make_shared<JobRequest>();
     request->workflow = Workflow::Homecoming;

@@ -47,9 +47,6 @@ struct ControllerPlatform {
     std::string lockScope = "";  // for tests: keeps the job lock of one test's cards from another's
 };
 
-// Bounds that keep a job's closing part from waiting for ever on a network that stays silent.
-inline constexpr int kMaxReconnectProbes = 10;
-
 // Whether an upgrade flashes, or only asks each camera and says what it would do.
 enum class UpgradeMode { Flash, DryRun };
 // What a camera last said of itself: its model and firmware version.
@@ -138,10 +135,12 @@ public:
     // The camera's web page address for a double-click.
     static std::string WebPageUrl(const DeviceInfo& d);
 
-    // Adapter configuration saved before a job and written back after it.
+    // The card as a job found it, read before the job.
     void SaveAdapterConfig();
-    // True when writing the saved configuration back changed the adapter.
-    bool RestoreAdapterConfig();
+    // The end of a job's hold on the card: its link-local route goes; the card's own addresses
+    // are never written. What the operator should hear of (a route left, addresses another
+    // manager changed meanwhile), one note each.
+    std::vector<std::string> RestoreAdapterConfig(const JobAdapter& adapter);
     const std::optional<AdapterConfig>& SavedAdapterConfig() const { return m_savedConfig; }
     std::string ReconnectAddress() const;
     // Joins every job thread that has finished or, with wait, every one.
@@ -213,8 +212,6 @@ private:
 
     // What a homecoming found, for the start's note and the console.
     void reportHomecoming(const JobRequest& request);
-    // Adapter snapshot and the closing part of a job (AdapterSnapshot.cpp).
-    void awaitReconnect();
 
     TarnWindow& m_window;
     Clock& m_clock;

@@ -8,8 +8,8 @@
 namespace {
 
 constexpr std::uint8_t kMagic[4] = {'F', 'W', 'H', '1'};
-constexpr std::size_t kOpAt = 4, kCountAt = 5, kNameAt = 8, kAddressAt = 24, kSourceAt = 28, kPrefixAt = 32,
-                      kPortAt = 34, kEntriesAt = 36, kEntryLength = 8;
+constexpr std::size_t kOpAt = 4, kNameAt = 8, kAddressAt = 24, kSourceAt = 28, kPrefixAt = 32, kPortAt = 34,
+                      kReservedAt = 36;
 
 void put32(std::uint8_t* at, std::uint32_t value) {
     at[0] = static_cast<std::uint8_t>(value >> 24);
@@ -36,31 +36,39 @@ bool validName(const std::string& name) {
 
 // What each operation carries; everything else must be zero.
 struct Fields {
-    bool name, address, source, prefix, port, entries;
+    bool name, address, source, prefix, port;
 };
 
 Fields fieldsOf(HelperOp op) {
     switch (op) {
     case HelperOp::AddLinkLocalRoute:
     case HelperOp::RemoveLinkLocalRoute:
-        return {true, true, false, true, false, false};
-    case HelperOp::RestoreAddresses:
-        return {true, false, false, false, false, true};
+    case HelperOp::ReclaimLinkLocalRoute:
+        return {true, true, false, true, false};
     case HelperOp::ArpProbe:
-        return {true, true, true, false, false, false};
+        return {true, true, true, false, false};
     case HelperOp::RawPing:
-        return {false, true, false, false, false, false};
+        return {false, true, false, false, false};
     case HelperOp::ForgetNeighbour:
-        return {true, true, false, false, false, false};
+        return {true, true, false, false, false};
     case HelperOp::OpenDiscoverySocket:
-        return {false, false, false, false, true, false};
+        return {false, false, false, false, true};
     }
     return {};
 }
 
 bool knownOp(std::uint8_t op) {
-    return op >= static_cast<std::uint8_t>(HelperOp::AddLinkLocalRoute) &&
-           op <= static_cast<std::uint8_t>(HelperOp::OpenDiscoverySocket);
+    switch (static_cast<HelperOp>(op)) {
+    case HelperOp::AddLinkLocalRoute:
+    case HelperOp::RemoveLinkLocalRoute:
+    case HelperOp::ArpProbe:
+    case HelperOp::RawPing:
+    case HelperOp::ForgetNeighbour:
+    case HelperOp::OpenDiscoverySocket:
+    case HelperOp::ReclaimLinkLocalRoute:
+        return true;
+    }
+    return false;
 }
 
 // The checks that need nothing but the request itself.
@@ -68,21 +76,12 @@ HelperRefusal checkValues(const HelperRequest& r) {
     switch (r.op) {
     case HelperOp::AddLinkLocalRoute:
     case HelperOp::RemoveLinkLocalRoute:
+    case HelperOp::ReclaimLinkLocalRoute:
         return r.address == kLinkLocalNetwork && r.prefix == kLinkLocalPrefixLength ? HelperRefusal::None
                                                                                     : HelperRefusal::NotLinkLocalRoute;
-    case HelperOp::RestoreAddresses:
-        for (std::size_t i = 0; i < r.entries.size(); ++i) {
-            if (!IsUnicastHostAddress(r.entries[i].address))
-                return HelperRefusal::BadAddress;
-            if (r.entries[i].prefix < 1 || r.entries[i].prefix > 32)
-                return HelperRefusal::BadPrefix;
-            for (std::size_t j = 0; j < i; ++j)
-                if (r.entries[j].address == r.entries[i].address)
-                    return HelperRefusal::DuplicateAddress;
-        }
-        return HelperRefusal::None;
     case HelperOp::ArpProbe:
-        if (!IsUnicastHostAddress(r.address) || (r.source != 0 && !IsUnicastHostAddress(r.source)))
+        // A sender address other than none (RFC 5227) can only be a link-local one the helper added.
+        if (!IsUnicastHostAddress(r.address) || (r.source != 0 && !IsLinkLocalHostAddress(r.source)))
             return HelperRefusal::BadAddress;
         return HelperRefusal::None;
     case HelperOp::RawPing:
@@ -115,12 +114,6 @@ const char* HelperRefusalText(HelperRefusal refusal) {
         return "address of a kind the operation does not allow";
     case HelperRefusal::NotLinkLocalRoute:
         return "only the route 169.254.0.0/16 is allowed";
-    case HelperRefusal::BadCount:
-        return "bad number of addresses";
-    case HelperRefusal::BadPrefix:
-        return "bad prefix length";
-    case HelperRefusal::DuplicateAddress:
-        return "an address is given twice";
     case HelperRefusal::BadPort:
         return "only the discovery port is allowed";
     case HelperRefusal::NoSuchInterface:
@@ -128,9 +121,21 @@ const char* HelperRefusalText(HelperRefusal refusal) {
     case HelperRefusal::LoopbackInterface:
         return "not on the loopback interface";
     case HelperRefusal::SourceNotOnCard:
-        return "the sender address is not the card's";
+        return "the sender address is not one the helper added";
     case HelperRefusal::PassedDescriptor:
         return "a request carries no control data";
+    case HelperRefusal::OtherCard:
+        return "this helper serves another card";
+    case HelperRefusal::NothingAdded:
+        return "nothing this helper added is there to undo";
+    case HelperRefusal::PinnedNeighbour:
+        return "a permanent or no-ARP neighbour entry is the administrator's";
+    case HelperRefusal::SocketGiven:
+        return "this helper has passed its one discovery socket";
+    case HelperRefusal::CardBusy:
+        return "a job is running on the card";
+    case HelperRefusal::AlreadyAdded:
+        return "this helper's own route stands there";
     }
     return "unknown refusal";
 }
@@ -149,17 +154,12 @@ std::array<std::uint8_t, kHelperRequestLength> HelperRequest::build() const {
     std::array<std::uint8_t, kHelperRequestLength> out{};
     std::memcpy(out.data(), kMagic, sizeof kMagic);
     out[kOpAt] = static_cast<std::uint8_t>(op);
-    out[kCountAt] = static_cast<std::uint8_t>(std::min<std::size_t>(entries.size(), 255));
     std::memcpy(out.data() + kNameAt, interfaceName.data(), std::min(interfaceName.size(), kHelperNameField));
     put32(out.data() + kAddressAt, address);
     put32(out.data() + kSourceAt, source);
     out[kPrefixAt] = prefix;
     out[kPortAt] = static_cast<std::uint8_t>(port >> 8);
     out[kPortAt + 1] = static_cast<std::uint8_t>(port);
-    for (std::size_t i = 0; i < entries.size() && i < kHelperMaxEntries; ++i) {
-        put32(out.data() + kEntriesAt + i * kEntryLength, entries[i].address);
-        out[kEntriesAt + i * kEntryLength + 4] = entries[i].prefix;
-    }
     return out;
 }
 
@@ -173,8 +173,7 @@ HelperRefusal HelperRequest::parse(std::span<const std::uint8_t> bytes, HelperRe
     HelperRequest r;
     r.op = static_cast<HelperOp>(bytes[kOpAt]);
     const Fields f = fieldsOf(r.op);
-    const std::size_t count = bytes[kCountAt];
-    if (!allZero(bytes.subspan(6, 2)) || bytes[33] != 0)
+    if (!allZero(bytes.subspan(5, 3)) || bytes[33] != 0 || !allZero(bytes.subspan(kReservedAt)))
         return HelperRefusal::NonzeroPadding;
 
     const auto name = bytes.subspan(kNameAt, kHelperNameField);
@@ -192,20 +191,6 @@ HelperRefusal HelperRequest::parse(std::span<const std::uint8_t> bytes, HelperRe
     if ((!f.address && r.address != 0) || (!f.source && r.source != 0) || (!f.prefix && r.prefix != 0) ||
         (!f.port && r.port != 0))
         return HelperRefusal::NonzeroPadding;
-
-    if (f.entries ? (count < 1 || count > kHelperMaxEntries) : count != 0)
-        return HelperRefusal::BadCount;
-    for (std::size_t i = 0; i < kHelperMaxEntries; ++i) {
-        const auto entry = bytes.subspan(kEntriesAt + i * kEntryLength, kEntryLength);
-        if (i >= count) {
-            if (!allZero(entry))
-                return HelperRefusal::NonzeroPadding;
-            continue;
-        }
-        if (!allZero(entry.subspan(5)))
-            return HelperRefusal::NonzeroPadding;
-        r.entries.push_back({get32(entry.data()), entry[4]});
-    }
 
     if (HelperRefusal why = checkValues(r); why != HelperRefusal::None)
         return why;
@@ -228,11 +213,9 @@ HelperRequest HelperRequest::RemoveRoute(const std::string& card) {
     return r;
 }
 
-HelperRequest HelperRequest::Restore(const std::string& card, std::vector<HelperAddress> entries) {
-    HelperRequest r;
-    r.op = HelperOp::RestoreAddresses;
-    r.interfaceName = card;
-    r.entries = std::move(entries);
+HelperRequest HelperRequest::Reclaim(const std::string& card) {
+    HelperRequest r = AddRoute(card);
+    r.op = HelperOp::ReclaimLinkLocalRoute;
     return r;
 }
 

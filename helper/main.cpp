@@ -1,6 +1,7 @@
 // flashwell-helper: the only Flashwell program with CAP_NET_ADMIN and CAP_NET_RAW. The window and
 // the console start it as a child with a socket pair on its standard input and ask it, one message
-// at a time, for a short list of checked operations; it ends with its parent.
+// at a time, for a short list of checked operations; it ends with its parent, and takes away what
+// it added to the card on its way out.
 #include <poll.h>
 #include <signal.h>
 #include <sys/prctl.h>
@@ -8,6 +9,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -34,9 +36,48 @@ __attribute__((section(".preinit_array"), used)) void (*const g_clearEnvironment
 
 constexpr int kChannel = 0;
 
+volatile std::sig_atomic_t g_told = 0;
+
+void toldToStop(int) {
+    g_told = 1;
+}
+
 bool parentHungUp() {
+    if (g_told)
+        return true;
     pollfd p{kChannel, POLLRDHUP, 0};
     return ::poll(&p, 1, 0) > 0 && (p.revents & (POLLRDHUP | POLLHUP | POLLERR)) != 0;
+}
+
+// No SA_RESTART: a wait for the next request ends at the signal, and the helper cleans up.
+void catchStopSignals() {
+    struct sigaction action {};
+    action.sa_handler = toldToStop;
+    sigemptyset(&action.sa_mask);
+    for (int signal : {SIGTERM, SIGHUP, SIGINT})
+        ::sigaction(signal, &action, nullptr);
+}
+
+int serve(HelperService& service) {
+    for (;;) {
+        // One byte more than a request: a longer message arrives cut to this and is refused for its length.
+        std::uint8_t buffer[kHelperRequestLength + 1];
+        ReceivedMessage request = ReceiveHelperMessage(kChannel, buffer);
+        if (g_told || request.length == 0)
+            return 0; // told to stop, or end of input: the front end is done with us
+        if (request.length < 0) {
+            if (errno == EINTR)
+                continue;
+            return 1;
+        }
+        UniqueFd passed;
+        // Descriptors that came with a request are closed unread.
+        HelperReply reply = request.control
+                                ? HelperReply::Refused(HelperRefusal::PassedDescriptor)
+                                : service.Handle({buffer, static_cast<std::size_t>(request.length)}, passed);
+        if (!SendHelperMessage(kChannel, reply.build(), passed.get()))
+            return 0;
+    }
 }
 
 } // namespace
@@ -51,8 +92,10 @@ int main() {
         std::fputs("flashwell-helper: flashwell and flashwell-cli start this program; it is not run by hand\n", stderr);
         return 2;
     }
+    catchStopSignals();
     // The front end made the socket pair: if it is no longer this process's parent, it has gone.
-    ::prctl(PR_SET_PDEATHSIG, SIGKILL, 0, 0, 0);
+    // Its death is a stop, not a kill, so that what the helper added goes with it.
+    ::prctl(PR_SET_PDEATHSIG, SIGTERM, 0, 0, 0);
     ucred peer{};
     length = sizeof peer;
     if (::getsockopt(kChannel, SOL_SOCKET, SO_PEERCRED, &peer, &length) != 0 || peer.pid != ::getppid())
@@ -63,24 +106,9 @@ int main() {
         return 1;
     }
 
-    HelperService service(parentHungUp);
-    for (;;) {
-        // One byte more than a request: a longer message arrives cut to this and is refused for its length.
-        std::uint8_t buffer[kHelperRequestLength + 1];
-        ReceivedMessage request = ReceiveHelperMessage(kChannel, buffer);
-        if (request.length == 0)
-            return 0; // end of input: the front end is done with us
-        if (request.length < 0) {
-            if (errno == EINTR)
-                continue;
-            return 1;
-        }
-        UniqueFd passed;
-        // Descriptors that came with a request are closed unread.
-        HelperReply reply = request.control
-                                ? HelperReply::Refused(HelperRefusal::PassedDescriptor)
-                                : service.Handle({buffer, static_cast<std::size_t>(request.length)}, passed);
-        if (!SendHelperMessage(kChannel, reply.build(), passed.get()))
-            return 0;
-    }
+    SystemHelperHost host;
+    HelperService service(host, parentHungUp);
+    const int status = serve(service);
+    // What is left is the next start's to reclaim: the front end's journal names the card.
+    return service.Finish() ? status : 1;
 }

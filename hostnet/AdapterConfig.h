@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-// One adapter's IPv4 set-up as saved before the detour and restored after it.
+// One adapter's IPv4 set-up as read before a job: what the job must leave as it found it.
 struct AdapterConfig {
     unsigned index = 0;                                          // interface index
     bool dhcpEnabled = false;                                    // an IPv4 address holds a finite lease
@@ -14,25 +14,6 @@ struct AdapterConfig {
 
 // IPv4 addresses in kernel order, their masks and the IPv4 name servers; nullopt without an IPv4 address.
 std::optional<AdapterConfig> ReadAdapterConfig(unsigned ifindex, const std::string& resolvConf = "/etc/resolv.conf");
-
-// What writing a saved configuration back did to the adapter.
-enum class AdapterWrite { Unchanged, Changed, Failed };
-
-// Makes the IPv4 addresses the saved ones (leased or empty sets left alone); Failed and a trace when that fails.
-AdapterWrite WriteAdapterConfig(const AdapterConfig& saved);
-
-// One IPv4 address as the kernel keeps it: host byte order value and prefix length.
-struct Ipv4Prefix {
-    std::uint32_t address = 0;
-    int prefix = 0;
-    bool operator==(const Ipv4Prefix&) const = default;
-};
-// The saved addresses with their masks' prefix lengths, in order; nullopt and a trace when one does not parse.
-std::optional<std::vector<Ipv4Prefix>> SavedAddresses(const AdapterConfig& saved);
-// Whether the adapter holds exactly these IPv4 addresses in this order now (no privilege needed).
-std::optional<bool> AdapterHolds(unsigned ifindex, const std::vector<Ipv4Prefix>& wanted);
-// The writing half of WriteAdapterConfig (CAP_NET_ADMIN).
-AdapterWrite WriteAdapterAddresses(unsigned ifindex, const std::vector<Ipv4Prefix>& wanted);
 
 // The IPv4 addresses of the "nameserver" lines of a resolv.conf file, in order.
 std::vector<std::string> ReadDnsServers(const std::string& resolvConf);

@@ -15,6 +15,7 @@
 #include <sys/xattr.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
@@ -31,6 +32,8 @@ using Steady = std::chrono::steady_clock;
 // Every operation ends within a few seconds; a helper that says nothing for this long is stuck.
 constexpr auto kReplyCeiling = std::chrono::seconds(30);
 constexpr int kStopSliceMs = 50;
+// Ending takes one netlink exchange, or the end of a probe that hears its parent hang up.
+constexpr auto kEndCeiling = std::chrono::seconds(3);
 
 // The file capability's permitted bits (struct vfs_cap_data, little endian): the low word is enough
 // for the two we use.
@@ -82,6 +85,20 @@ pid_t spawnHelper(const std::string& path, int socket) {
     return pid;
 }
 
+// A helper whose input has ended takes away what it added, then ends; one that does not in a while is stuck.
+void endHelper(pid_t pid) {
+    if (pid <= 0)
+        return;
+    for (auto end = Steady::now() + kEndCeiling; Steady::now() < end;) {
+        pid_t done = ::waitpid(pid, nullptr, WNOHANG);
+        if (done == pid || (done < 0 && errno != EINTR))
+            return;
+        ::usleep(10'000);
+    }
+    ::kill(pid, SIGKILL);
+    ::waitpid(pid, nullptr, 0);
+}
+
 } // namespace
 
 std::string DefaultHelperPath() {
@@ -124,68 +141,144 @@ HelperClient::~HelperClient() {
         std::lock_guard guard(m_poolLock);
         idle.swap(m_idle);
     }
+    {
+        std::lock_guard guard(m_keeperLock);
+        for (auto& [card, keeper] : m_keepers)
+            idle.push_back(std::move(keeper));
+        m_keepers.clear();
+    }
     for (Connection& c : idle)
-        c.socket.reset(); // end of input: each helper ends by itself
+        c.socket.reset(); // end of input: each helper takes away what it added and ends
     if (m_launcher.joinable()) {
         m_launcher.request_stop();
         m_launcher.join();
     }
     for (Connection& c : idle)
-        ::waitpid(c.pid, nullptr, 0);
+        endHelper(c.pid);
 }
 
 std::optional<HelperReply> HelperClient::Call(const HelperRequest& request, const StopRequested& stop,
                                               UniqueFd* passed) {
-    auto connection = take();
+    switch (request.op) {
+    case HelperOp::AddLinkLocalRoute:
+    case HelperOp::RemoveLinkLocalRoute:
+    case HelperOp::ReclaimLinkLocalRoute:
+        return callKeeper(request, stop);
+    case HelperOp::OpenDiscoverySocket:
+        return callOnce(request, stop, passed);
+    case HelperOp::ArpProbe:
+    case HelperOp::RawPing:
+    case HelperOp::ForgetNeighbour:
+        break;
+    }
+    auto connection = take(request.interfaceName);
     if (!connection)
         return std::nullopt;
-    if (!SendHelperMessage(connection->socket.get(), request.build())) {
+    bool broken = false;
+    auto reply = exchange(*connection, request, stop, passed, broken);
+    if (broken)
         discard(*connection);
+    else
+        giveBack(std::move(*connection));
+    return reply;
+}
+
+std::optional<HelperReply> HelperClient::exchange(Connection& connection, const HelperRequest& request,
+                                                  const StopRequested& stop, UniqueFd* passed, bool& broken) {
+    broken = true;
+    if (!SendHelperMessage(connection.socket.get(), request.build()))
         return noReply(m_path, "cannot send the request");
-    }
     for (auto deadline = Steady::now() + kReplyCeiling;;) {
-        if (Stopping(stop)) {
-            discard(*connection); // its answer would come too late for anyone
-            return std::nullopt;
-        }
-        if (Steady::now() >= deadline) {
-            discard(*connection);
+        if (Stopping(stop))
+            return std::nullopt; // its answer would come too late for anyone
+        if (Steady::now() >= deadline)
             return noReply(m_path, "no reply");
-        }
-        pollfd p{connection->socket.get(), POLLIN, 0};
+        pollfd p{connection.socket.get(), POLLIN, 0};
         if (::poll(&p, 1, kStopSliceMs) > 0)
             break;
     }
     std::uint8_t buffer[kHelperReplyLength + 1];
-    ReceivedMessage received = ReceiveHelperMessage(connection->socket.get(), buffer, MSG_DONTWAIT);
+    ReceivedMessage received = ReceiveHelperMessage(connection.socket.get(), buffer, MSG_DONTWAIT);
     HelperReply reply;
     if (received.length <= 0 || received.truncated ||
-        !HelperReply::parse({buffer, static_cast<std::size_t>(received.length)}, reply)) {
-        discard(*connection);
+        !HelperReply::parse({buffer, static_cast<std::size_t>(received.length)}, reply))
         return noReply(m_path, received.length == 0 ? "ended without a reply" : "malformed reply");
-    }
-    giveBack(std::move(*connection));
+    broken = false;
     if (passed)
         *passed = std::move(received.descriptor);
     if (reply.outcome == HelperOutcome::Refused)
         Trace("Helper %s refused operation %u: %s\n", m_path.c_str(), static_cast<unsigned>(request.op),
               HelperRefusalText(reply.refusal));
+    else if (!request.interfaceName.empty())
+        connection.card = request.interfaceName; // the helper serves this card from now on
     return reply;
 }
 
-std::optional<HelperClient::Connection> HelperClient::take() {
+std::optional<HelperReply> HelperClient::callKeeper(const HelperRequest& request, const StopRequested& stop) {
+    std::lock_guard guard(m_keeperLock);
+    auto keeper = m_keepers.find(request.interfaceName);
+    if (keeper == m_keepers.end()) {
+        auto started = launch();
+        if (!started)
+            return std::nullopt;
+        keeper = m_keepers.emplace(request.interfaceName, std::move(*started)).first;
+    }
+    bool broken = false;
+    auto reply = exchange(keeper->second, request, stop, nullptr, broken);
+    if (broken) {
+        keeper->second.socket.reset();
+        endHelper(keeper->second.pid);
+        m_keepers.erase(keeper);
+    }
+    return reply;
+}
+
+// A helper passes one discovery socket in its life: each socket comes from a helper of its own.
+std::optional<HelperReply> HelperClient::callOnce(const HelperRequest& request, const StopRequested& stop,
+                                                  UniqueFd* passed) {
+    auto connection = launch();
+    if (!connection)
+        return std::nullopt;
+    bool broken = false;
+    auto reply = exchange(*connection, request, stop, passed, broken);
+    connection->socket.reset();
+    endHelper(connection->pid);
+    return reply;
+}
+
+std::optional<HelperClient::Connection> HelperClient::take(const std::string& card) {
     std::unique_lock lock(m_poolLock);
     for (;;) {
-        while (!m_idle.empty()) {
-            Connection c = std::move(m_idle.back());
-            m_idle.pop_back();
-            // An idle helper has nothing to say: anything readable is its end.
-            pollfd p{c.socket.get(), POLLIN | POLLRDHUP, 0};
-            if (::poll(&p, 1, 0) == 0)
-                return c;
+        // An idle helper has nothing to say: anything readable is its end.
+        for (auto it = m_idle.begin(); it != m_idle.end();) {
+            pollfd p{it->socket.get(), POLLIN | POLLRDHUP, 0};
+            if (::poll(&p, 1, 0) == 0) {
+                ++it;
+                continue;
+            }
+            Connection dead = std::move(*it);
+            it = m_idle.erase(it);
             lock.unlock();
-            discard(c);
+            discard(dead);
             lock.lock();
+            it = m_idle.begin();
+        }
+        // One of this card's, or one that serves no card yet (a ping needs none).
+        auto fits = std::find_if(m_idle.rbegin(), m_idle.rend(),
+                                 [&](const Connection& c) { return card.empty() || c.card == card || c.card.empty(); });
+        if (fits != m_idle.rend()) {
+            Connection c = std::move(*fits);
+            m_idle.erase(std::next(fits).base());
+            return c;
+        }
+        if (m_running >= kMaxHelpers && !m_idle.empty()) {
+            // All are idle on other cards: one of them makes room.
+            Connection other = std::move(m_idle.front());
+            m_idle.erase(m_idle.begin());
+            lock.unlock();
+            discard(other);
+            lock.lock();
+            continue;
         }
         if (m_running < kMaxHelpers) {
             ++m_running;
@@ -210,10 +303,7 @@ void HelperClient::giveBack(Connection connection) {
 
 void HelperClient::discard(Connection& connection) {
     connection.socket.reset();
-    if (connection.pid > 0) {
-        ::kill(connection.pid, SIGKILL);
-        ::waitpid(connection.pid, nullptr, 0);
-    }
+    endHelper(connection.pid);
     std::lock_guard guard(m_poolLock);
     --m_running;
     m_poolFreed.notify_one();
@@ -247,7 +337,7 @@ void HelperClient::launcherLoop(const std::stop_token& stop) {
         } else {
             UniqueFd ours(pair[0]), theirs(pair[1]);
             if (pid_t pid = spawnHelper(m_path, theirs.get()); pid > 0)
-                started = Connection{std::move(ours), pid};
+                started = Connection{std::move(ours), pid, {}};
         }
         request->done.set_value(std::move(started));
         lock.lock();

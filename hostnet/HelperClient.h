@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <deque>
 #include <future>
+#include <map>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -26,9 +27,12 @@ std::string DefaultHelperPath();
 NetworkRights InspectHelper(const std::string& path);
 
 // Starts flashwell-helper as a child over a socketpair when a privileged step needs it, and asks it
-// for that step. A helper is kept for later steps; callers at the same time get one each, up to a
-// limit. Every helper ends when this object goes (end of input), or with the thread that started
-// them all (parent-death signal), or with the process.
+// for that step. A helper serves one card: the route of a card is asked of that card's keeper, so
+// that the helper that added it is the one that takes it away; probes go to a pool of helpers of
+// the card, callers at the same time one each, up to a limit; the discovery socket comes from a
+// helper of its own that ends at once. Every helper ends when this object goes (end of input), or
+// with the thread that started them all (parent-death signal), or with the process, and takes what
+// it added with it.
 class HelperClient {
 public:
     static constexpr std::size_t kMaxHelpers = 16;
@@ -49,18 +53,27 @@ private:
     struct Connection {
         UniqueFd socket;
         pid_t pid = -1;
+        std::string card; // the card it serves; empty until a request named one
     };
     struct Launch {
         std::promise<std::optional<Connection>> done;
     };
 
-    std::optional<Connection> take();
+    // One request on a connection; broken is set when the connection is of no further use.
+    std::optional<HelperReply> exchange(Connection& connection, const HelperRequest& request, const StopRequested& stop,
+                                        UniqueFd* passed, bool& broken);
+    std::optional<HelperReply> callKeeper(const HelperRequest& request, const StopRequested& stop);
+    std::optional<HelperReply> callOnce(const HelperRequest& request, const StopRequested& stop, UniqueFd* passed);
+    std::optional<Connection> take(const std::string& card);
     void giveBack(Connection connection);
     void discard(Connection& connection);
     std::optional<Connection> launch();
     void launcherLoop(const std::stop_token& stop);
 
     std::string m_path;
+
+    std::mutex m_keeperLock; // held for a whole call to a keeper: route changes are few and short
+    std::map<std::string, Connection> m_keepers;
 
     std::mutex m_poolLock;
     std::condition_variable m_poolFreed;

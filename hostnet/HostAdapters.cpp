@@ -14,7 +14,7 @@ HostAdapterList EnumerateHostAdapters(const std::vector<AdapterData>& system) {
             continue;
         Trace("Description = %s\n", a.description.c_str());
         Trace("Index = %u\n", a.index);
-        HostAdapter entry{a.description, {}, a.index, a.interfaceName};
+        HostAdapter entry{a.description, {}, a.index, a.interfaceName, a.hardwareAddress};
         if (a.ipEnabled && defaultPosition == -1)
             defaultPosition = static_cast<int>(list.adapters.size());
         for (const std::string& address : a.ipAddresses) {

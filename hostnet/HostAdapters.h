@@ -1,5 +1,7 @@
 #pragma once
 
+#include <array>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -14,8 +16,9 @@ struct AdapterData {
     unsigned index = 0; // interface index
     std::string interfaceName;
     bool ipEnabled = false;
-    std::vector<std::string> ipAddresses; // IPv4 and IPv6 mixed, in the system's order
-    bool dhcpEnabled = false;             // an IPv4 address holds a finite lease
+    std::vector<std::string> ipAddresses;          // IPv4 and IPv6 mixed, in the system's order
+    bool dhcpEnabled = false;                      // an IPv4 address holds a finite lease
+    std::array<std::uint8_t, 6> hardwareAddress{}; // the card's Ethernet address; zero when it has none
 };
 
 // One "Network Card" entry; entry i is list row i.
@@ -24,6 +27,7 @@ struct HostAdapter {
     std::string address; // first IPv4 address, at most 31 characters; empty when none
     unsigned index = 0;
     std::string interfaceName;
+    std::array<std::uint8_t, 6> hardwareAddress{};
 };
 
 struct HostAdapterList {

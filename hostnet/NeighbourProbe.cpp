@@ -88,23 +88,32 @@ ProbeResult NeighbourProbe(const std::string& target, unsigned ifindex, const St
     return last == Neighbour::Resolving ? ProbeResult::Free : ProbeResult::InUse;
 }
 
-bool ForgetNeighbour(const std::string& address, unsigned ifindex) {
+NeighbourForget ForgetNeighbour(const std::string& address, unsigned ifindex) {
     Ipv4 ip{};
     if (!ParseIpv4(address, ip))
-        return false;
+        return NeighbourForget::Failed;
     NlRouteSocket nl;
     std::uint32_t value = htonl(Ipv4Value(ip));
     NlAddrHandle destination(nl_addr_build(AF_INET, &value, 4));
     RtnlNeighHandle entry(rtnl_neigh_alloc());
-    if (!nl.sock || !destination.p || !entry.p)
-        return false;
+    NlCacheHandle cache;
+    if (!nl.sock || !destination.p || !entry.p || rtnl_neigh_alloc_cache(nl.sock, &cache.p) < 0)
+        return NeighbourForget::Failed;
+    rtnl_neigh* held = rtnl_neigh_get(cache.p, static_cast<int>(ifindex), destination.p);
+    if (!held)
+        return NeighbourForget::Forgotten;
+    const int state = rtnl_neigh_get_state(held);
+    rtnl_neigh_put(held);
+    // An entry the administrator pinned is theirs: only the kernel's own guesses may go.
+    if ((state & (NUD_PERMANENT | NUD_NOARP)) != 0)
+        return NeighbourForget::Pinned;
     rtnl_neigh_set_ifindex(entry.p, static_cast<int>(ifindex));
     rtnl_neigh_set_family(entry.p, AF_INET);
     rtnl_neigh_set_dst(entry.p, destination.p);
     int err = rtnl_neigh_delete(nl.sock, entry.p, 0);
     if (err < 0 && err != -NLE_OBJ_NOTFOUND && err != -NLE_NOADDR) {
         Trace("Forgetting the neighbour %s on adapter %u failed: %s\n", address.c_str(), ifindex, nl_geterror(err));
-        return false;
+        return NeighbourForget::Failed;
     }
-    return true;
+    return NeighbourForget::Forgotten;
 }

@@ -27,8 +27,15 @@ ProbeResult ArpProbeResult(const std::string& source, const std::string& target,
 // through the adapter.
 ProbeResult NeighbourProbe(const std::string& target, unsigned ifindex, const StopRequested& stop = {});
 
-// Deletes the kernel's neighbour entry of the address on the adapter (CAP_NET_ADMIN); an absent one counts as gone.
-bool ForgetNeighbour(const std::string& address, unsigned ifindex);
+// What became of a neighbour entry that was to be forgotten.
+enum class NeighbourForget {
+    Forgotten, // deleted, or there was none
+    Pinned,    // permanent or no-ARP: the administrator's, left as it is
+    Failed,
+};
+
+// Deletes the kernel's dynamic neighbour entry of the address on the adapter (CAP_NET_ADMIN).
+NeighbourForget ForgetNeighbour(const std::string& address, unsigned ifindex);
 
 // The two steps of ProbeAddressInUse that need CAP_NET_RAW, when another process does them; empty: this one.
 struct RawProbes {

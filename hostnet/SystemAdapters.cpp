@@ -1,4 +1,5 @@
 #include <arpa/inet.h>
+#include <cstring>
 #include <fstream>
 #include <linux/if.h>
 #include <map>
@@ -66,6 +67,8 @@ std::vector<AdapterData> ReadSystemAdapters() {
         a.interfaceName = rtnl_link_get_name(link) ? rtnl_link_get_name(link) : "";
         bool sysfs = sysfsIsOurs(a.interfaceName, static_cast<int>(a.index));
         a.description = sysfs ? describe(a.interfaceName) : a.interfaceName;
+        if (nl_addr* hardware = rtnl_link_get_addr(link); hardware && nl_addr_get_len(hardware) == 6)
+            std::memcpy(a.hardwareAddress.data(), nl_addr_get_binary_addr(hardware), 6);
         unsigned flags = rtnl_link_get_flags(link);
         if (sysfs && isBluetooth(a.interfaceName))
             a.pnpDeviceId = "BTH\\" + a.interfaceName;

@@ -82,7 +82,6 @@ struct CameraOutcome {
     std::optional<std::string> leftAt;        // a link-local address it may still be at; the journal keeps it
     std::string note;                         // what the operator must hear beyond the Status, once per job
     int uploadAttempts = 0;
-    bool shortEnding = false; // ended before the job could have changed the host adapter
 };
 
 // Whether the outcome draws the Status red and counts as a failure.

@@ -419,7 +419,6 @@ void Job::ended(std::size_t camera) {
     const CameraOutcome& outcome = slot.machine->Outcome();
     m_summary.failed += IsFailure(outcome.kind) ? 1 : 0;
     m_summary.rangeUsedUp += outcome.kind == OutcomeKind::RangeUsedUp ? 1 : 0;
-    m_summary.lastShort = outcome.shortEnding;
     if (outcome.leftAt)
         m_summary.away.push_back(slot.machine->Camera().displayName + " (" + FormatMac(slot.machine->Camera().mac) +
                                  ") at " + *outcome.leftAt);

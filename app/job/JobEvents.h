@@ -35,5 +35,4 @@ struct JobSummary {
     std::vector<std::string> away;  // "Lobby (02:..:01) at 169.254.3.4": cameras the journal keeps
     std::vector<std::string> notes; // what the operator must hear once, beyond the Status texts
     int rangeUsedUp = 0;            // cameras the re-addressing had no address for
-    bool lastShort = false;         // the last camera to end ended before the adapter could change
 };

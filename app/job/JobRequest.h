@@ -62,6 +62,7 @@ struct JobAdapter {
     std::string interfaceName;
     std::string address; // its IPv4 address, the search requests' source
     unsigned index = 0;
+    Mac mac{}; // seeds its choice of link-local addresses (RFC 3927)
 };
 
 // The re-addressing's range, as the two fields gave it, and what must not be handed out.

@@ -49,6 +49,32 @@ SetNetworkCommand RestoreCommand(const Target& d, DetourKind kind, const Login& 
     return restore;
 }
 
+namespace {
+
+// Far more than the 64,516 addresses there are: a run that has handed out nearly all stops drawing.
+constexpr int kMostDraws = 1 << 20;
+
+// The RFC's pseudo-random generator seeded from the MAC: all six bytes count.
+std::uint32_t seedOf(const Mac& mac) {
+    std::uint64_t value = 0;
+    for (std::uint8_t b : mac)
+        value = value << 8 | b;
+    return static_cast<std::uint32_t>(value ^ (value >> 32));
+}
+
+} // namespace
+
+LinkLocalSequence::LinkLocalSequence(const Mac& card) : m_random(seedOf(card)) {}
+
+std::string LinkLocalSequence::Next() {
+    // 169.254.0.0/24 and 169.254.255.0/24 are reserved (RFC 3927, 2.1).
+    const unsigned third = 1 + static_cast<unsigned>(m_random() % 254);
+    const unsigned fourth = 1 + static_cast<unsigned>(m_random() % 254);
+    char text[32];
+    std::snprintf(text, sizeof text, "169.254.%u.%u", third, fourth);
+    return text;
+}
+
 LinkLocalDetours::LinkLocalDetours(CameraNetwork& network, RestoreJournal& journal, StopRequested stop)
     : m_network(network), m_journal(journal), m_stop(std::move(stop)) {}
 
@@ -81,30 +107,56 @@ Result<> LinkLocalDetours::RemoveRoute(const JobAdapter& adapter) {
     return m_journal.RemoveRoute(adapter.interfaceName);
 }
 
-MoveResult LinkLocalDetours::claim(std::string& address, unsigned ifindex) {
+// The next address of the card's sequence that nobody has: not handed out in this run, and not
+// where the journal says a camera sits now or has its home.
+std::string LinkLocalDetours::candidate(const JobAdapter& adapter) {
+    std::lock_guard guard(m_csWork);
+    if (!m_random || m_seededFor != adapter.mac) {
+        m_random.emplace(adapter.mac);
+        m_seededFor = adapter.mac;
+    }
+    const std::set<std::string> journalled = m_journal.LinkLocalAddresses();
+    for (int draws = 0; draws < kMostDraws; ++draws) {
+        std::string next = m_random->Next();
+        if (m_linkLocalAssigned.contains(next) || journalled.contains(next))
+            continue;
+        // Recorded before it is probed, so that no other camera of this run can be given it.
+        m_linkLocalAssigned.insert(next);
+        return next;
+    }
+    return {};
+}
+
+MoveResult LinkLocalDetours::claim(std::string& address, const JobAdapter& adapter) {
     for (int tries = 0; tries < kMaxArpCandidates && !Stopping(m_stop); ++tries) {
-        std::string candidate = "169.254.0.1";
-        {
-            // Recorded before it is probed, so that no other camera of this run can be given it (RFC 3927).
-            std::lock_guard guard(m_csWork);
-            while (m_linkLocalAssigned.contains(candidate)) {
-                char text[32];
-                std::snprintf(text, sizeof text, "169.254.%u.%u", static_cast<unsigned>(m_random() % 255),
-                              static_cast<unsigned>(m_random() % 255 + 1));
-                candidate = text;
-            }
-            m_linkLocalAssigned.insert(candidate);
-        }
-        switch (m_network.ProbeAddress(candidate, ifindex, m_stop)) {
+        const std::string next = candidate(adapter);
+        if (next.empty())
+            break;
+        switch (m_network.ProbeAddress(next, adapter.index, m_stop)) {
         case ProbeResult::Free:
-            address = candidate;
-            return MoveResult::Moved;
+            break;
         case ProbeResult::Unknown:
             // A probe that cannot probe must not call an address free.
             return Stopping(m_stop) ? MoveResult::Interrupted : MoveResult::CannotProbe;
         case ProbeResult::InUse:
+            continue;
+        }
+        // An entry left by an earlier job would steer the queries to whichever camera had the
+        // address then; one the administrator pinned is theirs, and so is the address.
+        switch (m_network.ForgetNeighbour(next, adapter.index)) {
+        case NeighbourForget::Forgotten:
+            break;
+        case NeighbourForget::Pinned:
+            Trace("%s is pinned in the neighbour table of %s: not handed out.\n", next.c_str(),
+                  adapter.interfaceName.c_str());
+            continue;
+        case NeighbourForget::Failed:
+            Trace("The neighbour entry of %s on %s could not be removed.\n", next.c_str(),
+                  adapter.interfaceName.c_str());
             break;
         }
+        address = next;
+        return MoveResult::Moved;
     }
     return Stopping(m_stop) ? MoveResult::Interrupted : MoveResult::NoFreeAddress;
 }
@@ -123,7 +175,7 @@ input::Moved LinkLocalDetours::Move(const Target& camera, DetourKind kind, const
         moved.problem = "Cameras were not moved: " + route.Message();
         return moved;
     }
-    moved.result = claim(moved.address, adapter.index);
+    moved.result = claim(moved.address, adapter);
     if (moved.result != MoveResult::Moved)
         return moved;
     auto home = RestoreCommand(camera, kind, login).build();
@@ -142,10 +194,6 @@ input::Moved LinkLocalDetours::Move(const Target& camera, DetourKind kind, const
         moved.address.clear();
         return moved;
     }
-    // An entry left by an earlier job would steer the queries to whichever camera had the address then.
-    if (!m_network.ForgetNeighbour(moved.address, adapter.index))
-        Trace("The neighbour entry of %s on %s could not be removed.\n", moved.address.c_str(),
-              adapter.interfaceName.c_str());
     send(DetourCommand(camera, moved.address, kind, login), adapter);
     return moved;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <mutex>
+#include <optional>
 #include <random>
 #include <set>
 #include <string>
@@ -23,10 +24,23 @@ SetNetworkCommand RestoreCommand(const Target& camera, DetourKind kind, const Lo
 // The netmask of an address's class: 1-125, 128-190 and 192-222; nothing for other first octets.
 std::optional<Ipv4> ClassMaskFor(std::uint8_t firstOctet);
 
+// The link-local addresses a card tries, in order (RFC 3927, 2.1): pseudo-random from a seed of the
+// card's own MAC, so that two computers on one segment do not try the same ones in the same order,
+// within 169.254.1.0 to 169.254.254.255 and never ending in .0 or .255.
+class LinkLocalSequence {
+public:
+    explicit LinkLocalSequence(const Mac& card);
+    std::string Next();
+
+private:
+    std::minstd_rand m_random;
+};
+
 // Moving cameras to link-local addresses (RFC 3927) and back, for every job of one controller:
-// the on-link route a job needs, the addresses handed out in this run (never one twice), and the
-// journal that keeps each moved camera's way home on disk before the camera moves. A camera's
-// entry leaves the journal only when it has been seen home. Safe to call from several threads.
+// the on-link route a job needs, the addresses handed out in this run (never one twice, nor one
+// where the journal says a camera sits), and the journal that keeps each moved camera's way home on
+// disk before the camera moves. A camera's entry leaves the journal only when it has been seen
+// home. Safe to call from several threads.
 class LinkLocalDetours {
 public:
     LinkLocalDetours(CameraNetwork& network, RestoreJournal& journal, StopRequested stop);
@@ -46,14 +60,16 @@ public:
 
 private:
     Result<> ensureRoute(const JobAdapter& adapter);
-    MoveResult claim(std::string& address, unsigned ifindex);
+    MoveResult claim(std::string& address, const JobAdapter& adapter);
+    std::string candidate(const JobAdapter& adapter);
     void send(const SetNetworkCommand& command, const JobAdapter& adapter);
 
     CameraNetwork& m_network;
     RestoreJournal& m_journal;
     StopRequested m_stop;
     std::recursive_mutex m_csWork;             // the work lock: the drawing of addresses and the route
-    std::minstd_rand m_random{0};              // drawn only under m_csWork
+    std::optional<LinkLocalSequence> m_random; // drawn only under m_csWork
+    Mac m_seededFor{};                         // the card it was seeded from
     std::set<std::string> m_linkLocalAssigned; // every address handed out in this run
     unsigned m_routeAddedOn = 0;               // the interface whose route a job added; 0 for none
 };

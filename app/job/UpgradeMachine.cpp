@@ -11,10 +11,8 @@ UpgradeMachine::UpgradeMachine(const Target& target, std::shared_ptr<const Firmw
     : CameraMachine(target, DetourKind::Upgrade), m_image(std::move(image)), m_options(options) {}
 
 Action UpgradeMachine::Start() {
-    if (m_target.ifType == kWifiInterface) {
-        m_outcome.shortEnding = true;
+    if (m_target.ifType == kWifiInterface)
         return end(OutcomeKind::WifiInterface);
-    }
     // A camera that shares its address is asked only where it alone answers: its own link-local
     // address, given by a command addressed to its MAC.
     if (m_target.sharesAddress)
@@ -116,10 +114,8 @@ Action UpgradeMachine::queried(RequestResult r) {
     case Round::Before:
         break;
     }
-    if (r == RequestResult::Unauthorized) {
-        m_outcome.shortEnding = true;
+    if (r == RequestResult::Unauthorized)
         return end(OutcomeKind::Unauthorized);
-    }
     if (r == RequestResult::ModelAndVersion)
         return guard();
     if (m_stopping)

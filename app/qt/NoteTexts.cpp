@@ -27,18 +27,17 @@ const std::vector<NoteRule>& rules() {
              R"(192\.168\.0\.20 \(its end is never handed out\)\.)",
              "自动更新IP地址：范围 \\1~\\2 已无空闲地址，还有 \\3 "
              "台192.168.0.20的设备未更新（范围的最后一个地址不会分配）。"},
-            {R"(Waiting for (.+) to answer after the network card was restored\.\.\.)",
-             "网卡已恢复，正在等待 \\1 应答..."},
+            {R"(The addresses of (\S+) changed during the job \(from (.*?) to (.*?)\), not by Flashwell; they were )"
+             R"(left as they are\.)",
+             "作业期间 \\1 的地址已被更改（从 \\2 改为 \\3），并非 Flashwell 所为；已保持原样。"},
             {R"(No CAP_NET_ADMIN or CAP_NET_RAW: cameras that need a link-local detour are reached only where this )"
-             R"(computer already routes 169\.254\.0\.0/16, and the card's addresses cannot be restored after a job )"
-             R"(\(join group flashwell, or run as root\)(\. )?)",
-             "缺少 CAP_NET_ADMIN 和 CAP_NET_RAW：只有本机已有 169.254.0.0/16 路由时才能经链路本地地址访问设备，"
-             "作业结束后也无法恢复网卡地址（请加入 flashwell 组，或以 root 运行）\\1"},
+             R"(computer already routes 169\.254\.0\.0/16 \(join group flashwell, or run as root\)(\. )?)",
+             "缺少 CAP_NET_ADMIN 和 CAP_NET_RAW：只有本机已有 169.254.0.0/16 路由时才能经链路本地地址访问设备"
+             "（请加入 flashwell 组，或以 root 运行）\\1"},
             {R"(No CAP_NET_ADMIN: cameras that need a link-local detour are reached only where this computer )"
-             R"(already routes 169\.254\.0\.0/16, and the card's addresses cannot be restored after a job \(join )"
-             R"(group flashwell, or run as root\)(\. )?)",
-             "缺少 CAP_NET_ADMIN：只有本机已有 169.254.0.0/16 路由时才能经链路本地地址访问设备，作业结束后也无法"
-             "恢复网卡地址（请加入 flashwell 组，或以 root 运行）\\1"},
+             R"(already routes 169\.254\.0\.0/16 \(join group flashwell, or run as root\)(\. )?)",
+             "缺少 CAP_NET_ADMIN：只有本机已有 169.254.0.0/16 路由时才能经链路本地地址访问设备"
+             "（请加入 flashwell 组，或以 root 运行）\\1"},
             {R"(No CAP_NET_RAW: free link-local addresses are found through the neighbour table instead of ARP, )"
              R"(and pings work only where net\.ipv4\.ping_group_range allows them \(join group flashwell, or run as )"
              R"(root\)(\. )?)",

@@ -45,8 +45,9 @@ TEST_F(ConfirmedE2E, ASecondJobOnTheSameCardIsRefusedButASearchRuns) {
     ASSERT_TRUE(WaitUntil([&] { return lan.CameraLog(1).find("camsim: rebooting\n") != std::string::npos; }, 20s));
     CliRun second = Cli(lan, "check-version --wait 0.5", false);
     EXPECT_EQ(second.exitCode, 2) << second.output << second.errors;
-    EXPECT_NE(second.errors.find("another Flashwell job is running on eth0 (process " + std::to_string(pid) + ")"),
-              std::string::npos)
+    EXPECT_NE(
+        second.errors.find("another Flashwell job is running on eth0 (process " + std::to_string(pid) + " of root)"),
+        std::string::npos)
         << second.errors;
     EXPECT_EQ(Matches(lan.CameraLog(1), "(param.cgi)").size(), 1u) << "the refused job asked nothing";
     CliRun search = Cli(lan, "search --wait 0.5");

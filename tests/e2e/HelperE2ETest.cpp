@@ -1,6 +1,7 @@
-// flashwell-helper as a technician's front end starts it: an unprivileged user, the two file
-// capabilities on the helper only, on a virtual camera LAN. It does the operations of its list and
-// refuses what lies outside it; a hostile environment changes nothing.
+// flashwell-helper as a technician's front end starts it, and as a member of its group could drive
+// it by hand: an unprivileged user, the two file capabilities on the helper only, on a virtual
+// camera LAN. It does the operations of its list on one card and changes nothing it did not add;
+// a hostile environment changes nothing.
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/socket.h>
@@ -15,6 +16,7 @@
 
 #include "helper/HelperChannel.h"
 #include "helper/HelperProtocol.h"
+#include "hostnet/CardLock.h"
 #include "tests/support/TestSupport.h"
 #include "tests/support/VirtualLan.h"
 
@@ -78,13 +80,16 @@ public:
     UnprivilegedHelper& operator=(const UnprivilegedHelper&) = delete;
 
     HelperReply Ask(const HelperRequest& request, UniqueFd* passed = nullptr) {
-        EXPECT_TRUE(SendHelperMessage(m_socket.get(), request.build()));
+        return Exchange(request.build(), passed);
+    }
+    HelperReply Exchange(std::span<const std::uint8_t> bytes, UniqueFd* passed = nullptr) {
+        EXPECT_TRUE(SendHelperMessage(m_socket.get(), bytes));
         std::uint8_t buffer[kHelperReplyLength + 1];
         ReceivedMessage received = ReceiveHelperMessage(m_socket.get(), buffer);
         HelperReply reply;
         EXPECT_TRUE(received.length > 0 &&
                     HelperReply::parse({buffer, static_cast<std::size_t>(received.length)}, reply))
-            << "no reply to operation " << static_cast<int>(request.op);
+            << "no reply to operation " << static_cast<int>(bytes[4]);
         if (passed)
             *passed = std::move(received.descriptor);
         return reply;
@@ -118,44 +123,89 @@ protected:
     std::string m_helper;
 };
 
-TEST_F(HelperE2E, DoesTheOperationsOfItsListAndRefusesOthers) {
-    VirtualLan lan({.cameras = {"--name Near --ip 192.168.0.21"}});
-    UnprivilegedHelper helper(lan, m_helper, m_dir.path() + "/errors", {});
+// What a member could do through the helper before: re-address another card, plant an outside
+// address, speak ARP for another station, delete a pinned neighbour entry, collect sockets.
+TEST_F(HelperE2E, AMemberDrivingItsSocketChangesNoMoreThanAJobDoes) {
+    VirtualLan lan({.cameras = {"--name Near --ip 192.168.0.21"}, .secondAdapter = true});
     int rc = 0;
+    lan.RunInHost("ip neigh replace 169.254.169.254 lladdr 02:00:00:00:a9:fe dev eth0 nud permanent", rc);
+    ASSERT_EQ(rc, 0);
+    const auto snapshot = [&] {
+        return lan.RunInHost("ip -4 addr show; ip -4 route show table all; ip neigh show nud permanent", rc);
+    };
+    const std::string before = snapshot();
+    {
+        UnprivilegedHelper helper(lan, m_helper, m_dir.path() + "/errors", {});
+        EXPECT_EQ(helper.Ask(HelperRequest::AddRoute("eth0")), HelperReply::Done(1));
+        const std::string route = lan.RunInHost("ip -4 route show 169.254.0.0/16", rc);
+        EXPECT_NE(route.find("dev eth0"), std::string::npos) << route;
+        EXPECT_NE(route.find("proto 241"), std::string::npos) << "our own protocol number: " << route;
+        EXPECT_EQ(helper.Ask(HelperRequest::AddRoute("eth0")), HelperReply::Done(0)) << "already there";
 
-    EXPECT_EQ(helper.Ask(HelperRequest::AddRoute("eth0")), HelperReply::Done(1));
-    const std::string route = lan.RunInHost("ip -4 route show 169.254.0.0/16", rc);
-    EXPECT_NE(route.find("dev eth0"), std::string::npos) << route;
-    EXPECT_NE(route.find("proto 241"), std::string::npos) << "our own protocol number: " << route;
-    EXPECT_EQ(helper.Ask(HelperRequest::AddRoute("eth0")), HelperReply::Done(0)) << "already there: not ours to add";
+        // The retired write-back, as a member would hand-craft it: the gateway's address and half the Internet.
+        HelperRequest restore;
+        restore.op = static_cast<HelperOp>(3);
+        restore.interfaceName = "eth1";
+        auto bytes = restore.build();
+        bytes[5] = 2;
+        const std::uint8_t entries[16] = {192, 168, 0, 1, 32, 0, 0, 0, 1, 1, 1, 1, 1, 0, 0, 0};
+        std::copy(std::begin(entries), std::end(entries), bytes.begin() + 36);
+        EXPECT_EQ(helper.Exchange(bytes), HelperReply::Refused(HelperRefusal::UnknownOperation));
+        bytes[4] = static_cast<std::uint8_t>(HelperOp::AddLinkLocalRoute);
+        EXPECT_EQ(helper.Exchange(bytes), HelperReply::Refused(HelperRefusal::NonzeroPadding))
+            << "nor do its addresses ride on another operation";
 
-    HelperRequest otherPrefix = HelperRequest::AddRoute("eth0");
-    otherPrefix.address = ip(10, 0, 0, 0);
-    otherPrefix.prefix = 8;
-    EXPECT_EQ(helper.Ask(otherPrefix), HelperReply::Refused(HelperRefusal::NotLinkLocalRoute));
-    EXPECT_EQ(helper.Ask(HelperRequest::AddRoute("eth7")), HelperReply::Refused(HelperRefusal::NoSuchInterface));
-    EXPECT_EQ(helper.Ask(HelperRequest::AddRoute("lo")), HelperReply::Refused(HelperRefusal::LoopbackInterface));
-    EXPECT_EQ(helper.Ask(HelperRequest::Forget("eth0", kCamera)), HelperReply::Refused(HelperRefusal::BadAddress));
-    EXPECT_EQ(helper.Ask(HelperRequest::Arp("eth0", kCamera, ip(192, 168, 0, 99))),
-              HelperReply::Refused(HelperRefusal::SourceNotOnCard));
-    EXPECT_EQ(lan.RunInHost("ip -4 route show table all 10.0.0.0/8", rc), "") << "nothing of a refusal was done";
+        HelperRequest otherPrefix = HelperRequest::AddRoute("eth0");
+        otherPrefix.address = ip(10, 0, 0, 0);
+        otherPrefix.prefix = 8;
+        EXPECT_EQ(helper.Ask(otherPrefix), HelperReply::Refused(HelperRefusal::NotLinkLocalRoute));
+        for (const HelperRequest& r :
+             {HelperRequest::AddRoute("eth1"), HelperRequest::Reclaim("eth1"),
+              HelperRequest::Arp("eth1", ip(10, 99, 0, 1), 0), HelperRequest::Forget("eth1", ip(169, 254, 9, 9))})
+            EXPECT_EQ(helper.Ask(r), HelperReply::Refused(HelperRefusal::OtherCard)) << static_cast<int>(r.op);
+        EXPECT_EQ(helper.Ask(HelperRequest::Forget("eth0", kCamera)), HelperReply::Refused(HelperRefusal::BadAddress));
+        EXPECT_EQ(helper.Ask(HelperRequest::Forget("eth0", ip(169, 254, 169, 254))),
+                  HelperReply::Refused(HelperRefusal::PinnedNeighbour));
+        EXPECT_EQ(helper.Ask(HelperRequest::Arp("eth0", kCamera, ip(192, 168, 0, 99))),
+                  HelperReply::Refused(HelperRefusal::BadAddress));
+        EXPECT_EQ(helper.Ask(HelperRequest::Arp("eth0", kCamera, ip(169, 254, 7, 7))),
+                  HelperReply::Refused(HelperRefusal::SourceNotOnCard));
 
-    EXPECT_EQ(helper.Ask(HelperRequest::Arp("eth0", kCamera, ip(192, 168, 0, 10))),
-              HelperReply::Done(static_cast<std::uint32_t>(HelperProbe::InUse)));
-    EXPECT_EQ(helper.Ask(HelperRequest::Ping(kCamera)),
-              HelperReply::Done(static_cast<std::uint32_t>(HelperProbe::InUse)));
-    EXPECT_EQ(helper.Ask(HelperRequest::Forget("eth0", ip(169, 254, 9, 9))), HelperReply::Done());
+        EXPECT_EQ(helper.Ask(HelperRequest::Arp("eth0", kCamera, 0)),
+                  HelperReply::Done(static_cast<std::uint32_t>(HelperProbe::InUse)));
+        EXPECT_EQ(helper.Ask(HelperRequest::Ping(kCamera)),
+                  HelperReply::Done(static_cast<std::uint32_t>(HelperProbe::InUse)));
+        EXPECT_EQ(helper.Ask(HelperRequest::Forget("eth0", ip(169, 254, 9, 9))), HelperReply::Done());
 
-    UniqueFd socket;
-    EXPECT_EQ(helper.Ask(HelperRequest::DiscoverySocket(4000), &socket), HelperReply::Done(1));
-    ASSERT_TRUE(socket.valid());
-    int size = 0;
-    socklen_t length = sizeof size;
-    ASSERT_EQ(::getsockopt(socket.get(), SOL_SOCKET, SO_RCVBUF, &size, &length), 0);
-    EXPECT_EQ(size, 2 * 16 * 1024 * 1024) << "the forced 16 MiB, beyond net.core.rmem_max";
+        UniqueFd socket;
+        EXPECT_EQ(helper.Ask(HelperRequest::DiscoverySocket(4000), &socket), HelperReply::Done(1));
+        ASSERT_TRUE(socket.valid());
+        int size = 0;
+        socklen_t length = sizeof size;
+        ASSERT_EQ(::getsockopt(socket.get(), SOL_SOCKET, SO_RCVBUF, &size, &length), 0);
+        EXPECT_EQ(size, 2 * 16 * 1024 * 1024) << "the forced 16 MiB, beyond net.core.rmem_max";
+        UniqueFd second;
+        EXPECT_EQ(helper.Ask(HelperRequest::DiscoverySocket(4000), &second),
+                  HelperReply::Refused(HelperRefusal::SocketGiven));
+        EXPECT_FALSE(second.valid());
 
-    EXPECT_EQ(helper.Ask(HelperRequest::RemoveRoute("eth0")), HelperReply::Done());
-    EXPECT_EQ(lan.RunInHost("ip -4 route show 169.254.0.0/16", rc), "");
+        // Another helper may not take the first one's route while a job holds the card.
+        {
+            UnprivilegedHelper other(lan, m_helper, m_dir.path() + "/errors-other", {});
+            EXPECT_EQ(other.Ask(HelperRequest::RemoveRoute("eth0")), HelperReply::Refused(HelperRefusal::NothingAdded));
+            lan.EnterHost();
+            auto job = CardLock::Take("eth0");
+            lan.LeaveHost();
+            ASSERT_TRUE(job) << job.Message();
+            EXPECT_EQ(other.Ask(HelperRequest::Reclaim("eth0")), HelperReply::Refused(HelperRefusal::CardBusy));
+        }
+        EXPECT_NE(lan.RunInHost("ip -4 route show 169.254.0.0/16", rc), "");
+        EXPECT_EQ(helper.Ask(HelperRequest::RemoveRoute("eth0")), HelperReply::Done());
+        EXPECT_EQ(lan.RunInHost("ip -4 route show 169.254.0.0/16", rc), "");
+        EXPECT_EQ(helper.Ask(HelperRequest::AddRoute("eth0")), HelperReply::Done(1));
+        // Its end of input: it takes its route with it.
+    }
+    EXPECT_EQ(snapshot(), before) << "cards, routes and pinned neighbours as they were";
     EXPECT_EQ(readFile(m_dir.path() + "/errors"), "");
 }
 

@@ -9,6 +9,7 @@
 #include <set>
 #include <thread>
 
+#include "app/job/LinkLocalDetours.h"
 #include "tests/e2e/CliFixture.h"
 
 namespace {
@@ -93,9 +94,17 @@ TEST_F(LossyBenchE2E, LostMovesAndLostWaysHomeAreSentAgainUntilTheCameraShowsThe
         std::filesystem::remove_all(journal);
     }
 
-    // An earlier job's neighbour entry for the first link-local address points at another camera.
+    // An earlier job's neighbour entry for the card's first link-local address points at another
+    // camera; the administrator pinned the second one.
     int rc = -1;
-    lan.RunInHost("ip neigh replace 169.254.0.1 lladdr 02:00:00:00:0a:99 dev eth0 nud permanent", rc);
+    Mac card{};
+    const std::string address = lan.RunInHost("cat /sys/class/net/eth0/address", rc);
+    ASSERT_TRUE(ParseMac(address.substr(0, address.find('\n')), card)) << address;
+    LinkLocalSequence sequence(card);
+    const std::string first = sequence.Next(), pinned = sequence.Next();
+    lan.RunInHost("ip neigh replace " + first + " lladdr 02:00:00:00:0a:99 dev eth0 nud stale", rc);
+    ASSERT_EQ(rc, 0);
+    lan.RunInHost("ip neigh replace " + pinned + " lladdr 02:00:00:00:0a:98 dev eth0 nud permanent", rc);
     ASSERT_EQ(rc, 0);
 
     CliRun r = Cli(lan, "upgrade " + Image() + " --select all --wait 1.5 --report " + Path("up.json"));
@@ -130,8 +139,13 @@ TEST_F(LossyBenchE2E, LostMovesAndLostWaysHomeAreSentAgainUntilTheCameraShowsThe
     EXPECT_FALSE(masks.empty());
     for (const std::string& mask : masks)
         EXPECT_EQ(mask, "255.255.0.0");
-    EXPECT_EQ(lan.RunInHost("ip neigh show 169.254.0.1 dev eth0", rc).find("02:00:00:00:0a:99"), std::string::npos)
+    EXPECT_EQ(lan.RunInHost("ip neigh show " + first + " dev eth0", rc).find("02:00:00:00:0a:99"), std::string::npos)
         << "the stale entry went before a camera was moved there";
+    EXPECT_NE(lan.RunInHost("ip neigh show " + pinned + " dev eth0", rc).find("02:00:00:00:0a:98"), std::string::npos)
+        << "the administrator's entry stays";
+    for (int camera = 1; camera <= 4; ++camera)
+        EXPECT_EQ(lan.CameraLog(camera).find("ip=" + pinned + " "), std::string::npos)
+            << "a pinned address is handed to no camera: " << lan.CameraLog(camera);
     EXPECT_EQ(RouteLeft(lan), "") << "the route the job added is gone";
 
     {

@@ -148,4 +148,52 @@ TEST_F(UnprivilegedE2E, TheHelpersCapabilitiesCarryADetouredUpgradeAndTheirAbsen
     EXPECT_EQ(AddressNow(lan), "192.168.0.25") << "not stranded: " << lan.CameraLog(1);
 }
 
+// A front end killed between the detour and its undo left the card without its addresses, or the
+// route behind with nothing to remove it.
+TEST_F(UnprivilegedE2E, AKilledJobLeavesTheCardItsAddressesAndNoRoute) {
+    const std::string journal = m_state + "/flashwell/journal.json";
+    for (const bool helperToo : {false, true}) {
+        SCOPED_TRACE(helperToo ? "the helper killed as well" : "the front end alone killed");
+        std::filesystem::remove(journal);
+        VirtualLan lan({.cameras = {"--name Hidden --ip 192.168.0.25 --version V1.04 --fault no-model-until-moved "
+                                    "--burn-sec 3000 --reboot-ms 1000"}});
+        int rc = 0;
+        const auto addresses = [&] { return lan.RunInHost("ip -4 -o addr show dev eth0 | awk '{print $4}'", rc); };
+        const auto route = [&] { return lan.RunInHost("ip -4 route show 169.254.0.0/16", rc); };
+        const std::string own = addresses();
+        ASSERT_NE(own, "");
+        const std::string inner =
+            "exec " + testsupport::ShellQuote(m_cli) + " upgrade " + m_image + " --select all --wait 1.5";
+        const std::string pid = lan.RunInHost(
+            "setpriv --reuid=65534 --regid=65534 --clear-groups --inh-caps=-all env -i PATH=/usr/bin:/bin HOME=" +
+                testsupport::ShellQuote(m_state) + " XDG_STATE_HOME=" + testsupport::ShellQuote(m_state) +
+                " FLASHWELL_TIME_SCALE=0.01 FLASHWELL_HELPER=" + testsupport::ShellQuote(m_withCaps) + " sh -c " +
+                testsupport::ShellQuote(inner) + " >/dev/null 2>&1 & echo $!",
+            rc);
+        ASSERT_TRUE(testsupport::WaitUntil([&] { return !route().empty(); }, std::chrono::seconds(30)))
+            << "the detour's route never came: " << lan.CameraLog(1);
+        const std::string front = pid.substr(0, pid.find('\n'));
+        if (helperToo)
+            lan.RunInHost("pkill -KILL -P " + front, rc);
+        lan.RunInHost("kill -KILL " + front, rc);
+        ASSERT_TRUE(testsupport::WaitUntil([&] { return testsupport::ProcessEnded(std::stoi(front)); }));
+        EXPECT_EQ(addresses(), own) << "the card's own addresses are never touched";
+        if (!helperToo) {
+            EXPECT_TRUE(testsupport::WaitUntil([&] { return route().empty(); }, std::chrono::seconds(5)))
+                << "the helper takes its route with it: " << route();
+            continue;
+        }
+        EXPECT_NE(route(), "") << "nobody was left to remove it";
+        EXPECT_NE(readFile(journal).find("\"routes\": [\n    {"), std::string::npos) << readFile(journal);
+        // The next start: its helper checks the journal's claim against the route's mark and the free card.
+        Run next = AsNobody(lan, m_withCaps, "search --wait 1.5");
+        EXPECT_EQ(next.exitCode, 0) << next.errors;
+        EXPECT_NE(next.errors.find("removed the link-local route an earlier run had added on eth0"), std::string::npos)
+            << next.errors;
+        EXPECT_EQ(route(), "");
+        EXPECT_EQ(addresses(), own);
+        EXPECT_NE(readFile(journal).find("\"routes\": []"), std::string::npos) << readFile(journal);
+    }
+}
+
 } // namespace

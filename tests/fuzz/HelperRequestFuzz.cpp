@@ -19,20 +19,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto built = r.build();
     FUZZ_CHECK(std::memcmp(built.data(), data, size) == 0);
     FUZZ_CHECK(r.interfaceName.size() < kHelperNameField);
-    FUZZ_CHECK(r.entries.size() <= kHelperMaxEntries);
     switch (r.op) {
     case HelperOp::AddLinkLocalRoute:
     case HelperOp::RemoveLinkLocalRoute:
+    case HelperOp::ReclaimLinkLocalRoute:
         FUZZ_CHECK(r.address == kLinkLocalNetwork && r.prefix == kLinkLocalPrefixLength);
         FUZZ_CHECK(!r.interfaceName.empty());
         break;
-    case HelperOp::RestoreAddresses:
-        FUZZ_CHECK(!r.entries.empty());
-        for (const HelperAddress& e : r.entries)
-            FUZZ_CHECK(IsUnicastHostAddress(e.address) && e.prefix >= 1 && e.prefix <= 32);
-        break;
     case HelperOp::ArpProbe:
-        FUZZ_CHECK(IsUnicastHostAddress(r.address) && (r.source == 0 || IsUnicastHostAddress(r.source)));
+        FUZZ_CHECK(IsUnicastHostAddress(r.address) && (r.source == 0 || IsLinkLocalHostAddress(r.source)));
         break;
     case HelperOp::RawPing:
         FUZZ_CHECK(IsUnicastHostAddress(r.address) && r.interfaceName.empty());

@@ -232,8 +232,8 @@ write(T, "nul_among_digits", header(version=b"1\0" + b"5"))
 write(T, "fields_without_nul", header(version=b"9" * 32, model=b"M" * 12 + b"extra", length=100))
 
 
-# Requests to the privileged helper: magic, op 4, count 5, name 8 (16), address 24, source 28,
-# prefix 32, port 34, 16 entries of address and prefix from 36.
+# Requests to the privileged helper: magic, op 4, name 8 (16), address 24, source 28, prefix 32,
+# port 34; bytes 5 to 7 and from 36 on are zero (the retired operation 3 used them for addresses).
 def helper_request(op, name=b"", address=0, source=0, prefix=0, port=0, entries=(), count=None):
     r = bytearray(164)
     r[0:4] = b"FWH1"
@@ -257,6 +257,8 @@ write(T, "add_route", helper_request(1, b"eth0", LINK_LOCAL, prefix=16))
 write(T, "remove_route", helper_request(2, b"enp0s31f6", LINK_LOCAL, prefix=16))
 write(T, "restore_two", helper_request(3, b"eth0", entries=[(ipv4("192.168.0.10"), 24), (ipv4("10.1.2.3"), 32)]))
 write(T, "restore_sixteen", helper_request(3, b"eth1", entries=[(ipv4("10.0.0.%d" % i), 24) for i in range(1, 17)]))
+write(T, "reclaim_route", helper_request(8, b"eth0", LINK_LOCAL, prefix=16))
+write(T, "arp_link_local_sender", helper_request(4, b"eth0", ipv4("192.168.0.20"), ipv4("169.254.3.4")))
 write(T, "arp_probe", helper_request(4, b"eth0", ipv4("169.254.7.9")))
 write(T, "arp_with_sender", helper_request(4, b"eth0", ipv4("192.168.0.20"), ipv4("192.168.0.10")))
 write(T, "raw_ping", helper_request(5, b"", ipv4("192.168.0.20")))
@@ -266,3 +268,18 @@ write(T, "route_other_prefix", helper_request(1, b"eth0", ipv4("10.0.0.0"), pref
 write(T, "restore_count_17", helper_request(3, b"eth0", entries=[(ipv4("10.0.0.1"), 24)], count=17))
 write(T, "name_unterminated", helper_request(1, b"x" * 16, LINK_LOCAL, prefix=16))
 write(T, "short", b"FWH1\x01")
+
+# The helper's service over a sequence: a byte of the system's state, then requests.
+T = "HelperServiceFuzz"
+ADD0 = helper_request(1, b"eth0", LINK_LOCAL, prefix=16)
+UNDO0 = helper_request(2, b"eth0", LINK_LOCAL, prefix=16)
+write(T, "add_undo_add", bytes([0]) + ADD0 + UNDO0 + UNDO0 + ADD0)
+write(T, "system_route_then_undo", bytes([1]) + ADD0 + UNDO0)
+write(T, "reclaim_leftover", bytes([2]) + helper_request(8, b"eth1", LINK_LOCAL, prefix=16))
+write(T, "reclaim_busy_card", bytes([2 | 16]) + helper_request(8, b"eth1", LINK_LOCAL, prefix=16))
+write(T, "second_card", bytes([2 | 8]) + ADD0 + helper_request(8, b"eth1", LINK_LOCAL, prefix=16)
+      + helper_request(6, b"eth1", ipv4("169.254.1.1")))
+write(T, "pinned_neighbour", bytes([4]) + helper_request(6, b"eth0", ipv4("169.254.1.1")))
+write(T, "two_sockets", bytes([0]) + helper_request(7, port=4000) + helper_request(7, port=4000))
+write(T, "arp_sender", bytes([0]) + helper_request(4, b"eth0", ipv4("192.168.0.20"), ipv4("169.254.3.4")))
+write(T, "loopback_then_card", bytes([0]) + helper_request(1, b"lo", LINK_LOCAL, prefix=16) + ADD0)

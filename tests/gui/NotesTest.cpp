@@ -44,8 +44,10 @@ TEST(NotesTest, TheNoteLineSpeaksTheWindowsLanguage) {
     // Each as the controller words it; names, paths and addresses are carried over.
     const std::pair<const char*, const char*> notes[] = {
         {"Nothing was done: no camera is selected.", "未做任何操作：没有选定设备。"},
-        {"Waiting for 192.168.0.1 to answer after the network card was restored...",
-         "网卡已恢复，正在等待 192.168.0.1 应答..."},
+        {"The addresses of eth0 changed during the job (from 192.168.0.10/255.255.255.0 to "
+         "192.168.0.11/255.255.255.0), not by Flashwell; they were left as they are.",
+         "作业期间 eth0 的地址已被更改（从 192.168.0.10/255.255.255.0 改为 192.168.0.11/255.255.255.0），"
+         "并非 Flashwell 所为；已保持原样。"},
         {"2 cameras were still rebooting at a link-local address when the job ended; the next start of Flashwell "
          "sends them home.",
          "作业结束时仍有 2 台设备在链路本地地址上重启；下次启动 Flashwell 时会将其送回原地址。"},

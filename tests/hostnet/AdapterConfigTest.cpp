@@ -1,4 +1,4 @@
-// Reading and restoring an adapter's IPv4 set-up, on a veth interface in a namespace of its own.
+// Reading an adapter's IPv4 set-up, and forgetting neighbour entries, on a veth interface in a namespace of its own.
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "hostnet/AdapterConfig.h"
+#include "hostnet/Probes.h"
 #include "tests/support/NetnsPair.h"
 #include "util/Trace.h"
 
@@ -87,101 +88,27 @@ TEST_F(AdapterConfigTest, DnsServersComeFromTheResolverFile) {
     EXPECT_EQ(config->dnsServers, (Strings{"192.168.1.1", "8.8.8.8"}));
 }
 
-TEST_F(AdapterConfigTest, WriteBackRestoresTheSavedAddressesInOrder) {
-    addAddress("192.168.1.10/24");
-    addAddress("10.0.0.5/8");
-    auto saved = read();
-    ASSERT_TRUE(saved);
-    delAddress("192.168.1.10/24");
-    addAddress("172.16.0.1/16");
+// A neighbour entry the administrator pinned for a link-local address was deleted like a stale one.
+TEST_F(AdapterConfigTest, OnlyDynamicNeighbourEntriesAreForgotten) {
+    const std::string dev = " dev " + pair->VethA();
+    ASSERT_EQ(pair->Ip(pair->A(), "neigh replace 169.254.7.1 lladdr 02:00:00:00:07:01 nud stale" + dev), 0);
+    ASSERT_EQ(pair->Ip(pair->A(), "neigh replace 169.254.7.2 lladdr 02:00:00:00:07:02 nud permanent" + dev), 0);
+    ASSERT_EQ(pair->Ip(pair->A(), "neigh replace 169.254.7.3 lladdr 02:00:00:00:07:03 nud noarp" + dev), 0);
     pair->EnterA();
-    EXPECT_EQ(WriteAdapterConfig(*saved), AdapterWrite::Changed);
+    const NeighbourForget stale = ForgetNeighbour("169.254.7.1", pair->IndexA());
+    const NeighbourForget permanent = ForgetNeighbour("169.254.7.2", pair->IndexA());
+    const NeighbourForget noArp = ForgetNeighbour("169.254.7.3", pair->IndexA());
+    const NeighbourForget none = ForgetNeighbour("169.254.7.4", pair->IndexA());
     pair->Leave();
-    auto now = read();
-    ASSERT_TRUE(now);
-    EXPECT_EQ(now->addresses, saved->addresses);
-    EXPECT_EQ(now->subnetMasks, saved->subnetMasks);
-    EXPECT_FALSE(now->dhcpEnabled);
-}
-
-TEST_F(AdapterConfigTest, WriteBackFixesAMaskThatChanged) {
-    addAddress("192.168.1.10/24");
-    auto saved = read();
-    ASSERT_TRUE(saved);
-    delAddress("192.168.1.10/24");
-    addAddress("192.168.1.10/16");
-    pair->EnterA();
-    EXPECT_EQ(WriteAdapterConfig(*saved), AdapterWrite::Changed);
-    pair->Leave();
-    auto now = read();
-    ASSERT_TRUE(now);
-    EXPECT_EQ(now->addresses, Strings{"192.168.1.10"});
-    EXPECT_EQ(now->subnetMasks, Strings{"255.255.255.0"});
-}
-
-TEST_F(AdapterConfigTest, WriteBackOfAnUnchangedAdapterTouchesNothing) {
-    // noprefixroute would be lost if the address were removed and added again.
-    addAddress("192.168.1.10/24 noprefixroute");
-    addAddress("10.0.0.5/8 noprefixroute");
-    auto saved = read();
-    ASSERT_TRUE(saved);
-    ASSERT_EQ(routes(), "");
-    pair->EnterA();
-    EXPECT_EQ(WriteAdapterConfig(*saved), AdapterWrite::Unchanged) << "nothing to wait for afterwards";
-    pair->Leave();
-    EXPECT_EQ(routes(), "");
-    EXPECT_EQ(read()->addresses, saved->addresses);
-}
-
-TEST_F(AdapterConfigTest, DhcpManagedConfigIsLeftToTheDhcpClient) {
-    addAddress("192.168.1.10/24");
-    AdapterConfig leased{pair->IndexA(), true, {"10.0.0.5"}, {"255.0.0.0"}, {}};
-    pair->EnterA();
-    EXPECT_EQ(WriteAdapterConfig(leased), AdapterWrite::Unchanged);
-    pair->Leave();
-    EXPECT_EQ(read()->addresses, Strings{"192.168.1.10"});
-}
-
-TEST_F(AdapterConfigTest, EmptyAddressListChangesNothing) {
-    addAddress("192.168.1.10/24");
-    AdapterConfig empty{pair->IndexA(), false, {}, {}, {}};
-    pair->EnterA();
-    EXPECT_EQ(WriteAdapterConfig(empty), AdapterWrite::Unchanged);
-    pair->Leave();
-    EXPECT_EQ(read()->addresses, Strings{"192.168.1.10"});
-}
-
-TEST_F(AdapterConfigTest, WithoutNetAdminWriteBackFailsWithATrace) {
-    addAddress("192.168.1.10/24");
-    auto saved = read();
-    ASSERT_TRUE(saved);
-    addAddress("172.16.0.1/16");
-    std::FILE* trace = std::tmpfile();
-    ASSERT_TRUE(trace);
-    pair->EnterA();
-    pid_t child = ::fork();
-    if (child == 0) {
-        // Giving up root drops every capability, CAP_NET_ADMIN among them.
-        SetTraceStream(trace);
-        if (::setresgid(65534, 65534, 65534) != 0 || ::setresuid(65534, 65534, 65534) != 0)
-            ::_exit(2);
-        bool ok = WriteAdapterConfig(*saved) != AdapterWrite::Failed;
-        std::fflush(trace);
-        ::_exit(ok ? 1 : 0);
-    }
-    pair->Leave();
-    ASSERT_GT(child, 0);
-    int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0) << "1: write succeeded, 2: could not drop root";
-    std::rewind(trace);
-    char line[256] = {};
-    ASSERT_TRUE(std::fgets(line, sizeof line, trace));
-    std::fclose(trace);
-    EXPECT_EQ(std::string(line),
-              "Restoring adapter " + std::to_string(pair->IndexA()) + " failed: Operation not permitted\n");
-    EXPECT_EQ(read()->addresses, (Strings{"192.168.1.10", "172.16.0.1"}));
+    EXPECT_EQ(stale, NeighbourForget::Forgotten);
+    EXPECT_EQ(permanent, NeighbourForget::Pinned);
+    EXPECT_EQ(noArp, NeighbourForget::Pinned);
+    EXPECT_EQ(none, NeighbourForget::Forgotten);
+    std::string left;
+    pair->Ip(pair->A(), "neigh show nud all" + dev, &left);
+    EXPECT_EQ(left.find("169.254.7.1 "), std::string::npos) << left;
+    EXPECT_NE(left.find("169.254.7.2 "), std::string::npos) << left;
+    EXPECT_NE(left.find("169.254.7.3 "), std::string::npos) << left;
 }
 
 } // namespace

@@ -241,16 +241,7 @@ bool FakeCameraNetwork::PingAddress(const std::string& address, const StopReques
 std::optional<AdapterConfig> FakeCameraNetwork::ReadAdapterConfig(unsigned ifindex, const std::string&) {
     std::lock_guard guard(m_lock);
     log("read-adapter " + std::to_string(ifindex));
-    return adapterConfig;
-}
-
-AdapterWrite FakeCameraNetwork::WriteAdapterConfig(const AdapterConfig& saved) {
-    std::lock_guard guard(m_lock);
-    std::string addresses;
-    for (const std::string& a : saved.addresses)
-        addresses += " " + a;
-    log("write-adapter " + std::to_string(saved.index) + addresses);
-    return adapterWrite;
+    return m_adapterReads++ > 0 && adapterConfigLater ? adapterConfigLater : adapterConfig;
 }
 
 bool FakeCameraNetwork::EnsureLinkLocalRoute(unsigned ifindex, bool& added) {
@@ -268,6 +259,17 @@ bool FakeCameraNetwork::RemoveLinkLocalRoute(unsigned ifindex) {
     return true;
 }
 
+RouteReclaim FakeCameraNetwork::ReclaimLinkLocalRoute(const std::string& card) {
+    std::lock_guard guard(m_lock);
+    if (!routePresent || card != "eth0")
+        return RouteReclaim::NoneThere;
+    if (cardBusy)
+        return RouteReclaim::Busy;
+    routePresent = false;
+    log("route reclaimed " + card);
+    return RouteReclaim::Removed;
+}
+
 ControllerPlatform FakeBenchPlatform(std::shared_ptr<FakeCameraNetwork> network, const std::string& folder) {
     AdapterData eth0;
     eth0.description = eth0.interfaceName = "eth0";
@@ -275,6 +277,7 @@ ControllerPlatform FakeBenchPlatform(std::shared_ptr<FakeCameraNetwork> network,
     eth0.index = 2;
     eth0.ipEnabled = true;
     eth0.ipAddresses = {"192.168.0.10"};
+    eth0.hardwareAddress = kBenchCardMac;
     ControllerPlatform platform{[eth0] { return std::vector<AdapterData>{eth0}; }, [] { return 437u; }};
     platform.network = std::move(network);
     platform.listen = false;
@@ -284,10 +287,14 @@ ControllerPlatform FakeBenchPlatform(std::shared_ptr<FakeCameraNetwork> network,
     return platform;
 }
 
-bool FakeCameraNetwork::ForgetNeighbour(const std::string& address, unsigned ifindex) {
+NeighbourForget FakeCameraNetwork::ForgetNeighbour(const std::string& address, unsigned ifindex) {
     std::lock_guard guard(m_lock);
+    if (pinnedNeighbours.contains(address)) {
+        log("pinned-neighbour " + address + " " + std::to_string(ifindex));
+        return NeighbourForget::Pinned;
+    }
     log("forget-neighbour " + address + " " + std::to_string(ifindex));
-    return true;
+    return NeighbourForget::Forgotten;
 }
 
 unsigned FakeCameraNetwork::InterfaceIndex(const std::string& name) {

@@ -67,20 +67,23 @@ public:
     // Where replies to a search go; usually the controller's DatagramIntake.
     void SetReplySink(std::function<void(std::span<const std::uint8_t>)> sink);
 
-    // The log lines that start with prefix, e.g. "query ", "upload ", "set-network ", "write-adapter".
+    // The log lines that start with prefix, e.g. "query ", "upload ", "set-network ", "route ".
     std::vector<std::string> Calls(const std::string& prefix) const;
     // The set-network commands sent, decoded, in order.
     std::vector<SetNetworkCommand> Commands() const;
     FakeCamera& Camera(const std::string& name);
 
-    // The host adapter as the job finds it, and what else answers ARP and ping on the segment.
+    // The host adapter as the job finds it (and, where set, as it is after the job's first read:
+    // a DHCP renewal), and what else answers ARP and ping on the segment.
     std::optional<AdapterConfig> adapterConfig;
+    std::optional<AdapterConfig> adapterConfigLater;
     std::set<std::string> arpTaken;
     std::set<std::string> pingable;
     NetworkRights rights{true, true};
-    bool canProbe = true;                                // false: every probe answers Unknown, as without privileges
-    AdapterWrite adapterWrite = AdapterWrite::Unchanged; // what writing the adapter back reports
+    bool canProbe = true; // false: every probe answers Unknown, as without privileges
     bool routePresent = false;
+    bool cardBusy = false;                  // another process holds the card's job lock
+    std::set<std::string> pinnedNeighbours; // permanent entries the administrator set
     // Runs inside an upload, before it answers (e.g. to hold workers at a barrier).
     std::function<void(FakeCamera&)> onUpload;
 
@@ -95,12 +98,12 @@ public:
     ProbeResult ProbeAddress(const std::string& target, unsigned ifindex, const StopRequested& stop) override;
     bool PingAddress(const std::string& address, const StopRequested& stop) override;
     std::optional<AdapterConfig> ReadAdapterConfig(unsigned ifindex, const std::string& resolvConf) override;
-    AdapterWrite WriteAdapterConfig(const AdapterConfig& saved) override;
     bool EnsureLinkLocalRoute(unsigned ifindex, bool& added) override;
     bool RemoveLinkLocalRoute(unsigned ifindex) override;
+    RouteReclaim ReclaimLinkLocalRoute(const std::string& card) override;
     unsigned InterfaceIndex(const std::string& name) override;
     NetworkRights Rights() override { return rights; }
-    bool ForgetNeighbour(const std::string& address, unsigned ifindex) override;
+    NeighbourForget ForgetNeighbour(const std::string& address, unsigned ifindex) override;
 
 private:
     FakeCamera* at(const std::string& host);
@@ -113,7 +116,10 @@ private:
     std::vector<std::string> m_log;
     std::vector<SetNetworkCommand> m_commands;
     std::function<void(std::span<const std::uint8_t>)> m_sink;
+    int m_adapterReads = 0;
 };
+
+inline constexpr Mac kBenchCardMac = {0x02, 0x00, 0x00, 0x00, 0x0a, 0x10};
 
 // A bench over the fake network: one card eth0 at 192.168.0.10, no receiver (replies reach the
 // intake through the network's sink), the journal and the job records in folder, and a job lock

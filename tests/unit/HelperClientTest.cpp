@@ -53,8 +53,9 @@ std::map<std::string, std::string> statusOf(int pid) {
     return fields;
 }
 
+// A probe's request for a card that is not there: the pool's kind, refused before anything is done.
 HelperRequest refused() {
-    return HelperRequest::AddRoute("fwnosuch0");
+    return HelperRequest::Forget("fwnosuch0", 0xA9FE0101u);
 }
 
 TEST(HelperClient, TellsFromTheFileWhatTheHelperCanDo) {

@@ -63,7 +63,7 @@ TEST_F(VersionCheckTest, EveryRowShowsItsVersionOrWhyNot) {
         EXPECT_TRUE(mine[1].interfaceName) << "the version check's restore keeps \"eth1\"";
         EXPECT_FALSE(mine[1].hasGateway);
     }
-    EXPECT_EQ(net->Calls("write-adapter").size(), 1u);
+    EXPECT_EQ(net->Calls("read-adapter").size(), 2u);
     EXPECT_EQ(window.Calls("Controls").back(), "Controls on");
     EXPECT_TRUE(window.Calls("MessageBox").empty());
 }
