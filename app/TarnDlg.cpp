@@ -227,8 +227,7 @@ void CTarnDlg::OnAdapterSelChange(int row) {
 void CTarnDlg::OnListColumnClick(int column) {
     if (m_busy || !m_table)
         return;
-    m_sort.column = column;
-    m_sort.ascending = !m_sort.ascending;
+    m_sort.Click(column);
     SetReceiverMode(kReceiverHold);
     {
         std::lock_guard entry(m_entryLock);

@@ -35,12 +35,11 @@ std::string MacText(const DeviceInfo& d) {
     return FormatMac(d.mac);
 }
 
-void WriteDeviceRow(ListModel& list, int position, const DeviceInfo& d, const std::string& idxText) {
-    if (position < 0) {
-        list.AppendRow({idxText, NameText(d), IpText(d), MacText(d), std::string()}, d.failed == 1);
-        return;
-    }
+int WriteDeviceRow(ListModel& list, int position, const DeviceInfo& d, const std::string& idxText) {
+    if (position < 0)
+        return list.AppendRow({idxText, NameText(d), IpText(d), MacText(d), std::string()}, d.failed == 1);
     list.SetItemText(position, 1, NameText(d));
     list.SetItemText(position, 2, IpText(d));
     list.SetItemText(position, 3, MacText(d));
+    return position;
 }

@@ -13,4 +13,4 @@ std::string IpText(const DeviceInfo& d);
 std::string MacText(const DeviceInfo& d);
 
 // Appends the row of a new camera (position < 0) or rewrites Name, IP and MAC of a known one.
-void WriteDeviceRow(ListModel& list, int position, const DeviceInfo& d, const std::string& idxText);
+int WriteDeviceRow(ListModel& list, int position, const DeviceInfo& d, const std::string& idxText);

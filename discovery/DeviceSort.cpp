@@ -3,6 +3,8 @@
 #include "discovery/DeviceRows.h"
 #include "discovery/DeviceTable.h"
 
+#include <map>
+
 namespace {
 
 // char_traits<char> compares as unsigned char, which is code-unit order for these ASCII texts.
@@ -23,9 +25,9 @@ int compareName(const DeviceInfo& a, const DeviceInfo& b) {
     return 0;
 }
 
-// Factor 255, not 256: distinct addresses may share a key and then keep their order.
+// The address as the number it is: 10.0.0.255 comes before 10.0.1.0.
 std::uint32_t ipKey(const DeviceInfo& d) {
-    return ((static_cast<std::uint32_t>(d.ip[0]) * 255u + d.ip[1]) * 255u + d.ip[2]) * 255u + d.ip[3];
+    return Ipv4Value(d.ip);
 }
 
 } // namespace
@@ -52,11 +54,21 @@ bool CompareDevices(const DeviceInfo& a, const DeviceInfo& b, const SortState& s
 }
 
 void SortDeviceList(DeviceTable& table, ListModel& list, const SortState& state) {
+    // A row's Status belongs to its camera, whose MAC is its key: the rows move, the results stay.
+    std::map<std::string, ListRow> results;
+    for (ListRow& row : list.Rows())
+        results[row[3]] = std::move(row);
     table.WithLock([&](std::list<std::unique_ptr<DeviceInfo>>& records) {
         // std::list::sort is a stable merge sort that relinks nodes: records never move.
         records.sort([&](const auto& a, const auto& b) { return CompareDevices(*a, *b, state); });
         list.DeleteAllItems();
-        for (const auto& record : records)
-            WriteDeviceRow(list, -1, *record, IdxText(record->rowIndex));
+        for (const auto& record : records) {
+            const int row = WriteDeviceRow(list, -1, *record, IdxText(record->rowIndex));
+            auto kept = results.find(MacText(*record));
+            if (kept == results.end())
+                continue;
+            list.SetStatus(row, kept->second[StatusColumn], kept->second.progress);
+            list.SetFailed(row, kept->second.failed);
+        }
     });
 }

@@ -17,6 +17,7 @@
 #include <QToolButton>
 #include <QUrl>
 #include <algorithm>
+#include <set>
 
 #include "app/qt/DeviceListModel.h"
 #include "app/qt/DeviceListView.h"
@@ -135,8 +136,8 @@ std::vector<int> MainWindow::SelectedRows() const {
 
 void MainWindow::DeselectAll() {
     // The window keeps the operator's selection when a job ends, so that one failed camera can be
-    // tried again at once. Rows do not move while a job runs; a search or a sort empties the list,
-    // and the selection with it.
+    // tried again at once. Rows do not move while a job runs; a search empties the list, and the
+    // selection with it; a sort keeps it on the same cameras.
 }
 
 void MainWindow::ControlsEnabled(bool enabled) {
@@ -243,7 +244,19 @@ void MainWindow::BrowseFile() {
 void MainWindow::onHeaderClicked(int column) {
     // Only an idle list sorts; the header's own flip of its arrow is put right either way.
     const bool sorts = !m_controller->IsBusy() && m_controller->Table() != nullptr;
+    // The selection belongs to the cameras, not to the row numbers a sort gives them.
+    std::set<QString> selected;
+    for (const QModelIndex& index : m_list->selectionModel()->selectedRows(3))
+        selected.insert(index.data().toString());
     m_controller->OnListColumnClick(column);
+    if (sorts) {
+        m_model->Sync();
+        QItemSelection again;
+        for (int row = 0; row < m_model->rowCount(); ++row)
+            if (selected.contains(m_model->index(row, 3).data().toString()))
+                again.select(m_model->index(row, 0), m_model->index(row, kColumnCount - 1));
+        m_list->selectionModel()->select(again, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    }
     // The Status column has no order of its own: the rows keep the one they had.
     if (sorts && column != StatusColumn) {
         m_sortColumn = column;

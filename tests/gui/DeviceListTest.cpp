@@ -192,8 +192,11 @@ TEST(DeviceListTest, TheSortArrowShowsTheOrderTheRowsStandIn) {
     QHeaderView* header = list->horizontalHeader();
     EXPECT_EQ(header->sortIndicatorSection(), -1) << "the order of replies is no sort";
     clickHeader(list, 1);
-    EXPECT_EQ(list->model()->index(0, 1).data().toString(), "bravo");
+    EXPECT_EQ(list->model()->index(0, 1).data().toString(), "alpha");
     EXPECT_EQ(header->sortIndicatorSection(), 1);
+    EXPECT_EQ(header->sortIndicatorOrder(), Qt::AscendingOrder);
+    clickHeader(list, 1);
+    EXPECT_EQ(list->model()->index(0, 1).data().toString(), "bravo");
     EXPECT_EQ(header->sortIndicatorOrder(), Qt::DescendingOrder);
     clickHeader(list, 2);
     EXPECT_EQ(list->model()->index(0, 2).data().toString(), "192.168.0.20");
@@ -251,8 +254,46 @@ TEST(DeviceListTest, ColumnClickSortsWhenIdleOnly) {
     clickHeader(list, 1);
     EXPECT_EQ(list->model()->index(0, 1).data().toString(), "alpha");
     f.window->Controller().EnableControls(true);
-    clickHeader(list, 1); // the first sort runs descending
+    clickHeader(list, 1);
+    EXPECT_EQ(list->model()->index(0, 1).data().toString(), "alpha");
+    clickHeader(list, 1);
     EXPECT_EQ(list->model()->index(0, 1).data().toString(), "bravo");
+}
+
+// After a job, a click on "Name" emptied every Status cell, took the red off the failed rows and
+// dropped the selection: nothing said which cameras had failed.
+TEST(DeviceListTest, SortingAfterAJobKeepsEachRowsResultColourAndSelection) {
+    GuiFixture f(437);
+    f.AddCamera("delta", {192, 168, 0, 24}, 1);
+    f.AddCamera("bravo", {192, 168, 0, 22}, 2);
+    f.AddCamera("charlie", {192, 168, 0, 23}, 3);
+    f.AddCamera("alpha", {192, 168, 0, 21}, 4);
+    f.SetStatus(0, "401 Unauthorized", true);
+    f.SetStatus(1, "UPGRADE SUCCESSFUL", false);
+    f.SetStatus(2, "Failed to upgrade!", true);
+    f.SetStatus(3, "UPGRADE SUCCESSFUL", false);
+    QTableView* list = listOf(f);
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, cellCentre(list, 0, 1));
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::ControlModifier, cellCentre(list, 2, 1));
+    ASSERT_EQ(f.window->SelectedRows(), (std::vector<int>{0, 2}));
+    clickHeader(list, 1);
+    QAbstractItemModel* model = list->model();
+    const std::pair<const char*, const char*> expected[] = {{"alpha", "UPGRADE SUCCESSFUL"},
+                                                            {"bravo", "UPGRADE SUCCESSFUL"},
+                                                            {"charlie", "Failed to upgrade!"},
+                                                            {"delta", "401 Unauthorized"}};
+    for (int row = 0; row < 4; ++row) {
+        SCOPED_TRACE(expected[row].first);
+        EXPECT_EQ(model->index(row, 1).data().toString(), expected[row].first);
+        EXPECT_EQ(model->index(row, StatusColumn).data().toString(), expected[row].second);
+        const bool red = row >= 2;
+        EXPECT_EQ(model->index(row, StatusColumn).data(Qt::ForegroundRole).isValid(), red);
+        if (red) {
+            EXPECT_EQ(model->index(row, StatusColumn).data(Qt::ForegroundRole).value<QBrush>().color(),
+                      QColor(255, 0, 0));
+        }
+    }
+    EXPECT_EQ(f.window->SelectedRows(), (std::vector<int>{2, 3})) << "the selection stays on delta and charlie";
 }
 
 TEST(DeviceListTest, DoubleClickOpensTheCameraPage) {

@@ -49,6 +49,17 @@ TEST(DeviceSortTest, CellTexts) {
 
 TEST(DeviceSortTest, ColumnOrders) {
     const SortState up0{0, true}, up1{1, true}, down1{1, false}, up2{2, true}, down2{2, false}, up3{3, true};
+    // The first click on a column sorted descending, and the direction carried over to the next column.
+    SortState clicks;
+    clicks.Click(2);
+    EXPECT_TRUE(clicks.ascending) << "a first click sorts ascending";
+    clicks.Click(2);
+    EXPECT_FALSE(clicks.ascending) << "a second click on it turns the order round";
+    clicks.Click(1);
+    EXPECT_TRUE(clicks.ascending && clicks.column == 1) << "another column starts ascending";
+    SortState fresh;
+    fresh.Click(0);
+    EXPECT_TRUE(fresh.ascending) << "Idx, the column of the state at start, too";
     // Idx compares as "%03d" text, so 1000 sorts before 999.
     std::vector<DeviceInfo> idx = {MakeDevice(1, {10, 0, 0, 1}, "a", 999), MakeDevice(2, {10, 0, 0, 2}, "b", 1000),
                                    MakeDevice(3, {10, 0, 0, 3}, "c", 5)};
@@ -60,13 +71,13 @@ TEST(DeviceSortTest, ColumnOrders) {
     EXPECT_EQ(sorted(names, up1, 1), (Names{"B", "a", "b", "\u00E9"}));
     EXPECT_EQ(sorted(names, down1, 1), (Names{"\u00E9", "b", "a", "B"}));
 
-    // The IP key uses factor 255: 10.0.0.255 and 10.0.1.0 are equal and keep their order.
+    // A key with factor 255 made 10.0.0.255 and 10.0.1.0 equal: addresses sort as the numbers they are.
     std::vector<DeviceInfo> ips = {MakeDevice(1, {192, 168, 0, 20}, "far"), MakeDevice(2, {10, 0, 1, 0}, "late"),
                                    MakeDevice(3, {10, 0, 0, 255}, "early"), MakeDevice(4, {10, 0, 0, 9}, "near")};
-    EXPECT_EQ(sorted(ips, up2, 1), (Names{"near", "late", "early", "far"}));
+    EXPECT_EQ(sorted(ips, up2, 1), (Names{"near", "early", "late", "far"}));
     EXPECT_EQ(sorted(ips, down2, 1), (Names{"far", "late", "early", "near"}));
     EXPECT_FALSE(CompareDevices(ips[1], ips[2], up2));
-    EXPECT_FALSE(CompareDevices(ips[2], ips[1], up2));
+    EXPECT_TRUE(CompareDevices(ips[2], ips[1], up2));
     DeviceInfo top = MakeDevice(5, {255, 255, 255, 255}, "top");
     EXPECT_TRUE(CompareDevices(ips[0], top, up2)) << "the largest key must not wrap around";
 
@@ -82,23 +93,29 @@ TEST(DeviceSortTest, ColumnOrders) {
     }
 }
 
-TEST(DeviceSortTest, SortRebuildsRowsFromTheTable) {
+// A click on "Name" after a job emptied every Status cell and took the red off the failed rows.
+TEST(DeviceSortTest, SortRebuildsRowsFromTheTableAndKeepsEachCamerasResult) {
     DeviceTable table;
     ListModel list;
     fill(table, list,
          {MakeDevice(1, {10, 0, 0, 3}, "gamma", 0), MakeDevice(2, {10, 0, 0, 1}, "alpha", 1),
           MakeDevice(3, {10, 0, 0, 2}, "beta", 2)});
-    for (int r = 0; r < 3; ++r)
-        list.SetItemText(r, StatusColumn, "UPGRADE SUCCESSFUL");
+    list.SetItemText(0, StatusColumn, "401 Unauthorized");
+    list.SetFailed(0, true);
+    list.SetStatus(1, "Upgrade Status... 40%", 0.4);
+    list.SetItemText(2, StatusColumn, "UPGRADE SUCCESSFUL");
     table.SetFailed(table.GetDeviceAt(0), true);
 
     SortDeviceList(table, list, {2, true});
     const std::vector<ListRow> sorted = list.Rows();
     EXPECT_EQ(std::vector<RowTexts>(sorted.begin(), sorted.end()),
-              (std::vector<RowTexts>{{"001", "alpha", "10.0.0.1", "02:00:00:00:00:02", ""},
-                                     {"002", "beta", "10.0.0.2", "02:00:00:00:00:03", ""},
-                                     {"000", "gamma", "10.0.0.3", "02:00:00:00:00:01", ""}}))
-        << "Idx travels with its camera and every Status cell is emptied";
+              (std::vector<RowTexts>{{"001", "alpha", "10.0.0.1", "02:00:00:00:00:02", "Upgrade Status... 40%"},
+                                     {"002", "beta", "10.0.0.2", "02:00:00:00:00:03", "UPGRADE SUCCESSFUL"},
+                                     {"000", "gamma", "10.0.0.3", "02:00:00:00:00:01", "401 Unauthorized"}}))
+        << "Idx and Status travel with their camera";
+    EXPECT_EQ(sorted[0].progress, std::optional<double>(0.4));
+    EXPECT_FALSE(sorted[0].failed || sorted[1].failed);
+    EXPECT_TRUE(sorted[2].failed) << "the red mark stays on the camera that failed";
     std::string records; // row r must show record r, whose failed mark moved with it
     for (int p = 0; p < 3; ++p)
         records += NameText(*table.CopyDeviceAt(p)) + std::to_string(table.CopyDeviceAt(p)->failed) + " ";

@@ -118,9 +118,9 @@ TEST(TarnDlgTest, ListClicksSortOpenAndWaitWhileBusy) {
     EXPECT_EQ(window.Calls("OpenUrl"), Calls{"OpenUrl http://10.0.0.2:8002"}) << "only an existing row opens";
 
     dlg.OnListColumnClick(2);
-    EXPECT_EQ(ipColumn(dlg), "10.0.0.3 10.0.0.2 10.0.0.1 ") << "the first click sorts descending";
+    EXPECT_EQ(ipColumn(dlg), "10.0.0.1 10.0.0.2 10.0.0.3 ") << "the first click sorts ascending";
     dlg.OnListColumnClick(2);
-    EXPECT_EQ(ipColumn(dlg), "10.0.0.1 10.0.0.2 10.0.0.3 ") << "the next click sorts ascending";
+    EXPECT_EQ(ipColumn(dlg), "10.0.0.3 10.0.0.2 10.0.0.1 ") << "the next click turns it round";
 
     dlg.EnableControls(false);
     EXPECT_TRUE(dlg.IsBusy());
@@ -136,7 +136,7 @@ TEST(TarnDlgTest, ListClicksSortOpenAndWaitWhileBusy) {
     EXPECT_FALSE(dlg.IsBusy());
     EXPECT_EQ(window.Calls("DeselectAll").size(), deselects + 1) << "re-enabling clears the selection";
     dlg.OnListColumnClick(2);
-    EXPECT_EQ(ipColumn(dlg), "10.0.0.3 10.0.0.2 10.0.0.1 ") << "the refused click kept the direction";
+    EXPECT_EQ(ipColumn(dlg), "10.0.0.1 10.0.0.2 10.0.0.3 ") << "the refused click left the direction as it was";
 
     dlg.OnSearch();
     EXPECT_EQ(dlg.List().GetItemCount(), 0) << "a search starts from an empty list";
