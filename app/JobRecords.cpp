@@ -90,8 +90,8 @@ std::string IsoUtc(std::chrono::system_clock::time_point when) {
 
 namespace {
 
-// The files of a workflow's jobs, newest first: named by their start, then a number for a second
-// job in the same second.
+// The files of a workflow's jobs, newest name first: named by their start, then a number for a
+// second job in the same second. Only ties of the records' own times fall back on this order.
 std::vector<std::pair<std::string, int>> jobFiles(const std::string& folder, const std::string& workflow) {
     std::vector<std::pair<std::string, int>> files;
     std::error_code error;
@@ -109,30 +109,63 @@ std::vector<std::pair<std::string, int>> jobFiles(const std::string& folder, con
     return files;
 }
 
+bool isString(const nlohmann::json& record, const char* key) {
+    return record.contains(key) && record[key].is_string();
+}
+
+// A line as this program writes it: the fields a job is chosen by, of their own types.
+bool wholeRecord(const nlohmann::json& record) {
+    static const std::regex iso("[0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9]{2}:[0-9]{2}:[0-9]{2}Z");
+    return record.is_object() && isString(record, "adapter") && isString(record, "mac") && record.contains("failed") &&
+           record["failed"].is_boolean() && isString(record, "ended") &&
+           std::regex_match(record["ended"].get<std::string>(), iso);
+}
+
+// What one file says of the card's job in it; empty ended when it holds none.
+RecordedJob readJob(const std::string& path, const std::string& adapter, const std::string& latest) {
+    RecordedJob job{path, {}, {}, 0, 0};
+    std::ifstream in(path);
+    // A line cut by a crash, or damaged, is skipped: the others still say what happened.
+    for (std::string line; std::getline(in, line);) {
+        if (line.empty())
+            continue;
+        const auto record = nlohmann::json::parse(line, nullptr, false);
+        if (!wholeRecord(record)) {
+            ++job.damaged;
+            continue;
+        }
+        if (record["adapter"].get<std::string>() != adapter)
+            continue;
+        const std::string ended = record["ended"].get<std::string>();
+        if (ended > latest) {
+            ++job.future;
+            continue;
+        }
+        job.ended = std::max(job.ended, ended);
+        if (record["failed"].get<bool>())
+            job.failed.push_back(record["mac"].get<std::string>());
+    }
+    return job;
+}
+
 } // namespace
 
 std::optional<RecordedJob> NewestRecordedJob(const std::string& folder, const std::string& workflow,
-                                             const std::string& adapter) {
+                                             const std::string& adapter, std::chrono::system_clock::time_point now) {
     if (folder.empty())
         return std::nullopt;
+    const std::string latest = IsoUtc(now + std::chrono::minutes(1));
+    std::optional<RecordedJob> newest;
+    std::size_t future = 0;
     for (const auto& file : jobFiles(folder, workflow)) {
-        RecordedJob job{folder, {}};
-        job.path.append("/").append(file.first);
-        std::ifstream in(job.path);
-        bool onCard = false;
-        // A line cut by a crash, or damaged, is skipped: the others still say what happened.
-        for (std::string line; std::getline(in, line);) {
-            const auto record = nlohmann::json::parse(line, nullptr, false);
-            if (!record.is_object() || !record.contains("adapter") || record["adapter"] != adapter)
-                continue;
-            onCard = true;
-            if (record.value("failed", false) && record.contains("mac") && record["mac"].is_string())
-                job.failed.push_back(record["mac"].get<std::string>());
-        }
-        if (onCard)
-            return job;
+        RecordedJob job = readJob(folder + "/" + file.first, adapter, latest);
+        future += job.future;
+        if (!job.ended.empty() && (!newest || job.ended > newest->ended))
+            newest = std::move(job);
     }
-    return std::nullopt;
+    if (newest)
+        newest->future = future;
+    return newest;
 }
 
 JobRecords::JobRecords(std::string folder) : m_folder(std::move(folder)) {}

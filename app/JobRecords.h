@@ -37,11 +37,17 @@ std::string IsoUtc(std::chrono::system_clock::time_point when);
 // The newest job of a workflow on a card, as its file of records in the folder tells it.
 struct RecordedJob {
     std::string path;
+    std::string ended;               // its last camera's end
     std::vector<std::string> failed; // the MAC addresses of the cameras that ended failed
+    std::size_t damaged = 0;         // lines of its file that are no record, skipped
+    std::size_t future = 0;          // records of the workflow on the card, in any file, from a clock ahead
 };
-// None when no job of the workflow on the card was recorded there.
-std::optional<RecordedJob> NewestRecordedJob(const std::string& folder, const std::string& workflow,
-                                             const std::string& adapter);
+// The newest by its records' own end times, never by a file's name: a clock that was wrong when a
+// job ran cannot make that job the newest for ever. Records that end more than a minute after now
+// are left out. None when no job of the workflow on the card was recorded there.
+std::optional<RecordedJob>
+NewestRecordedJob(const std::string& folder, const std::string& workflow, const std::string& adapter,
+                  std::chrono::system_clock::time_point now = std::chrono::system_clock::now());
 
 // The records of every job, one JSON object a line, in a file of its own per job under
 // $XDG_STATE_HOME/flashwell/jobs/ named by the job's start (UTC) and workflow. Lines are appended

@@ -42,6 +42,12 @@ std::string failedLastTime(CTarnDlg& dlg, Command command, std::ostream& err) {
     const std::string cardName = card ? card->interfaceName : "";
     const std::string folder = dlg.Records().Folder();
     const auto job = NewestRecordedJob(folder, WorkflowName(workflow), cardName);
+    if (job && job->future > 0)
+        err << "flashwell-cli: --select failed: " << job->future << (job->future == 1 ? " record ends" : " records end")
+            << " more than a minute from now (a clock that was wrong); left out\n";
+    if (job && job->damaged > 0)
+        err << "flashwell-cli: --select failed: " << job->damaged << (job->damaged == 1 ? " line" : " lines") << " of "
+            << job->path << (job->damaged == 1 ? " is" : " are") << " no whole record; skipped\n";
     if (!job)
         throw UsageError{std::string("--select failed: no ") + WorkflowName(workflow) + " on " + cardName +
                          " is recorded in " + (folder.empty() ? "a records folder (HOME is not set)" : folder)};

@@ -1,6 +1,8 @@
 // On the virtual camera LAN: a bench's shared link, slow reboots, dead cameras, and the options
 // that bring a large fleet through them.
+#include <algorithm>
 #include <chrono>
+#include <fstream>
 
 #include "tests/e2e/CliFixture.h"
 
@@ -91,7 +93,25 @@ TEST_F(FleetE2E, AFirstWaveCurrentCamerasAndTheFailedOnes) {
     EXPECT_EQ(Count(lan.CameraLog(2), "firmwareupgrade.cgi"), 0) << "the rest got no image";
     EXPECT_EQ(Count(lan.CameraLog(3), "firmwareupgrade.cgi"), 0);
 
+    // A damaged line in the newest job ended this with a type_error (exit 134), and a job stamped
+    // by a clock in 2099 won over every real one.
+    const std::string jobs = m_stateHome + "/flashwell/jobs";
+    const auto files = testsupport::ListFolder(jobs);
+    ASSERT_FALSE(files.empty());
+    std::string newest = *std::max_element(files.begin(), files.end());
+    {
+        std::ofstream damaged(jobs + "/" + newest, std::ios::app);
+        damaged << R"({"adapter":"eth0","mac":"02:00:00:00:09:03","failed":null})"
+                << "\n";
+        std::ofstream future(jobs + "/20991231T235959Z-upgrade.jsonl");
+        future << R"({"adapter":"eth0","mac":"02:00:00:00:09:03","failed":true,"ended":"2099-12-31T23:59:59Z"})"
+               << "\n";
+    }
     CliRun again = Cli(lan, "upgrade " + image + " --select failed --wait 1.5 --dry-run");
+    EXPECT_EQ(again.exitCode, 0) << again.errors;
+    EXPECT_NE(again.errors.find("1 line of " + jobs + "/" + newest + " is no whole record; skipped"), std::string::npos)
+        << again.errors;
+    EXPECT_NE(again.errors.find("1 record ends more than a minute from now"), std::string::npos) << again.errors;
     EXPECT_EQ(again.byName["Bad"]["plan"], "flash") << again.output << again.errors;
     EXPECT_EQ(again.byName["Good"]["plan"], "flash");
     EXPECT_TRUE(again.byName["Current"]["plan"].is_null()) << "it did not fail";

@@ -142,3 +142,40 @@ TEST(JobRecordsTest, AFolderThatCannotBeMadeIsReportedAndTheJobGoesOn) {
     EXPECT_FALSE(nowhere.Begin("reset", at(0)));
     EXPECT_FALSE(nowhere.CreateFolder());
 }
+
+// A record whose "failed" was null ended --select failed with a type_error (exit 134), and a file
+// stamped 2099 by a wrong clock won over every real job.
+TEST(JobRecordsTest, TheNewestJobIsTheOneWhoseRecordsEndedLastAndDamagedLinesAreSkipped) {
+    testsupport::ScratchDir dir;
+    const auto write = [&](const std::string& name, const std::vector<std::string>& lines) {
+        std::ofstream file(dir.path() + "/" + name);
+        for (const std::string& line : lines)
+            file << line << "\n";
+    };
+    const auto record = [](const std::string& mac, const std::string& failed, const std::string& ended,
+                           const std::string& adapter = "eth0") {
+        return R"({"adapter":")" + adapter + R"(","mac":")" + mac + R"(","failed":)" + failed + R"(,"ended":")" +
+               ended + R"("})";
+    };
+    const auto now = at(1'765'000'000); // 2025-12-06T05:46:40Z
+    write("20251205T100000Z-upgrade.jsonl",
+          {record("02:00:00:00:00:01", "true", "2025-12-05T10:01:00Z"), R"({"adapter":"eth0","mac":"x","failed":null})",
+           "{\"adapter\":", "", record("02:00:00:00:00:02", "false", "2025-12-05T10:01:05Z"),
+           record("02:00:00:00:00:09", "true", "2025-12-05T10:01:06Z", "eth1")});
+    write("20991231T235959Z-upgrade.jsonl", {record("02:00:00:00:00:03", "true", "2099-12-31T23:59:59Z")});
+    write("20251204T100000Z-upgrade.jsonl", {record("02:00:00:00:00:04", "true", "2025-12-04T10:00:01Z")});
+    write("20251206T000000Z-reset.jsonl", {record("02:00:00:00:00:05", "true", "2025-12-06T00:00:01Z")});
+
+    const auto job = NewestRecordedJob(dir.path(), "upgrade", "eth0", now);
+    ASSERT_TRUE(job);
+    EXPECT_EQ(job->path, dir.path() + "/20251205T100000Z-upgrade.jsonl");
+    EXPECT_EQ(job->failed, std::vector<std::string>{"02:00:00:00:00:01"}) << "eth1's camera is another card's";
+    EXPECT_EQ(job->damaged, 2u) << "the null and the cut line";
+    EXPECT_EQ(job->future, 1u) << "the record from a clock ahead is left out, and said so";
+    EXPECT_EQ(job->ended, "2025-12-05T10:01:05Z");
+
+    write("20251205T110000Z-upgrade.jsonl", {"not json at all"});
+    EXPECT_EQ(NewestRecordedJob(dir.path(), "upgrade", "eth0", now)->path, job->path)
+        << "a file of damage only is no job";
+    EXPECT_FALSE(NewestRecordedJob(dir.path(), "upgrade", "eth7", now));
+}
