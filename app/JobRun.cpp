@@ -1,7 +1,9 @@
 // The workflow buttons: what the window shows at the press becomes a job request; a thread of
 // the job's own runs the opening part, the job and the closing part; the job's events write the
 // list, the facts and the records.
+#include <algorithm>
 #include <chrono>
+#include <map>
 
 #include "app/FirmwareHeader.h"
 #include "app/ImageDigest.h"
@@ -44,6 +46,24 @@ std::size_t atOnce(const JobRequest& request) {
         break;
     }
     return 0;
+}
+
+// A camera an earlier job could not see home is listed where it is; its home is the journal's, and
+// it is sent there before its work begins.
+void awayFromHome(Target& t, const PendingRestore& pending) {
+    const Ipv4 listedAt = t.ip;
+    SetNetworkCommand home;
+    if (SetNetworkCommand::parse(pending.command, home) == ParseStatus::Ok) {
+        t.ip = home.ip;
+        t.netmask = home.netmask;
+        if (home.hasGateway)
+            t.gateway = home.gateway;
+    } else {
+        ParseIpv4(pending.home, t.ip);
+    }
+    // Where its own reply last showed it, which the journal may not know (a later job moved it on).
+    t.awayAt = listedAt != t.ip ? FormatIpv4(listedAt) : pending.movedTo;
+    t.homeCommand = pending.command;
 }
 
 } // namespace
@@ -132,6 +152,9 @@ std::shared_ptr<JobRequest> CTarnDlg::newRequest(Workflow workflow, const std::v
     request->login = {m_window.FieldText(Field::User), m_window.FieldText(Field::Password)};
     request->adapter = jobAdapter();
     const std::set<Ipv4> shared = sharedAddresses();
+    std::map<Mac, PendingRestore> away;
+    for (PendingRestore& r : m_journal.AwayFromHome())
+        away[r.mac] = std::move(r);
     for (int row : rows) {
         std::optional<DeviceInfo> d = m_table->CopyDeviceAt(row);
         if (!d)
@@ -148,6 +171,8 @@ std::shared_ptr<JobRequest> CTarnDlg::newRequest(Workflow workflow, const std::v
         t.kind = d->kind;
         t.row = row;
         t.sharesAddress = shared.contains(d->ip);
+        if (auto pending = away.find(d->mac); pending != away.end())
+            awayFromHome(t, pending->second);
         request->targets.push_back(t);
     }
     return request;
@@ -284,6 +309,9 @@ void CTarnDlg::epilogue(const JobRequest& request, const JobSummary& summary) {
             (one ? " not seen back at its own address yet: " : " not seen back at their own addresses yet: ") + names +
             "; the next start of Flashwell sends " + (one ? "it" : "them") + " home");
     }
+    if (request.workflow == Workflow::Upgrade)
+        if (std::string held = heldTheFirstWave(request); !held.empty())
+            notes.push_back("The first wave failed, so the rest were not flashed: " + held);
     if (request.workflow == Workflow::AutoIp && summary.rangeUsedUp > 0) {
         const int leftOut = summary.rangeUsedUp;
         notes.push_back("Auto Change IP: the range " + request.range.startText + "~" + request.range.endText +
@@ -303,6 +331,24 @@ void CTarnDlg::epilogue(const JobRequest& request, const JobSummary& summary) {
         text += (text.empty() ? "" : ". ") + note;
     if (!text.empty())
         m_window.ShowNote(text + ".", NoteKind::Job);
+}
+
+std::string CTarnDlg::heldTheFirstWave(const JobRequest& request) const {
+    const std::size_t wave = std::min(request.options.firstWave, request.targets.size());
+    std::lock_guard guard(m_factsLock);
+    const bool held = std::any_of(m_outcomes.begin(), m_outcomes.end(),
+                                  [](const auto& o) { return o.second.kind == OutcomeKind::FirstWaveFailed; });
+    std::string names;
+    for (std::size_t i = 0; held && i < wave; ++i) {
+        const Target& camera = request.targets[i];
+        auto outcome = m_outcomes.find(camera.mac);
+        if (outcome == m_outcomes.end() || outcome->second.kind == OutcomeKind::Upgraded ||
+            outcome->second.kind == OutcomeKind::AlreadyCurrent)
+            continue;
+        names += (names.empty() ? "" : ", ") + camera.displayName + " (" + FormatMac(camera.mac) + ") ended \"" +
+                 Status::Of(outcome->second).text + "\"";
+    }
+    return names;
 }
 
 void CTarnDlg::reportHomecoming(const JobRequest& request) {
@@ -332,6 +378,17 @@ void CTarnDlg::reportHomecoming(const JobRequest& request) {
     m_window.ShowNote(text + ".", NoteKind::StartUp);
 }
 
+void CTarnDlg::showAddress(const Target& camera, const Ipv4& at) {
+    if (!m_table)
+        return;
+    m_table->WithLock([&](auto& records) {
+        for (auto& record : records)
+            if (record->mac == camera.mac)
+                record->ip = at;
+    });
+    m_listDevices.SetItemText(camera.row, 2, FormatIpv4(at));
+}
+
 void CTarnDlg::markFailed(const Target& camera, bool failed) {
     if (m_table)
         m_table->SetFailed(camera.mac, failed);
@@ -356,6 +413,10 @@ void CTarnDlg::onJobEvent(const JobRequest& request, const Target& camera, const
         if (rows) {
             markFailed(camera, IsFailure(outcome.kind));
             m_listDevices.SetStatus(camera.row, Status::Of(outcome).text, std::nullopt);
+            // The row shows where the camera's own reply last put it: away, or back home.
+            Ipv4 at{};
+            if (outcome.leftAt ? ParseIpv4(*outcome.leftAt, at) : outcome.ipAfter && ParseIpv4(*outcome.ipAfter, at))
+                showAddress(camera, at);
         }
         {
             std::lock_guard guard(m_factsLock);

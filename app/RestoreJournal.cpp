@@ -1,5 +1,6 @@
 #include "app/RestoreJournal.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -231,18 +232,31 @@ RestoreJournal::Contents RestoreJournal::Read(std::string& problem) {
     }
 }
 
-std::set<std::string> RestoreJournal::LinkLocalAddresses() const {
-    std::set<std::string> addresses;
+// What the file holds now, left in place whatever it holds: a damaged one is Read's to report.
+RestoreJournal::Contents RestoreJournal::peek() const {
     bool unreadable = false;
     auto bytes = m_path.empty() ? std::nullopt : readFile(m_path, unreadable);
     Result<Contents> parsed = bytes ? Parse(*bytes) : Result<Contents>(Contents{});
-    if (!parsed)
-        return addresses;
-    for (const PendingRestore& r : parsed.Value().restores)
+    return parsed ? parsed.Value() : Contents{};
+}
+
+std::set<std::string> RestoreJournal::LinkLocalAddresses() const {
+    std::set<std::string> addresses;
+    for (const PendingRestore& r : peek().restores)
         for (const std::string& address : {r.movedTo, r.home})
             if (address.rfind("169.254.", 0) == 0)
                 addresses.insert(address);
     return addresses;
+}
+
+std::vector<PendingRestore> RestoreJournal::AwayFromHome() const {
+    std::vector<PendingRestore> away = peek().restores;
+    // Another front end that runs now owns its entries; this journal's own and a dead run's are ours.
+    std::erase_if(away, [this](const PendingRestore& r) {
+        const bool mine = r.owner.pid == m_self.pid && r.owner.instance == m_self.instance;
+        return !mine && r.owner.Alive();
+    });
+    return away;
 }
 
 std::string RestoreJournal::Format(const Contents& contents) {
@@ -287,8 +301,16 @@ template <typename F> Result<> RestoreJournal::change(F f) {
 Result<> RestoreJournal::AddRestore(PendingRestore restore) {
     restore.owner = m_self;
     return change([&](Contents& c) {
-        std::erase_if(c.restores, [&](const PendingRestore& r) { return r.mac == restore.mac; });
-        c.restores.push_back(restore);
+        auto older = std::find_if(c.restores.begin(), c.restores.end(),
+                                  [&](const PendingRestore& r) { return r.mac == restore.mac; });
+        if (older == c.restores.end()) {
+            c.restores.push_back(restore);
+            return;
+        }
+        // Not yet seen at its older home: that stays its home, whatever address it is moved from now.
+        older->owner = restore.owner;
+        older->movedTo = restore.movedTo;
+        older->adapter = restore.adapter;
     });
 }
 

@@ -54,7 +54,9 @@ public:
     const std::string& Path() const { return m_path; }
 
     // Each fails, saying why with the journal's path, when the file cannot be written.
-    Result<> AddRestore(PendingRestore restore); // replaces an entry of the same MAC
+    // A camera already in the journal keeps the home it has there: a later job that moves it again
+    // from where it is (its link-local address) records only where it goes, never that as its home.
+    Result<> AddRestore(PendingRestore restore);
     Result<> RemoveRestore(const Mac& mac);
     Result<> AddRoute(PendingRoute route);
     Result<> RemoveRoute(const std::string& adapter);
@@ -69,12 +71,16 @@ public:
     // The link-local addresses where the journal's cameras are now or have their home: none of
     // them may be handed to another camera. A damaged file gives none (Read reports it).
     std::set<std::string> LinkLocalAddresses() const;
+    // The cameras whose way home a job of this journal or a run that has ended left here: a job
+    // on them works from their journalled home, not from where the list shows them.
+    std::vector<PendingRestore> AwayFromHome() const;
     // Everything pending, read and left in place. A damaged file is set aside under a new name and
     // problem says so; the journal then starts empty.
     Contents Read(std::string& problem);
 
 private:
     template <typename F> Result<> change(F f);
+    Contents peek() const;
 
     std::string m_folder;
     std::string m_path;

@@ -206,10 +206,14 @@ private:
     void epilogue(const JobRequest& request, const JobSummary& summary);
     void onJobEvent(const JobRequest& request, const Target& camera, const JobEvent& event);
     void markFailed(const Target& camera, bool failed);
+    void showAddress(const Target& camera, const Ipv4& at);
     // Starts the job's file of records; when it cannot be written the operator hears of it.
     void beginRecords(Workflow workflow);
     CameraRecord recordOf(const JobRequest& request, const Target& camera, const CameraOutcome& outcome) const;
 
+    // The cameras of a failed first wave that held the rest back, each with how it ended; empty
+    // when the wave passed.
+    std::string heldTheFirstWave(const JobRequest& request) const;
     // What a homecoming found, for the start's note and the console.
     void reportHomecoming(const JobRequest& request);
 

@@ -164,7 +164,9 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
     help->Describe(upgrade
                        ->add_option("--canary", o.canary,
                                     "the first N selected cameras in list order are a first wave: the rest get "
-                                    "the image only when every one of them ended UPGRADE SUCCESSFUL")
+                                    "the image only when every one of them ended UPGRADE SUCCESSFUL or \"Already at\" "
+                                    "the image's version (it runs that image already); otherwise they end \"Not "
+                                    "flashed: the first wave failed\" and the note names the cameras that held it")
                        ->check(CLI::Range(std::size_t{1}, JobOptions::kMostAtOnce)),
                    "N");
     addParallel(upgrade, "at most N cameras uploading at once, the others waiting in list order", "all at once");

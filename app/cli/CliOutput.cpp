@@ -101,11 +101,22 @@ bool PrintDevices(CTarnDlg& dlg, const Options& o, std::ostream& out, const std:
         ParseMac(row[3], mac);
         return mac;
     };
+    // A camera left away from home is no clean success, whatever its Status says of its work.
+    auto awayAt = [&](const ListRow& row) -> std::optional<std::string> {
+        const auto outcome = dlg.Outcome(macOf(row));
+        return outcome ? outcome->leftAt : std::nullopt;
+    };
+    // A search did nothing to any camera: the start-up's homecoming says for itself who is away.
+    if (o.command != Command::Search)
+        for (const ListRow& row : rows)
+            anyFailed = anyFailed || awayAt(row).has_value();
     if (o.json) {
         nlohmann::json devices = nlohmann::json::array();
         for (std::size_t r = 0; r < rows.size(); ++r) {
             nlohmann::json d = {{"idx", rows[r][0]}, {"name", rows[r][1]},   {"ip", rows[r][2]},
                                 {"mac", rows[r][3]}, {"status", rows[r][4]}, {"failed", rows[r].failed}};
+            const auto away = awayAt(rows[r]);
+            d["away"] = away ? nlohmann::json(*away) : nlohmann::json(nullptr);
             if (planned) {
                 auto known = dlg.Facts(macOf(rows[r]));
                 d["plan"] = isPlanned(r) ? nlohmann::json(PlanName(PlanOf(dlg.Outcome(macOf(rows[r])))))
@@ -132,6 +143,8 @@ bool PrintDevices(CTarnDlg& dlg, const Options& o, std::ostream& out, const std:
         for (int c = 0; c < 4; ++c)
             line += pad(Printable(row[static_cast<std::size_t>(c)]), widths[c]);
         line += Printable(row[4]) + (row.failed ? (row[4].empty() ? "[failed]" : " [failed]") : "");
+        if (const auto away = awayAt(row))
+            line += " [still away at " + *away + "]";
         // A row with an empty Status ends at its MAC address, without the padding after it.
         out << line.erase(line.find_last_not_of(' ') + 1) << "\n";
     }

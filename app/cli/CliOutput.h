@@ -14,8 +14,8 @@ const char* PlanName(Plan plan); // "flash", "current", "model-mismatch", "wifi"
 Plan PlanOf(const std::optional<CameraOutcome>& outcome);
 
 int PrintAdapters(const HostAdapterList& list, const Options& o, std::ostream& out);
-// Prints the device list and tells whether any listed camera is marked failed. With plans, each
-// selected row's plan, model and version go with it.
+// Prints the device list and tells whether any listed camera is marked failed or, after a job, was
+// left away from home. With plans, each selected row's plan, model and version go with it.
 bool PrintDevices(CTarnDlg& dlg, const Options& o, std::ostream& out, const std::vector<int>* planned = nullptr);
 // The run's records as one JSON array (FILE.json) or as CSV with a header row (FILE.csv).
 void WriteReport(const std::string& path, const std::vector<CameraRecord>& records);

@@ -14,6 +14,31 @@ CameraMachine::CameraMachine(const Target& target, DetourKind detour)
     m_outcome.ipAfter = FormatIpv4(target.ip);
 }
 
+Action CameraMachine::Begin() {
+    if (m_target.awayAt.empty() || !ReturnsFirst())
+        return Start();
+    adopt(m_target.awayAt);
+    m_returning = true;
+    // Stopped on its way home, its work never began.
+    m_outcome.kind = OutcomeKind::NotStarted;
+    return sendHome(kReturnBound);
+}
+
+Action CameraMachine::returned(bool seenHome) {
+    m_returning = false;
+    m_leg = Leg::None;
+    if (seenHome) {
+        m_moved = false;
+        m_host = FormatIpv4(m_target.ip);
+    } else {
+        // Still away: it is worked on there, and sent home at the end as any moved camera is.
+        Trace("Camera %s was not seen back at %s: it is worked on at %s.\n", FormatMac(m_target.mac).c_str(),
+              FormatIpv4(m_target.ip).c_str(), m_address.c_str());
+        m_host = m_address;
+    }
+    return Start();
+}
+
 Action CameraMachine::On(const Input& input) {
     if (m_finished)
         return step::Finish{};
@@ -103,13 +128,14 @@ Action CameraMachine::detourStep(const Input& input) {
             return step::Forget{};
         }
         if (std::holds_alternative<input::Elapsed>(input)) {
-            m_waited += SightingWindow(m_sends);
             const auto bound = m_stopping ? std::min(m_bound, kStoppingHomeBound) : m_bound;
-            if (m_waited < bound) {
+            if (m_now - m_homeSince < bound || m_sends < kLeastHomeSends) {
                 ++m_sends;
                 m_leg = Leg::Leaving;
                 return step::SendHome{};
             }
+            if (m_returning && !m_stopping)
+                return returned(false);
             Trace("Camera %s was not seen back at %s: its way home stays in the journal.\n",
                   FormatMac(m_target.mac).c_str(), FormatIpv4(m_target.ip).c_str());
             m_leg = Leg::None;
@@ -123,6 +149,8 @@ Action CameraMachine::detourStep(const Input& input) {
     case Leg::Forgetting:
         if (!std::holds_alternative<input::Sent>(input))
             break;
+        if (m_returning)
+            return returned(true);
         m_leg = Leg::None;
         m_moved = false;
         m_rebooting = false;
@@ -152,9 +180,14 @@ Action CameraMachine::leave(OutcomeKind kind, Clock::Milliseconds bound) {
         m_outcome.leftAt = m_address;
         return finish();
     }
+    m_returning = false;
+    return sendHome(bound);
+}
+
+Action CameraMachine::sendHome(Clock::Milliseconds bound) {
     m_leg = Leg::Leaving;
     m_sends = 1;
-    m_waited = Clock::Milliseconds(0);
+    m_homeSince = m_now;
     m_bound = bound;
     show(Phase::SendingHome);
     return step::SendHome{};

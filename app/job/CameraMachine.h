@@ -12,11 +12,15 @@ enum class DetourKind { Upgrade, VersionCheck };
 
 // How long a camera is given to show itself at an address: windows that double from one second,
 // with the command sent again before each. A set-network command is one unacknowledged broadcast.
+// Each window is a wait for the camera's reply and lasts its real time; the bounds below are the
+// workflow's and shrink with a scaled clock.
 inline constexpr int kMoveSends = 4;                             // about 15 s in all
 inline constexpr Clock::Milliseconds kHomeBound{120'000};        // an awake camera on its way home
 inline constexpr Clock::Milliseconds kSilentHomeBound{30'000};   // one that has not answered since its reboot
 inline constexpr Clock::Milliseconds kStoppingHomeBound{10'000}; // a job that is being stopped
 inline constexpr Clock::Milliseconds kLongestSightingWindow{15'000};
+// A command home is sent at least this often, however short a scaled clock makes the time given.
+inline constexpr int kLeastHomeSends = 2;
 
 // The window of the n-th try (from 1): 1, 2, 4, 8, 15, 15, ... seconds.
 Clock::Milliseconds SightingWindow(int attempt);
@@ -34,6 +38,9 @@ public:
     CameraMachine(const CameraMachine&) = delete;
     CameraMachine& operator=(const CameraMachine&) = delete;
 
+    // The first step: a camera an earlier job left away from home is sent home first (its home is
+    // the journal's), then its work begins, where it was seen or, not seen home, where it is.
+    Action Begin();
     // The first step of the camera's work.
     virtual Action Start() = 0;
     // The answer to the last step; returns the next one.
@@ -64,6 +71,8 @@ public:
     const std::string& LinkLocalAddress() const { return m_address; }
 
 protected:
+    // Whether Begin sends an away camera home before Start: not for the homecoming itself.
+    virtual bool ReturnsFirst() const { return true; }
     // The workflow's own steps: every answer outside the detour comes here.
     virtual Action step(const Input& input) = 0;
     // A move begun with move() has been seen through: Moved once the camera showed itself at its
@@ -105,6 +114,9 @@ private:
 
     Action detourStep(const Input& input);
     Action leave(OutcomeKind kind, Clock::Milliseconds bound);
+    Action sendHome(Clock::Milliseconds bound);
+    // The way home before the work has ended, seen or not: the work begins.
+    Action returned(bool seenHome);
     Action finish();
 
     DetourKind m_detour;
@@ -112,10 +124,14 @@ private:
     std::vector<CameraView> m_views;
     Leg m_leg = Leg::None;
     int m_sends = 0;
-    Clock::Milliseconds m_waited{0};
+    Clock::Milliseconds m_homeSince{0}; // on the job's clock: the time given is the workflow's
     Clock::Milliseconds m_bound{0};
     bool m_moved = false;
     bool m_rebooting = false;
     bool m_finished = false;
+    bool m_returning = false; // on its way home before its work
     std::string m_address;
 };
+
+// How long a camera an earlier job left away is given to show itself home before a job's work on it.
+inline constexpr Clock::Milliseconds kReturnBound{20'000};

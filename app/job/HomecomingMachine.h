@@ -15,5 +15,6 @@ public:
     Action Start() override;
 
 private:
+    bool ReturnsFirst() const override { return false; }
     Action step(const Input& input) override;
 };

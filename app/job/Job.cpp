@@ -267,7 +267,7 @@ void Job::admit() {
         if (m_stopApplied)
             slot.machine->Stop();
         slot.machine->SetNow(jobTime());
-        advance(camera, slot.machine->Start());
+        advance(camera, slot.machine->Begin());
     }
 }
 
@@ -320,8 +320,8 @@ void Job::await(std::size_t camera, const step::AwaitSighting& sighting) {
     slot.wait = ++m_waits;
     slot.holdOnStop = sighting.holdOnStop;
     const Moment now = std::chrono::steady_clock::now();
-    const auto window =
-        std::max<std::chrono::nanoseconds>(m_services.clock.Real(sighting.window), kShortestSightingWindow);
+    // A reply takes what it takes: the window is the camera's, not the workflow's time scale.
+    const auto window = m_services.clock.ReplyWindow(sighting.window);
     m_timers.emplace(now + window, std::pair{camera, slot.wait});
     bool first = false;
     {

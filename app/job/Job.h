@@ -37,8 +37,6 @@ public:
 
     // While a camera waits to be seen, searches go out this often.
     static constexpr std::chrono::milliseconds kSearchInterval{500};
-    // However short the clock makes a window, a reply gets this long to come back over the network.
-    static constexpr std::chrono::milliseconds kShortestSightingWindow{250};
 
     Job(std::shared_ptr<const JobRequest> request, Services services, JobListener listener);
     ~Job();

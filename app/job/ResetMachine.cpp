@@ -74,7 +74,6 @@ Action ResetMachine::step(const Input& input) {
             m_outcome.ipAfter = FormatIpv4(kFactoryAddress);
             return end(OutcomeKind::ResetAccepted);
         }
-        m_looked += SightingWindow(m_looks);
         return lookForIt();
     case State::Idle:
         break;
@@ -119,7 +118,7 @@ Action ResetMachine::countdown() {
         return end(OutcomeKind::ResetAccepted);
     if (m_secondsLeft < 1) {
         m_looks = 0;
-        m_looked = Clock::Milliseconds(0);
+        m_lookingSince = m_now;
         return lookForIt();
     }
     m_state = State::Countdown;
@@ -130,11 +129,12 @@ Action ResetMachine::countdown() {
 Action ResetMachine::lookForIt() {
     if (m_stopping)
         return end(OutcomeKind::ResetAccepted);
-    if (m_looked >= m_returnBound)
+    const auto looked = m_now - m_lookingSince;
+    if (looked >= m_returnBound)
         return end(OutcomeKind::NoAnswerAfterReboot);
     m_state = State::Returning;
     ++m_looks;
-    const auto left = m_returnBound - m_looked;
+    const auto left = m_returnBound - looked;
     show(Phase::AwaitingReturn, static_cast<int>((left.count() + 999) / 1000));
     return step::AwaitSighting{kFactoryAddress, std::min(SightingWindow(m_looks), left)};
 }

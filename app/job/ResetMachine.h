@@ -30,5 +30,5 @@ private:
     int m_secondsLeft = 0;
     Clock::Milliseconds m_returnBound;
     int m_looks = 0;
-    Clock::Milliseconds m_looked{0};
+    Clock::Milliseconds m_lookingSince{0}; // on the job's clock: the reboot wait is the workflow's time
 };

@@ -116,10 +116,15 @@ QVariant DeviceListModel::data(const QModelIndex& index, int role) const {
 QVariant DeviceListModel::statusToolTip(const ListRow& row) const {
     // Which two models differ: the camera's, as its query named it, and the image's.
     Mac mac{};
-    if (!row.failed || !ParseMac(row[3], mac))
+    if (!ParseMac(row[3], mac))
         return {};
     const std::optional<CameraOutcome> outcome = m_controller.Outcome(mac);
-    if (!outcome || outcome->kind != OutcomeKind::ModelMismatch)
+    if (!outcome)
+        return {};
+    // Its result holds, but the camera is not where it belongs: the row says where it is.
+    if (outcome->leftAt)
+        return caption::kStillAwayTip.In(m_codePage).arg(QString::fromStdString(*outcome->leftAt));
+    if (!row.failed || outcome->kind != OutcomeKind::ModelMismatch)
         return {};
     return caption::kModelMismatchTip.In(m_codePage)
         .arg(QString::fromStdString(outcome->model.value_or("")), m_imageModel);

@@ -85,6 +85,8 @@ inline constexpr Caption kGuardLifted{"Allow other models is on: upgrades flash 
                                       "“允许其他型号”已开启：升级时不检查设备型号"};
 inline constexpr Caption kNoteJoin{"; ", "；"};
 inline constexpr Caption kModelMismatchTip{"camera %1, image %2", "设备型号 %1，固件型号 %2"};
+inline constexpr Caption kStillAwayTip{"Still away from home at %1: the next start of Flashwell sends it home",
+                                       "仍在链路本地地址 %1，尚未回到原地址：下次启动 Flashwell 时会将其送回"};
 
 inline constexpr Caption kResetOne{"Reset %1 camera to factory defaults? Its address, password and settings are lost.",
                                    "将 %1 台设备还原为出厂默认值？其IP地址、密码和设置将全部丢失。"};

@@ -35,7 +35,7 @@ TEST(CloseGuardTest, ClosingDuringAJobAsksThenSendsHomeAndSaysWhatIsLeft) {
     };
     hooks.reportAway = [&](QWidget*, const std::string& text) { reports.push_back(text); };
 
-    Clock clock(0.01);
+    Clock clock(0.01, 0.05);
     auto window = std::make_unique<MainWindow>(clock, std::move(hooks));
     CTarnDlg& c = window->Controller();
     net->SetReplySink([&c](std::span<const std::uint8_t> reply) { c.Intake()->Take(reply); });

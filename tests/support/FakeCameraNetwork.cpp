@@ -1,5 +1,7 @@
 #include "tests/support/FakeCameraNetwork.h"
 
+#include <algorithm>
+
 #include <cstring>
 #include <stdexcept>
 
@@ -180,11 +182,13 @@ void FakeCameraNetwork::applySetNetwork(std::span<const std::uint8_t> datagram) 
     for (FakeCamera& c : m_cameras) {
         if (c.mac != command.mac)
             continue;
-        if (c.lostCommands > 0) {
-            --c.lostCommands;
+        if (c.lostCommands > 0 || c.hearsCommands == 0) {
+            c.lostCommands = std::max(c.lostCommands - 1, 0);
             log("lost set-network " + FormatMac(command.mac));
             continue;
         }
+        if (c.hearsCommands > 0)
+            --c.hearsCommands;
         c.ip = command.ip;
         c.netmask = command.netmask;
         if (command.hasGateway)

@@ -49,6 +49,7 @@ struct FakeCamera {
     // first N searches are lost.
     int lostCommands = 0;
     int lostSearches = 0;
+    int hearsCommands = -1; // after this many heard set-network commands it hears none; -1: all
     bool answersSearch = true;
 
     int queries = 0;

@@ -254,7 +254,7 @@ TEST(CliTest, UpgradeAndResetRefuseRowNumbers) {
 TEST(CliTest, ListRowsEndWithoutTrailingSpaces) {
     std::ostringstream out, err;
     CliWindow window(err);
-    Clock clock(0.001);
+    Clock clock(0.001, 0.05);
     ControllerPlatform platform{[] { return kListed; }, [] { return 437u; }};
     platform.stateFolder.clear();
     platform.listen = false;

@@ -114,6 +114,11 @@ TEST_F(FleetTest, AFirstWaveGatesTheRestOfTheFleet) {
         EXPECT_EQ(net->Camera(name).uploads, 0) << name << " got no image";
         EXPECT_EQ(Ended(name).versionBefore, "V1.06") << "it was asked, so its record says what it runs";
     }
+    // Only "Not flashed" said what happened: nothing named the camera that held the fleet.
+    const auto held = window.Calls("Note The first wave failed");
+    ASSERT_EQ(held.size(), 1u) << testing::PrintToString(window.Calls("Note"));
+    EXPECT_NE(held[0].find("C2 (02:00:00:00:00:02) ended \"Failed to upgrade!\""), std::string::npos) << held[0];
+    EXPECT_EQ(held[0].find("C1 ("), std::string::npos) << "C1 passed";
 }
 
 TEST_F(FleetTest, CamerasAtTheImagesVersionAreLeftAsTheyAre) {

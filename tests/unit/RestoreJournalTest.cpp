@@ -33,14 +33,21 @@ TEST(RestoreJournalTest, EntriesSurviveTheirWriterAndAreReplacedAtomically) {
         RestoreJournal journal(folder);
         ASSERT_TRUE(journal.AddRestore(restoreOf(1, "192.168.0.20")));
         ASSERT_TRUE(journal.AddRestore(restoreOf(2, "192.168.0.21")));
-        ASSERT_TRUE(journal.AddRestore(restoreOf(1, "192.168.0.22"))) << "the same MAC replaces its entry";
+        // A second job listed the camera at its link-local address and took that for its home.
+        PendingRestore again = restoreOf(1, "169.254.0.1");
+        again.movedTo = "169.254.7.7";
+        again.command.assign(kAnyAddressDatagramLength, 0x11);
+        ASSERT_TRUE(journal.AddRestore(again)) << "the same MAC keeps its home and where it is now";
         ASSERT_TRUE(journal.AddRoute({{}, "eth0", 2}));
         std::string problem;
         auto now = journal.Read(problem);
         ASSERT_EQ(now.restores.size(), 2u);
         EXPECT_TRUE(now.restores[0].owner.Alive()) << "its writer runs: not a leftover";
-        EXPECT_EQ(now.restores[1].home, "192.168.0.22");
-        EXPECT_EQ(now.restores[1].command, std::vector<std::uint8_t>(kAnyAddressDatagramLength, 0x5a));
+        EXPECT_EQ(now.restores[0].home, "192.168.0.20") << "not seen home: the older home stays";
+        EXPECT_EQ(now.restores[0].command, std::vector<std::uint8_t>(kAnyAddressDatagramLength, 0x5a));
+        EXPECT_EQ(now.restores[0].movedTo, "169.254.7.7");
+        EXPECT_EQ(journal.LinkLocalAddresses(), (std::set<std::string>{"169.254.0.1", "169.254.7.7"}));
+        EXPECT_EQ(journal.AwayFromHome().size(), 2u) << "its own entries are this journal's to act on";
         ASSERT_TRUE(journal.RemoveRestore({2, 0, 0, 0, 0, 2}));
     }
     RestoreJournal later(folder);

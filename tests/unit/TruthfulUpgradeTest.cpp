@@ -238,6 +238,64 @@ TEST_F(TruthfulUpgradeTest, LinkLocalChoiceFollowsTheCardAndSkipsWhatIsTaken) {
     EXPECT_TRUE(net->Calls("forget-neighbour " + order[0]).empty()) << "the pinned entry stays";
 }
 
+// At FLASHWELL_TIME_SCALE 0.01 a camera that took half a second to show its move was "Not seen at
+// its new address", and its command was sent three times in half a second.
+TEST_F(TruthfulUpgradeTest, AWaitForACamerasReplyIsNotShortenedByTheTimeScale) {
+    replyScale = 1; // as the binaries run: only the workflow's own waits are scaled
+    FakeCamera slow = Cam("Slow", 1, {192, 168, 0, 50});
+    slow.queryAtHome = RequestResult::ReplyWithoutContent;
+    Start({slow});
+    net->Camera("Slow").lostSearches = 1; // its first answer after the move comes with the next search
+    Upgrade(WriteImage("106"));
+    EXPECT_EQ(Outcome("Slow"), OutcomeKind::Upgraded);
+    const auto& moves = net->Camera("Slow").moves;
+    ASSERT_EQ(moves.size(), 2u) << "one move, seen within its window, and one way home";
+    EXPECT_EQ(moves.back(), (Ipv4{192, 168, 0, 50}));
+}
+
+// A camera a job left away was listed at its link-local address; the next job took that for its
+// home, replaced the journal's entry, "sent it home" there and dropped the entry: its real home
+// was recorded nowhere.
+TEST_F(TruthfulUpgradeTest, ACameraLeftAwayKeepsItsHomeAcrossJobsUntilItIsSeenThere) {
+    FakeCamera far = Cam("Far", 1, {192, 168, 0, 63});
+    far.queryAtHome = RequestResult::ReplyWithoutContent; // reached only by a detour
+    far.hearsCommands = 1;                                // the move, then nothing
+    Start({far});
+    const Ipv4 home{192, 168, 0, 63};
+    const std::string image = WriteImage("106");
+    Upgrade(image);
+    ASSERT_TRUE(dlg->Outcome(net->Camera("Far").mac)->leftAt);
+    const std::string away = *dlg->Outcome(net->Camera("Far").mac)->leftAt;
+    EXPECT_EQ(Outcome("Far"), OutcomeKind::Upgraded);
+    EXPECT_EQ(dlg->List().GetItemText(0, 2), away) << "the row shows where the camera is";
+    ASSERT_EQ(Journal().restores.size(), 1u);
+    EXPECT_EQ(Journal().restores[0].home, "192.168.0.63");
+
+    for (int job = 2; job <= 3; ++job) {
+        SCOPED_TRACE("job " + std::to_string(job));
+        if (job == 3)
+            net->Camera("Far").hearsCommands = -1; // the bench loses nothing any more
+        const std::size_t commandsBefore = net->Commands().size();
+        Upgrade(image);
+        EXPECT_EQ(Outcome("Far"), OutcomeKind::Upgraded);
+        const std::vector<SetNetworkCommand> all = net->Commands();
+        const std::vector<SetNetworkCommand> mine(all.begin() + static_cast<long>(commandsBefore), all.end());
+        ASSERT_FALSE(mine.empty());
+        EXPECT_EQ(mine.front().ip, home) << "sent home before it is worked on";
+        for (const SetNetworkCommand& c : mine)
+            EXPECT_TRUE(c.ip == home || c.ip[0] == 169) << "never sent to where it was listed as its home";
+        if (job == 2) {
+            ASSERT_EQ(Journal().restores.size(), 1u) << "still away, and the journal still knows its home";
+            EXPECT_EQ(Journal().restores[0].home, "192.168.0.63");
+            EXPECT_TRUE(dlg->Outcome(net->Camera("Far").mac)->leftAt);
+        }
+    }
+    EXPECT_EQ(net->Camera("Far").ip, home) << "brought home by the third job";
+    EXPECT_TRUE(Journal().restores.empty());
+    EXPECT_FALSE(dlg->Outcome(net->Camera("Far").mac)->leftAt);
+    EXPECT_EQ(dlg->List().GetItemText(0, 2), "192.168.0.63");
+}
+
 // The end of a job wrote the addresses it had read back over a card whose DHCP lease had renewed meanwhile.
 TEST_F(TruthfulUpgradeTest, TheCardsOwnAddressesAreLeftToWhoeverSetThem) {
     Start({Cam("Cam", 1, {192, 168, 0, 21})});

@@ -39,7 +39,7 @@ protected:
             net->AddCamera(c);
         net->adapterConfig = AdapterConfig{2, false, {"192.168.0.10"}, {"255.255.255.0"}, {"192.168.0.1"}};
         net->pingable.insert("192.168.0.1");
-        clock = std::make_unique<Clock>(scale);
+        clock = std::make_unique<Clock>(scale, replyScale);
         ControllerPlatform platform = testsupport::FakeBenchPlatform(net, m_scratch.path());
         platform.threadLimit = threadLimit;
         dlg = std::make_unique<CTarnDlg>(window, *clock, platform);
@@ -156,6 +156,10 @@ protected:
     }
 
     std::size_t threadLimit = 0;
+    // How the clock scales a wait for a camera's reply: a one-second window lasts 50 ms, long
+    // enough for the fake network's replies, short enough for a camera that is never seen. The
+    // binaries never scale it.
+    double replyScale = 0.05;
     testsupport::FakeWindow window;
     std::shared_ptr<testsupport::FakeCameraNetwork> net = std::make_shared<testsupport::FakeCameraNetwork>();
     std::unique_ptr<Clock> clock;
