@@ -8,6 +8,7 @@
 #include <string>
 
 #include "discovery/DiscoverySocket.h"
+#include "helper/HelperProtocol.h"
 #include "hostnet/AdapterConfig.h"
 #include "hostnet/Privileges.h"
 #include "hostnet/Probes.h"
@@ -104,6 +105,8 @@ public:
     UniqueFd OpenDiscoverySocket(std::uint16_t port, std::string& error) override;
 
 private:
+    std::optional<HelperReply> callHelper(const HelperRequest& request, const StopRequested& stop = {},
+                                          UniqueFd* passed = nullptr);
     ProbeResult arpThroughHelper(const std::string& target, unsigned ifindex, const StopRequested& stop);
     ProbeResult pingWithoutRawSocket(const std::string& target, const StopRequested& stop);
 

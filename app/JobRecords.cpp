@@ -109,6 +109,13 @@ std::vector<std::pair<std::string, int>> jobFiles(const std::string& folder, con
     return files;
 }
 
+// The records' folder and the state folder that holds it must be this user's own.
+std::string foreignRecords(const std::string& folder) {
+    const std::string state = std::filesystem::path(folder).parent_path().string();
+    std::string foreign = ForeignFolder(state);
+    return foreign.empty() ? ForeignFolder(folder) : foreign;
+}
+
 bool isString(const nlohmann::json& record, const char* key) {
     return record.contains(key) && record[key].is_string();
 }
@@ -152,7 +159,7 @@ RecordedJob readJob(const std::string& path, const std::string& adapter, const s
 
 std::optional<RecordedJob> NewestRecordedJob(const std::string& folder, const std::string& workflow,
                                              const std::string& adapter, std::chrono::system_clock::time_point now) {
-    if (folder.empty())
+    if (folder.empty() || !foreignRecords(folder).empty())
         return std::nullopt;
     const std::string latest = IsoUtc(now + std::chrono::minutes(1));
     std::optional<RecordedJob> newest;
@@ -189,6 +196,8 @@ Result<> JobRecords::Begin(const std::string& workflow, std::chrono::system_cloc
     m_path.clear();
     if (m_folder.empty())
         return Failure{ENOENT, "no folder for them (HOME is not set)"};
+    if (std::string foreign = foreignRecords(m_folder); !foreign.empty())
+        return Failure{EPERM, foreign + " (use sudo -H, or set XDG_STATE_HOME)"};
     if (!MakePrivateFolder(m_folder))
         return Failure{errno, "cannot create " + m_folder + ": " + std::strerror(errno)};
     // A new file for each job; a second job in the same second gets a number, never an old file.

@@ -210,6 +210,11 @@ RestoreJournal::Contents RestoreJournal::Read(std::string& problem) {
     problem.clear();
     if (m_path.empty())
         return {};
+    // Another user's journal is not this run's to act on.
+    if (std::string foreign = ForeignFolder(m_folder); !foreign.empty()) {
+        problem = foreign + ": Flashwell keeps no journal there (use sudo -H, or set XDG_STATE_HOME)";
+        return {};
+    }
     bool unreadable = false;
     auto bytes = readFile(m_path, unreadable);
     if (!bytes) {
@@ -234,6 +239,8 @@ RestoreJournal::Contents RestoreJournal::Read(std::string& problem) {
 
 // What the file holds now, left in place whatever it holds: a damaged one is Read's to report.
 RestoreJournal::Contents RestoreJournal::peek() const {
+    if (!ForeignFolder(m_folder).empty())
+        return {};
     bool unreadable = false;
     auto bytes = m_path.empty() ? std::nullopt : readFile(m_path, unreadable);
     Result<Contents> parsed = bytes ? Parse(*bytes) : Result<Contents>(Contents{});
@@ -282,6 +289,11 @@ template <typename F> Result<> RestoreJournal::change(F f) {
         Trace("Journal: %s\n", failure.message.c_str());
         return failure;
     };
+    if (std::string foreign = ForeignFolder(m_folder); !foreign.empty()) {
+        Failure failure{EPERM, foreign + ": no journal is kept there (use sudo -H, or set XDG_STATE_HOME)"};
+        Trace("Journal: %s\n", failure.message.c_str());
+        return failure;
+    }
     if (!MakePrivateFolder(m_folder))
         return failed("make the folder of");
     // One writer at a time across processes: the lock file is never replaced, the journal is.

@@ -215,9 +215,14 @@ std::string rightsRemedy(const NetworkRights& rights) {
         return " (the helper " + rights.helperPath + " is missing; reinstall flashwell, or run as root)";
     case HelperState::NoCapabilities:
     case HelperState::Ready:
+        // The package's helper gets its capabilities from the administrator's debconf answer: a
+        // setcap by hand would be undone by the next upgrade.
+        if (rights.helperPath.rfind("/usr/", 0) == 0)
+            return " (the helper " + rights.helperPath +
+                   " lacks its capabilities; an administrator gives them with dpkg-reconfigure flashwell, or run "
+                   "as root)";
         return " (the helper " + rights.helperPath +
-               " lacks its capabilities; dpkg-reconfigure flashwell or setcap cap_net_admin,cap_net_raw+p on it "
-               "gives them, or run as root)";
+               " lacks its capabilities; setcap cap_net_admin,cap_net_raw+p on it gives them, or run as root)";
     case HelperState::NotPermitted:
         break;
     }

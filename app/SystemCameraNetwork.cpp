@@ -88,12 +88,21 @@ bool SystemCameraNetwork::PingAddress(const std::string& address, const StopRequ
     return pingWithoutRawSocket(address, stop) == ProbeResult::InUse;
 }
 
+std::optional<HelperReply> SystemCameraNetwork::callHelper(const HelperRequest& request, const StopRequested& stop,
+                                                           UniqueFd* passed) {
+    // A helper that its file shows cannot help (missing, not ours to run, no capabilities) is not
+    // started at all: the start's note has said why.
+    if (InspectHelper(m_helper->Path()).helper != HelperState::Ready)
+        return std::nullopt;
+    return m_helper->Call(request, stop, passed);
+}
+
 ProbeResult SystemCameraNetwork::arpThroughHelper(const std::string& target, unsigned ifindex,
                                                   const StopRequested& stop) {
     auto address = valueOf(target);
     if (!address)
         return ProbeResult::Free;
-    return probeOf(m_helper->Call(HelperRequest::Arp(nameOf(ifindex), *address, 0), stop));
+    return probeOf(callHelper(HelperRequest::Arp(nameOf(ifindex), *address, 0), stop));
 }
 
 // An ICMP datagram socket needs only net.ipv4.ping_group_range; the raw one is the helper's.
@@ -102,7 +111,7 @@ ProbeResult SystemCameraNetwork::pingWithoutRawSocket(const std::string& target,
     auto address = valueOf(target);
     if (r != ProbeResult::Unknown || Stopping(stop) || !address)
         return r;
-    return probeOf(m_helper->Call(HelperRequest::Ping(*address), stop));
+    return probeOf(callHelper(HelperRequest::Ping(*address), stop));
 }
 
 std::optional<AdapterConfig> SystemCameraNetwork::ReadAdapterConfig(unsigned ifindex, const std::string& resolvConf) {
@@ -121,7 +130,7 @@ bool SystemCameraNetwork::EnsureLinkLocalRoute(unsigned ifindex, bool& added) {
     }
     if (LinkLocalRoute::Present(ifindex))
         return true;
-    auto reply = m_helper->Call(HelperRequest::AddRoute(nameOf(ifindex)));
+    auto reply = callHelper(HelperRequest::AddRoute(nameOf(ifindex)));
     added = done(reply) && reply->value == 1;
     return done(reply);
 }
@@ -133,7 +142,7 @@ bool SystemCameraNetwork::RemoveLinkLocalRoute(unsigned ifindex) {
     const std::string name = nameOf(ifindex);
     if (name.empty() || !LinkLocalRoute::OursPresent(ifindex))
         return true;
-    auto reply = m_helper->Call(HelperRequest::RemoveRoute(name));
+    auto reply = callHelper(HelperRequest::RemoveRoute(name));
     // The helper that added it has ended, and took it with it; a marked route there now is another's.
     if (reply && reply->refusal == HelperRefusal::NothingAdded)
         return true;
@@ -151,7 +160,7 @@ RouteReclaim SystemCameraNetwork::ReclaimLinkLocalRoute(const std::string& card)
             return RouteReclaim::Busy;
         return LinkLocalRoute::RemoveOurs(ifindex) ? RouteReclaim::Removed : RouteReclaim::Failed;
     }
-    auto reply = m_helper->Call(HelperRequest::Reclaim(card));
+    auto reply = callHelper(HelperRequest::Reclaim(card));
     if (reply && reply->refusal == HelperRefusal::CardBusy)
         return RouteReclaim::Busy;
     if (!done(reply))
@@ -165,7 +174,7 @@ NeighbourForget SystemCameraNetwork::ForgetNeighbour(const std::string& address,
     auto value = valueOf(address);
     if (!value)
         return NeighbourForget::Failed;
-    auto reply = m_helper->Call(HelperRequest::Forget(nameOf(ifindex), *value));
+    auto reply = callHelper(HelperRequest::Forget(nameOf(ifindex), *value));
     if (reply && reply->refusal == HelperRefusal::PinnedNeighbour)
         return NeighbourForget::Pinned;
     return done(reply) ? NeighbourForget::Forgotten : NeighbourForget::Failed;
@@ -176,7 +185,7 @@ UniqueFd SystemCameraNetwork::OpenDiscoverySocket(std::uint16_t port, std::strin
     if (!own.valid() || port != DISCOVERY_PORT || HasFullReceiveBuffer(own.get()))
         return own;
     UniqueFd passed;
-    if (done(m_helper->Call(HelperRequest::DiscoverySocket(port), {}, &passed)) && passed.valid() &&
+    if (done(callHelper(HelperRequest::DiscoverySocket(port), {}, &passed)) && passed.valid() &&
         isDatagramSocket(passed.get()))
         return passed;
     // Large bursts can lose replies then, as the README's Privileges section says.

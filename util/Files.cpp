@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <string>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -12,8 +13,24 @@ bool MakePrivateFolder(const std::string& folder) {
         if (::mkdir(part.c_str(), 0700) != 0 && errno != EEXIST)
             return false;
     }
+    if (!ForeignFolder(folder).empty()) {
+        errno = EPERM;
+        return false;
+    }
     struct stat st {};
     return ::stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+std::string ForeignFolder(const std::string& folder) {
+    struct stat st {};
+    if (folder.empty() || ::lstat(folder.c_str(), &st) != 0)
+        return {};
+    if (S_ISLNK(st.st_mode))
+        return "the state folder " + folder + " is a symbolic link";
+    if (st.st_uid != ::geteuid())
+        return "the state folder " + folder + " belongs to uid " + std::to_string(st.st_uid) + ", not to uid " +
+               std::to_string(::geteuid()) + " that runs Flashwell";
+    return {};
 }
 
 std::string StateFolder() {

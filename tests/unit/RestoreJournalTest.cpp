@@ -5,11 +5,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 
 #include <gtest/gtest.h>
 
+#include "app/JobRecords.h"
 #include "app/RestoreJournal.h"
 #include "tests/support/TestSupport.h"
 
@@ -128,3 +130,33 @@ TEST(RestoreJournalTest, AnEmptyFolderKeepsNothing) {
 }
 
 } // namespace
+
+// Root under sudo -E kept a user's HOME, followed their symlinked state folder and would have sent
+// that user's journalled cameras home and written its own entries there.
+TEST(RestoreJournalTest, AFolderThatIsALinkOrAnotherUsersIsNeitherReadNorWritten) {
+    testsupport::ScratchDir dir;
+    const std::string theirs = dir.path() + "/theirs", linked = dir.path() + "/state/flashwell";
+    {
+        RestoreJournal owner(theirs);
+        ASSERT_TRUE(owner.AddRestore(restoreOf(1, "192.168.0.20")));
+    }
+    std::filesystem::create_directories(dir.path() + "/state");
+    std::filesystem::create_directory_symlink(theirs, linked);
+    RestoreJournal followed(linked);
+    std::string problem;
+    EXPECT_TRUE(followed.Read(problem).restores.empty());
+    EXPECT_NE(problem.find("is a symbolic link"), std::string::npos) << problem;
+    EXPECT_TRUE(followed.AwayFromHome().empty());
+    EXPECT_FALSE(followed.AddRestore(restoreOf(2, "192.168.0.21")));
+    JobRecords records(linked + "/jobs");
+    EXPECT_FALSE(records.Begin("upgrade", std::chrono::system_clock::now()));
+    EXPECT_FALSE(std::filesystem::exists(theirs + "/jobs")) << "nothing written into their folder";
+
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "giving a folder to another user needs root";
+    ASSERT_EQ(::chown(theirs.c_str(), 65534, 65534), 0);
+    RestoreJournal foreign(theirs);
+    EXPECT_TRUE(foreign.Read(problem).restores.empty());
+    EXPECT_NE(problem.find("belongs to uid 65534"), std::string::npos) << problem;
+    EXPECT_FALSE(foreign.AddRestore(restoreOf(2, "192.168.0.21")));
+}

@@ -219,6 +219,14 @@ TEST_F(SafetyNetTest, AMissingCapabilityIsSaidAtStart) {
         }
         dlg.reset();
     }
+    // The note told a packaged install to setcap the helper, which the next upgrade undid.
+    NetworkRights packaged{false, false, HelperState::NoCapabilities, "/usr/libexec/flashwell/flashwell-helper"};
+    const std::string fromPackage = MissingRightsNote(packaged);
+    EXPECT_NE(fromPackage.find("an administrator gives them with dpkg-reconfigure flashwell"), std::string::npos)
+        << fromPackage;
+    EXPECT_EQ(fromPackage.find("setcap"), std::string::npos) << fromPackage;
+    NetworkRights built{false, false, HelperState::NoCapabilities, "/home/ana/flashwell/build/flashwell-helper"};
+    EXPECT_NE(MissingRightsNote(built).find("setcap cap_net_admin,cap_net_raw+p on it"), std::string::npos);
 }
 
 } // namespace
