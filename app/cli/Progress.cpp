@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <ctime>
+#include <tuple>
+#include <utility>
 
 #include "app/TarnDlg.h"
 #include "util/Utf8.h"
@@ -13,11 +15,17 @@ namespace {
 
 constexpr auto kRedrawEvery = std::chrono::milliseconds(100); // at most ten times a second
 
-std::size_t terminalWidth() {
+// Columns and lines of the terminal, read again at each redraw: it may be resized mid-job.
+std::pair<std::size_t, std::size_t> terminalSize() {
     winsize size{};
-    if (::ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col >= 20)
-        return size.ws_col;
-    return 80;
+    if (::ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0 && size.ws_row > 0)
+        return {size.ws_col, size.ws_row};
+    return {80, 24};
+}
+
+std::string cut(const std::string& line, std::size_t width) {
+    // One column short of the edge, so the terminal never wraps the line.
+    return CutUtf8(line, width > 1 ? width - 1 : width);
 }
 
 std::string pad(const std::string& text, std::size_t width) {
@@ -30,8 +38,41 @@ std::string ProgressLine(const ListRow& row, std::size_t width) {
     std::string line = pad(Printable(row[1]), 20) + pad(row[2], 16) + Printable(row[StatusColumn]);
     if (row.failed)
         line += " [failed]";
-    // Cut between characters, one column short of the edge so the terminal never wraps the line.
-    return CutUtf8(line, width > 1 ? width - 1 : width);
+    return cut(line, width);
+}
+
+std::vector<std::string> ProgressFrame(const std::vector<ProgressCamera>& cameras, const std::string& summary,
+                                       std::size_t width, std::size_t height) {
+    std::vector<std::string> lines;
+    const std::size_t room = height > 1 ? height - 1 : 1;
+    if (!summary.empty())
+        lines.push_back(cut(summary, width));
+    // A job that fits is shown whole, in list order.
+    if (lines.size() + cameras.size() <= room) {
+        for (const ProgressCamera& c : cameras)
+            lines.push_back(ProgressLine(c.row, width));
+        return lines;
+    }
+    // Else the cameras at work and the failed ones come first; what does not fit is counted.
+    const std::size_t fit = room > lines.size() + 1 ? room - lines.size() - 1 : 0;
+    std::size_t done = 0, more = 0, listed = 0;
+    for (const ProgressCamera& c : cameras) {
+        if (c.ended && !c.row.failed)
+            ++done;
+        else if (listed < fit) {
+            lines.push_back(ProgressLine(c.row, width));
+            ++listed;
+        } else {
+            ++more;
+        }
+    }
+    std::string rest = "... and ";
+    if (more > 0)
+        rest += std::to_string(more) + " more" + (done > 0 ? ", " + std::to_string(done) + " done" : "");
+    else
+        rest += std::to_string(done) + " more done";
+    lines.push_back(cut(rest, width));
+    return lines;
 }
 
 std::string ProgressEvent(std::chrono::system_clock::time_point when, const std::string& name, const std::string& mac,
@@ -73,7 +114,11 @@ std::optional<std::string> ProgressLog::Line(const Target& camera, const JobEven
 }
 
 ConsoleProgress::ConsoleProgress(CTarnDlg& dlg, std::vector<int> rows, std::ostream& err, Style style)
-    : m_dlg(dlg), m_list(dlg.List()), m_rows(std::move(rows)), m_err(err), m_style(style), m_width(terminalWidth()) {
+    : m_dlg(dlg), m_list(dlg.List()), m_rows(std::move(rows)), m_err(err), m_style(style) {
+    std::tie(m_width, m_height) = terminalSize();
+    // Too small a screen for a frame: the changes as lines, which it scrolls through.
+    if (m_style == Style::Redraw && (m_height < kLeastRedrawHeight || m_width < kLeastRedrawWidth))
+        m_style = Style::Events;
     if (m_style != Style::Events)
         return;
     for (int row : m_rows) {
@@ -124,24 +169,27 @@ void ConsoleProgress::Finish() {
 }
 
 void ConsoleProgress::redraw() {
+    std::tie(m_width, m_height) = terminalSize();
     const std::vector<ListRow> rows = m_list.Rows();
-    std::string frame;
-    // Back to the first line drawn last time, then every line cleared and written anew.
-    if (m_drawn > 0)
-        frame += "\x1b[" + std::to_string(m_drawn) + "A";
-    std::size_t drawn = 0;
+    std::vector<ProgressCamera> cameras;
     for (int row : m_rows) {
         if (row < 0 || static_cast<std::size_t>(row) >= rows.size())
             continue;
-        frame += "\r\x1b[2K" + ProgressLine(rows[static_cast<std::size_t>(row)], m_width) + "\n";
-        ++drawn;
+        const ListRow& shown = rows[static_cast<std::size_t>(row)];
+        Mac mac{};
+        const bool ended = ParseMac(shown[3], mac) && m_dlg.Outcome(mac).has_value();
+        cameras.push_back({shown, ended});
     }
-    // How far the whole job is, under the cameras' lines.
-    if (const std::string summary = m_dlg.ProgressText(); !summary.empty()) {
-        frame += "\r\x1b[2K" + CutUtf8(summary, m_width > 1 ? m_width - 1 : m_width) + "\n";
-        ++drawn;
-    }
-    m_drawn = drawn;
+    const std::vector<std::string> lines = ProgressFrame(cameras, m_dlg.ProgressText(), m_width, m_height);
+    // Back to the first line drawn last time, every line written anew, and what is left of a
+    // taller frame cleared.
+    std::string frame;
+    if (m_drawn > 0)
+        frame += "\x1b[" + std::to_string(m_drawn) + "A";
+    for (const std::string& line : lines)
+        frame += "\r\x1b[2K" + line + "\n";
+    frame += "\x1b[J";
+    m_drawn = lines.size();
     m_err << frame;
     m_err.flush();
 }

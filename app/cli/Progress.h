@@ -21,6 +21,20 @@ class CTarnDlg;
 // One camera's line as a terminal shows it while a job runs: name, address and Status, printable
 // and cut to the width.
 std::string ProgressLine(const ListRow& row, std::size_t width);
+// One camera as a redraw sees it: its row, and whether its work in this job has ended.
+struct ProgressCamera {
+    ListRow row;
+    bool ended = false;
+};
+// One redraw for a terminal of height lines: the job's summary first, then the cameras at work and
+// those that failed, in list order, as many as fit, and a last line that counts the rest ("... and
+// 31 more done"). Never more than height - 1 lines, so that the screen never scrolls under it.
+std::vector<std::string> ProgressFrame(const std::vector<ProgressCamera>& cameras, const std::string& summary,
+                                       std::size_t width, std::size_t height);
+// The smallest terminal a redraw fits: below it the job's changes are printed as lines instead.
+inline constexpr std::size_t kLeastRedrawHeight = 6;
+inline constexpr std::size_t kLeastRedrawWidth = 40;
+
 // One Status change as a log shows it: "14:06:43 Lobby (02:00:00:00:00:01) Upgrade Status... 40%".
 std::string ProgressEvent(std::chrono::system_clock::time_point when, const std::string& name, const std::string& mac,
                           const std::string& status);
@@ -45,9 +59,10 @@ private:
 };
 
 // The console front end's view of a running job, on standard error so that standard output keeps
-// only the final list: on a terminal the selected cameras' lines are redrawn in place at most ten
-// times a second; elsewhere, when asked, every Status change the job reports is one line, except
-// that a running percentage or countdown is printed at each tenth of its way, not at every step.
+// only the final list: on a terminal a frame clipped to its size is redrawn in place at most ten
+// times a second; on a terminal too small for one, and elsewhere when asked, every Status change
+// the job reports is one line, except that a running percentage or countdown is printed at each
+// tenth of its way, not at every step.
 class ConsoleProgress {
 public:
     enum class Style { None, Redraw, Events };
@@ -71,6 +86,7 @@ private:
     std::ostream& m_err;
     Style m_style;
     std::size_t m_width;
+    std::size_t m_height;
     std::size_t m_drawn = 0;
     std::chrono::steady_clock::time_point m_lastDraw{};
     // What the job's listener writes from the job's thread; shared with it, since a call already

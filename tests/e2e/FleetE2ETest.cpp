@@ -1,8 +1,13 @@
 // On the virtual camera LAN: a bench's shared link, slow reboots, dead cameras, and the options
 // that bring a large fleet through them.
+#include <pty.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <chrono>
 #include <fstream>
+#include <regex>
 
 #include "tests/e2e/CliFixture.h"
 
@@ -25,6 +30,59 @@ protected:
         return std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
     }
 };
+
+// Forty cameras on an 80x24 terminal: each redraw moved the cursor up 41 lines, the scrollback
+// filled with partial frames, the screen was mostly blank mid-job and "N of 40 done" appeared
+// only at the end.
+TEST_F(FleetE2E, AConsoleOnAPalletDrawsFramesThatFitItsScreen) {
+    VirtualLan lan({.cameras = {"--fleet 40 --fleet-web 40 --fleet-base 192.168.1.1 --mask 255.255.0.0 "
+                                "--version V1.04 --burn-sec 2 --reboot-ms 2000"},
+                    .hostIp = "192.168.0.10/16"});
+    const std::string image = Image("106");
+    winsize size{};
+    size.ws_row = 24;
+    size.ws_col = 80;
+    int terminal = -1;
+    const pid_t pid = ::forkpty(&terminal, nullptr, nullptr, &size);
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        const std::string state = "XDG_STATE_HOME=" + m_stateHome;
+        ::execl("/usr/bin/ip", "ip", "netns", "exec", lan.HostNamespace().c_str(), "env", "FLASHWELL_TIME_SCALE=0.01",
+                state.c_str(), CliPath(), "upgrade", image.c_str(), "--select", "all", "--wait", "2", "--parallel", "8",
+                static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    std::string screen;
+    char buffer[4096];
+    for (ssize_t n; (n = ::read(terminal, buffer, sizeof buffer)) > 0;)
+        screen.append(buffer, static_cast<std::size_t>(n));
+    ::close(terminal);
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << screen.substr(screen.size() - 2000);
+    // The frames end where the final list begins, at the last "clear to the end of the screen".
+    const std::string frames = screen.substr(0, screen.rfind("\x1b[J"));
+    const std::regex up("\x1b\\[([0-9]+)A");
+    int highest = 0, drawn = 0;
+    for (std::sregex_iterator it(frames.begin(), frames.end(), up), end; it != end; ++it, ++drawn)
+        highest = std::max(highest, std::stoi((*it)[1]));
+    EXPECT_GE(drawn, 5) << "redrawn in place while the job ran";
+    EXPECT_LE(highest, 23) << "a frame never taller than the screen";
+    // From the first frame that has it, the summary line stays in every frame.
+    std::vector<std::string> frame;
+    for (std::size_t at = 0, next; at <= frames.size(); at = next + 4) {
+        next = frames.find("\x1b[J", at);
+        if (next == std::string::npos)
+            next = frames.size();
+        frame.push_back(frames.substr(at, next - at));
+    }
+    const auto first = std::find_if(frame.begin(), frame.end(),
+                                    [](const std::string& f) { return f.find("of 40 done") != std::string::npos; });
+    ASSERT_NE(first, frame.end()) << frames.substr(0, 2000);
+    for (auto f = first; f != frame.end(); ++f)
+        EXPECT_NE(f->find("of 40 done"), std::string::npos) << "frame " << (f - frame.begin()) << ": " << *f;
+    EXPECT_NE(screen.find("40 of 40 done"), std::string::npos);
+}
 
 // A version check asked one camera after another, and each dead camera cost its time-outs in turn.
 TEST_F(FleetE2E, ACheckAsksSeveralCamerasAtOnce) {

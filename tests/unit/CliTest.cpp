@@ -186,6 +186,43 @@ TEST(CliTest, ProgressLinesAreCutToTheTerminalAndSafe) {
         << "a name from the network reaches the log tamed";
 }
 
+// Forty cameras on a 24-line terminal: each redraw moved the cursor up 41 lines, the scrollback
+// filled with partial frames and the summary line showed only at the end.
+TEST(CliTest, AProgressFrameFitsTheTerminalWithTheSummaryFirst) {
+    std::vector<ProgressCamera> cameras;
+    for (int i = 0; i < 40; ++i) {
+        ProgressCamera c;
+        c.row[1] = "C" + std::to_string(i);
+        c.row[2] = "192.168.0." + std::to_string(100 + i);
+        c.row[StatusColumn] = i < 10 ? "UPGRADE SUCCESSFUL" : "Upgrade Status... 40%";
+        c.ended = i < 10;
+        if (i == 3) {
+            c.row[StatusColumn] = "401 Unauthorized";
+            c.row.failed = true;
+        }
+        cameras.push_back(c);
+    }
+    const auto frame = ProgressFrame(cameras, "10 of 40 done, 1 failed", 80, 24);
+    ASSERT_EQ(frame.size(), 23u) << "one line short of the screen: it never scrolls";
+    EXPECT_EQ(frame.front(), "10 of 40 done, 1 failed");
+    EXPECT_NE(frame[1].find("C3 "), std::string::npos) << "the failed camera comes first, in list order";
+    EXPECT_NE(frame[2].find("C10 "), std::string::npos) << "then the ones at work";
+    EXPECT_EQ(frame.back(), "... and 10 more, 9 done");
+    for (const std::string& line : frame)
+        EXPECT_LT(line.size(), 80u);
+
+    // A job that fits is shown whole; a taller screen shows every camera at work.
+    std::vector<ProgressCamera> few(cameras.begin(), cameras.begin() + 5);
+    EXPECT_EQ(ProgressFrame(few, "4 of 5 done", 80, 24).size(), 6u);
+    const auto tall = ProgressFrame(cameras, "", 80, 50);
+    EXPECT_EQ(tall.size(), 40u) << "all forty fit in 49 lines";
+    for (auto& c : cameras) {
+        c.ended = true;
+        c.row.failed = false;
+    }
+    EXPECT_EQ(ProgressFrame(cameras, "40 of 40 done", 80, 10).back(), "... and 40 more done");
+}
+
 // Without a terminal every phase of a job is a line, but a running percentage or countdown only
 // at each tenth of its way: fifty cameras must not print five thousand lines.
 TEST(CliTest, ProgressEventsThinARunningPercentage) {
