@@ -213,6 +213,9 @@ void CTarnDlg::runJob(const std::shared_ptr<JobRequest>& request, const std::str
         return endWorkflowUnstarted(lock.Message());
     if (request->workflow == Workflow::Upgrade && !loadImage(*request, imagePath))
         return;
+    // A camera the start-up's search does not show is not sent anything: it costs one search.
+    if (request->workflow == Workflow::Homecoming && leaveAbsent(*request))
+        return;
     prologue(*request);
     std::shared_ptr<const JobRequest> fixed = request;
     Job job(fixed, {m_network, m_detours, m_clock, m_platform.threadLimit},
@@ -349,33 +352,6 @@ std::string CTarnDlg::heldTheFirstWave(const JobRequest& request) const {
                  Status::Of(outcome->second).text + "\"";
     }
     return names;
-}
-
-void CTarnDlg::reportHomecoming(const JobRequest& request) {
-    std::size_t home = 0;
-    for (const Target& camera : request.targets) {
-        const auto outcome = Outcome(camera.mac);
-        const std::string who = camera.displayName + " (" + FormatMac(camera.mac) + ")";
-        if (outcome && outcome->kind == OutcomeKind::Home) {
-            ++home;
-            m_replayed.push_back("sent " + who + " from " + camera.awayAt + " back to " + FormatIpv4(camera.ip) +
-                                 ", where an earlier job had to leave it");
-        } else {
-            m_replayed.push_back(who + " is still away at " + camera.awayAt + ": it was not seen back at " +
-                                 FormatIpv4(camera.ip) + ", and the next start sends it home again");
-        }
-        Trace("Journal: %s\n", m_replayed.back().c_str());
-    }
-    const std::size_t away = request.targets.size() - home;
-    m_stillAwayAtStart = away;
-    std::string text = "At start-up: ";
-    if (request.targets.size() == 1)
-        text += m_replayed.back();
-    else
-        text += std::to_string(home) + " of " + std::to_string(request.targets.size()) +
-                " cameras an earlier job had left at link-local addresses are back at their own addresses" +
-                (away ? "; " + std::to_string(away) + " still away (the next start sends them home again)" : "");
-    m_window.ShowNote(text + ".", NoteKind::StartUp);
 }
 
 void CTarnDlg::showAddress(const Target& camera, const Ipv4& at) {

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -103,7 +104,8 @@ json toJson(const RestoreJournal::Contents& c) {
                             {"home", r.home},
                             {"moved_to", r.movedTo},
                             {"adapter", r.adapter},
-                            {"command", hex(r.command)}});
+                            {"command", hex(r.command)},
+                            {"since", r.since}});
     for (const PendingRoute& r : c.routes)
         routes.push_back({{"owner", ownerJson(r.owner)}, {"adapter", r.adapter}, {"ifindex", r.ifindex}});
     return {{"version", 1}, {"restores", restores}, {"routes", routes}};
@@ -127,6 +129,7 @@ RestoreJournal::Contents fromJson(const json& doc) {
         if (!command || command->size() != kAnyAddressDatagramLength)
             throw std::runtime_error("bad command");
         p.command = std::move(*command);
+        p.since = r.value("since", std::string());
         c.restores.push_back(std::move(p));
     }
     for (const json& r : doc.at("routes"))
@@ -259,10 +262,7 @@ std::set<std::string> RestoreJournal::LinkLocalAddresses() const {
 std::vector<PendingRestore> RestoreJournal::AwayFromHome() const {
     std::vector<PendingRestore> away = peek().restores;
     // Another front end that runs now owns its entries; this journal's own and a dead run's are ours.
-    std::erase_if(away, [this](const PendingRestore& r) {
-        const bool mine = r.owner.pid == m_self.pid && r.owner.instance == m_self.instance;
-        return !mine && r.owner.Alive();
-    });
+    std::erase_if(away, [this](const PendingRestore& r) { return !mine(r.owner) && r.owner.Alive(); });
     return away;
 }
 
@@ -312,6 +312,14 @@ template <typename F> Result<> RestoreJournal::change(F f) {
 
 Result<> RestoreJournal::AddRestore(PendingRestore restore) {
     restore.owner = m_self;
+    if (restore.since.empty()) {
+        const std::time_t now = std::time(nullptr);
+        std::tm utc{};
+        ::gmtime_r(&now, &utc);
+        char text[32];
+        std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
+        restore.since = text;
+    }
     return change([&](Contents& c) {
         auto older = std::find_if(c.restores.begin(), c.restores.end(),
                                   [&](const PendingRestore& r) { return r.mac == restore.mac; });
@@ -329,6 +337,19 @@ Result<> RestoreJournal::AddRestore(PendingRestore restore) {
 Result<> RestoreJournal::RemoveRestore(const Mac& mac) {
     return change(
         [&](Contents& c) { std::erase_if(c.restores, [&](const PendingRestore& r) { return r.mac == mac; }); });
+}
+
+Result<std::size_t> RestoreJournal::Forget(const std::optional<Mac>& mac) {
+    std::size_t forgotten = 0;
+    auto changed = change([&](Contents& c) {
+        // A front end that runs now is still at work on its own entries.
+        forgotten = std::erase_if(c.restores, [&](const PendingRestore& r) {
+            return (!mac || r.mac == *mac) && (mine(r.owner) || !r.owner.Alive());
+        });
+    });
+    if (!changed)
+        return changed.Error();
+    return forgotten;
 }
 
 Result<> RestoreJournal::AddRoute(PendingRoute route) {

@@ -29,6 +29,7 @@ struct PendingRestore {
     std::string movedTo;               // its link-local address
     std::string adapter;               // the interface the job went through; its index may change across boots
     std::vector<std::uint8_t> command; // the set-network datagram, addressed to the MAC
+    std::string since;                 // when it was first moved, ISO 8601 UTC; empty for older entries
 };
 
 // A link-local route a job added to the host and has not yet removed.
@@ -58,6 +59,9 @@ public:
     // from where it is (its link-local address) records only where it goes, never that as its home.
     Result<> AddRestore(PendingRestore restore);
     Result<> RemoveRestore(const Mac& mac);
+    // Forgets cameras whose way home is not wanted any more (a camera that left the bench): all of
+    // them, or the one of mac, except those of another front end that runs now. How many went.
+    Result<std::size_t> Forget(const std::optional<Mac>& mac);
     Result<> AddRoute(PendingRoute route);
     Result<> RemoveRoute(const std::string& adapter);
 
@@ -81,6 +85,7 @@ public:
 private:
     template <typename F> Result<> change(F f);
     Contents peek() const;
+    bool mine(const JournalOwner& owner) const { return owner.pid == m_self.pid && owner.instance == m_self.instance; }
 
     std::string m_folder;
     std::string m_path;

@@ -112,6 +112,10 @@ public:
     std::size_t StillAwayAtStart() const { return m_stillAwayAtStart.load(); }
     // The cameras the last job could not see back at their own addresses, one line each.
     std::vector<std::string> LastAway() const;
+    // The journal's cameras away from home that this run may act on, and forgetting them (all, or
+    // the one of mac): a camera that left the bench is then no longer sent home.
+    std::vector<PendingRestore> AwayFromHome() const { return m_journal.AwayFromHome(); }
+    Result<std::size_t> ForgetAway(const std::optional<Mac>& mac) { return m_journal.Forget(mac); }
 
     void EnableControls(bool enable);
     // True while "Starting Upgrade" is disabled: the list then refuses selection and sorting.
@@ -214,8 +218,11 @@ private:
     // The cameras of a failed first wave that held the rest back, each with how it ended; empty
     // when the wave passed.
     std::string heldTheFirstWave(const JobRequest& request) const;
-    // What a homecoming found, for the start's note and the console.
+    // What a homecoming found, for the start's note and the console (Homecoming.cpp).
     void reportHomecoming(const JobRequest& request);
+    // Waits for the start-up's search and takes the cameras it does not show out of the
+    // homecoming, for a later start; true when none is left (the job then ends unstarted).
+    bool leaveAbsent(JobRequest& request);
 
     TarnWindow& m_window;
     Clock& m_clock;
@@ -237,6 +244,7 @@ private:
     std::chrono::steady_clock::time_point m_progressShown{}; // ditto
     std::vector<std::string> m_replayed;
     std::atomic<std::size_t> m_stillAwayAtStart{0};
+    std::vector<Target> m_absentAtStart; // journalled cameras the start-up's search did not show
     std::string m_rightsNote;
     unsigned m_nOemCodePage = 437;
     ListModel m_listDevices;

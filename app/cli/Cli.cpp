@@ -1,6 +1,9 @@
 #include "app/cli/Cli.h"
 
+#include <unistd.h>
+
 #include <cstdlib>
+#include <iostream>
 #include <memory>
 #include <sstream>
 
@@ -8,6 +11,7 @@
 
 #include "FlashwellVersion.h"
 #include "app/cli/CliHelp.h"
+#include "app/cli/CliJournal.h"
 #include "app/cli/CliOptions.h"
 #include "app/cli/CliOutput.h"
 #include "app/cli/Password.h"
@@ -183,6 +187,13 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
     addWait(autoIp);
     addSelect(autoIp, "all, MAC addresses and row numbers separated by commas, or failed (as for upgrade)", "all");
     addReport(autoIp);
+    JournalCommand journalCommand;
+    auto* journal = command("journal", "list the cameras an earlier job left away from home, with where they are, "
+                                       "where home is and since when; nothing is sent");
+    auto* forget = journal->add_subcommand("forget", "forget a camera of the journal (one that left the bench), "
+                                                     "after a question; the next starts no longer send it home");
+    forget->add_option("WHICH", journalCommand.which, "a MAC address, or all")->required();
+    forget->add_flag("--yes", journalCommand.yes, "forget without asking");
     try {
         app.parse(argc, argv);
     } catch (const CLI::Success& e) { // --help or --version
@@ -193,6 +204,12 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
     }
     SetTraceStream(o.trace || traceFromEnvironment() ? stderr : nullptr);
     try {
+        if (journal->parsed()) {
+            journalCommand.folder = platform.stateFolder;
+            journalCommand.forget = forget->parsed();
+            journalCommand.json = o.json;
+            return RunJournal(journalCommand, std::cin, ::isatty(STDIN_FILENO) != 0, out, err);
+        }
         if (adapters->parsed())
             return PrintAdapters(
                 EnumerateHostAdapters(platform.readAdapters ? platform.readAdapters() : ReadSystemAdapters()), o, out);

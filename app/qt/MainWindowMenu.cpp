@@ -7,6 +7,7 @@
 
 #include "app/qt/AboutDialog.h"
 #include "app/qt/CredentialsDialog.h"
+#include "app/qt/JournalDialog.h"
 #include "app/qt/MainWindow.h"
 #include "app/qt/WindowTexts.h"
 
@@ -60,6 +61,13 @@ void MainWindow::setupMoreMenu() {
             &MainWindow::ExportList);
     connect(addCaptioned(m_moreMenu, "actionJobRecords", caption::kJobRecords), &QAction::triggered, this,
             &MainWindow::OpenJobRecords);
+    QAction* away = addCaptioned(m_moreMenu, "actionAwayFromHome", caption::kAwayFromHome);
+    connect(away, &QAction::triggered, this, [this] {
+        JournalDialog dialog(*m_controller, m_codePage, this);
+        m_hooks.runDialog(dialog);
+    });
+    // A running job writes the journal: nothing is forgotten under its feet.
+    m_presetActions.push_back(away);
     m_moreMenu->addSeparator();
     connect(addCaptioned(m_moreMenu, "actionAbout", caption::kAbout), &QAction::triggered, this,
             &MainWindow::ShowAbout);

@@ -39,8 +39,9 @@ inline constexpr const char* kHomePage = "https://github.com/flashwell";
 // What the window adds to its template: the "⋯" menu, its dialogs, the questions before a job that
 // cannot be undone, and its own lines under the list. A new entry is one line here.
 namespace caption {
-inline constexpr Caption kMoreToolTip{"Login, account presets, model guard, fleet choices, export, job records, About",
-                                      "登录、账户预设、型号检查、批量选项、导出、作业记录、关于"};
+inline constexpr Caption kMoreToolTip{
+    "Login, account presets, model guard, fleet choices, export, job records, cameras away from home, About",
+    "登录、账户预设、型号检查、批量选项、导出、作业记录、未回原地址的设备、关于"};
 inline constexpr Caption kSetLogin{"Set Login...", "设置登录..."};
 inline constexpr Caption kAccount{"Account", "账户"};
 inline constexpr Caption kAllowOtherModels{"Allow other models", "允许其他型号"};
@@ -58,6 +59,17 @@ inline constexpr Caption kFirstWaveLabel{
 inline constexpr Caption kExportList{"Export list...", "导出列表..."};
 inline constexpr Caption kJobRecords{"Job records", "作业记录"};
 inline constexpr Caption kAbout{"About Flashwell...", "关于 Flashwell..."};
+inline constexpr Caption kAwayFromHome{"Cameras away from home...", "未回原地址的设备..."};
+inline constexpr Caption kAwayTitle{"Cameras away from home", "未回原地址的设备"};
+inline constexpr Caption kNoneAway{"No camera is away from home.", "没有设备停留在原地址之外。"};
+inline constexpr Caption kSomeAway{
+    "Away from home after an earlier job: %1. Each start of Flashwell sends them home where a search shows them. "
+    "Forget only a camera that has left this bench: its way home is then lost.",
+    "之前的作业后未回原地址的设备：%1 台。每次启动 Flashwell 时，搜索到的设备都会被送回原地址。"
+    "只有已离开此工作台的设备才应忘记：忘记后其回家的路径将丢失。"};
+inline constexpr Caption kAwayLine{"%1 (%2) at %3, home %4 on %5, since %6", "%1（%2）在 %3，原地址 %4（%5），自 %6"};
+inline constexpr Caption kSinceUnknown{"(not known)", "（未知）"};
+inline constexpr Caption kForgetChosen{"Forget the chosen ones", "忘记所选设备"};
 
 inline constexpr Caption kOk{"OK", "确定"};
 inline constexpr Caption kCancel{"Cancel", "取消"};

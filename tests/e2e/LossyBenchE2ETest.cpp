@@ -309,9 +309,9 @@ TEST_F(LossyBenchE2E, ARefusedResetFailsWithItsAnswerAndAResetCameraIsReaddresse
 // A start while the cameras still rebooted emptied the journal, and both stayed at 169.254.x.y.
 TEST_F(LossyBenchE2E, CamerasStillRebootingAtAStartStayInTheJournalUntilTheyAreSeenHome) {
     // Seven silent seconds at this scale; SlowA loses the first command home after it is back
-    // (the move, then the two the early start sends into its reboot, then that one).
+    // (the move, then that one: the early start sends nothing to a camera its search does not show).
     VirtualLan lan({.cameras = {"--name SlowA --ip 192.168.0.41 --mac 02:00:00:00:0d:01 --fault no-model-until-moved "
-                                "--burn-sec 300 --reboot-ms 400000 --lose-commands 4",
+                                "--burn-sec 300 --reboot-ms 400000 --lose-commands 2",
                                 "--name SlowB --ip 192.168.0.42 --mac 02:00:00:00:0d:02 --fault no-model-until-moved "
                                 "--burn-sec 300 --reboot-ms 400000 --lose-searches 2"}});
     const int pid = CliInBackground(lan, "upgrade " + Image() + " --select all --wait 1.5", "first");
@@ -328,8 +328,19 @@ TEST_F(LossyBenchE2E, CamerasStillRebootingAtAStartStayInTheJournalUntilTheyAreS
     for (const char* home : {"192.168.0.41", "192.168.0.42"})
         EXPECT_NE(Journal().find(std::string("\"home\": \"") + home + "\""), std::string::npos) << Journal();
 
+    const std::size_t commandsBefore = Commands(lan.CameraLog(1)).size();
+    const auto began = std::chrono::steady_clock::now();
     CliRun early = Cli(lan, "search --wait 0.5");
+    EXPECT_LT(std::chrono::steady_clock::now() - began, 6s) << "a silent camera costs the start one search";
     EXPECT_EQ(lan.CameraLog(1).find("back from reboot"), std::string::npos) << "the start came too late to tell";
+    EXPECT_EQ(Commands(lan.CameraLog(1)).size(), commandsBefore) << "nothing is sent to a camera not seen";
+    EXPECT_NE(early.errors.find("did not show it (not on this card's segment"), std::string::npos) << early.errors;
+    // The console lists them without a search: where each is, where home is, since when.
+    CliRun listed = Cli(lan, "journal", false);
+    EXPECT_EQ(listed.exitCode, 0) << listed.errors;
+    for (const char* line : {"02:00:00:00:0d:01  SlowA", "02:00:00:00:0d:02  SlowB"})
+        EXPECT_NE(listed.output.find(line), std::string::npos) << listed.output;
+    EXPECT_NE(listed.output.find("192.168.0.41"), std::string::npos) << listed.output;
     const auto away = Matches(early.errors, "flashwell-cli: (Slow[AB] \\(02:00:00:00:0d:0[12]\\) is still away at "
                                             "169\\.254\\.[0-9]+\\.[0-9]+)");
     EXPECT_EQ(away.size(), 2u) << "each camera away is named with where it is: " << early.errors;

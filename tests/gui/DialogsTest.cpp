@@ -5,18 +5,21 @@
 #include <QFile>
 #include <QInputDialog>
 #include <QLabel>
+#include <QListWidget>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <cstdlib>
+#include <fstream>
 
 #include <gtest/gtest.h>
 
 #include "FlashwellVersion.h"
 #include "app/qt/HyperLink.h"
 #include "tests/gui/GuiTestSupport.h"
+#include "tests/support/TestSupport.h"
 
 namespace {
 
@@ -183,18 +186,20 @@ TEST(DialogsTest, TheMenuAndItsDialogsSpeakTheWindowsLanguage) {
                                   QStringLiteral("First wave..."),
                                   QStringLiteral("Export list..."),
                                   QStringLiteral("Job records"),
+                                  QStringLiteral("Cameras away from home..."),
                                   QStringLiteral("About Flashwell...")};
         const QStringList chinese{QStringLiteral("设置登录..."),          QStringLiteral("账户"),
                                   QStringLiteral("允许其他型号"),         QStringLiteral("同时处理的设备数..."),
                                   QStringLiteral("跳过已是此版本的设备"), QStringLiteral("首批设备..."),
                                   QStringLiteral("导出列表..."),          QStringLiteral("作业记录"),
-                                  QStringLiteral("关于 Flashwell...")};
+                                  QStringLiteral("未回原地址的设备..."),  QStringLiteral("关于 Flashwell...")};
         EXPECT_EQ(entries, codePage == 936 ? chinese : english) << "and no \"DHCP\" that does nothing";
         EXPECT_EQ(
             f.Find<QWidget>("buttonMore")->toolTip(),
             codePage == 936
-                ? QStringLiteral("登录、账户预设、型号检查、批量选项、导出、作业记录、关于")
-                : QStringLiteral("Login, account presets, model guard, fleet choices, export, job records, About"));
+                ? QStringLiteral("登录、账户预设、型号检查、批量选项、导出、作业记录、未回原地址的设备、关于")
+                : QStringLiteral("Login, account presets, model guard, fleet choices, export, job records, cameras "
+                                 "away from home, About"));
         f.Find<QAction>("actionSetLogin")->trigger();
         f.Find<QAction>("actionAbout")->trigger();
         ASSERT_EQ(seen.size(), 2u);
@@ -323,4 +328,56 @@ TEST(DialogsTest, TheMenuSetsHowAFleetIsFlashed) {
     EXPECT_EQ(chinese.Find<QAction>("actionCamerasAtOnce")->text(), "同时处理的设备数...");
     EXPECT_EQ(chinese.Find<QAction>("actionSkipCurrent")->text(), "跳过已是此版本的设备");
     EXPECT_EQ(chinese.Find<QAction>("actionFirstWave")->text(), "首批设备...");
+}
+
+// A journal entry for a camera that had left the bench could not be forgotten, and cost every start.
+TEST(DialogsTest, TheMenuListsTheCamerasAwayFromHomeAndForgetsTheChosenOnes) {
+    QTemporaryDir state;
+    const std::string folder = state.path().toStdString();
+    {
+        // Entries of a run that has ended (no process 0 runs): this window may act on them.
+        std::ofstream journal(folder + "/journal.json");
+        const std::string command(2 * kAnyAddressDatagramLength, '0');
+        journal << R"({"version": 1, "routes": [], "restores": [)"
+                << R"({"owner": {"pid": 0, "started": 0}, "mac": "02:00:00:00:00:91", "name": "Gone", )"
+                << R"("home": "192.168.0.91", "moved_to": "169.254.9.1", "adapter": "eth0", "command": ")" << command
+                << R"(", "since": "2026-12-01T08:00:00Z"}, )"
+                << R"({"owner": {"pid": 0, "started": 0}, "mac": "02:00:00:00:00:92", "name": "Kept", )"
+                << R"("home": "192.168.0.92", "moved_to": "169.254.9.2", "adapter": "eth0", "command": ")" << command
+                << R"("}]})";
+    }
+    QStringList shown;
+    MainWindowHooks hooks;
+    hooks.runDialog = [&](QDialog& d) {
+        auto* list = d.findChild<QListWidget*>(QStringLiteral("journalList"));
+        if (!list)
+            return static_cast<int>(QDialog::Rejected);
+        for (int i = 0; i < list->count(); ++i)
+            shown << list->item(i)->text();
+        shown << d.findChild<QLabel*>(QStringLiteral("journalSummary"))->text();
+        if (list->count() == 0)
+            return static_cast<int>(QDialog::Accepted);
+        list->item(0)->setSelected(true);
+        d.findChild<QPushButton*>(QStringLiteral("journalForget"))->click();
+        shown << QString::number(list->count());
+        return static_cast<int>(QDialog::Accepted);
+    };
+    GuiFixture f(437, hooks, {}, folder);
+    CTarnDlg& controller = f.window->Controller();
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return !controller.WorkflowRunning() && !controller.IsBusy(); },
+                                       std::chrono::seconds(10)))
+        << "the start-up's search for them is over";
+    auto* away = f.Find<QAction>("actionAwayFromHome");
+    ASSERT_NE(away, nullptr);
+    EXPECT_EQ(away->text(), "Cameras away from home...");
+    away->trigger();
+    ASSERT_EQ(shown.size(), 4);
+    EXPECT_EQ(shown[0],
+              "Gone (02:00:00:00:00:91) at 169.254.9.1, home 192.168.0.91 on eth0, since 2026-12-01T08:00:00Z");
+    EXPECT_EQ(shown[1], "Kept (02:00:00:00:00:92) at 169.254.9.2, home 192.168.0.92 on eth0, since (not known)");
+    EXPECT_TRUE(shown[2].startsWith("Away from home after an earlier job: 2.")) << shown[2].toStdString();
+    EXPECT_EQ(shown[3], "1") << "the forgotten one left the list";
+    const auto left = controller.AwayFromHome();
+    ASSERT_EQ(left.size(), 1u);
+    EXPECT_EQ(left[0].name, "Kept");
 }

@@ -27,9 +27,11 @@ inline ControllerPlatform QuietPlatform(unsigned codePage) {
 // A started window over a quiet platform, recording the addresses it was asked to open. A job that
 // a test lets run needs a fake network: the system's would reach the cameras' addresses.
 struct GuiFixture {
-    explicit GuiFixture(unsigned codePage, MainWindowHooks hooks = {}, std::shared_ptr<CameraNetwork> network = {})
+    explicit GuiFixture(unsigned codePage, MainWindowHooks hooks = {}, std::shared_ptr<CameraNetwork> network = {},
+                        std::string stateFolder = {})
         : clock(0.001) {
         hooks.platform = QuietPlatform(codePage);
+        hooks.platform.stateFolder = std::move(stateFolder);
         if (network)
             hooks.platform.network = std::move(network);
         if (!hooks.openUrl)

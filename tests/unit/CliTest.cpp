@@ -11,6 +11,7 @@
 #include <nlohmann/json.hpp>
 
 #include "FlashwellVersion.h"
+#include "app/RestoreJournal.h"
 #include "app/StatusTexts.h"
 #include "app/cli/Cli.h"
 #include "app/cli/CliOptions.h"
@@ -19,6 +20,7 @@
 #include "app/cli/Password.h"
 #include "app/cli/Progress.h"
 #include "tests/support/FakeCameraNetwork.h"
+#include "tests/support/TestSupport.h"
 
 namespace {
 
@@ -37,11 +39,12 @@ struct CliResult {
     std::string out, err;
 };
 
-CliResult run(std::vector<const char*> args, const std::vector<AdapterData>& adapters) {
+CliResult run(std::vector<const char*> args, const std::vector<AdapterData>& adapters,
+              const std::string& stateFolder = {}) {
     args.insert(args.begin(), "flashwell-cli");
     std::ostringstream out, err;
     ControllerPlatform platform{[adapters] { return adapters; }, [] { return 437u; }};
-    platform.stateFolder.clear();
+    platform.stateFolder = stateFolder;
     int code = RunCli(static_cast<int>(args.size()), args.data(), out, err, platform);
     return {code, out.str(), err.str()};
 }
@@ -153,6 +156,50 @@ TEST(CliTest, OptionsCheckedBeforeAnythingIsSent) {
     r = run({"upgrade", "/nonexistent.bin", "--select", "all", "--dry-run"}, kUnaddressed);
     EXPECT_EQ(r.code, 2);
     EXPECT_NE(r.err.find("has no IPv4 address"), std::string::npos) << r.err;
+}
+
+// A journal entry for a camera that left the bench could not be seen or forgotten from the console.
+TEST(CliTest, TheJournalListsTheCamerasAwayAndForgetsThemOnlyWhenToldTo) {
+    testsupport::ScratchDir dir;
+    const std::string folder = dir.path() + "/flashwell";
+    CliResult r = run({"journal"}, kListed, folder);
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.out, "No camera is away from home.\n");
+    {
+        RestoreJournal earlier(folder);
+        for (std::uint8_t last : {std::uint8_t{1}, std::uint8_t{2}}) {
+            PendingRestore p;
+            p.mac = {2, 0, 0, 0, 0, last};
+            p.name = last == 1 ? "Gone" : "Kept";
+            p.home = "192.168.0.6" + std::to_string(last);
+            p.movedTo = "169.254.7." + std::to_string(last);
+            p.adapter = "eth0";
+            p.command.assign(kAnyAddressDatagramLength, 0);
+            ASSERT_TRUE(earlier.AddRestore(p));
+        }
+    } // that run has ended: its entries are this console's to act on
+    r = run({"--json", "journal"}, kListed, folder);
+    ASSERT_EQ(r.code, 0) << r.err;
+    const auto listed = nlohmann::json::parse(r.out)["away"];
+    ASSERT_EQ(listed.size(), 2u);
+    EXPECT_EQ(listed[0]["mac"], "02:00:00:00:00:01");
+    EXPECT_EQ(listed[0]["away_at"], "169.254.7.1");
+    EXPECT_EQ(listed[0]["home"], "192.168.0.61");
+    EXPECT_TRUE(listed[0]["since"].is_string()) << "when it was moved";
+    r = run({"journal"}, kListed, folder);
+    EXPECT_NE(r.out.find("02:00:00:00:00:02  Kept"), std::string::npos) << r.out;
+
+    EXPECT_EQ(run({"journal", "forget", "02:00:00:00:00:01"}, kListed, folder).code, 2) << "asks first";
+    r = run({"journal", "forget", "02-00-00-00-00-0x", "--yes"}, kListed, folder);
+    EXPECT_EQ(r.code, 2);
+    EXPECT_NE(r.err.find("takes a MAC address"), std::string::npos) << r.err;
+    EXPECT_EQ(run({"journal", "forget", "02:00:00:00:00:09", "--yes"}, kListed, folder).code, 2) << "not there";
+    r = run({"journal", "forget", "02:00:00:00:00:01", "--yes"}, kListed, folder);
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.out, "Forgot 1 camera.\n");
+    r = run({"--json", "journal"}, kListed, folder);
+    ASSERT_EQ(nlohmann::json::parse(r.out)["away"].size(), 1u);
+    EXPECT_EQ(run({"journal", "forget", "all", "--yes"}, kListed, folder).out, "Forgot 1 camera.\n");
 }
 
 TEST(CliTest, ProgressLinesAreCutToTheTerminalAndSafe) {

@@ -238,6 +238,34 @@ TEST_F(TruthfulUpgradeTest, LinkLocalChoiceFollowsTheCardAndSkipsWhatIsTaken) {
     EXPECT_TRUE(net->Calls("forget-neighbour " + order[0]).empty()) << "the pinned entry stays";
 }
 
+// A camera that had left the bench cost 30 s at every start, forever, and had its set-network
+// command (with the login in it) broadcast to an empty segment each time.
+TEST_F(TruthfulUpgradeTest, AJournalledCameraTheStartsSearchDoesNotShowCostsOneSearch) {
+    {
+        RestoreJournal earlier(StateFolder());
+        PendingRestore gone;
+        gone.mac = {0x02, 0x00, 0x00, 0x00, 0x00, 0x99};
+        gone.name = "Gone";
+        gone.home = "192.168.0.99";
+        gone.movedTo = "169.254.9.9";
+        gone.adapter = "eth0";
+        gone.command.assign(kAnyAddressDatagramLength, 0);
+        ASSERT_TRUE(earlier.AddRestore(gone));
+    }
+    const auto began = std::chrono::steady_clock::now();
+    replyScale = 1; // as the binaries wait for a reply
+    Start({Cam("Here", 1, {192, 168, 0, 21})});
+    EXPECT_LT(std::chrono::steady_clock::now() - began, 5s) << "one search, not the windows of a homecoming";
+    EXPECT_TRUE(net->Calls("set-network").empty()) << "nothing is sent to a camera that is not there";
+    ASSERT_EQ(dlg->Replayed().size(), 1u);
+    EXPECT_NE(dlg->Replayed()[0].find("Gone (02:00:00:00:00:99) is still away at 169.254.9.9: a search on eth0 "
+                                      "did not show it (not on this card's segment"),
+              std::string::npos)
+        << dlg->Replayed()[0];
+    EXPECT_EQ(dlg->StillAwayAtStart(), 1u);
+    EXPECT_EQ(Journal().restores.size(), 1u) << "kept for a later start";
+}
+
 // At FLASHWELL_TIME_SCALE 0.01 a camera that took half a second to show its move was "Not seen at
 // its new address", and its command was sent three times in half a second.
 TEST_F(TruthfulUpgradeTest, AWaitForACamerasReplyIsNotShortenedByTheTimeScale) {

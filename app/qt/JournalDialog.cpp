@@ -1,0 +1,72 @@
+#include "app/qt/JournalDialog.h"
+
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "app/TarnDlg.h"
+#include "app/qt/WindowTexts.h"
+#include "util/Utf8.h"
+
+namespace {
+
+constexpr int kMacRole = Qt::UserRole + 1;
+
+} // namespace
+
+JournalDialog::JournalDialog(CTarnDlg& controller, unsigned codePage, QWidget* window)
+    : QDialog(window), m_controller(controller), m_codePage(codePage) {
+    setObjectName(QStringLiteral("journalDialog"));
+    setWindowTitle(caption::kAwayTitle.In(codePage));
+    setFont(window->font());
+    auto* layout = new QVBoxLayout(this);
+    m_summary = new QLabel(this);
+    m_summary->setObjectName(QStringLiteral("journalSummary"));
+    m_summary->setWordWrap(true);
+    layout->addWidget(m_summary);
+    m_list = new QListWidget(this);
+    m_list->setObjectName(QStringLiteral("journalList"));
+    m_list->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    layout->addWidget(m_list);
+    auto* buttons = new QHBoxLayout;
+    auto* forget = new QPushButton(caption::kForgetChosen.In(codePage), this);
+    forget->setObjectName(QStringLiteral("journalForget"));
+    connect(forget, &QPushButton::clicked, this, &JournalDialog::forgetChosen);
+    auto* close = new QPushButton(caption::kClose.In(codePage), this);
+    close->setObjectName(QStringLiteral("journalClose"));
+    close->setDefault(true);
+    connect(close, &QPushButton::clicked, this, &QDialog::accept);
+    buttons->addWidget(forget);
+    buttons->addStretch();
+    buttons->addWidget(close);
+    layout->addLayout(buttons);
+    resize(fontMetrics().averageCharWidth() * 90, fontMetrics().height() * 16);
+    fill();
+}
+
+void JournalDialog::fill() {
+    m_list->clear();
+    const std::vector<PendingRestore> away = m_controller.AwayFromHome();
+    for (const PendingRestore& r : away) {
+        const QString since = r.since.empty() ? caption::kSinceUnknown.In(m_codePage) : QString::fromStdString(r.since);
+        auto* item =
+            new QListWidgetItem(caption::kAwayLine.In(m_codePage)
+                                    .arg(QString::fromStdString(Printable(r.name)),
+                                         QString::fromStdString(FormatMac(r.mac)), QString::fromStdString(r.movedTo),
+                                         QString::fromStdString(r.home), QString::fromStdString(r.adapter), since),
+                                m_list);
+        item->setData(kMacRole, QString::fromStdString(FormatMac(r.mac)));
+    }
+    m_summary->setText(away.empty() ? caption::kNoneAway.In(m_codePage)
+                                    : caption::kSomeAway.In(m_codePage).arg(static_cast<int>(away.size())));
+}
+
+void JournalDialog::forgetChosen() {
+    for (const QListWidgetItem* item : m_list->selectedItems()) {
+        Mac mac{};
+        if (ParseMac(item->data(kMacRole).toString().toStdString(), mac))
+            (void)m_controller.ForgetAway(mac);
+    }
+    fill();
+}
