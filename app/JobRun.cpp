@@ -98,32 +98,65 @@ void CTarnDlg::OnAutoChangeIp() {
     auto request = newRequest(Workflow::AutoIp, m_window.SelectedRows());
     if (!request)
         return;
-    AddressRange& range = request->range;
-    range.startText = m_window.FieldText(Field::RangeStart);
-    range.endText = m_window.FieldText(Field::RangeEnd);
-    // The leading decimal number of each text, 0 when there is none.
-    range.start = RangeTextNumber(range.startText);
-    range.end = RangeTextNumber(range.endText);
-    // Only host numbers of a /24 may be handed out: never its network (.0) or broadcast (.255)
-    // address, nor a number whose low byte lands on one.
-    if (range.start < 1 || range.end > 254 || range.start > range.end) {
-        const std::string why = "the range " + range.startText + "~" + range.endText +
-                                " must be host numbers from 1 to 254, its start not after its end";
-        m_window.MessageBox("Nothing was sent: " + why + ".", "Auto Change IP");
+    auto range = autoIpRange(m_window.FieldText(Field::RangeStart), m_window.FieldText(Field::RangeEnd));
+    if (!range) {
+        m_window.MessageBox("Nothing was sent: " + range.Message() + ".", "Auto Change IP");
         std::lock_guard guard(m_workersLock);
-        m_lastRefusal = why;
+        m_lastRefusal = range.Message();
         return;
     }
+    request->range = std::move(range.Value());
+    startJob(request);
+}
+
+Result<AddressRange> CTarnDlg::autoIpRange(const std::string& startText, const std::string& endText) const {
+    AddressRange range;
+    range.startText = startText;
+    range.endText = endText;
+    // The leading decimal number of each text, 0 when there is none.
+    range.start = RangeTextNumber(startText);
+    range.end = RangeTextNumber(endText);
+    const std::string named = "the range " + startText + "~" + endText;
+    // Only host numbers of a /24 may be handed out: never its network (.0) or broadcast (.255)
+    // address, nor a number whose low byte lands on one.
+    if (range.start < 1 || range.end > 254 || range.start > range.end)
+        return Failure{EINVAL, named + " must be host numbers from 1 to 254, its start not after its end"};
+    if (range.start == range.end)
+        return Failure{EINVAL, named + " can hand out no address: its end is never handed out"};
     if (m_savedConfig && !m_savedConfig->addresses.empty())
         ParseIpv4(m_savedConfig->addresses.front(), range.network);
     // Addresses already held: by any listed camera and by the host.
-    m_table->WithLock([&](auto& records) {
-        for (const auto& record : records)
-            range.taken.insert(record->ip);
-    });
-    if (Ipv4 own{}; ParseIpv4(request->adapter.address, own))
-        range.taken.insert(own);
-    startJob(request);
+    if (m_table)
+        m_table->WithLock([&](auto& records) {
+            for (const auto& record : records)
+                range.taken.insert(record->ip);
+        });
+    if (const HostAdapter* adapter = ChosenAdapter(); adapter)
+        if (Ipv4 own{}; ParseIpv4(adapter->address, own))
+            range.taken.insert(own);
+    return range;
+}
+
+Result<std::vector<std::optional<Ipv4>>> CTarnDlg::PlanAutoIp(const std::string& startText, const std::string& endText,
+                                                              std::size_t cameras) const {
+    auto range = autoIpRange(startText, endText);
+    if (!range)
+        return range.Error();
+    const AddressRange& r = range.Value();
+    std::vector<std::optional<Ipv4>> plan;
+    long next = r.start;
+    for (std::size_t camera = 0; camera < cameras; ++camera) {
+        // As the job hands them out, in turn, its end never; a probe may skip some more.
+        while (next < r.end &&
+               r.taken.contains(Ipv4{r.network[0], r.network[1], r.network[2], static_cast<std::uint8_t>(next)}))
+            ++next;
+        if (next >= r.end) {
+            plan.emplace_back();
+            continue;
+        }
+        plan.emplace_back(Ipv4{r.network[0], r.network[1], r.network[2], static_cast<std::uint8_t>(next++)});
+    }
+    return plan;
 }
 
 JobAdapter CTarnDlg::jobAdapter() const {

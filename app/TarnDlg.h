@@ -91,6 +91,12 @@ public:
     void OnCheckVersion();
     void OnResetDefault();
     void OnAutoChangeIp();
+    // The addresses "Auto Change IP" would give so many cameras at the factory address from the
+    // range as typed, in turn, before any probe (one that answers on the segment is skipped as
+    // well); none for a camera the range has no address left for. The failure says why the range
+    // can hand out nothing, as pressing the button would.
+    Result<std::vector<std::optional<Ipv4>>> PlanAutoIp(const std::string& startText, const std::string& endText,
+                                                        std::size_t cameras) const;
     // The window has shown its "Search Firmware" chooser: nothing when it was cancelled.
     void OnBrowseFile(const std::optional<std::string>& chosenPath);
     // The operator typed in the path box: the model and version boxes follow what it names.
@@ -201,6 +207,7 @@ private:
     // Jobs: what a press turns into, and what runs around them (JobRun.cpp).
     std::shared_ptr<JobRequest> newRequest(Workflow workflow, const std::vector<int>& rows) const;
     JobAdapter jobAdapter() const;
+    Result<AddressRange> autoIpRange(const std::string& startText, const std::string& endText) const;
     // The addresses that more than one listed camera reports: such cameras are told apart by MAC.
     std::set<Ipv4> sharedAddresses() const;
     void runJob(const std::shared_ptr<JobRequest>& request, const std::string& imagePath);

@@ -46,6 +46,8 @@ void checkOptions(const Options& o) {
         const long start = std::stol(o.range.substr(0, dash)), end = std::stol(o.range.substr(dash + 1));
         if (start < 1 || end > 254 || start > end)
             throw UsageError{"--range takes host numbers from 1 to 254, START not after END, for example 31-250"};
+        if (start == end)
+            throw UsageError{"--range " + o.range + " can hand out no address: its END is never handed out"};
     }
     if (!o.report.empty() && !ReportNameValid(o.report))
         throw UsageError{"--report takes a file name ending in .json or .csv"};
@@ -182,8 +184,10 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
     addRebootTimeout(reset);
     addReport(reset);
     auto* autoIp = command("auto-ip", "search, then give cameras at 192.168.0.20 addresses of their own");
-    help->Describe(autoIp->add_option("--range", o.range, "host numbers the new addresses are taken from"), "START-END",
-                   "31-250");
+    help->Describe(autoIp->add_option("--range", o.range,
+                                      "host numbers the new addresses are taken from, in turn; END itself is never "
+                                      "handed out"),
+                   "START-END", "31-250");
     addWait(autoIp);
     addSelect(autoIp, "all, MAC addresses and row numbers separated by commas, or failed (as for upgrade)", "all");
     addReport(autoIp);

@@ -212,6 +212,9 @@ void MainWindow::ApplyLanguage(unsigned codePage) {
     for (const auto& [action, text] : m_captioned)
         action->setText(text->In(codePage));
     m_more->setToolTip(caption::kMoreToolTip.In(codePage));
+    // The original never hands out the end of the range: the fields say so before anyone asks.
+    for (const char* name : {"editRangeStart", "editRangeEnd", "labelTilde"})
+        child<QWidget>(this, name)->setToolTip(caption::kRangeTip.In(codePage));
     m_model->SetCodePage(codePage);
     m_list->FitColumns();
     showNoteLine();

@@ -88,7 +88,7 @@ private:
     // Runs f on the window's thread: at once when already there, queued otherwise.
     void onGuiThread(std::function<void()> f);
     // Asks a yes-or-no question before a job that cannot be undone; the cameras are listed below it.
-    bool confirm(const QString& title, const QString& question, const QStringList& cameras);
+    bool confirm(const QString& title, const QString& question, const QStringList& cameras, const QString& after = {});
     // The selected rows the controller would take, as the question lists them.
     QStringList selectedCameras(bool factoryAddressOnly) const;
     void showNoteLine();

@@ -32,10 +32,13 @@ QStringList MainWindow::selectedCameras(bool factoryAddressOnly) const {
     return cameras;
 }
 
-bool MainWindow::confirm(const QString& title, const QString& question, const QStringList& cameras) {
+bool MainWindow::confirm(const QString& title, const QString& question, const QStringList& cameras,
+                         const QString& after) {
     QStringList shown = cameras.mid(0, kNamedCameras);
     if (cameras.size() > kNamedCameras)
         shown << caption::kMoreCameras.In(m_codePage).arg(cameras.size() - kNamedCameras);
+    if (!after.isEmpty())
+        shown << QString() << after;
     QMessageBox box(QMessageBox::Warning, title, question, QMessageBox::Yes | QMessageBox::No, this);
     box.setObjectName(QStringLiteral("questionBox"));
     box.setInformativeText(shown.join(QLatin1Char('\n')));
@@ -63,12 +66,23 @@ void MainWindow::AutoChangeIp() {
     const QStringList cameras = selectedCameras(true);
     if (cameras.isEmpty())
         return ShowNote(caption::kNoFactoryCamera.In(m_codePage).toStdString());
+    // A range that can hand out nothing is refused before anyone is asked.
+    const std::string start = FieldText(Field::RangeStart), end = FieldText(Field::RangeEnd);
+    const auto plan = m_controller->PlanAutoIp(start, end, static_cast<std::size_t>(cameras.size()));
+    if (!plan)
+        return m_controller->OnAutoChangeIp();
     const Caption& question = cameras.size() == 1 ? caption::kAutoIpOne : caption::kAutoIpMany;
-    const QString asked = question.In(m_codePage)
-                              .arg(cameras.size())
-                              .arg(QString::fromStdString(FieldText(Field::RangeStart)),
-                                   QString::fromStdString(FieldText(Field::RangeEnd)));
-    if (!confirm(TextsForCodePage(m_codePage).autoChangeIp, asked, cameras))
+    const QString asked =
+        question.In(m_codePage).arg(cameras.size()).arg(QString::fromStdString(start), QString::fromStdString(end));
+    // Each camera with the address it will get, in the order the job hands them out.
+    QStringList given;
+    for (int i = 0; i < cameras.size(); ++i) {
+        const auto& address = plan.Value()[static_cast<std::size_t>(i)];
+        given << caption::kAutoIpGets.In(m_codePage)
+                     .arg(cameras[i], address ? QString::fromStdString(FormatIpv4(*address))
+                                              : caption::kNoAddressLeft.In(m_codePage));
+    }
+    if (!confirm(TextsForCodePage(m_codePage).autoChangeIp, asked, given, caption::kAutoIpAbout.In(m_codePage)))
         return ShowNote(caption::kAutoIpDeclined.In(m_codePage).toStdString());
     m_controller->OnAutoChangeIp();
 }

@@ -110,6 +110,14 @@ inline constexpr Caption kAutoIpOne{"Give %1 camera at 192.168.0.20 an address o
 inline constexpr Caption kAutoIpMany{"Give %1 cameras at 192.168.0.20 addresses of their own from the range %2~%3?",
                                      "为 %1 台IP地址为192.168.0.20的设备分配范围 %2~%3 内的新IP地址？"};
 inline constexpr Caption kMoreCameras{"and %1 more", "另有 %1 台"};
+inline constexpr Caption kRangeTip{
+    "Auto Change IP hands out the host numbers from the first up to the last, in turn, skipping those a camera or "
+    "a station holds; the last itself is never handed out",
+    "自动更新IP地址按顺序分配从起始到结束的主机号，跳过已被设备或其他主机占用的地址；结束值本身从不分配"};
+inline constexpr Caption kAutoIpGets{"%1  →  %2", "%1  →  %2"};
+inline constexpr Caption kNoAddressLeft{"no address left in the range", "范围内已无空闲地址"};
+inline constexpr Caption kAutoIpAbout{"About: an address that a station answers for on the network is skipped.",
+                                      "地址仅供参考：网络上已有主机应答的地址会被跳过。"};
 inline constexpr Caption kResetDeclined{"Nothing was done: the reset was not confirmed.",
                                         "未做任何操作：未确认还原默认值。"};
 inline constexpr Caption kAutoIpDeclined{"Nothing was done: the new addresses were not confirmed.",

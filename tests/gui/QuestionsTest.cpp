@@ -1,5 +1,6 @@
 // "Reset Default" and "Auto Change IP" ask first, naming the cameras; "No" leaves every camera alone.
 #include <QElapsedTimer>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTableView>
@@ -119,7 +120,10 @@ TEST(QuestionsTest, AutoChangeIpAsksOnlyForTheCamerasAtTheFactoryAddress) {
     ASSERT_EQ(q.asked.size(), 1u);
     EXPECT_EQ(q.asked[0].title, "Auto Change IP");
     EXPECT_EQ(q.asked[0].text, "Give 2 cameras at 192.168.0.20 addresses of their own from the range 31~250?");
-    EXPECT_EQ(q.asked[0].cameras, "Lobby   192.168.0.20   00:1a:2b:3c:4d:01\nGate   192.168.0.20   00:1a:2b:3c:4d:03");
+    // The question named no address: each camera now stands with the one it will get.
+    EXPECT_EQ(q.asked[0].cameras, "Lobby   192.168.0.20   00:1a:2b:3c:4d:01  →  192.168.0.31\n"
+                                  "Gate   192.168.0.20   00:1a:2b:3c:4d:03  →  192.168.0.32\n\n"
+                                  "About: an address that a station answers for on the network is skipped.");
     EXPECT_TRUE(q.net->Commands().empty()) << "No sends no command";
     EXPECT_EQ(q.f->window->NoteLine(), "Nothing was done: the new addresses were not confirmed.");
 
@@ -130,6 +134,42 @@ TEST(QuestionsTest, AutoChangeIpAsksOnlyForTheCamerasAtTheFactoryAddress) {
         moved.insert(c.mac);
     EXPECT_EQ(moved, (std::set<Mac>{q.net->Camera("Lobby").mac, q.net->Camera("Gate").mac}));
     EXPECT_NE(q.net->Camera("Lobby").ip, (Ipv4{192, 168, 0, 20}));
+}
+
+// The window asked "Give 2 cameras ... from the range 250~31?" and only after Yes said the range was wrong.
+TEST(QuestionsTest, AutoChangeIpChecksTheRangeBeforeItAsksAndNamesEachAddress) {
+    QuestionFixture q(437);
+    q.Add("Lobby", {192, 168, 0, 20}, 1);
+    q.Add("Taken", {192, 168, 0, 101}, 2);
+    q.Add("Gate", {192, 168, 0, 20}, 3);
+    q.Add("Dock", {192, 168, 0, 20}, 4);
+    q.Select({0, 2, 3});
+    auto* start = q.f->Find<QLineEdit>("editRangeStart");
+    auto* end = q.f->Find<QLineEdit>("editRangeEnd");
+    EXPECT_TRUE(start->toolTip().endsWith(QStringLiteral("the last itself is never handed out")))
+        << start->toolTip().toStdString();
+    for (const auto& [from, to] : {std::pair{"250", "31"}, std::pair{"40", "40"}, std::pair{"0", "9"}}) {
+        SCOPED_TRACE(std::string(from) + "~" + to);
+        start->setText(QString::fromLatin1(from));
+        end->setText(QString::fromLatin1(to));
+        q.Press("buttonAutoChangeIp");
+        EXPECT_TRUE(q.asked.empty()) << "refused before anyone is asked";
+        EXPECT_TRUE(q.net->Commands().empty());
+    }
+    const auto box = q.f->window->findChildren<QMessageBox*>(QStringLiteral("messageBox"));
+    ASSERT_FALSE(box.empty());
+    EXPECT_EQ(box.back()->text(), "Nothing was sent: the range 0~9 must be host numbers from 1 to 254, its start "
+                                  "not after its end.");
+
+    // Two left before the end: the third camera is told there is none for it.
+    start->setText(QStringLiteral("100"));
+    end->setText(QStringLiteral("103"));
+    q.Press("buttonAutoChangeIp");
+    ASSERT_EQ(q.asked.size(), 1u);
+    EXPECT_EQ(q.asked[0].cameras, "Lobby   192.168.0.20   00:1a:2b:3c:4d:01  →  192.168.0.100\n"
+                                  "Gate   192.168.0.20   00:1a:2b:3c:4d:03  →  192.168.0.102\n"
+                                  "Dock   192.168.0.20   00:1a:2b:3c:4d:04  →  no address left in the range\n\n"
+                                  "About: an address that a station answers for on the network is skipped.");
 }
 
 TEST(QuestionsTest, QuestionsSpeakChinese) {

@@ -149,6 +149,10 @@ TEST(CliTest, OptionsCheckedBeforeAnythingIsSent) {
     r = run({"auto-ip", "--range", "31-x"}, kUnaddressed);
     EXPECT_EQ(r.code, 2);
     EXPECT_NE(r.err.find("--range takes START-END"), std::string::npos) << r.err;
+    r = run({"auto-ip", "--range", "40-40"}, kUnaddressed);
+    EXPECT_EQ(r.code, 2);
+    EXPECT_NE(r.err.find("--range 40-40 can hand out no address: its END is never handed out"), std::string::npos)
+        << r.err;
     // The guard and the dry run belong to the upgrade only.
     EXPECT_EQ(run({"reset", "--select", "all", "--dry-run"}, kUnaddressed).code, 2);
     EXPECT_EQ(run({"reset", "--select", "all", "--allow-model-mismatch"}, kUnaddressed).code, 2);
