@@ -277,8 +277,14 @@ void CTarnDlg::prologue(const JobRequest& request) {
         std::lock_guard guard(m_factsLock);
         m_outcomes.clear();
         m_running.clear();
+        // The job's own cameras: re-addressing leaves those not at the factory address alone, and
+        // "5 of 5 done" after a question about 3 counted them too.
+        m_progressed.clear();
+        for (const Target& camera : request.targets)
+            if (request.workflow != Workflow::AutoIp || camera.ip == Ipv4{192, 168, 0, 20})
+                m_progressed.insert(camera.mac);
         if (request.workflow != Workflow::Homecoming)
-            m_progress.Begin(request.targets.size(), atOnce(request), std::chrono::steady_clock::now());
+            m_progress.Begin(m_progressed.size(), atOnce(request), std::chrono::steady_clock::now());
     }
     switch (request.workflow) {
     case Workflow::Upgrade:
@@ -291,8 +297,6 @@ void CTarnDlg::prologue(const JobRequest& request) {
         SetReceiverMode(kReceiverHold);
         break;
     case Workflow::CheckVersion:
-        for (int row = 0; row < m_listDevices.GetItemCount(); ++row)
-            m_listDevices.SetItemText(row, StatusColumn, "");
         SaveAdapterConfig();
         if (!m_savedConfig || m_savedConfig->addresses.empty())
             m_window.MessageBox("please check network status...", "information");
@@ -408,8 +412,12 @@ void CTarnDlg::onJobEvent(const JobRequest& request, const Target& camera, const
     // A camera an earlier run left away has no row of its own.
     const bool rows = camera.row >= 0;
     if (std::holds_alternative<event::CameraStarted>(event)) {
-        if (rows)
+        // A row's Status belongs to the last job that touched it: each camera's is emptied as its
+        // work begins, and the rows of cameras outside the job keep theirs.
+        if (rows) {
             markFailed(camera, false);
+            m_listDevices.SetStatus(camera.row, "", std::nullopt);
+        }
     } else if (const auto* changed = std::get_if<event::CameraChanged>(&event)) {
         {
             std::lock_guard guard(m_factsLock);
@@ -444,7 +452,7 @@ void CTarnDlg::onJobEvent(const JobRequest& request, const Target& camera, const
         std::lock_guard guard(m_factsLock);
         listener = m_jobListener;
         const auto now = std::chrono::steady_clock::now();
-        if (request.workflow != Workflow::Homecoming) {
+        if (request.workflow != Workflow::Homecoming && m_progressed.contains(camera.mac)) {
             m_progress.On(camera.mac, event, now);
             // A line a human reads: a few times a second is enough, and every camera's end.
             if (std::holds_alternative<event::CameraEnded>(event) || now - m_progressShown >= kProgressEvery) {

@@ -32,6 +32,8 @@ std::optional<StatusText> Status::Of(const CameraView& view) {
                           std::nullopt};
     case Phase::WaitingTurn:
         return StatusText{"Waiting for its turn to upload", std::nullopt};
+    case Phase::WaitingWave:
+        return StatusText{"Waiting for the first wave", std::nullopt};
     case Phase::Queued:
     case Phase::Querying:
     case Phase::Moving:
@@ -99,7 +101,8 @@ StatusText Status::Of(const CameraOutcome& o) {
     case OutcomeKind::StillAway:
         return {"Still away at " + o.leftAt.value_or("a link-local address"), {}};
     case OutcomeKind::Interrupted:
-        return {"Interrupted", {}};
+        // "Interrupted [failed]" hid an image the camera had taken.
+        return {o.imageDelivered ? "Interrupted after the upload" : "Interrupted", {}};
     case OutcomeKind::NoWorkerThread:
         return {"Cannot start a worker thread", {}};
     // The re-addressing's verdicts: only the camera's reply from its new address counts.
@@ -107,8 +110,9 @@ StatusText Status::Of(const CameraOutcome& o) {
         return {"Seen at its new address", {}};
     case OutcomeKind::RangeUsedUp:
         return {"no free address left in the range", {}};
-    // An accepted reset leaves the cell empty.
+    // The original left the cell empty; where the camera is back is what the technician needs next.
     case OutcomeKind::ResetAccepted:
+        return {o.ipAfter ? "Back at " + *o.ipAfter : std::string("Reset accepted"), {}};
     case OutcomeKind::NotAtFactoryAddress:
     case OutcomeKind::NotStarted:
     case OutcomeKind::Pending:

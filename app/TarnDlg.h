@@ -248,6 +248,7 @@ private:
     JobListener m_jobListener;                               // guarded by m_factsLock
     JobOptions m_jobOptions;                                 // ditto
     JobProgress m_progress;                                  // ditto
+    std::set<Mac> m_progressed;                              // the cameras it counts; ditto
     std::chrono::steady_clock::time_point m_progressShown{}; // ditto
     std::vector<std::string> m_replayed;
     std::atomic<std::size_t> m_stillAwayAtStart{0};

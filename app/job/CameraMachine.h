@@ -55,6 +55,8 @@ public:
     void SetNow(Clock::Milliseconds now) { m_now = now; }
     // It asked for its turn to upload and must wait for it.
     void WaitForTurn() { show(Phase::WaitingTurn); }
+    // Its turn waits for the first wave of the fleet to end, not for a free slot.
+    void WaitForWave() { show(Phase::WaitingWave); }
     // From its turn to upload until its upload has settled, one way or the other.
     virtual bool HoldsTurn() const { return false; }
 

@@ -18,6 +18,7 @@ enum class Phase : std::uint8_t {
     Verifying,      // asking for the version it runs now
     AwaitingReturn, // count: seconds left for a camera that has not answered since its reboot
     WaitingTurn,    // waiting for its turn to take the image
+    WaitingWave,    // its turn waits for the first wave to end
     Resetting,      // the factory reset is being asked for
     ResetRebooting, // count: seconds left of the reset's reboot wait
     Readdressing,   // a new address is being chosen and sent
@@ -82,6 +83,7 @@ struct CameraOutcome {
     std::optional<std::string> leftAt;        // a link-local address it may still be at; the journal keeps it
     std::string note;                         // what the operator must hear beyond the Status, once per job
     int uploadAttempts = 0;
+    bool imageDelivered = false; // the camera took the image's body before the job stopped
 };
 
 // Whether the outcome draws the Status red and counts as a failure.

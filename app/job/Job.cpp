@@ -135,11 +135,17 @@ void Job::grantTurns() {
             m_haveTurn.insert(camera);
         resume(camera, input::Turn{*granted});
     }
+    const bool waveAtWork = !firstWavePassed().has_value();
     for (std::size_t camera : m_wantTurn) {
         Slot& slot = m_slots[camera];
-        if (!slot.shownWaiting) {
-            slot.shownWaiting = true;
-            slot.machine->WaitForTurn();
+        // Free slots do not help a camera behind a first wave still at work: it is told which it waits for.
+        const Phase waiting = camera >= wave && waveAtWork ? Phase::WaitingWave : Phase::WaitingTurn;
+        if (slot.shownWaiting != waiting) {
+            slot.shownWaiting = waiting;
+            if (waiting == Phase::WaitingWave)
+                slot.machine->WaitForWave();
+            else
+                slot.machine->WaitForTurn();
             publish(camera);
         }
     }

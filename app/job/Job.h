@@ -63,7 +63,7 @@ private:
         enum class State { Queued, Running, Calling, Waiting, AwaitingTurn, Ended } state = State::Queued;
         std::uint64_t wait = 0; // which wait a timer or a sighting belongs to
         bool holdOnStop = false;
-        bool shownWaiting = false; // told it waits for its turn to upload
+        Phase shownWaiting = Phase::Done; // what it was told it waits for: a turn, or the first wave
     };
     struct Arrival {
         std::size_t camera;

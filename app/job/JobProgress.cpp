@@ -98,7 +98,7 @@ std::optional<std::chrono::seconds> JobProgress::Left(Moment now) const {
         --notStarted;
         if (camera.ended)
             continue;
-        if (camera.phase == Phase::WaitingTurn)
+        if (camera.phase == Phase::WaitingTurn || camera.phase == Phase::WaitingWave)
             ++waitingTurn;
         longest = std::max(longest, ahead(camera, now));
     }

@@ -192,6 +192,8 @@ Action UpgradeMachine::reboot() {
 }
 
 Action UpgradeMachine::interrupted() {
+    // Only after the body was taken: the camera may well run the image when it is back.
+    m_outcome.imageDelivered = true;
     m_outcome.ipAfter = Moved() ? LinkLocalAddress() : FormatIpv4(m_target.ip);
     return end(OutcomeKind::Interrupted);
 }

@@ -12,6 +12,7 @@ const char* phaseWords(Phase phase) {
     switch (phase) {
     case Phase::Queued:
     case Phase::WaitingTurn:
+    case Phase::WaitingWave:
         return "waiting for their turn";
     case Phase::Querying:
     case Phase::Verifying:

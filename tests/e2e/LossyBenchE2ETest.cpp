@@ -277,7 +277,7 @@ TEST_F(LossyBenchE2E, ARefusedResetFailsWithItsAnswerAndAResetCameraIsReaddresse
         EXPECT_EQ(reset.byName[name]["failed"], true) << name;
     }
     for (const char* name : {"TwinYes", "Used"}) {
-        EXPECT_EQ(reset.byName[name]["status"], "") << name;
+        EXPECT_EQ(reset.byName[name]["status"], "Back at 192.168.0.20") << name;
         EXPECT_EQ(reset.byName[name]["failed"], false) << name;
         EXPECT_EQ(reset.byName[name]["ip"], "192.168.0.20") << name << " is listed where it came back";
     }

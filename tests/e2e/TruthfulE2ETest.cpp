@@ -108,7 +108,7 @@ TEST_F(TruthfulE2E, ATerminatedJobLeavesAJournalThatTheNextStartReplays) {
     EXPECT_LT(std::chrono::steady_clock::now() - signalled, 2500ms);
     std::ifstream out(m_state.path() + "/out");
     std::string printed((std::istreambuf_iterator<char>(out)), std::istreambuf_iterator<char>());
-    EXPECT_NE(printed.find("\"Interrupted\""), std::string::npos) << printed << lan.CameraLog(1);
+    EXPECT_NE(printed.find("\"Interrupted after the upload\""), std::string::npos) << printed << lan.CameraLog(1);
     EXPECT_NE(Journal().find("\"home\": \"192.168.0.41\""), std::string::npos) << Journal();
     EXPECT_EQ(lan.RunInHost("ip -4 route show 169.254.0.0/16", rc), "") << "closing removed the route";
 

@@ -148,7 +148,7 @@ TEST_F(WorkflowE2E, ResetCountsDownAndClosingDuringAnUpgradeIsPrompt) {
     for (int r = 0; r < 2; ++r) {
         auto row = dlg.List().Rows()[static_cast<std::size_t>(r)];
         if (row[1] == "Fresh") {
-            EXPECT_EQ(row[4], "");
+            EXPECT_EQ(row[4], "Back at 192.168.0.20");
             EXPECT_FALSE(dlg.IsFailed(r));
         } else {
             EXPECT_EQ(row[4], "401 Unauthorized");

@@ -4,6 +4,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTableView>
+#include <algorithm>
 #include <set>
 
 #include <gtest/gtest.h>
@@ -170,6 +171,39 @@ TEST(QuestionsTest, AutoChangeIpChecksTheRangeBeforeItAsksAndNamesEachAddress) {
                                   "Gate   192.168.0.20   00:1a:2b:3c:4d:03  →  192.168.0.102\n"
                                   "Dock   192.168.0.20   00:1a:2b:3c:4d:04  →  no address left in the range\n\n"
                                   "About: an address that a station answers for on the network is skipped.");
+}
+
+// "5 of 5 done" after a question about 3, an accepted reset with an empty Status, and a new job's
+// blanking of rows it did not touch.
+TEST(QuestionsTest, AJobCountsAndWritesOnlyItsOwnCamerasRows) {
+    QuestionFixture q(437);
+    q.Add("Lobby", {192, 168, 0, 20}, 1);
+    q.Add("Own", {192, 168, 0, 45}, 2);
+    q.Add("Gate", {192, 168, 0, 20}, 3);
+    q.answer = QMessageBox::Yes;
+    q.Select({0, 1, 2});
+    q.Press("buttonAutoChangeIp");
+    CTarnDlg& controller = q.f->window->Controller();
+    EXPECT_EQ(controller.ProgressText(), "2 of 2 done, 0 failed") << "the question was about two";
+    const auto status = [&](int row) { return controller.List().GetItemText(row, StatusColumn); };
+    int own = -1;
+    for (int row = 0; row < controller.List().GetItemCount(); ++row)
+        if (controller.List().GetItemText(row, 1) == "Own")
+            own = row;
+    ASSERT_GE(own, 0);
+    std::vector<std::string> before;
+    for (int row = 0; row < controller.List().GetItemCount(); ++row)
+        before.push_back(status(row));
+    EXPECT_EQ(std::count(before.begin(), before.end(), "Seen at its new address"), 2);
+
+    q.Select({own});
+    q.Press("buttonResetDefault");
+    for (int row = 0; row < controller.List().GetItemCount(); ++row) {
+        if (row == own)
+            EXPECT_EQ(status(row), "Back at 192.168.0.20") << "where the reset camera is back";
+        else
+            EXPECT_EQ(status(row), before[static_cast<std::size_t>(row)]) << "a row the reset did not touch";
+    }
 }
 
 TEST(QuestionsTest, QuestionsSpeakChinese) {

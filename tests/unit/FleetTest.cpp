@@ -98,6 +98,13 @@ TEST_F(FleetTest, AFirstWaveGatesTheRestOfTheFleet) {
     for (const char* name : {"C1", "C2", "C3", "C4"})
         EXPECT_EQ(Outcome(name), OutcomeKind::Upgraded) << name;
     EXPECT_GT(FirstUpload("C3"), LastQuery("C1")) << "after the first wave was seen running the image";
+    // With every slot free, "Waiting for its turn to upload" misled: they waited for the first wave.
+    for (const char* name : {"C3", "C4"}) {
+        const auto views = Views(name);
+        EXPECT_NE(std::find(views.begin(), views.end(), CameraView{Phase::WaitingWave, 0}), views.end()) << name;
+        EXPECT_EQ(std::find(views.begin(), views.end(), CameraView{Phase::WaitingTurn, 0}), views.end()) << name;
+    }
+    EXPECT_EQ(Status::Of(CameraView{Phase::WaitingWave, 0})->text, "Waiting for the first wave");
     EXPECT_GT(FirstUpload("C4"), LastQuery("C2"));
 
     net->Camera("C2").upload = RequestResult::NoReply;

@@ -191,7 +191,7 @@ TEST_F(SafetyNetTest, ACheckAReAddressingAndAResetAreRecordedToo) {
     EXPECT_EQ(reset[0]["workflow"], "reset");
     EXPECT_EQ(reset[0]["ip_before"], "192.168.0.40");
     EXPECT_EQ(reset[0]["ip_after"], "192.168.0.20") << "seen back at its factory address";
-    EXPECT_EQ(reset[0]["status"], "");
+    EXPECT_EQ(reset[0]["status"], "Back at 192.168.0.20");
 }
 
 // A missing capability is said once at start, in one line that names what will not work; with

@@ -42,6 +42,11 @@ TEST(StatusTextsTest, EveryOutcomeHasItsTextNameAndColour) {
     CameraOutcome same(OutcomeKind::WouldFlash);
     same.versionBefore = "V1.06";
     same.imageVersion = "V1.06";
+    // An accepted reset left the Status empty; after the upload Ctrl-C read "Interrupted" alone.
+    CameraOutcome back(OutcomeKind::ResetAccepted);
+    back.ipAfter = "192.168.0.20";
+    CameraOutcome delivered(OutcomeKind::Interrupted);
+    delivered.imageDelivered = true;
     CameraOutcome twin(OutcomeKind::SharedAddressUnreachable);
     twin.sharedAddress = "192.168.0.20";
     const Row rows[] = {
@@ -62,12 +67,14 @@ TEST(StatusTextsTest, EveryOutcomeHasItsTextNameAndColour) {
         {twin, "Shares 192.168.0.20, no answer on its own", "shared-address-unreachable", true, true},
         {CameraOutcome(OutcomeKind::NoFreeLinkLocal), "No free link-local address", "no-free-link-local", true, true},
         {CameraOutcome(OutcomeKind::CannotProbe), "Cannot probe link-local addresses", "cannot-probe", true, true},
-        {CameraOutcome(OutcomeKind::ResetAccepted), "", "reset-accepted", false, true},
+        {back, "Back at 192.168.0.20", "reset-accepted", false, true},
+        {CameraOutcome(OutcomeKind::ResetAccepted), "Reset accepted", "reset-accepted", false, true},
         {CameraOutcome(OutcomeKind::AddressSent), "Seen at its new address", "address-sent", false, true},
         {CameraOutcome(OutcomeKind::RangeUsedUp), "no free address left in the range", "range-used-up", true, true},
         {CameraOutcome(OutcomeKind::NotAtFactoryAddress), "", "not-at-factory-address", false, false},
         {CameraOutcome(OutcomeKind::NotStarted), "", "not-started", false, false},
         {CameraOutcome(OutcomeKind::Interrupted), "Interrupted", "interrupted", true, true},
+        {delivered, "Interrupted after the upload", "interrupted", true, true},
         {CameraOutcome(OutcomeKind::NoWorkerThread), "Cannot start a worker thread", "no-worker-thread", true, true},
     };
     for (const Row& row : rows) {

@@ -1,6 +1,7 @@
 // One camera's upgrade stepped through every ending with scripted answers: no thread, no network.
 #include <algorithm>
 
+#include "app/StatusTexts.h"
 #include "app/job/UpgradeMachine.h"
 #include "tests/unit/MachineDriver.h"
 
@@ -330,6 +331,7 @@ TEST(UpgradeMachineTest, AStopSendsHomeWhatCanHearAndLeavesTheBurningToTheJourna
         EXPECT_EQ(d.log.back(), "forget") << "it can hear its way home, and is seen there";
         EXPECT_EQ(d.Count("query"), 1) << "no second try once stopping";
         EXPECT_FALSE(m.Outcome().leftAt);
+        EXPECT_FALSE(m.Outcome().imageDelivered);
     }
     {
         MachineDriver d;
@@ -340,6 +342,9 @@ TEST(UpgradeMachineTest, AStopSendsHomeWhatCanHearAndLeavesTheBurningToTheJourna
         EXPECT_EQ(o.kind, OutcomeKind::Interrupted);
         EXPECT_EQ(o.leftAt, "169.254.0.1") << "a burning camera would not hear it: the journal keeps it";
         EXPECT_EQ(o.ipAfter, "169.254.0.1");
+        // "Interrupted [failed]" hid an image the camera had taken.
+        EXPECT_TRUE(o.imageDelivered);
+        EXPECT_EQ(Status::Of(o).text, "Interrupted after the upload");
         EXPECT_EQ(d.Count("home"), 0);
         EXPECT_EQ(d.Count("wait 1000"), 0) << "no countdown once stopping";
     }
