@@ -427,14 +427,7 @@ void CTarnDlg::onJobEvent(const JobRequest& request, const Target& camera, const
             m_listDevices.SetStatus(camera.row, status->text, status->progress);
     } else if (const auto* ended = std::get_if<event::CameraEnded>(&event)) {
         const CameraOutcome& outcome = ended->outcome;
-        if (rows) {
-            markFailed(camera, IsFailure(outcome.kind));
-            m_listDevices.SetStatus(camera.row, Status::Of(outcome).text, std::nullopt);
-            // The row shows where the camera's own reply last put it: away, or back home.
-            Ipv4 at{};
-            if (outcome.leftAt ? ParseIpv4(*outcome.leftAt, at) : outcome.ipAfter && ParseIpv4(*outcome.ipAfter, at))
-                showAddress(camera, at);
-        }
+        // The facts first: the row's Model and Version columns read them when the row is redrawn.
         {
             std::lock_guard guard(m_factsLock);
             if (outcome.model || outcome.versionBefore)
@@ -442,6 +435,14 @@ void CTarnDlg::onJobEvent(const JobRequest& request, const Target& camera, const
                                        outcome.versionAfter.value_or(outcome.versionBefore.value_or(""))};
             m_outcomes[camera.mac] = outcome;
             m_running.erase(camera.mac);
+        }
+        if (rows) {
+            markFailed(camera, IsFailure(outcome.kind));
+            m_listDevices.SetStatus(camera.row, Status::Of(outcome).text, std::nullopt);
+            // The row shows where the camera's own reply last put it: away, or back home.
+            Ipv4 at{};
+            if (outcome.leftAt ? ParseIpv4(*outcome.leftAt, at) : outcome.ipAfter && ParseIpv4(*outcome.ipAfter, at))
+                showAddress(camera, at);
         }
         if (IsRecorded(outcome.kind))
             m_records.Append(recordOf(request, camera, outcome));

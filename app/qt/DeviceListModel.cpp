@@ -43,7 +43,7 @@ DeviceListModel::~DeviceListModel() {
 
 void DeviceListModel::SetCodePage(unsigned codePage) {
     m_codePage = codePage;
-    emit headerDataChanged(Qt::Horizontal, 0, kColumnCount - 1);
+    emit headerDataChanged(Qt::Horizontal, 0, ColumnCount - 1);
 }
 
 void DeviceListModel::Sync() {
@@ -87,7 +87,7 @@ void DeviceListModel::Sync() {
         endInsertRows();
     }
     if (last >= 0)
-        emit dataChanged(index(first, 0), index(last, kColumnCount - 1));
+        emit dataChanged(index(first, 0), index(last, ColumnCount - 1));
 }
 
 int DeviceListModel::rowCount(const QModelIndex& parent) const {
@@ -95,13 +95,22 @@ int DeviceListModel::rowCount(const QModelIndex& parent) const {
 }
 
 int DeviceListModel::columnCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : kColumnCount;
+    return parent.isValid() ? 0 : ColumnCount;
 }
 
 QVariant DeviceListModel::data(const QModelIndex& index, int role) const {
     if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
         return {};
     const auto row = static_cast<std::size_t>(index.row());
+    if (index.column() >= kColumnCount) {
+        Mac mac{};
+        if (role != Qt::DisplayRole || !ParseMac(m_rows[row][3], mac))
+            return {};
+        const auto facts = m_controller.Facts(mac);
+        if (!facts)
+            return QString();
+        return QString::fromStdString(index.column() == ModelColumn ? facts->model : facts->version);
+    }
     if (role == Qt::DisplayRole)
         return QString::fromStdString(m_rows[row][static_cast<std::size_t>(index.column())]);
     if (role == Qt::ForegroundRole && index.column() == StatusColumn && m_rows[row].failed)
@@ -131,8 +140,10 @@ QVariant DeviceListModel::statusToolTip(const ListRow& row) const {
 }
 
 QVariant DeviceListModel::headerData(int section, Qt::Orientation orientation, int role) const {
-    if (orientation != Qt::Horizontal || section < 0 || section >= kColumnCount)
+    if (orientation != Qt::Horizontal || section < 0 || section >= ColumnCount)
         return {};
+    if (role == Qt::DisplayRole && section >= kColumnCount)
+        return (section == ModelColumn ? caption::kModelColumn : caption::kVersionColumn).In(m_codePage);
     if (role == Qt::DisplayRole)
         return QString::fromUtf8(ColumnTitle(section, m_codePage));
     if (role == Qt::TextAlignmentRole)

@@ -14,6 +14,10 @@ class DeviceListModel : public QAbstractTableModel {
 public:
     // The share (0..1) of a running Status, as a double; invalid when the Status counts nothing.
     static constexpr int ProgressRole = Qt::UserRole + 1;
+    // Beyond the list's five: what the camera's last query in this run said of itself.
+    static constexpr int ModelColumn = kColumnCount;
+    static constexpr int VersionColumn = kColumnCount + 1;
+    static constexpr int ColumnCount = kColumnCount + 2;
 
     DeviceListModel(CTarnDlg& controller, QObject* parent = nullptr);
     ~DeviceListModel() override;

@@ -7,6 +7,7 @@
 
 #include "app/StatusTexts.h"
 #include "app/qt/Contrast.h"
+#include "app/qt/DeviceListModel.h"
 #include "discovery/ListModel.h"
 
 namespace {
@@ -51,22 +52,48 @@ DeviceListView::DeviceListView(QWidget* parent) : QTableView(parent) {
 
 void DeviceListView::FitColumns() {
     // Status: the longest text a running camera shows, the reset's reboot countdown. Name takes the rest.
-    const QString widest[kColumnCount] = {
-        QStringLiteral("0000"), QString(), QStringLiteral("255.255.255.255"), QStringLiteral("00:00:00:00:00:00"),
-        QString::fromStdString(Status::Of(CameraView{Phase::ResetRebooting, Status::kRebootSeconds})->text)};
+    const QString widest[DeviceListModel::ColumnCount] = {
+        QStringLiteral("0000"),
+        QString(),
+        QStringLiteral("255.255.255.255"),
+        QStringLiteral("00:00:00:00:00:00"),
+        QString::fromStdString(Status::Of(CameraView{Phase::ResetRebooting, Status::kRebootSeconds})->text),
+        QStringLiteral("IPC1234-ABCD"),
+        QStringLiteral("V1.23")};
+    if (!model())
+        return;
+    const int columns = std::min(model()->columnCount(), DeviceListModel::ColumnCount);
     const int padding = 2 * (style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1) + 6;
     const int room = width() - 2 * frameWidth() - style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
     QHeaderView* header = horizontalHeader();
-    int others = 0;
-    for (int c = 0; c < kColumnCount; ++c) {
+    auto widthOf = [&](int c) {
+        // The title's hint holds its margins and the sort arrow.
+        return std::max(fontMetrics().horizontalAdvance(widest[c]) + padding, header->sectionSizeHint(c));
+    };
+    int others = 0, extra = 0;
+    for (int c = 0; c < columns; ++c) {
         if (c == kFlexibleColumn)
             continue;
-        // The title's hint holds its margins and the sort arrow.
-        const int width = std::max(fontMetrics().horizontalAdvance(widest[c]) + padding, header->sectionSizeHint(c));
-        setColumnWidth(c, width);
-        others += width;
+        (c < kColumnCount ? others : extra) += widthOf(c);
     }
-    setColumnWidth(kFlexibleColumn, std::max(room - others, header->sectionSizeHint(kFlexibleColumn)));
+    // Model and Version show where Name keeps room for a long camera name beside them: at the
+    // window's first size the list stands as the original's did, with its five columns.
+    const int name = std::max(fontMetrics().horizontalAdvance(QStringLiteral("IPC-Warehouse-Gate-40")) + padding,
+                              header->sectionSizeHint(kFlexibleColumn));
+    const bool roomy = room - others - extra >= name;
+    for (int c = 0; c < columns; ++c) {
+        if (c >= kColumnCount)
+            setColumnHidden(c, !roomy);
+        if (c != kFlexibleColumn && (c < kColumnCount || roomy))
+            setColumnWidth(c, widthOf(c));
+    }
+    const int used = others + (roomy ? extra : 0);
+    setColumnWidth(kFlexibleColumn, std::max(room - used, header->sectionSizeHint(kFlexibleColumn)));
+}
+
+void DeviceListView::resizeEvent(QResizeEvent* event) {
+    QTableView::resizeEvent(event);
+    FitColumns();
 }
 
 void DeviceListView::SelectAllRows() {

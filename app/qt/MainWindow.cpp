@@ -62,18 +62,21 @@ template <typename T> T* child(QWidget* w, const char* name) {
 
 MainWindow::MainWindow(Clock& clock, MainWindowHooks hooks, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                          Qt::WindowCloseButtonHint),
+                          Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint),
       m_hooks(withDefaults(std::move(hooks))), m_controller(std::make_unique<CTarnDlg>(*this, clock, m_hooks.platform)),
       m_units(TemplateFont(QStringLiteral("Calibri"), 12)) {
     setObjectName(QStringLiteral("mainWindow"));
     setFont(TemplateFont(QStringLiteral("Calibri"), 12));
-    setFixedSize(m_units.X(444), m_units.Y(282));
+    m_templateSize = QSize(m_units.X(444), m_units.Y(282));
+    setMinimumSize(m_templateSize);
+    resize(m_templateSize);
     setupPathRow();
     setupList();
     setupFieldRows();
     setupButtons();
     setupMoreMenu();
     connectButtons();
+    keepTemplatePlaces();
     ApplyLanguage(437);
     qApp->installEventFilter(this);
 }

@@ -83,6 +83,7 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     // Runs f on the window's thread: at once when already there, queued otherwise.
@@ -106,6 +107,8 @@ private:
     // Asks for one of the session's job numbers (cameras at once, the first wave); 0 is the default.
     void askJobNumber(const Caption& title, const Caption& label, std::size_t JobOptions::*field);
     void connectButtons();
+    // Remembers every control's place at the window's first size, the size a grown window lays out from.
+    void keepTemplatePlaces();
     // Closing while a job runs (CloseGuard.cpp): ask, stop the job on its own thread, say what
     // is left to the journal, then close.
     bool closeDuringJob();
@@ -131,4 +134,6 @@ private:
     bool m_guardLifted = false; // "Allow other models" is on: the note line says so while it is
     int m_sortColumn = -1;      // the column the rows stand sorted by, -1 when they are not
     bool m_sortAscending = true;
+    QSize m_templateSize;                                     // the original's size, the smallest the window takes
+    std::vector<std::pair<QWidget*, QRect>> m_templatePlaces; // each control at that size
 };

@@ -4,6 +4,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QResizeEvent>
+#include <algorithm>
 
 #include "app/qt/DeviceListModel.h"
 #include "app/qt/DeviceListView.h"
@@ -109,4 +111,36 @@ void MainWindow::setupButtons() {
     addButton("buttonCheckVersion", 227, 263, 74, 14);
     addButton("buttonUpgrade", 311, 262, 75, 15);
     addButton("buttonExit", 390, 263, 47, 14);
+}
+
+void MainWindow::keepTemplatePlaces() {
+    for (QWidget* w : findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
+        if (!w->isWindow())
+            m_templatePlaces.emplace_back(w, w->geometry());
+}
+
+void MainWindow::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    // The list takes what the window gains; the rows under it keep to the bottom edge, the path
+    // row and the controls from the login on to the right one. At the first size nothing moves.
+    const int dw = std::max(0, width() - m_templateSize.width());
+    const int dh = std::max(0, height() - m_templateSize.height());
+    const int list = m_units.Y(26), below = m_units.Y(183), right = m_units.X(220);
+    for (const auto& [w, place] : m_templatePlaces) {
+        QRect r = place;
+        if (w == m_list) {
+            r.setSize(r.size() + QSize(dw, dh));
+        } else if (w == m_note) {
+            r.translate(0, dh);
+            r.setWidth(r.width() + dw);
+        } else if (place.y() < list) {
+            if (w->objectName() == QStringLiteral("editPath"))
+                r.setWidth(r.width() + dw);
+            else if (place.x() >= right)
+                r.translate(dw, 0);
+        } else if (place.y() >= below) {
+            r.translate(place.x() >= right ? dw : 0, dh);
+        }
+        w->setGeometry(r);
+    }
 }

@@ -110,6 +110,8 @@ inline constexpr Caption kAutoIpOne{"Give %1 camera at 192.168.0.20 an address o
 inline constexpr Caption kAutoIpMany{"Give %1 cameras at 192.168.0.20 addresses of their own from the range %2~%3?",
                                      "为 %1 台IP地址为192.168.0.20的设备分配范围 %2~%3 内的新IP地址？"};
 inline constexpr Caption kMoreCameras{"and %1 more", "另有 %1 台"};
+inline constexpr Caption kModelColumn{"Model", "型号"};
+inline constexpr Caption kVersionColumn{"Version", "版本"};
 inline constexpr Caption kRangeTip{
     "Auto Change IP hands out the host numbers from the first up to the last, in turn, skipping those a camera or "
     "a station holds; the last itself is never handed out",

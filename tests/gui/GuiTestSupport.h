@@ -11,6 +11,7 @@
 #include "app/qt/DeviceListModel.h"
 #include "app/qt/MainWindow.h"
 #include "discovery/DeviceRows.h"
+#include "tests/support/TestSupport.h"
 
 // Adapters without an IPv4 address: the controller starts no receiver and sends nothing.
 inline ControllerPlatform QuietPlatform(unsigned codePage) {
@@ -20,7 +21,8 @@ inline ControllerPlatform QuietPlatform(unsigned codePage) {
     a.netConnectionStatus = 2;
     a.index = 2;
     ControllerPlatform platform{[a] { return std::vector<AdapterData>{a}; }, [codePage] { return codePage; }};
-    platform.stateFolder.clear(); // no journal: a test never reads or writes the operator's
+    platform.stateFolder.clear();                       // no journal: a test never reads or writes the operator's
+    platform.lockScope = testsupport::UniqueId() + "-"; // tests run side by side, each on its own "eth0"
     return platform;
 }
 

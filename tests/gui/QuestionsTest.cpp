@@ -1,5 +1,6 @@
 // "Reset Default" and "Auto Change IP" ask first, naming the cameras; "No" leaves every camera alone.
 #include <QElapsedTimer>
+#include <QHeaderView>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -191,9 +192,9 @@ TEST(QuestionsTest, AJobCountsAndWritesOnlyItsOwnCamerasRows) {
         if (controller.List().GetItemText(row, 1) == "Own")
             own = row;
     ASSERT_GE(own, 0);
-    std::vector<std::string> before;
-    for (int row = 0; row < controller.List().GetItemCount(); ++row)
-        before.push_back(status(row));
+    std::vector<std::string> before(static_cast<std::size_t>(controller.List().GetItemCount()));
+    for (std::size_t row = 0; row < before.size(); ++row)
+        before[row] = status(static_cast<int>(row));
     EXPECT_EQ(std::count(before.begin(), before.end(), "Seen at its new address"), 2);
 
     q.Select({own});
@@ -204,6 +205,43 @@ TEST(QuestionsTest, AJobCountsAndWritesOnlyItsOwnCamerasRows) {
         else
             EXPECT_EQ(status(row), before[static_cast<std::size_t>(row)]) << "a row the reset did not touch";
     }
+}
+
+TEST(QuestionsTest, AGrownWindowGivesTheListTheRoomAndShowsWhatAQueryFound) {
+    QuestionFixture q(437);
+    q.Add("Lobby", {192, 168, 0, 31}, 1);
+    q.Add("Gate", {192, 168, 0, 32}, 2);
+    MainWindow& w = *q.f->window;
+    auto* list = q.f->Find<QTableView>("listDevices");
+    auto* exit = q.f->Find<QWidget>("buttonExit");
+    const QSize first = w.size();
+    const QRect listAtFirst = list->geometry(), exitAtFirst = exit->geometry();
+    EXPECT_TRUE(list->isColumnHidden(DeviceListModel::ModelColumn)) << "the first size keeps the five columns";
+    EXPECT_TRUE(list->isColumnHidden(DeviceListModel::VersionColumn));
+
+    q.Select({0, 1});
+    q.Press("buttonCheckVersion");
+    w.resize(1500, 950);
+    GuiFixture::Settle();
+    const QSize grown = w.size() - first;
+    EXPECT_EQ(list->geometry().size(), listAtFirst.size() + grown) << "the list takes all the window gained";
+    EXPECT_EQ(exit->geometry(), exitAtFirst.translated(grown.width(), grown.height())) << "Exit keeps to its corner";
+    EXPECT_EQ(q.f->Find<QWidget>("labelDescription")->geometry().x(), w.Units().X(7));
+    EXPECT_FALSE(list->isColumnHidden(DeviceListModel::ModelColumn));
+    EXPECT_FALSE(list->isColumnHidden(DeviceListModel::VersionColumn));
+    const QAbstractItemModel* m = list->model();
+    EXPECT_EQ(m->headerData(DeviceListModel::ModelColumn, Qt::Horizontal).toString(), "Model");
+    for (int row = 0; row < 2; ++row) {
+        EXPECT_EQ(m->index(row, DeviceListModel::ModelColumn).data().toString(), "IPC1234") << row;
+        EXPECT_EQ(m->index(row, DeviceListModel::VersionColumn).data().toString(), "V1.05") << row;
+    }
+    EXPECT_LE(list->horizontalHeader()->length(), list->viewport()->width()) << "no horizontal scroll bar";
+
+    w.resize(first);
+    GuiFixture::Settle();
+    EXPECT_EQ(list->geometry(), listAtFirst);
+    EXPECT_EQ(exit->geometry(), exitAtFirst);
+    EXPECT_TRUE(list->isColumnHidden(DeviceListModel::ModelColumn));
 }
 
 TEST(QuestionsTest, QuestionsSpeakChinese) {
