@@ -5,7 +5,9 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDesktopServices>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
@@ -28,10 +30,12 @@ namespace {
 
 MainWindowHooks withDefaults(MainWindowHooks hooks) {
     if (!hooks.openUrl)
-        hooks.openUrl = [](const std::string& url) { QDesktopServices::openUrl(QUrl(QString::fromStdString(url))); };
+        hooks.openUrl = [](const std::string& url) {
+            return QDesktopServices::openUrl(QUrl(QString::fromStdString(url)));
+        };
     if (!hooks.chooseFile)
-        hooks.chooseFile = [](QWidget* parent) -> std::optional<std::string> {
-            const QString path = QFileDialog::getOpenFileName(parent, QStringLiteral("Search Firmware"));
+        hooks.chooseFile = [](QWidget* parent, const QString& folder) -> std::optional<std::string> {
+            const QString path = QFileDialog::getOpenFileName(parent, QStringLiteral("Search Firmware"), folder);
             if (path.isEmpty())
                 return std::nullopt;
             return path.toStdString();
@@ -64,7 +68,7 @@ MainWindow::MainWindow(Clock& clock, MainWindowHooks hooks, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                           Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint),
       m_hooks(withDefaults(std::move(hooks))), m_controller(std::make_unique<CTarnDlg>(*this, clock, m_hooks.platform)),
-      m_units(TemplateFont(QStringLiteral("Calibri"), 12)) {
+      m_units(TemplateFont(QStringLiteral("Calibri"), 12)), m_lastFolder(QDir::homePath()) {
     setObjectName(QStringLiteral("mainWindow"));
     setFont(TemplateFont(QStringLiteral("Calibri"), 12));
     m_templateSize = QSize(m_units.X(444), m_units.Y(282));
@@ -93,7 +97,12 @@ MainWindow::~MainWindow() {
 void MainWindow::connectButtons() {
     CTarnDlg* c = m_controller.get();
     connect(child<QPushButton>(this, "buttonBrowse"), &QPushButton::clicked, this, &MainWindow::BrowseFile);
-    connect(child<QPushButton>(this, "buttonSearch"), &QPushButton::clicked, this, [c] { c->OnSearch(); });
+    // A new search is a fresh start: the last refusal or error no longer stands under the list.
+    connect(child<QPushButton>(this, "buttonSearch"), &QPushButton::clicked, this, [this, c] {
+        m_noteText.clear();
+        showNoteLine();
+        c->OnSearch();
+    });
     connect(child<QPushButton>(this, "buttonAutoChangeIp"), &QPushButton::clicked, this, &MainWindow::AutoChangeIp);
     connect(child<QPushButton>(this, "buttonResetDefault"), &QPushButton::clicked, this, &MainWindow::ResetDefault);
     connect(child<QPushButton>(this, "buttonCheckVersion"), &QPushButton::clicked, this, [c] { c->OnCheckVersion(); });
@@ -175,7 +184,12 @@ void MainWindow::OpenUrl(const std::string& url) {
         !ParseIpv4(parsed.host().toStdString(), host) || !parsed.userInfo().isEmpty() ||
         !(parsed.path().isEmpty() || parsed.path() == QStringLiteral("/")) || parsed.hasQuery() || parsed.hasFragment())
         return;
-    onGuiThread([this, url] { m_hooks.openUrl(url); });
+    onGuiThread([this, url] {
+        if (m_hooks.openUrl(url))
+            return;
+        m_noteText = caption::kNoBrowser.In(m_codePage).arg(QString::fromStdString(url));
+        showNoteLine();
+    });
 }
 
 void MainWindow::SetAdapterList(const std::vector<std::string>& descriptions, int selected) {
@@ -231,10 +245,14 @@ void MainWindow::ShowNote(const std::string& text, NoteKind) {
 }
 
 QString MainWindow::NoteLine() const {
-    if (!m_guardLifted)
-        return m_noteText;
-    const QString guard = caption::kGuardLifted.In(m_codePage);
-    return m_noteText.isEmpty() ? guard : guard + caption::kNoteJoin.In(m_codePage) + m_noteText;
+    QStringList parts;
+    if (m_guardLifted)
+        parts << caption::kGuardLifted.In(m_codePage);
+    if (const QString options = optionsLine(); !options.isEmpty())
+        parts << options;
+    if (!m_noteText.isEmpty())
+        parts << m_noteText;
+    return parts.join(caption::kNoteJoin.In(m_codePage));
 }
 
 void MainWindow::showNoteLine() {
@@ -244,7 +262,10 @@ void MainWindow::showNoteLine() {
 }
 
 void MainWindow::BrowseFile() {
-    m_controller->OnBrowseFile(m_hooks.chooseFile(this));
+    const auto path = m_hooks.chooseFile(this, m_lastFolder);
+    if (path)
+        m_lastFolder = QFileInfo(QString::fromStdString(*path)).absolutePath();
+    m_controller->OnBrowseFile(path);
 }
 
 void MainWindow::onHeaderClicked(int column) {

@@ -28,10 +28,13 @@ struct Caption;
 // What the window asks of the desktop; tests replace each of them.
 struct MainWindowHooks {
     ControllerPlatform platform;
-    std::function<void(const std::string&)> openUrl;                    // default: the desktop's browser
-    std::function<std::optional<std::string>(QWidget*)> chooseFile;     // default: the "Search Firmware" chooser
-    std::function<int(QDialog&)> runDialog;                             // default: QDialog::exec
-    std::function<std::optional<std::string>(QWidget*)> chooseSaveFile; // default: a "Save" chooser for CSV
+    // default: the desktop's browser; false when none could be started
+    std::function<bool(const std::string&)> openUrl;
+    // default: the "Search Firmware" chooser, opened in the given folder
+    std::function<std::optional<std::string>(QWidget*, const QString& folder)> chooseFile;
+    std::function<int(QDialog&)> runDialog; // default: QDialog::exec
+    // default: a "Save" chooser for CSV, offering the given path
+    std::function<std::optional<std::string>(QWidget*, const QString& suggested)> chooseSaveFile;
     // default: the desktop's file manager; false when nothing could be started to open the folder
     std::function<bool(const std::string&)> openFolder;
     // Closing during a job: whether to go on (default: a Yes/No question), and what is left away.
@@ -93,6 +96,9 @@ private:
     // The selected rows the controller would take, as the question lists them.
     QStringList selectedCameras(bool factoryAddressOnly) const;
     void showNoteLine();
+    // The fleet choices of the "⋯" menu that are on, ticked there and said in the note line.
+    void showOptions();
+    QString optionsLine() const;
     void onHeaderClicked(int column);
     void showSortArrow();
     QAction* addCaptioned(QMenu* menu, const char* name, const Caption& caption);
@@ -132,6 +138,7 @@ private:
     unsigned m_codePage = 437;
     QString m_noteText;         // the last note, in full and in the window's language
     bool m_guardLifted = false; // "Allow other models" is on: the note line says so while it is
+    QString m_lastFolder;       // where Browse and Export open: the home folder, then the last one used
     int m_sortColumn = -1;      // the column the rows stand sorted by, -1 when they are not
     bool m_sortAscending = true;
     QSize m_templateSize;                                     // the original's size, the smallest the window takes

@@ -143,4 +143,5 @@ void MainWindow::resizeEvent(QResizeEvent* event) {
         }
         w->setGeometry(r);
     }
+    showNoteLine(); // elided to the line's new width
 }

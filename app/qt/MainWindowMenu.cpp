@@ -1,8 +1,11 @@
 // The "⋯" menu: the template's hidden controls and the window's own additions, with their dialogs.
 #include <QAction>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QInputDialog>
 #include <QMenu>
+#include <QSignalBlocker>
 #include <QToolButton>
 
 #include "app/qt/AboutDialog.h"
@@ -45,7 +48,10 @@ void MainWindow::setupMoreMenu() {
         showNoteLine();
     });
     // Also for this session only: how a large fleet is flashed.
-    connect(addCaptioned(m_moreMenu, "actionCamerasAtOnce", caption::kCamerasAtOnce), &QAction::triggered, this,
+    // Each is ticked while it is not the default, as "Allow other models" is.
+    QAction* atOnce = addCaptioned(m_moreMenu, "actionCamerasAtOnce", caption::kCamerasAtOnce);
+    atOnce->setCheckable(true);
+    connect(atOnce, &QAction::triggered, this,
             [this] { askJobNumber(caption::kCamerasAtOnce, caption::kCamerasAtOnceLabel, &JobOptions::parallel); });
     QAction* skipCurrent = addCaptioned(m_moreMenu, "actionSkipCurrent", caption::kSkipCurrent);
     skipCurrent->setCheckable(true);
@@ -53,8 +59,11 @@ void MainWindow::setupMoreMenu() {
         JobOptions options = m_controller->GetJobOptions();
         options.skipCurrent = on;
         m_controller->SetJobOptions(options);
+        showOptions();
     });
-    connect(addCaptioned(m_moreMenu, "actionFirstWave", caption::kFirstWave), &QAction::triggered, this,
+    QAction* firstWave = addCaptioned(m_moreMenu, "actionFirstWave", caption::kFirstWave);
+    firstWave->setCheckable(true);
+    connect(firstWave, &QAction::triggered, this,
             [this] { askJobNumber(caption::kFirstWave, caption::kFirstWaveLabel, &JobOptions::firstWave); });
     m_moreMenu->addSeparator();
     connect(addCaptioned(m_moreMenu, "actionExportList", caption::kExportList), &QAction::triggered, this,
@@ -90,11 +99,38 @@ void MainWindow::askJobNumber(const Caption& title, const Caption& label, std::s
     dialog.setIntRange(0, static_cast<int>(JobOptions::kMostAtOnce));
     JobOptions options = m_controller->GetJobOptions();
     dialog.setIntValue(static_cast<int>(options.*field));
-    if (m_hooks.runDialog(dialog) != QDialog::Accepted)
-        return;
-    options = m_controller->GetJobOptions();
-    options.*field = static_cast<std::size_t>(dialog.intValue());
-    m_controller->SetJobOptions(options);
+    if (m_hooks.runDialog(dialog) == QDialog::Accepted) {
+        options = m_controller->GetJobOptions();
+        options.*field = static_cast<std::size_t>(dialog.intValue());
+        m_controller->SetJobOptions(options);
+    }
+    // The menu ticked the entry when it was chosen; the tick follows the value, cancelled or not.
+    showOptions();
+}
+
+QString MainWindow::optionsLine() const {
+    const JobOptions options = m_controller->GetJobOptions();
+    QStringList on;
+    if (options.parallel != 0)
+        on << caption::kAtOnceOn.In(m_codePage).arg(options.parallel);
+    if (options.skipCurrent)
+        on << caption::kSkipCurrentOn.In(m_codePage);
+    if (options.firstWave != 0)
+        on << caption::kFirstWaveOn.In(m_codePage).arg(options.firstWave);
+    return on.join(caption::kNoteJoin.In(m_codePage));
+}
+
+void MainWindow::showOptions() {
+    const JobOptions options = m_controller->GetJobOptions();
+    const std::pair<const char*, bool> ticks[] = {{"actionCamerasAtOnce", options.parallel != 0},
+                                                  {"actionSkipCurrent", options.skipCurrent},
+                                                  {"actionFirstWave", options.firstWave != 0}};
+    for (const auto& [name, on] : ticks) {
+        auto* action = m_moreMenu->findChild<QAction*>(QString::fromLatin1(name));
+        const QSignalBlocker quiet(action);
+        action->setChecked(on);
+    }
+    showNoteLine();
 }
 
 void MainWindow::ShowCredentials() {
@@ -104,27 +140,31 @@ void MainWindow::ShowCredentials() {
 }
 
 void MainWindow::ShowAbout() {
-    AboutDialog dialog(m_hooks.openUrl, m_codePage, this);
+    AboutDialog dialog([this](const std::string& url) { m_hooks.openUrl(url); }, m_codePage, this);
     m_hooks.runDialog(dialog);
 }
 
 void MainWindow::ExportList() {
+    const QString suggested = QDir(m_lastFolder).filePath(QStringLiteral("cameras.csv"));
     std::optional<std::string> path;
     if (m_hooks.chooseSaveFile) {
-        path = m_hooks.chooseSaveFile(this);
+        path = m_hooks.chooseSaveFile(this, suggested);
     } else {
-        const QString chosen =
-            QFileDialog::getSaveFileName(this, caption::kExportTitle.In(m_codePage), QStringLiteral("cameras.csv"),
-                                         caption::kCsvFiles.In(m_codePage));
+        const QString chosen = QFileDialog::getSaveFileName(this, caption::kExportTitle.In(m_codePage), suggested,
+                                                            caption::kCsvFiles.In(m_codePage));
         if (!chosen.isEmpty())
             path = chosen.toStdString();
     }
     if (!path)
         return;
-    const QString shown = QString::fromStdString(*path);
-    if (m_controller->ExportListCsv(*path))
+    // A name typed without an ending is still a CSV file, and is named so.
+    QString shown = QString::fromStdString(*path);
+    if (QFileInfo(shown).suffix().isEmpty())
+        shown += QStringLiteral(".csv");
+    if (m_controller->ExportListCsv(shown.toStdString())) {
+        m_lastFolder = QFileInfo(shown).absolutePath();
         ShowNote(caption::kExported.In(m_codePage).arg(shown).toStdString());
-    else
+    } else
         MessageBox(caption::kCannotWrite.In(m_codePage).arg(shown).toStdString(),
                    caption::kExportTitle.In(m_codePage).toStdString());
 }

@@ -96,6 +96,11 @@ inline constexpr Caption kCannotCreate{"Cannot create %1", "无法创建 %1"};
 inline constexpr Caption kGuardLifted{"Allow other models is on: upgrades flash cameras of every model",
                                       "“允许其他型号”已开启：升级时不检查设备型号"};
 inline constexpr Caption kNoteJoin{"; ", "；"};
+inline constexpr Caption kAtOnceOn{"%1 cameras at once", "同时处理 %1 台设备"};
+inline constexpr Caption kSkipCurrentOn{"cameras already at this version are skipped", "跳过已是此版本的设备"};
+inline constexpr Caption kFirstWaveOn{"a first wave of %1", "首批 %1 台设备"};
+inline constexpr Caption kNoBrowser{"No web browser could be started: open %1 yourself",
+                                    "无法启动网页浏览器：请手动打开 %1"};
 inline constexpr Caption kModelMismatchTip{"camera %1, image %2", "设备型号 %1，固件型号 %2"};
 inline constexpr Caption kStillAwayTip{"Still away from home at %1: the next start of Flashwell sends it home",
                                        "仍在链路本地地址 %1，尚未回到原地址：下次启动 Flashwell 时会将其送回"};

@@ -51,7 +51,7 @@ TEST(DialogsTest, BrowseShowsModelAndVersionAndCancelEmptiesThePath) {
     std::vector<std::optional<std::string>> answers{image.toStdString(), std::nullopt, dir.path().toStdString()};
     std::size_t asked = 0;
     MainWindowHooks hooks;
-    hooks.chooseFile = [&](QWidget*) { return answers.at(asked++); };
+    hooks.chooseFile = [&](QWidget*, const QString&) { return answers.at(asked++); };
     GuiFixture f(437, hooks);
     f.Find<QPushButton>("buttonBrowse")->click();
     EXPECT_EQ(f.Text("editPath"), image);
@@ -229,11 +229,16 @@ TEST(DialogsTest, TheMenuExportsTheListAndOpensTheJobRecords) {
     QTemporaryDir dir;
     std::vector<std::optional<std::string>> answers{std::nullopt,
                                                     dir.filePath(QStringLiteral("list.csv")).toStdString(),
-                                                    dir.filePath(QStringLiteral("missing/list.csv")).toStdString()};
+                                                    dir.filePath(QStringLiteral("missing/list.csv")).toStdString(),
+                                                    dir.filePath(QStringLiteral("bench")).toStdString()};
     std::size_t asked = 0;
+    QStringList offered;
     std::vector<std::string> folders;
     MainWindowHooks hooks;
-    hooks.chooseSaveFile = [&](QWidget*) { return answers.at(asked++); };
+    hooks.chooseSaveFile = [&](QWidget*, const QString& suggested) {
+        offered << suggested;
+        return answers.at(asked++);
+    };
     bool fileManager = true;
     hooks.openFolder = [&](const std::string& folder) {
         folders.push_back(folder);
@@ -267,6 +272,15 @@ TEST(DialogsTest, TheMenuExportsTheListAndOpensTheJobRecords) {
     ASSERT_NE(box, nullptr);
     EXPECT_TRUE(box->text().startsWith(QStringLiteral("Cannot write "))) << box->text().toStdString();
     EXPECT_EQ(asked, 3u);
+    exportList->trigger(); // a name without an ending
+    GuiFixture::Settle();
+    EXPECT_TRUE(QFile::exists(dir.filePath(QStringLiteral("bench.csv"))));
+    EXPECT_EQ(f.window->NoteLine(), QStringLiteral("List exported to ") + dir.filePath(QStringLiteral("bench.csv")));
+    // The chooser opens in the home folder, then where the list was last written.
+    ASSERT_EQ(offered.size(), 4);
+    EXPECT_EQ(offered[0], QDir::home().filePath(QStringLiteral("cameras.csv")));
+    EXPECT_EQ(offered[2], dir.filePath(QStringLiteral("cameras.csv")));
+    EXPECT_EQ(offered[3], offered[2]) << "a failed write does not move it";
 
     f.Find<QAction>("actionJobRecords")->trigger();
     ASSERT_EQ(folders.size(), 1u);
@@ -285,7 +299,7 @@ TEST(DialogsTest, TheMenuExportsTheListAndOpensTheJobRecords) {
 // A large fleet's choices: cameras at once and the first wave are asked for as numbers (a cancel
 // changes nothing), skipping cameras at the image's version is a check mark; all for the session.
 TEST(DialogsTest, TheMenuSetsHowAFleetIsFlashed) {
-    std::vector<int> answers{8, -1, 3};
+    std::vector<int> answers{8, -1, 3, 0};
     std::size_t asked = 0;
     QStringList titles;
     MainWindowHooks hooks;
@@ -314,15 +328,22 @@ TEST(DialogsTest, TheMenuSetsHowAFleetIsFlashed) {
     EXPECT_EQ(controller.GetJobOptions().parallel, 8u);
     atOnce->trigger(); // cancelled
     EXPECT_EQ(controller.GetJobOptions().parallel, 8u);
+    EXPECT_TRUE(atOnce->isChecked()) << "a choice that is on is ticked, whatever the cancel did";
     wave->trigger();
     EXPECT_EQ(controller.GetJobOptions().firstWave, 3u);
     EXPECT_EQ(controller.GetJobOptions().parallel, 8u) << "one choice leaves the other";
     EXPECT_TRUE(skip->isCheckable());
     skip->trigger();
     EXPECT_TRUE(controller.GetJobOptions().skipCurrent);
+    EXPECT_EQ(f.window->NoteLine(),
+              "8 cameras at once; cameras already at this version are skipped; a first wave of 3");
     skip->trigger();
     EXPECT_FALSE(controller.GetJobOptions().skipCurrent);
-    EXPECT_EQ(titles, (QStringList{"Cameras at once", "Cameras at once", "First wave"}));
+    atOnce->trigger(); // back to 0, all at once
+    EXPECT_FALSE(atOnce->isChecked());
+    EXPECT_TRUE(wave->isChecked());
+    EXPECT_EQ(f.window->NoteLine(), "a first wave of 3");
+    EXPECT_EQ(titles, (QStringList{"Cameras at once", "Cameras at once", "First wave", "Cameras at once"}));
 
     GuiFixture chinese(936);
     EXPECT_EQ(chinese.Find<QAction>("actionCamerasAtOnce")->text(), "同时处理的设备数...");

@@ -37,7 +37,10 @@ struct GuiFixture {
         if (network)
             hooks.platform.network = std::move(network);
         if (!hooks.openUrl)
-            hooks.openUrl = [this](const std::string& url) { opened.push_back(url); };
+            hooks.openUrl = [this](const std::string& url) {
+                opened.push_back(url);
+                return true;
+            };
         window = std::make_unique<MainWindow>(clock, std::move(hooks));
         window->Controller().OnInitDialog();
         window->show();

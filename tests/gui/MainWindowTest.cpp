@@ -182,6 +182,17 @@ TEST(MainWindowTest, OnlyACameraPageIsEverOpened) {
     f.window->OpenUrl("http://10.0.0.9:8080");
     GuiFixture::Settle();
     EXPECT_EQ(f.opened, std::vector<std::string>{"http://10.0.0.9:8080"});
+
+    // A desktop without a browser: the double-click did nothing, and nothing said so.
+    MainWindowHooks hooks;
+    hooks.openUrl = [](const std::string&) { return false; };
+    GuiFixture bare(437, hooks);
+    bare.window->OpenUrl("http://10.0.0.9:8080");
+    GuiFixture::Settle();
+    EXPECT_EQ(bare.window->NoteLine(), "No web browser could be started: open http://10.0.0.9:8080 yourself");
+    bare.Find<QPushButton>("buttonSearch")->click();
+    GuiFixture::Settle();
+    EXPECT_EQ(bare.window->NoteLine(), "") << "a new search clears the last error";
 }
 
 TEST(MainWindowTest, TypedTextReachesTheController) {

@@ -142,7 +142,7 @@ TEST(NotesTest, AModelMismatchRowNamesBothModels) {
         same.queryAtHome = RequestResult::Unauthorized;
         net->AddCamera(same);
         MainWindowHooks hooks;
-        hooks.chooseFile = [&](QWidget*) { return std::optional(path.toStdString()); };
+        hooks.chooseFile = [&](QWidget*, const QString&) { return std::optional(path.toStdString()); };
         GuiFixture f(codePage, hooks, net);
         f.AddCamera("Garden", other.ip, 1);
         f.AddCamera("Gate", same.ip, 2);
