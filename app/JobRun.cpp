@@ -69,23 +69,30 @@ void awayFromHome(Target& t, const PendingRestore& pending) {
 } // namespace
 
 void CTarnDlg::OnStartUpgrade(UpgradeMode mode) {
+    auto request = newRequest(Workflow::Upgrade, m_window.SelectedRows());
+    if (!request)
+        return;
+    // With neither cameras nor an image, choosing the image first would still do nothing.
+    if (request->targets.empty())
+        return endWorkflowUnstarted("no camera is selected");
     std::string path = m_window.FieldText(Field::FirmwarePath);
     if (path.empty()) {
         m_window.MessageBox(GetOperatorMessage(OperatorMessageId::SelectFirmwareFirst, m_nOemCodePage),
                             GetOperatorMessage(OperatorMessageId::NoFirmwareAssigned, m_nOemCodePage));
         return;
     }
-    auto request = newRequest(Workflow::Upgrade, m_window.SelectedRows());
-    if (!request)
-        return;
     request->options.dryRun = mode == UpgradeMode::DryRun;
     request->options.allowOtherModels = m_allowOtherModels;
     startJob(request, path.substr(0, 1023));
 }
 
 void CTarnDlg::OnCheckVersion() {
-    // The check asks every listed camera: the selection plays no part.
-    if (auto request = newRequest(Workflow::CheckVersion, allRows(m_listDevices)))
+    // The window's check asks every listed camera: the selection plays no part.
+    CheckVersionOf(allRows(m_listDevices));
+}
+
+void CTarnDlg::CheckVersionOf(const std::vector<int>& rows) {
+    if (auto request = newRequest(Workflow::CheckVersion, rows))
         startJob(request);
 }
 

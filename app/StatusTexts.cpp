@@ -1,6 +1,8 @@
 #include "app/StatusTexts.h"
 
 #include <algorithm>
+#include <cctype>
+#include <vector>
 
 namespace {
 
@@ -8,7 +10,32 @@ double countdownShare(int secondsLeft) {
     return std::clamp(static_cast<double>(Status::kRebootSeconds - secondsLeft) / Status::kRebootSeconds, 0.0, 1.0);
 }
 
+// "V1.25" -> {1, 25}: the numbers after any leading letters, up to the first other character.
+std::vector<unsigned long> versionNumbers(const std::string& version) {
+    std::vector<unsigned long> numbers;
+    std::size_t i = 0;
+    while (i < version.size() && std::isalpha(static_cast<unsigned char>(version[i])))
+        ++i;
+    while (i < version.size() && std::isdigit(static_cast<unsigned char>(version[i]))) {
+        unsigned long n = 0;
+        for (; i < version.size() && std::isdigit(static_cast<unsigned char>(version[i])) && n < 100000000; ++i)
+            n = n * 10 + static_cast<unsigned long>(version[i] - '0');
+        numbers.push_back(n);
+        if (i + 1 < version.size() && version[i] == '.' && std::isdigit(static_cast<unsigned char>(version[i + 1])))
+            ++i;
+        else
+            break;
+    }
+    return numbers;
+}
+
 } // namespace
+
+bool OlderVersion(const std::string& image, const std::string& camera) {
+    // Where either does not read as numbers the tool cannot tell, and says nothing.
+    const auto a = versionNumbers(image), b = versionNumbers(camera);
+    return !a.empty() && !b.empty() && a < b;
+}
 
 std::optional<StatusText> Status::Of(const CameraView& view) {
     switch (view.phase) {
@@ -75,6 +102,9 @@ StatusText Status::Of(const CameraOutcome& o) {
         // A camera that runs the image's version already would get the same image again.
         if (o.versionBefore == o.imageVersion)
             return {"Would flash " + o.imageVersion + " again (already runs it)", {}};
+        // A downgrade is a choice worth seeing before the real run.
+        if (o.versionBefore && OlderVersion(o.imageVersion, *o.versionBefore))
+            return {"Would flash " + *o.versionBefore + " -> " + o.imageVersion + ", older than the camera's", {}};
         return {"Would flash " + o.versionBefore.value_or("") + " -> " + o.imageVersion, {}};
     case OutcomeKind::AlreadyCurrent:
         return {"Already at " + o.versionBefore.value_or(o.imageVersion), {}};

@@ -27,6 +27,10 @@ StatusText Of(const CameraOutcome& outcome);
 
 } // namespace Status
 
+// Whether an image's version reads as older than a camera's ("V1.23" against "V1.25"); false
+// where either is not a dotted number.
+bool OlderVersion(const std::string& image, const std::string& camera);
+
 // The start-up's line on missing capabilities: which functions will not work and why; empty
 // when the process holds both.
 std::string MissingRightsNote(const NetworkRights& rights);

@@ -89,6 +89,8 @@ public:
     // "12 of 200 done, 2 failed, about 4 min left" for the running job, or how the last one ended.
     std::string ProgressText() const;
     void OnCheckVersion();
+    // The console's check of the cameras it was told to ask, by row.
+    void CheckVersionOf(const std::vector<int>& rows);
     void OnResetDefault();
     void OnAutoChangeIp();
     // The addresses "Auto Change IP" would give so many cameras at the factory address from the

@@ -17,6 +17,22 @@
 #include "app/cli/Password.h"
 #include "util/Trace.h"
 
+bool ParseMacArgument(const std::string& text, Mac& mac) {
+    // As a technician copies it: from a label with dashes, or from another tool in capitals.
+    std::string colons = text;
+    if (colons.size() == 17 && colons[2] == '-')
+        for (std::size_t i = 2; i < colons.size(); i += 3)
+            colons[i] = colons[i] == '-' ? ':' : '!';
+    return ParseMac(colons, mac);
+}
+
+std::string TrimSpaces(const std::string& text) {
+    const auto first = text.find_first_not_of(' ');
+    if (first == std::string::npos)
+        return {};
+    return text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
 namespace {
 
 bool wholeNumber(const std::string& t) {
@@ -58,6 +74,18 @@ void checkOptions(const Options& o) {
     // An empty list (an unset shell variable) must never stand for every camera.
     if (o.selectGiven && o.select.find_first_not_of(" ,") == std::string::npos)
         throw UsageError{"--select is empty: give all, or MAC addresses separated by commas"};
+    // A typo is refused before anything is sent, not after a search that found every camera.
+    if (o.selectGiven && o.select != "all" && o.select != "failed") {
+        std::stringstream list(o.select);
+        for (std::string item; std::getline(list, item, ',');) {
+            Mac mac{};
+            const std::string trimmed = TrimSpaces(item);
+            if (!trimmed.empty() && !ParseMacArgument(trimmed, mac) && !wholeNumber(trimmed))
+                throw UsageError{"--select: \"" + trimmed +
+                                 "\" is neither a MAC address (00:1a:2b:3c:4d:5e or 00-1A-2B-3C-4D-5E) nor a row "
+                                 "number"};
+        }
+    }
     if (irreversible && namesARow(o.select))
         throw UsageError{command + " takes MAC addresses or all in --select, not row numbers: a row number follows "
                                    "the order in which the cameras replied, which changes from one search to the next"};
@@ -150,7 +178,8 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
     addWait(search);
     auto* check = command("check-version", "search, then ask every listed camera for its firmware version");
     addWait(check);
-    addSelect(check, "ignored: the check asks every listed camera, as the window does", "");
+    addSelect(check, "ask only these cameras: all, MAC addresses and row numbers separated by commas",
+              "every listed camera, as the window does");
     addParallel(check, "ask N cameras at once, so that dead cameras cost their time-outs together",
                 "one after another");
     addReport(check);
@@ -236,7 +265,8 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
             return RunCommand(o, platform, out, err);
         }
     } catch (const UsageError& e) {
-        err << "flashwell-cli: " << e.message << "\n";
+        if (!e.message.empty())
+            err << "flashwell-cli: " << e.message << "\n";
         return kExitUsage;
     }
     return kExitUsage;

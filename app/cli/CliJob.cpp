@@ -75,9 +75,10 @@ std::vector<int> resolveSelection(CTarnDlg& dlg, const std::string& select, std:
     std::stringstream list(select);
     std::string item;
     while (std::getline(list, item, ',')) {
+        item = TrimSpaces(item);
         int found = -1;
         Mac mac;
-        if (ParseMac(item, mac)) {
+        if (ParseMacArgument(item, mac)) {
             for (std::size_t r = 0; r < rows.size(); ++r)
                 if (rows[r][3] == FormatMac(mac))
                     found = static_cast<int>(r);
@@ -141,7 +142,8 @@ int stopped(CTarnDlg& dlg, const Options& o, std::ostream& out, std::ostream& er
         try {
             WriteReport(o.report, dlg.Records().Records());
         } catch (const UsageError& e) {
-            err << "flashwell-cli: " << e.message << "\n"; // the signal stays the reason for the exit
+            if (!e.message.empty())
+                err << "flashwell-cli: " << e.message << "\n"; // the signal stays the reason for the exit
         }
     }
     dlg.OnCancel();
@@ -216,7 +218,7 @@ int RunCommand(const Options& o, const CTarnDlg::Platform& platform, std::ostrea
     if (o.command != Command::CheckVersion && selected.empty())
         throw UsageError{dlg.List().GetItemCount() == 0 ? "nothing to work on: no camera answered the search"
                                                         : "nothing to work on: no camera is selected"};
-    if (o.command == Command::CheckVersion) {
+    if (o.command == Command::CheckVersion && !o.selectGiven) {
         selected.clear(); // the check asks every listed camera, as the window does
         for (int r = 0; r < dlg.List().GetItemCount(); ++r)
             selected.push_back(r);
@@ -225,7 +227,7 @@ int RunCommand(const Options& o, const CTarnDlg::Platform& platform, std::ostrea
         ConsoleProgress progress(dlg, selected, err, progressStyle(o));
         switch (o.command) {
         case Command::CheckVersion:
-            dlg.OnCheckVersion();
+            dlg.CheckVersionOf(selected);
             break;
         case Command::Upgrade:
             dlg.OnBrowseFile(o.firmware);
@@ -243,8 +245,9 @@ int RunCommand(const Options& o, const CTarnDlg::Platform& platform, std::ostrea
         if (!waitForWorkflow(dlg, progress))
             return stopped(dlg, o, out, err);
     }
+    // A refusal the job's message already printed is not printed twice.
     if (std::string why = dlg.LastRefusal(); !why.empty())
-        throw UsageError{why};
+        throw UsageError{window.Said(why) ? std::string() : why};
     // Re-addressing ends with a Search: collect its replies as well.
     if (o.command == Command::AutoIp && !pause(o.wait))
         return stopped(dlg, o, out, err);

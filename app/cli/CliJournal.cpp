@@ -56,7 +56,7 @@ int RunJournal(const JournalCommand& c, std::istream& in, bool interactive, std:
     std::optional<Mac> mac;
     if (c.which != "all") {
         Mac parsed{};
-        if (!ParseMac(c.which, parsed))
+        if (!ParseMacArgument(c.which, parsed))
             throw UsageError{"journal forget takes a MAC address (aa:bb:cc:dd:ee:ff) or all, not \"" + c.which + "\""};
         mac = parsed;
     }

@@ -39,8 +39,12 @@ struct Options {
 
 // Bad usage or set-up: the message goes to standard error and the exit status is 2.
 struct UsageError {
-    std::string message;
+    std::string message; // empty when the reason was printed already
 };
+
+// A MAC address as given on the command line: colons or dashes, either case.
+bool ParseMacArgument(const std::string& text, Mac& mac);
+std::string TrimSpaces(const std::string& text);
 
 // Runs a parsed command against the network; the exit status.
 int RunCommand(const Options& o, const CTarnDlg::Platform& platform, std::ostream& out, std::ostream& err);

@@ -29,6 +29,12 @@ void CliWindow::ControlsEnabled(bool enabled) {
 void CliWindow::MessageBox(const std::string& text, const std::string& caption) {
     std::lock_guard guard(m_lock);
     m_err << caption << ": " << text << std::endl;
+    m_said.insert(text);
+}
+
+bool CliWindow::Said(const std::string& text) const {
+    std::lock_guard guard(m_lock);
+    return m_said.contains(text);
 }
 
 void CliWindow::OpenUrl(const std::string&) {}

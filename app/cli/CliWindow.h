@@ -27,6 +27,8 @@ public:
 
     void Select(const std::vector<int>& rows);
     bool ControlsAreEnabled() const;
+    // Whether a message box already printed this text.
+    bool Said(const std::string& text) const;
 
 private:
     mutable std::mutex m_lock;
@@ -34,4 +36,5 @@ private:
     std::map<Field, std::string> m_fields;
     std::set<int> m_selected;
     bool m_enabled = true;
+    std::set<std::string> m_said;
 };

@@ -86,6 +86,21 @@ TEST_F(ConfirmedE2E, TheWayHomeGivesBackTheCamerasOwnMask) {
     EXPECT_EQ(masks[0], "255.255.0.0");
 }
 
+// The console took MACs only with colons, checked every camera whatever --select said, and said a
+// too-short image's error twice.
+TEST_F(ConfirmedE2E, TheConsoleTakesMacsAsCopiedAndAsksOnlyTheSelected) {
+    VirtualLan lan({.cameras = {"--name Asked --mac 02:00:00:00:08:0a", "--name Left --mac 02:00:00:00:08:02"}});
+    CliRun r = Cli(lan, "check-version --wait 1 --select 02-00-00-00-08-0A");
+    EXPECT_EQ(r.byName["Asked"]["status"], "V1.05") << r.output;
+    EXPECT_EQ(r.byName["Left"]["status"], "") << r.output;
+    EXPECT_EQ(r.exitCode, 0) << r.errors;
+
+    CliRun shortImage = Cli(lan, "upgrade " + Image("106", 60) + " --wait 1 --select 02:00:00:00:08:0A", false);
+    EXPECT_EQ(shortImage.exitCode, 2) << shortImage.errors;
+    const auto said = Matches(shortImage.errors, "(too short)");
+    EXPECT_EQ(said.size(), 1u) << shortImage.errors;
+}
+
 // --range 255-600 handed out 192.168.0.255, .0 and .1 and exited 0.
 TEST_F(ConfirmedE2E, ARangeOutsideTheHostNumbersIsRefusedBeforeAnythingIsSent) {
     VirtualLan lan({.cameras = {"--name New"}});

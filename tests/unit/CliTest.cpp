@@ -143,6 +143,12 @@ TEST(CliTest, OptionsCheckedBeforeAnythingIsSent) {
         EXPECT_EQ(r.code, 2) << "an empty list is not every camera";
         EXPECT_NE(r.err.find("--select is empty"), std::string::npos) << r.err;
     }
+    for (const char* typo : {"02:00:00:00:08:0g", "02:00:00:00:08", "02-00:00:00:08:01", "Lobby"}) {
+        CliResult r = run({"reset", "--select", typo}, kUnaddressed);
+        EXPECT_EQ(r.code, 2) << typo;
+        EXPECT_NE(r.err.find("is neither a MAC address"), std::string::npos) << r.err;
+        EXPECT_EQ(r.err.find("IPv4"), std::string::npos) << "refused before the card is looked at: " << r.err;
+    }
     CliResult r = run({"check-version", "--report", "out.txt"}, kUnaddressed);
     EXPECT_EQ(r.code, 2);
     EXPECT_NE(r.err.find("--report takes a file name ending in .json or .csv"), std::string::npos) << r.err;

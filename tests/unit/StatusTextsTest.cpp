@@ -39,6 +39,9 @@ TEST(StatusTextsTest, EveryOutcomeHasItsTextNameAndColour) {
     dry.versionBefore = "V1.04";
     dry.imageVersion = "V1.06";
     // "Would flash V1.06 -> V1.06" read as if the camera would change.
+    CameraOutcome older(OutcomeKind::WouldFlash);
+    older.versionBefore = "V1.25";
+    older.imageVersion = "V1.23";
     CameraOutcome same(OutcomeKind::WouldFlash);
     same.versionBefore = "V1.06";
     same.imageVersion = "V1.06";
@@ -57,6 +60,7 @@ TEST(StatusTextsTest, EveryOutcomeHasItsTextNameAndColour) {
          true},
         {dry, "Would flash V1.04 -> V1.06", "would-flash", false, true},
         {same, "Would flash V1.06 again (already runs it)", "would-flash", false, true},
+        {older, "Would flash V1.25 -> V1.23, older than the camera's", "would-flash", false, true},
         {CameraOutcome(OutcomeKind::ModelMismatch), "Model mismatch", "model-mismatch", true, true},
         {CameraOutcome(OutcomeKind::WifiInterface), "Wi-Fi interface", "wifi-interface", true, true},
         {CameraOutcome(OutcomeKind::Unauthorized), "401 Unauthorized", "unauthorized", true, true},
@@ -94,4 +98,17 @@ TEST(StatusTextsTest, ThreeTextsAreTheCataloguesEnglish) {
               GetOperatorMessage(OperatorMessageId::FailedToUpgrade, 437));
     EXPECT_EQ(Status::Of(CameraOutcome(OutcomeKind::DeviceOffline)).text,
               GetOperatorMessage(OperatorMessageId::DeviceOffline, 437));
+}
+
+// Versions compare as numbers, not as text ("V1.9" was read as newer than "V1.10"); where one is
+// not a dotted number nothing is said.
+TEST(StatusTextsTest, AnOlderImageIsToldByItsNumbers) {
+    EXPECT_TRUE(OlderVersion("V1.9", "V1.10"));
+    EXPECT_TRUE(OlderVersion("V1.2", "V1.2.1"));
+    EXPECT_TRUE(OlderVersion("V1.23", "v1.25build7"));
+    EXPECT_FALSE(OlderVersion("V2.0", "V1.99"));
+    EXPECT_FALSE(OlderVersion("V1.23", "V1.23"));
+    EXPECT_FALSE(OlderVersion("beta", "V1.23"));
+    EXPECT_FALSE(OlderVersion("V1.23", ""));
+    EXPECT_FALSE(OlderVersion("V99999999999999999999", "V1")) << "a long number neither overflows nor wraps";
 }

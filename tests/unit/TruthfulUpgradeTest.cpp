@@ -126,6 +126,17 @@ TEST_F(TruthfulUpgradeTest, TheImageSentIsTheImageJudgedAndAShortOneIsRefused) {
         EXPECT_EQ(window.Calls("MessageBox").size(), 1u);
         EXPECT_TRUE(window.Calls("Controls").empty()) << "the window was never taken";
     }
+    // Neither a camera nor an image: "Please select firmware first" sent the technician to choose a
+    // file, and the next press still did nothing.
+    window.ClearCalls();
+    window.SetFieldText(Field::FirmwarePath, "");
+    window.Select({});
+    Run(&CTarnDlg::OnStartUpgrade);
+    EXPECT_TRUE(window.Calls("MessageBox").empty());
+    EXPECT_EQ(window.Calls("Note "), std::vector<std::string>{"Note Nothing was done: no camera is selected."});
+    SelectAll();
+    Run(&CTarnDlg::OnStartUpgrade);
+    EXPECT_EQ(window.Calls("MessageBox"), std::vector<std::string>{"MessageBox Please select firmware first !!"});
 }
 
 TEST_F(TruthfulUpgradeTest, TheModelAndVersionBoxesFollowATypedPath) {
