@@ -284,8 +284,8 @@ void MainWindow::onHeaderClicked(int column) {
                 again.select(m_model->index(row, 0), m_model->index(row, kColumnCount - 1));
         m_list->selectionModel()->select(again, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     }
-    // The Status column has no order of its own: the rows keep the one they had.
-    if (sorts && column != StatusColumn) {
+    // Status, Model and Version have no order of their own: the rows keep the one they had.
+    if (sorts && column < StatusColumn) {
         m_sortColumn = column;
         m_sortAscending = m_controller->Sorting().ascending;
     }

@@ -236,6 +236,9 @@ TEST(QuestionsTest, AGrownWindowGivesTheListTheRoomAndShowsWhatAQueryFound) {
         EXPECT_EQ(m->index(row, DeviceListModel::VersionColumn).data().toString(), "V1.05") << row;
     }
     EXPECT_LE(list->horizontalHeader()->length(), list->viewport()->width()) << "no horizontal scroll bar";
+    emit list->horizontalHeader()->sectionClicked(DeviceListModel::ModelColumn);
+    EXPECT_NE(list->horizontalHeader()->sortIndicatorSection(), DeviceListModel::ModelColumn) << "it has no order";
+    EXPECT_EQ(m->index(0, 1).data().toString(), "Lobby") << "and the rows keep theirs";
 
     w.resize(first);
     GuiFixture::Settle();
