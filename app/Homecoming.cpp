@@ -1,7 +1,6 @@
 // The start-up's homecoming: the cameras an earlier run left at link-local addresses, sent home
 // where the first search shows them, and what became of each, for the start's note and the console.
 #include <chrono>
-#include <thread>
 
 #include "app/TarnDlg.h"
 #include "util/Trace.h"
@@ -10,7 +9,7 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// Replies to the start-up's search come within this; a wait for replies is not scaled.
+// Replies to the start-up's search come within this: a reply window, which only a test shortens.
 constexpr auto kStartSearchWait = 2000ms;
 constexpr auto kLookEvery = 50ms;
 
@@ -35,9 +34,9 @@ bool CTarnDlg::leaveAbsent(JobRequest& request) {
                 return false;
         return true;
     };
-    for (auto end = std::chrono::steady_clock::now() + kStartSearchWait;
+    for (auto end = std::chrono::steady_clock::now() + m_clock.ReplyWindow(kStartSearchWait);
          std::chrono::steady_clock::now() < end && !allSeen() && !m_clock.Interrupted();)
-        std::this_thread::sleep_for(kLookEvery);
+        m_clock.Sleep(kLookEvery);
     std::vector<Target> here;
     m_absentAtStart.clear();
     for (Target& camera : request.targets)

@@ -288,7 +288,7 @@ void CTarnDlg::prologue(const JobRequest& request) {
         // "5 of 5 done" after a question about 3 counted them too.
         m_progressed.clear();
         for (const Target& camera : request.targets)
-            if (request.workflow != Workflow::AutoIp || camera.ip == Ipv4{192, 168, 0, 20})
+            if (request.workflow != Workflow::AutoIp || camera.ip == kFactoryAddress)
                 m_progressed.insert(camera.mac);
         if (request.workflow != Workflow::Homecoming)
             m_progress.Begin(m_progressed.size(), atOnce(request), std::chrono::steady_clock::now());

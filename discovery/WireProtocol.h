@@ -17,6 +17,8 @@ inline constexpr std::size_t kAnyAddressDatagramLength = 193; // sent by Broadca
 inline constexpr std::size_t kReplyMinimumLength = 50;
 inline constexpr std::size_t kReceiveBufferLength = 2048;
 inline constexpr std::uint8_t kWifiInterface = 0xAF;
+// Where a camera answers out of the box and after a reset; the one address Auto Change IP takes from.
+inline constexpr Ipv4 kFactoryAddress{192, 168, 0, 20};
 
 using Mac = std::array<std::uint8_t, 6>;
 

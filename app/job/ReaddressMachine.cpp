@@ -1,11 +1,6 @@
 #include "app/job/ReaddressMachine.h"
 
-namespace {
-
-// Every camera leaves the factory at this address.
-constexpr Ipv4 kFactoryAddress{192, 168, 0, 20};
-
-} // namespace
+#include "discovery/WireProtocol.h"
 
 ReaddressMachine::ReaddressMachine(const Target& target, Ipv4 network)
     : CameraMachine(target, DetourKind::VersionCheck), m_network(network) {}

@@ -3,11 +3,9 @@
 #include <algorithm>
 
 #include "app/StatusTexts.h"
+#include "discovery/WireProtocol.h"
 
 namespace {
-
-// Every camera leaves the factory, and comes back from a reset, at this address.
-constexpr Ipv4 kFactoryAddress{192, 168, 0, 20};
 
 // An answer that is neither an acceptance nor a refusal of the login settles it too: asking again
 // would only repeat it.

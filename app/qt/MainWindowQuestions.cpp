@@ -11,7 +11,6 @@ namespace {
 
 // More names would make the box taller than the screen of a small bench laptop.
 constexpr int kNamedCameras = 12;
-constexpr Ipv4 kFactoryAddress{192, 168, 0, 20};
 
 } // namespace
 
