@@ -4,6 +4,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "app/TarnDlg.h"
 #include "app/qt/WindowTexts.h"
@@ -56,17 +57,26 @@ void JournalDialog::fill() {
                                          QString::fromStdString(FormatMac(r.mac)), QString::fromStdString(r.movedTo),
                                          QString::fromStdString(r.home), QString::fromStdString(r.adapter), since),
                                 m_list);
-        item->setData(kMacRole, QString::fromStdString(FormatMac(r.mac)));
+        item->setData(kMacRole,
+                      QByteArray(reinterpret_cast<const char*>(r.mac.data()), static_cast<int>(r.mac.size())));
     }
     m_summary->setText(away.empty() ? caption::kNoneAway.In(m_codePage)
                                     : caption::kSomeAway.In(m_codePage).arg(static_cast<int>(away.size())));
 }
 
 void JournalDialog::forgetChosen() {
+    QString failed;
     for (const QListWidgetItem* item : m_list->selectedItems()) {
+        const QByteArray bytes = item->data(kMacRole).toByteArray();
         Mac mac{};
-        if (ParseMac(item->data(kMacRole).toString().toStdString(), mac))
-            (void)m_controller.ForgetAway(mac);
+        if (bytes.size() != static_cast<int>(mac.size()))
+            continue;
+        std::copy(bytes.begin(), bytes.end(), mac.begin());
+        if (auto forgotten = m_controller.ForgetAway(mac); !forgotten)
+            failed = QString::fromStdString(forgotten.Message());
     }
     fill();
+    // A journal that cannot be written keeps the camera: the dialog says so instead of going quiet.
+    if (!failed.isEmpty())
+        m_summary->setText(caption::kNotForgotten.In(m_codePage).arg(failed));
 }

@@ -70,6 +70,7 @@ inline constexpr Caption kSomeAway{
 inline constexpr Caption kAwayLine{"%1 (%2) at %3, home %4 on %5, since %6", "%1（%2）在 %3，原地址 %4（%5），自 %6"};
 inline constexpr Caption kSinceUnknown{"(not known)", "（未知）"};
 inline constexpr Caption kForgetChosen{"Forget the chosen ones", "忘记所选设备"};
+inline constexpr Caption kNotForgotten{"Nothing was forgotten: %1", "未忘记任何设备：%1"};
 
 inline constexpr Caption kOk{"OK", "确定"};
 inline constexpr Caption kCancel{"Cancel", "取消"};

@@ -12,6 +12,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 
 #include <gtest/gtest.h>
@@ -368,11 +369,23 @@ TEST(DialogsTest, TheMenuListsTheCamerasAwayFromHomeAndForgetsTheChosenOnes) {
                 << R"("}]})";
     }
     QStringList shown;
+    bool breakFolder = false;
     MainWindowHooks hooks;
     hooks.runDialog = [&](QDialog& d) {
         auto* list = d.findChild<QListWidget*>(QStringLiteral("journalList"));
         if (!list)
             return static_cast<int>(QDialog::Rejected);
+        if (breakFolder) {
+            // The folder turns into a link between the listing and the press: the journal cannot be written.
+            std::filesystem::rename(folder, folder + "-real");
+            std::filesystem::create_directory_symlink(folder + "-real", folder);
+            list->item(0)->setSelected(true);
+            d.findChild<QPushButton*>(QStringLiteral("journalForget"))->click();
+            shown << d.findChild<QLabel*>(QStringLiteral("journalSummary"))->text();
+            std::filesystem::remove(folder);
+            std::filesystem::rename(folder + "-real", folder);
+            return static_cast<int>(QDialog::Accepted);
+        }
         for (int i = 0; i < list->count(); ++i)
             shown << list->item(i)->text();
         shown << d.findChild<QLabel*>(QStringLiteral("journalSummary"))->text();
@@ -401,4 +414,12 @@ TEST(DialogsTest, TheMenuListsTheCamerasAwayFromHomeAndForgetsTheChosenOnes) {
     const auto left = controller.AwayFromHome();
     ASSERT_EQ(left.size(), 1u);
     EXPECT_EQ(left[0].name, "Kept");
+
+    // Forgetting that fails was silent: the dialog showed the camera gone from nothing but its list.
+    shown.clear();
+    breakFolder = true;
+    away->trigger();
+    ASSERT_EQ(shown.size(), 1);
+    EXPECT_TRUE(shown[0].startsWith("Nothing was forgotten: ")) << shown[0].toStdString();
+    EXPECT_EQ(controller.AwayFromHome().size(), 1u) << "still kept";
 }
