@@ -5,29 +5,13 @@
 #include <chrono>
 #include <map>
 
-#include "app/FirmwareHeader.h"
-#include "app/ImageDigest.h"
 #include "app/RangeText.h"
 #include "app/TarnDlg.h"
-#include "discovery/DeviceRows.h"
 #include "hostnet/CardLock.h"
 #include "util/Trace.h"
 #include "webops/OperatorMessages.h"
 
 namespace {
-
-std::string shortImage(const std::string& path) {
-    return "The firmware file " + path + " is too short to hold an image header (" +
-           std::to_string(kFirmwareHeaderBytes) + " bytes): nothing was sent.";
-}
-
-std::vector<int> allRows(const ListModel& list) {
-    std::vector<int> rows;
-    rows.reserve(static_cast<std::size_t>(list.GetItemCount()));
-    for (int r = 0; r < list.GetItemCount(); ++r)
-        rows.push_back(r);
-    return rows;
-}
 
 constexpr auto kProgressEvery = std::chrono::milliseconds(250);
 
@@ -48,72 +32,56 @@ std::size_t atOnce(const JobRequest& request) {
     return 0;
 }
 
-// A camera an earlier job could not see home is listed where it is; its home is the journal's, and
-// it is sent there before its work begins.
-void awayFromHome(Target& t, const PendingRestore& pending) {
-    const Ipv4 listedAt = t.ip;
-    SetNetworkCommand home;
-    if (SetNetworkCommand::parse(pending.command, home) == ParseStatus::Ok) {
-        t.ip = home.ip;
-        t.netmask = home.netmask;
-        if (home.hasGateway)
-            t.gateway = home.gateway;
-    } else {
-        ParseIpv4(pending.home, t.ip);
-    }
-    // Where its own reply last showed it, which the journal may not know (a later job moved it on).
-    t.awayAt = listedAt != t.ip ? FormatIpv4(listedAt) : pending.movedTo;
-    t.homeCommand = pending.command;
-}
-
 } // namespace
 
-void CTarnDlg::OnStartUpgrade(UpgradeMode mode) {
-    auto request = newRequest(Workflow::Upgrade, m_window.SelectedRows());
-    if (!request)
+void CTarnDlg::OnStartUpgrade(const JobInputs& inputs, UpgradeMode mode) {
+    auto p = press(Workflow::Upgrade, inputs);
+    if (!p)
         return;
     // With neither cameras nor an image, choosing the image first would still do nothing.
-    if (request->targets.empty())
+    if (PressTargets(*p).empty())
         return endWorkflowUnstarted("no camera is selected");
-    std::string path = m_window.FieldText(Field::FirmwarePath);
-    if (path.empty()) {
+    if (!inputs.image && inputs.firmwarePath.empty()) {
         m_window.MessageBox(GetOperatorMessage(OperatorMessageId::SelectFirmwareFirst, m_nOemCodePage),
                             GetOperatorMessage(OperatorMessageId::NoFirmwareAssigned, m_nOemCodePage));
         return;
     }
-    request->options.dryRun = mode == UpgradeMode::DryRun;
-    request->options.allowOtherModels = m_allowOtherModels;
-    startJob(request, path.substr(0, 1023));
+    p->inputs.firmwarePath = inputs.firmwarePath.substr(0, 1023);
+    p->options.dryRun = mode == UpgradeMode::DryRun;
+    p->options.allowOtherModels = m_allowOtherModels;
+    const std::string card = p->adapter.interfaceName;
+    startJob(card, [this, pressed = std::move(*p)] { return upgradeRequest(pressed); });
 }
 
-void CTarnDlg::OnCheckVersion() {
-    // The window's check asks every listed camera: the selection plays no part.
-    CheckVersionOf(allRows(m_listDevices));
+void CTarnDlg::OnCheckVersion(const JobInputs& inputs) {
+    if (auto p = press(Workflow::CheckVersion, inputs))
+        startPress(std::move(*p));
 }
 
-void CTarnDlg::CheckVersionOf(const std::vector<int>& rows) {
-    if (auto request = newRequest(Workflow::CheckVersion, rows))
-        startJob(request);
-}
-
-void CTarnDlg::OnResetDefault() {
-    if (auto request = newRequest(Workflow::Reset, m_window.SelectedRows()))
-        startJob(request);
-}
-
-void CTarnDlg::OnAutoChangeIp() {
-    auto request = newRequest(Workflow::AutoIp, m_window.SelectedRows());
-    if (!request)
+void CTarnDlg::OnResetDefault(const JobInputs& inputs) {
+    auto p = press(Workflow::Reset, inputs);
+    if (!p)
         return;
-    auto range = autoIpRange(m_window.FieldText(Field::RangeStart), m_window.FieldText(Field::RangeEnd));
+    if (PressTargets(*p).empty())
+        return endWorkflowUnstarted("no camera is selected");
+    startPress(std::move(*p));
+}
+
+void CTarnDlg::OnAutoChangeIp(const JobInputs& inputs) {
+    auto p = press(Workflow::AutoIp, inputs);
+    if (!p)
+        return;
+    auto range = autoIpRange(inputs.rangeStart, inputs.rangeEnd);
     if (!range) {
         m_window.MessageBox("Nothing was sent: " + range.Message() + ".", "Auto Change IP");
         std::lock_guard guard(m_workersLock);
         m_lastRefusal = range.Message();
         return;
     }
-    request->range = std::move(range.Value());
-    startJob(request);
+    if (PressTargets(*p).empty())
+        return endWorkflowUnstarted("no camera is selected");
+    p->range = std::move(range.Value());
+    startPress(std::move(*p));
 }
 
 Result<AddressRange> CTarnDlg::autoIpRange(const std::string& startText, const std::string& endText) const {
@@ -173,85 +141,46 @@ JobAdapter CTarnDlg::jobAdapter() const {
     return {adapter->interfaceName, adapter->address, adapter->index, adapter->hardwareAddress};
 }
 
-std::set<Ipv4> CTarnDlg::sharedAddresses() const {
-    std::set<Ipv4> seen, shared;
+std::optional<Press> CTarnDlg::press(Workflow workflow, const JobInputs& inputs) const {
+    if (!m_table || m_closed || m_busy)
+        return std::nullopt;
+    Press p;
+    p.workflow = workflow;
+    p.inputs = inputs;
+    p.options = GetJobOptions();
     m_table->WithLock([&](auto& records) {
         for (const auto& record : records)
-            if (!seen.insert(record->ip).second)
-                shared.insert(record->ip);
+            p.listed.push_back(*record);
     });
-    return shared;
+    p.away = m_journal.AwayFromHome();
+    p.adapter = jobAdapter();
+    return p;
 }
 
-std::shared_ptr<JobRequest> CTarnDlg::newRequest(Workflow workflow, const std::vector<int>& rows) const {
-    if (!m_table || m_closed || m_busy)
-        return nullptr;
-    auto request = std::make_shared<JobRequest>();
-    request->workflow = workflow;
-    request->options = GetJobOptions();
-    request->login = {m_window.FieldText(Field::User), m_window.FieldText(Field::Password)};
-    request->adapter = jobAdapter();
-    const std::set<Ipv4> shared = sharedAddresses();
-    std::map<Mac, PendingRestore> away;
-    for (PendingRestore& r : m_journal.AwayFromHome())
-        away[r.mac] = std::move(r);
-    for (int row : rows) {
-        std::optional<DeviceInfo> d = m_table->CopyDeviceAt(row);
-        if (!d)
-            continue;
-        Target t;
-        t.mac = d->mac;
-        t.name = d->name;
-        t.displayName = NameText(*d);
-        t.ip = d->ip;
-        t.netmask = d->netmask;
-        t.gateway = d->gateway;
-        t.webPort = d->webPort;
-        t.ifType = d->ifType;
-        t.kind = d->kind;
-        t.row = row;
-        t.sharesAddress = shared.contains(d->ip);
-        if (auto pending = away.find(d->mac); pending != away.end())
-            awayFromHome(t, pending->second);
-        request->targets.push_back(t);
-    }
-    return request;
-}
-
-bool CTarnDlg::loadImage(JobRequest& request, const std::string& path) {
-    const auto caption = GetOperatorMessage(OperatorMessageId::NoFirmwareAssigned, m_nOemCodePage);
-    auto image = std::make_shared<FirmwareImage>();
-    image->path = path;
-    image->body = BuildUploadBody(path);
-    if (!image->body) {
-        std::string why = "Cannot read the firmware file " + path;
-        m_window.MessageBox(why, caption);
-        endWorkflowUnstarted(why);
-        return false;
+std::shared_ptr<JobRequest> CTarnDlg::upgradeRequest(const Press& press) {
+    std::shared_ptr<const FirmwareImage> image = press.inputs.image;
+    if (!image) {
+        auto loaded = FirmwareImage::Load(press.inputs.firmwarePath);
+        if (!loaded) {
+            m_window.MessageBox(loaded.Message(),
+                                GetOperatorMessage(OperatorMessageId::NoFirmwareAssigned, m_nOemCodePage));
+            endWorkflowUnstarted(loaded.Message());
+            return nullptr;
+        }
+        image = std::move(loaded.Value());
     }
     // The cameras are judged by the image that is sent, not by what the window showed of a file.
-    const std::size_t imageBytes = image->body->size() - kUploadFramingBytes;
-    if (imageBytes < kFirmwareHeaderBytes) {
-        m_window.MessageBox(shortImage(path), caption);
-        endWorkflowUnstarted(shortImage(path));
-        return false;
-    }
-    image->header = ParseFirmwareHeader(image->body->data() + kUploadHeadBytes, imageBytes);
-    image->sha256 = Sha256Hex(image->body->data() + kUploadHeadBytes, imageBytes);
-    m_window.SetFieldText(Field::Model, image->header.model);
-    m_window.SetFieldText(Field::FwVersion, image->header.version);
-    request.image = std::move(image);
-    return true;
+    m_window.ShowImageFacts(image->header.model, image->header.version);
+    return MakeRequest(press, std::move(image));
 }
 
-void CTarnDlg::runJob(const std::shared_ptr<JobRequest>& request, const std::string& imagePath) {
-    if (request->targets.empty() && request->workflow != Workflow::CheckVersion)
-        return endWorkflowUnstarted("no camera is selected");
+void CTarnDlg::runJob(const std::string& card, const std::function<std::shared_ptr<JobRequest>()>& make) {
     // Two jobs on one card would share addresses and a route without knowing it.
-    auto lock = CardLock::Take(m_platform.lockScope + request->adapter.interfaceName);
+    auto lock = CardLock::Take(m_platform.lockScope + card);
     if (!lock)
         return endWorkflowUnstarted(lock.Message());
-    if (request->workflow == Workflow::Upgrade && !loadImage(*request, imagePath))
+    std::shared_ptr<JobRequest> request = make();
+    if (!request)
         return;
     // A camera the start-up's search does not show is not sent anything: it costs one search.
     if (request->workflow == Workflow::Homecoming && leaveAbsent(*request))

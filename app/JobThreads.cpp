@@ -21,6 +21,7 @@ bool CTarnDlg::startThread(std::function<void()> work) {
             std::lock_guard done(m_workersLock);
             self->finished = true;
             m_runningWorkers--;
+            m_workerEnded.notify_all();
         });
     } catch (const std::system_error& e) {
         Trace("Cannot start a workflow thread: %s\n", e.what());
@@ -69,6 +70,11 @@ bool CTarnDlg::WorkflowRunning() const {
     return m_runningWorkers.load() > 0;
 }
 
+bool CTarnDlg::WaitForWorkflows(std::chrono::milliseconds limit) {
+    std::unique_lock guard(m_workersLock);
+    return m_workerEnded.wait_for(guard, limit, [this] { return m_runningWorkers.load() == 0; });
+}
+
 std::size_t CTarnDlg::WorkerThreads() const {
     std::lock_guard guard(m_workersLock);
     return m_workers.size() + (m_job ? m_job->PoolThreads() : 0);
@@ -103,9 +109,18 @@ void CTarnDlg::endWorkflowUnstarted(const std::string& why) {
     m_busy = false;
 }
 
-void CTarnDlg::startJob(const std::shared_ptr<JobRequest>& request, std::string imagePath) {
+void CTarnDlg::startJob(const std::string& card, std::function<std::shared_ptr<JobRequest>()> make) {
     if (!beginWorkflow())
         return;
-    if (!startThread([this, request, path = std::move(imagePath)] { runJob(request, path); }))
+    if (!startThread([this, card, make = std::move(make)] { runJob(card, make); }))
         endWorkflowUnstarted("no thread could be started for the workflow");
+}
+
+void CTarnDlg::startPress(Press press) {
+    const std::string card = press.adapter.interfaceName;
+    startJob(card, [pressed = std::move(press)] { return MakeRequest(pressed); });
+}
+
+void CTarnDlg::startJob(const std::shared_ptr<JobRequest>& request) {
+    startJob(request->adapter.interfaceName, [request] { return request; });
 }

@@ -35,10 +35,8 @@ CTarnDlg::~CTarnDlg() {
 void CTarnDlg::OnInitDialog(std::optional<int> adapterChoice) {
     m_nOemCodePage = m_platform.codePage();
     m_window.ApplyLanguage(m_nOemCodePage);
-    m_window.SetFieldText(Field::User, "root");
-    m_window.SetFieldText(Field::Password, "qnwt");
-    m_window.SetFieldText(Field::RangeStart, "31");
-    m_window.SetFieldText(Field::RangeEnd, "250");
+    m_window.ShowLogin({"root", "qnwt"});
+    m_window.ShowRange("31", "250");
     m_table = std::make_unique<DeviceTable>();
     m_intake = std::make_unique<DatagramIntake>(*m_table, m_listDevices, m_receiverMode, m_entryLock, m_intakeStats);
     m_intake->OnSighting([this](const DeviceReply& reply) { sighted(reply); });
@@ -293,14 +291,12 @@ void CTarnDlg::OnCancel() {
 
 void CTarnDlg::OnBrowseFile(const std::optional<std::string>& chosenPath) {
     // Cancelling empties the path box but keeps the model and version shown before.
-    m_window.SetFieldText(Field::FirmwarePath, chosenPath.value_or(""));
-    std::string path = m_window.FieldText(Field::FirmwarePath);
+    const std::string path = chosenPath.value_or("");
+    m_window.ShowFirmwarePath(path);
     if (path.empty())
         return;
-    if (auto header = ReadFirmwareHeader(path)) {
-        m_window.SetFieldText(Field::Model, header->model);
-        m_window.SetFieldText(Field::FwVersion, header->version);
-    }
+    if (auto header = ReadFirmwareHeader(path))
+        m_window.ShowImageFacts(header->model, header->version);
 }
 
 bool CTarnDlg::ExportListCsv(const std::string& path) const {
@@ -322,8 +318,7 @@ bool CTarnDlg::ExportListCsv(const std::string& path) const {
 void CTarnDlg::OnFirmwarePathEdited(const std::string& path) {
     // The boxes show the image the path names, or nothing: never the model of another file.
     auto header = ReadFirmwareHeader(path);
-    m_window.SetFieldText(Field::Model, header ? header->model : "");
-    m_window.SetFieldText(Field::FwVersion, header ? header->version : "");
+    m_window.ShowImageFacts(header ? header->model : "", header ? header->version : "");
 }
 
 StoredLogin CTarnDlg::LoadStoredLogin() const {
@@ -333,17 +328,13 @@ StoredLogin CTarnDlg::LoadStoredLogin() const {
 bool CTarnDlg::OnSet(const StoredLogin& confirmed) {
     if (!SaveSettings(HomeDirectory(), confirmed))
         return false;
-    m_window.SetFieldText(Field::User, confirmed.user);
-    m_window.SetFieldText(Field::Password, confirmed.password);
+    m_window.ShowLogin({confirmed.user, confirmed.password});
     return true;
 }
 
 void CTarnDlg::OnAccountSelChange(int row) {
-    if (row == 0) {
-        m_window.SetFieldText(Field::User, "root");
-        m_window.SetFieldText(Field::Password, "qnwt");
-    } else if (row == 1) {
-        m_window.SetFieldText(Field::User, "admin");
-        m_window.SetFieldText(Field::Password, "bzfhk");
-    }
+    if (row == 0)
+        m_window.ShowLogin({"root", "qnwt"});
+    else if (row == 1)
+        m_window.ShowLogin({"admin", "bzfhk"});
 }

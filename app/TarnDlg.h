@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <functional>
 #include <list>
 #include <map>
@@ -14,6 +15,7 @@
 #include <vector>
 
 #include "app/CameraNetwork.h"
+#include "app/JobInputs.h"
 #include "app/JobRecords.h"
 #include "app/RestoreJournal.h"
 #include "app/SettingsFile.h"
@@ -56,8 +58,9 @@ struct CameraFacts {
 };
 
 // The main dialog's shared state and handlers, without any window framework. Each workflow
-// button turns what the window shows now into a job request and runs the job on a thread of its
-// own; the job's events write the list and the records. No workflow logic lives here.
+// button hands in its front end's inputs; the controller makes them a job request and runs the
+// job on a thread of its own; the job's events write the list and the records. No workflow logic
+// lives here.
 class CTarnDlg {
 public:
     using Platform = ControllerPlatform;
@@ -76,8 +79,9 @@ public:
     // The column and direction of the last sort, for the list's arrow.
     const SortState& Sorting() const { return m_sort; }
     void OnListDblClk(int row);
-    // The workflow buttons; each returns at once and runs its job on a thread of its own.
-    void OnStartUpgrade(UpgradeMode mode = UpgradeMode::Flash);
+    // The workflow buttons, each with what its front end held at the press; each returns at once
+    // and runs its job on a thread of its own.
+    void OnStartUpgrade(const JobInputs& inputs, UpgradeMode mode = UpgradeMode::Flash);
     // The model guard: an image made for another model than the camera reports is not flashed,
     // unless the operator lifts the guard (for the next jobs, until it is set again).
     void SetAllowOtherModels(bool allow) { m_allowOtherModels = allow; }
@@ -88,11 +92,10 @@ public:
     JobOptions GetJobOptions() const;
     // "12 of 200 done, 2 failed, about 4 min left" for the running job, or how the last one ended.
     std::string ProgressText() const;
-    void OnCheckVersion();
-    // The console's check of the cameras it was told to ask, by row.
-    void CheckVersionOf(const std::vector<int>& rows);
-    void OnResetDefault();
-    void OnAutoChangeIp();
+    // Asks the selected cameras (the window selects every listed one, as the original's check does).
+    void OnCheckVersion(const JobInputs& inputs);
+    void OnResetDefault(const JobInputs& inputs);
+    void OnAutoChangeIp(const JobInputs& inputs);
     // The addresses "Auto Change IP" would give so many cameras at the factory address from the
     // range as typed, in turn, before any probe (one that answers on the segment is skipped as
     // well); none for a camera the range has no address left for. The failure says why the range
@@ -158,6 +161,8 @@ public:
     // Joins every job thread that has finished or, with wait, every one.
     void JoinWorkers(bool wait);
     bool WorkflowRunning() const;
+    // Waits up to limit for every job thread to end (a job that starts another runs on); true when none runs.
+    bool WaitForWorkflows(std::chrono::milliseconds limit);
     std::size_t WorkerThreads() const; // threads started and not yet joined
     // Why the last workflow button did nothing (no camera, an unreadable image); empty when it ran.
     std::string LastRefusal() const;
@@ -191,8 +196,11 @@ private:
     bool beginWorkflow();
     // Gives the busy state back when a job ends before any camera was touched, and says why.
     void endWorkflowUnstarted(const std::string& why = {});
-    // A workflow button: takes the busy state at the press and runs the job on a thread of its own.
-    void startJob(const std::shared_ptr<JobRequest>& request, std::string imagePath = {});
+    // A workflow button: takes the busy state at the press and runs the job on a thread of its own,
+    // which takes the card and then makes the request (an empty one ended the job and said why).
+    void startJob(const std::string& card, std::function<std::shared_ptr<JobRequest>()> make);
+    void startJob(const std::shared_ptr<JobRequest>& request);
+    void startPress(Press press);
 
     // Receiver and start-up (TarnDlg.cpp).
     void startReceiver();
@@ -207,14 +215,14 @@ private:
     void sighted(const DeviceReply& reply);
 
     // Jobs: what a press turns into, and what runs around them (JobRun.cpp).
-    std::shared_ptr<JobRequest> newRequest(Workflow workflow, const std::vector<int>& rows) const;
+    // What a press fixes of the list, the journal and the card; nothing while a job runs or after closing.
+    std::optional<Press> press(Workflow workflow, const JobInputs& inputs) const;
     JobAdapter jobAdapter() const;
     Result<AddressRange> autoIpRange(const std::string& startText, const std::string& endText) const;
-    // The addresses that more than one listed camera reports: such cameras are told apart by MAC.
-    std::set<Ipv4> sharedAddresses() const;
-    void runJob(const std::shared_ptr<JobRequest>& request, const std::string& imagePath);
-    // Reads the image for an upgrade; a failure is said to the operator and ends the job unstarted.
-    bool loadImage(JobRequest& request, const std::string& path);
+    void runJob(const std::string& card, const std::function<std::shared_ptr<JobRequest>()>& make);
+    // An upgrade's request, with its image read once here; a failure is said to the operator and
+    // ends the job unstarted.
+    std::shared_ptr<JobRequest> upgradeRequest(const Press& press);
     void prologue(const JobRequest& request);
     void epilogue(const JobRequest& request, const JobSummary& summary);
     void onJobEvent(const JobRequest& request, const Target& camera, const JobEvent& event);
@@ -275,8 +283,9 @@ private:
     mutable std::mutex m_workersLock;
     std::list<Worker> m_workers;
     std::atomic<int> m_runningWorkers{0};
-    Job* m_job = nullptr;              // the running job; guarded by m_workersLock
-    std::string m_lastRefusal;         // guarded by m_workersLock
-    std::atomic<bool> m_closed{false}; // no workflow starts any more
-    bool m_cancelled = false;          // OnCancel has run
+    std::condition_variable m_workerEnded; // with m_workersLock
+    Job* m_job = nullptr;                  // the running job; guarded by m_workersLock
+    std::string m_lastRefusal;             // guarded by m_workersLock
+    std::atomic<bool> m_closed{false};     // no workflow starts any more
+    bool m_cancelled = false;              // OnCancel has run
 };

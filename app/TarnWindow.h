@@ -3,8 +3,7 @@
 #include <string>
 #include <vector>
 
-// The main window's fields that the controller reads and writes.
-enum class Field { User, Password, FirmwarePath, Model, FwVersion, RangeStart, RangeEnd };
+#include "app/job/JobRequest.h"
 
 // What a line under the list is about. The window shows every kind; the console prints only what
 // a job has to report, since it says the rest in its own words.
@@ -16,18 +15,20 @@ enum class NoteKind {
     Progress, // how far the running job is
 };
 
-// What the controller needs from a window: the Qt dialog, the console front end and the tests
-// each implement it. The fields and the selection are read on the window's own thread when a
-// button is pressed; the other calls may also come from a job's thread, so they must be safe from
-// any thread and must not wait for the window's thread to serve them.
+// What the controller tells a window: the Qt dialog, the console front end and the tests each
+// implement it. The controller never reads a window: a press hands it the front end's inputs.
+// The calls may come from a job's thread, so they must be safe from any thread and must not wait
+// for the window's thread to serve them.
 class TarnWindow {
 public:
     virtual ~TarnWindow() = default;
 
-    virtual std::string FieldText(Field field) const = 0;
-    virtual void SetFieldText(Field field, const std::string& text) = 0;
-    // Rows selected in the device list, in ascending order.
-    virtual std::vector<int> SelectedRows() const = 0;
+    // What the window's own boxes should show: a login (the defaults, a preset, a stored one), the
+    // re-addressing's range, the image chosen and what its header says.
+    virtual void ShowLogin(const Login& login) = 0;
+    virtual void ShowRange(const std::string& start, const std::string& end) = 0;
+    virtual void ShowFirmwarePath(const std::string& path) = 0;
+    virtual void ShowImageFacts(const std::string& model, const std::string& version) = 0;
     virtual void DeselectAll() = 0;
     // Every operation control at once; the list and Exit stay enabled.
     virtual void ControlsEnabled(bool enabled) = 0;

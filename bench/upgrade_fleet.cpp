@@ -19,10 +19,13 @@ namespace {
 
 using Steady = std::chrono::steady_clock;
 
-double upgrade(CTarnDlg& dlg, CliWindow& window, const std::vector<int>& rows, int& succeeded) {
-    window.Select(rows);
+double upgrade(CTarnDlg& dlg, const std::string& image, const std::vector<int>& rows, int& succeeded) {
+    JobInputs inputs;
+    inputs.selected = MacsAtRows(*dlg.Table(), rows);
+    inputs.login = {"root", "qnwt"};
+    inputs.firmwarePath = image;
     auto start = Steady::now();
-    dlg.OnStartUpgrade();
+    dlg.OnStartUpgrade(inputs);
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     while (dlg.WorkflowRunning())
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
@@ -77,14 +80,13 @@ int main(int argc, char** argv) {
             else
                 std::this_thread::sleep_for(std::chrono::milliseconds(20));
         long before = PeakKiB();
-        dlg.OnBrowseFile(image);
         int ok1 = 0, okAll = 0;
-        double single = upgrade(dlg, window, {0}, ok1);
+        double single = upgrade(dlg, image, {0}, ok1);
         std::vector<int> all;
         all.reserve(static_cast<std::size_t>(dlg.List().GetItemCount()));
         for (int r = 0; r < dlg.List().GetItemCount(); ++r)
             all.push_back(r);
-        double fleet = upgrade(dlg, window, all, okAll);
+        double fleet = upgrade(dlg, image, all, okAll);
         long peak = PeakKiB();
         std::printf("cameras listed     %d of %d\n", dlg.List().GetItemCount(), n);
         std::printf("image              %zu MiB\n", mib);

@@ -312,7 +312,7 @@ int main(int argc, char** argv) {
         selectFleetWebRows(window);
         window.SetFieldText(Field::FirmwarePath, image);
         Stage upgrade = measure(
-            "upgrade 200 cameras", meter, cameras, [&] { dlg.OnStartUpgrade(); },
+            "upgrade 200 cameras", meter, cameras, [&] { dlg.OnStartUpgrade(window.Inputs()); },
             [&] { return !dlg.IsBusy() && !dlg.WorkflowRunning(); }, 600);
         upgrade.right = countStatus(window, "UPGRADE SUCCESSFUL");
         print(upgrade, kWorked);
@@ -320,7 +320,7 @@ int main(int argc, char** argv) {
 
         selectFleetWebRows(window);
         Stage reset = measure(
-            "reset 200 cameras", meter, cameras, [&] { dlg.OnResetDefault(); },
+            "reset 200 cameras", meter, cameras, [&] { dlg.OnResetDefault(window.Inputs()); },
             [&] { return !dlg.IsBusy() && !dlg.WorkflowRunning(); }, 600);
         reset.right = countStatus(window, "");
         print(reset, kWorked);
@@ -330,7 +330,7 @@ int main(int argc, char** argv) {
     onBench(kWorked, "V1.06", [&](MainWindow& window, StallMeter& meter, const std::vector<int>& cameras) {
         auto& dlg = window.Controller();
         Stage check = measure(
-            "check 200 versions", meter, cameras, [&] { dlg.OnCheckVersion(); },
+            "check 200 versions", meter, cameras, [&] { dlg.OnCheckVersion(window.Inputs(true)); },
             [&] { return !dlg.IsBusy() && !dlg.WorkflowRunning(); }, 600);
         check.right = countStatus(window, "V1.06");
         print(check, kWorked);

@@ -3,16 +3,17 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <sstream>
 #include <thread>
 
-#include "app/FirmwareHeader.h"
 #include "app/cli/CliOptions.h"
 #include "app/cli/CliOutput.h"
 #include "app/cli/CliWindow.h"
 #include "app/cli/Progress.h"
 #include "app/cli/StopSignals.h"
+#include "app/job/FirmwareImage.h"
 
 namespace {
 
@@ -80,7 +81,7 @@ std::vector<int> resolveSelection(CTarnDlg& dlg, const std::string& select, std:
         Mac mac;
         if (ParseMacArgument(item, mac)) {
             for (std::size_t r = 0; r < rows.size(); ++r)
-                if (rows[r][3] == FormatMac(mac))
+                if (auto d = dlg.Table()->CopyDeviceAt(static_cast<int>(r)); d && d->mac == mac)
                     found = static_cast<int>(r);
         } else if (!item.empty() && item.size() <= 6 && item.find_first_not_of("0123456789") == std::string::npos) {
             std::size_t r = std::stoul(item);
@@ -100,11 +101,20 @@ std::vector<int> resolveSelection(CTarnDlg& dlg, const std::string& select, std:
     return chosen;
 }
 
-void applyRange(CliWindow& window, const std::string& range) {
-    if (range.empty())
-        return;
-    window.SetFieldText(Field::RangeStart, range.substr(0, range.find('-')));
-    window.SetFieldText(Field::RangeEnd, range.substr(range.find('-') + 1));
+// What the command line asks of the job: the cameras by MAC, the login, the image read already,
+// the range (the window's defaults when none is given).
+JobInputs inputsOf(CTarnDlg& dlg, const Options& o, const std::vector<int>& rows,
+                   std::shared_ptr<const FirmwareImage> image) {
+    JobInputs inputs;
+    inputs.selected = MacsAtRows(*dlg.Table(), rows);
+    inputs.login = {o.user, o.password};
+    inputs.image = std::move(image);
+    if (inputs.image)
+        inputs.firmwarePath = inputs.image->path;
+    const std::string range = o.range.empty() ? "31-250" : o.range;
+    inputs.rangeStart = range.substr(0, range.find('-'));
+    inputs.rangeEnd = range.substr(range.find('-') + 1);
+    return inputs;
 }
 
 // Waits for seconds to pass; false when a stop signal came first.
@@ -118,12 +128,13 @@ bool pause(double seconds) {
     return StopSignal() == 0;
 }
 
-// Waits for the job's threads, showing its progress; false when a stop signal came first.
+// How long a stop signal may wait to be seen while a job runs.
+constexpr auto kStopSeenWithin = std::chrono::milliseconds(50);
+
+// Waits for the job's end, showing its progress; false when a stop signal came first.
 bool waitForWorkflow(CTarnDlg& dlg, ConsoleProgress& progress) {
-    while (dlg.WorkflowRunning() && StopSignal() == 0) {
+    while (!dlg.WaitForWorkflows(kStopSeenWithin) && StopSignal() == 0)
         progress.Tick();
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
     progress.Finish();
     if (StopSignal() != 0)
         return false;
@@ -167,8 +178,16 @@ int RunCommand(const Options& o, const CTarnDlg::Platform& platform, std::ostrea
     if (list.adapters[static_cast<std::size_t>(choice)].address.empty())
         throw UsageError{"network adapter \"" + list.adapters[static_cast<std::size_t>(choice)].description +
                          "\" has no IPv4 address"};
-    if (o.command == Command::Upgrade && !ReadFirmwareHeader(o.firmware))
-        throw UsageError{"cannot read the firmware file \"" + o.firmware + "\""};
+    // The image is read once, before anything is sent: every camera gets these bytes.
+    std::shared_ptr<const FirmwareImage> image;
+    if (o.command == Command::Upgrade) {
+        auto loaded = FirmwareImage::Load(o.firmware);
+        if (!loaded && loaded.Error().code == ENOENT)
+            throw UsageError{"cannot read the firmware file \"" + o.firmware + "\""};
+        if (!loaded)
+            throw UsageError{loaded.Message()};
+        image = std::move(loaded.Value());
+    }
 
     CliWindow window(err);
     Clock clock(Clock::ScaleFromEnvironment());
@@ -179,10 +198,9 @@ int RunCommand(const Options& o, const CTarnDlg::Platform& platform, std::ostrea
     // Cameras an earlier run left away are seen home before this run's job may touch the card.
     if (dlg.WorkflowRunning())
         err << "flashwell-cli: sending home the cameras an earlier job left at link-local addresses\n";
-    while (dlg.WorkflowRunning() || dlg.IsBusy()) {
+    while (!dlg.WaitForWorkflows(kStopSeenWithin) || dlg.IsBusy()) {
         if (StopSignal() != 0)
             return stopped(dlg, o, out, err);
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     dlg.JoinWorkers(true);
     for (const std::string& line : dlg.Replayed())
@@ -190,9 +208,6 @@ int RunCommand(const Options& o, const CTarnDlg::Platform& platform, std::ostrea
     if (const std::size_t stillAway = dlg.StillAwayAtStart(); stillAway > 0)
         err << "flashwell-cli: " << stillAway << (stillAway == 1 ? " camera is" : " cameras are")
             << " still away from home; the next start sends " << (stillAway == 1 ? "it" : "them") << " home again\n";
-    window.SetFieldText(Field::User, o.user);
-    window.SetFieldText(Field::Password, o.password);
-    applyRange(window, o.range);
     dlg.SetAllowOtherModels(o.allowModelMismatch);
     JobOptions options;
     options.skipCurrent = o.skipCurrent;
@@ -214,7 +229,6 @@ int RunCommand(const Options& o, const CTarnDlg::Platform& platform, std::ostrea
     std::vector<int> selected =
         retryFailed ? resolveSelection(dlg, failedLastTime(dlg, o.command, err), &err)
                     : resolveSelection(dlg, o.select.empty() || o.select == "failed" ? "all" : o.select);
-    window.Select(selected);
     if (o.command != Command::CheckVersion && selected.empty())
         throw UsageError{dlg.List().GetItemCount() == 0 ? "nothing to work on: no camera answered the search"
                                                         : "nothing to work on: no camera is selected"};
@@ -225,19 +239,19 @@ int RunCommand(const Options& o, const CTarnDlg::Platform& platform, std::ostrea
     }
     {
         ConsoleProgress progress(dlg, selected, err, progressStyle(o));
+        const JobInputs inputs = inputsOf(dlg, o, selected, image);
         switch (o.command) {
         case Command::CheckVersion:
-            dlg.CheckVersionOf(selected);
+            dlg.OnCheckVersion(inputs);
             break;
         case Command::Upgrade:
-            dlg.OnBrowseFile(o.firmware);
-            dlg.OnStartUpgrade(o.dryRun ? UpgradeMode::DryRun : UpgradeMode::Flash);
+            dlg.OnStartUpgrade(inputs, o.dryRun ? UpgradeMode::DryRun : UpgradeMode::Flash);
             break;
         case Command::Reset:
-            dlg.OnResetDefault();
+            dlg.OnResetDefault(inputs);
             break;
         case Command::AutoIp:
-            dlg.OnAutoChangeIp();
+            dlg.OnAutoChangeIp(inputs);
             break;
         case Command::Search:
             break;
@@ -263,11 +277,9 @@ int RunCommand(const Options& o, const CTarnDlg::Platform& platform, std::ostrea
         WriteReport(o.report, dlg.Records().Records());
     if (o.dryRun) {
         // Exit 0 only when every selected camera would be flashed.
-        auto rows = dlg.List().Rows();
         anyFailed = std::any_of(selected.begin(), selected.end(), [&](int r) {
-            Mac mac{};
-            ParseMac(rows[static_cast<std::size_t>(r)][3], mac);
-            const Plan plan = PlanOf(dlg.Outcome(mac));
+            const auto d = dlg.Table()->CopyDeviceAt(r);
+            const Plan plan = PlanOf(d ? dlg.Outcome(d->mac) : std::nullopt);
             return plan != Plan::Flash && plan != Plan::Current;
         });
     }

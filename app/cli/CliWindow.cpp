@@ -1,26 +1,5 @@
 #include "app/cli/CliWindow.h"
 
-std::string CliWindow::FieldText(Field field) const {
-    std::lock_guard guard(m_lock);
-    auto it = m_fields.find(field);
-    return it == m_fields.end() ? std::string() : it->second;
-}
-
-void CliWindow::SetFieldText(Field field, const std::string& text) {
-    std::lock_guard guard(m_lock);
-    m_fields[field] = text;
-}
-
-std::vector<int> CliWindow::SelectedRows() const {
-    std::lock_guard guard(m_lock);
-    return {m_selected.begin(), m_selected.end()};
-}
-
-void CliWindow::DeselectAll() {
-    std::lock_guard guard(m_lock);
-    m_selected.clear();
-}
-
 void CliWindow::ControlsEnabled(bool enabled) {
     std::lock_guard guard(m_lock);
     m_enabled = enabled;
@@ -49,11 +28,6 @@ void CliWindow::ShowNote(const std::string& text, NoteKind kind) {
 }
 
 void CliWindow::SetAdapterList(const std::vector<std::string>&, int) {}
-
-void CliWindow::Select(const std::vector<int>& rows) {
-    std::lock_guard guard(m_lock);
-    m_selected = {rows.begin(), rows.end()};
-}
 
 bool CliWindow::ControlsAreEnabled() const {
     std::lock_guard guard(m_lock);

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/FirmwareHeader.h"
+#include "app/job/FirmwareImage.h"
 #include "discovery/WireProtocol.h"
 #include "util/Clock.h"
 #include "webops/CameraWebClient.h"
@@ -47,14 +47,6 @@ struct Target {
     // A camera an earlier run left away: where it is, and the journal's command that sends it home.
     std::string awayAt;
     std::vector<std::uint8_t> homeCommand;
-};
-
-// The image an upgrade sends: read once, with what its own header says of it.
-struct FirmwareImage {
-    UploadBody body;
-    FirmwareHeader header;
-    std::string path;
-    std::string sha256;
 };
 
 // What the selected adapter is, for the commands that must leave through it.

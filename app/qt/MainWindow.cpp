@@ -19,6 +19,7 @@
 #include <QToolButton>
 #include <QUrl>
 #include <algorithm>
+#include <numeric>
 #include <set>
 
 #include "app/qt/DeviceListModel.h"
@@ -105,8 +106,11 @@ void MainWindow::connectButtons() {
     });
     connect(child<QPushButton>(this, "buttonAutoChangeIp"), &QPushButton::clicked, this, &MainWindow::AutoChangeIp);
     connect(child<QPushButton>(this, "buttonResetDefault"), &QPushButton::clicked, this, &MainWindow::ResetDefault);
-    connect(child<QPushButton>(this, "buttonCheckVersion"), &QPushButton::clicked, this, [c] { c->OnCheckVersion(); });
-    connect(child<QPushButton>(this, "buttonUpgrade"), &QPushButton::clicked, this, [c] { c->OnStartUpgrade(); });
+    // The original's check asks every listed camera, whatever is selected.
+    connect(child<QPushButton>(this, "buttonCheckVersion"), &QPushButton::clicked, this,
+            [this, c] { c->OnCheckVersion(Inputs(true)); });
+    connect(child<QPushButton>(this, "buttonUpgrade"), &QPushButton::clicked, this,
+            [this, c] { c->OnStartUpgrade(Inputs()); });
     connect(child<QPushButton>(this, "buttonExit"), &QPushButton::clicked, this, &QWidget::close);
     // The controller's enabling order; the presets stand for list box 1062.
     const char* order[] = {"comboAdapters", "editPath",           "buttonBrowse",       "editModel",
@@ -124,8 +128,6 @@ void MainWindow::onGuiThread(std::function<void()> f) {
         QMetaObject::invokeMethod(this, std::move(f), Qt::QueuedConnection);
 }
 
-// The controller reads the fields and the selection only when a button is pressed, on this
-// thread: a job works from the request it was given, never from the window.
 std::string MainWindow::FieldText(Field field) const {
     Q_ASSERT(QThread::currentThread() == thread());
     return m_fields[static_cast<std::size_t>(field)]->text().toStdString();
@@ -144,6 +146,43 @@ std::vector<int> MainWindow::SelectedRows() const {
     std::sort(rows.begin(), rows.end());
     rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
     return rows;
+}
+
+JobInputs MainWindow::Inputs(bool everyListed) const {
+    Q_ASSERT(QThread::currentThread() == thread());
+    JobInputs inputs;
+    if (DeviceTable* table = m_controller->Table()) {
+        std::vector<int> rows = SelectedRows();
+        if (everyListed) {
+            rows.resize(table->Count());
+            std::iota(rows.begin(), rows.end(), 0);
+        }
+        inputs.selected = MacsAtRows(*table, rows);
+    }
+    inputs.login = {FieldText(Field::User), FieldText(Field::Password)};
+    inputs.firmwarePath = FieldText(Field::FirmwarePath);
+    inputs.rangeStart = FieldText(Field::RangeStart);
+    inputs.rangeEnd = FieldText(Field::RangeEnd);
+    return inputs;
+}
+
+void MainWindow::ShowLogin(const Login& login) {
+    SetFieldText(Field::User, login.user);
+    SetFieldText(Field::Password, login.password);
+}
+
+void MainWindow::ShowRange(const std::string& start, const std::string& end) {
+    SetFieldText(Field::RangeStart, start);
+    SetFieldText(Field::RangeEnd, end);
+}
+
+void MainWindow::ShowFirmwarePath(const std::string& path) {
+    SetFieldText(Field::FirmwarePath, path);
+}
+
+void MainWindow::ShowImageFacts(const std::string& model, const std::string& version) {
+    SetFieldText(Field::Model, model);
+    SetFieldText(Field::FwVersion, version);
 }
 
 void MainWindow::DeselectAll() {

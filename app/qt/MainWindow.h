@@ -25,6 +25,9 @@ class DeviceListModel;
 class DeviceListView;
 struct Caption;
 
+// The window's boxes.
+enum class Field { User, Password, FirmwarePath, Model, FwVersion, RangeStart, RangeEnd };
+
 // What the window asks of the desktop; tests replace each of them.
 struct MainWindowHooks {
     ControllerPlatform platform;
@@ -52,9 +55,18 @@ public:
     CTarnDlg& Controller() { return *m_controller; }
     const DialogUnits& Units() const { return m_units; }
 
-    std::string FieldText(Field field) const override;
-    void SetFieldText(Field field, const std::string& text) override;
-    std::vector<int> SelectedRows() const override;
+    // The window's own boxes and selection, on its thread: a press hands them to the controller.
+    std::string FieldText(Field field) const;
+    void SetFieldText(Field field, const std::string& text);
+    // Rows selected in the device list, in ascending order.
+    std::vector<int> SelectedRows() const;
+    // What a workflow button hands the controller: the selected cameras (every listed one for a
+    // check), the login, the image path and the range.
+    JobInputs Inputs(bool everyListed = false) const;
+    void ShowLogin(const Login& login) override;
+    void ShowRange(const std::string& start, const std::string& end) override;
+    void ShowFirmwarePath(const std::string& path) override;
+    void ShowImageFacts(const std::string& model, const std::string& version) override;
     void DeselectAll() override;
     void ControlsEnabled(bool enabled) override;
     void MessageBox(const std::string& text, const std::string& caption) override;

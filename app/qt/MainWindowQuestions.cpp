@@ -51,16 +51,16 @@ void MainWindow::ResetDefault() {
     // With nothing selected, busy or closed, the controller itself does nothing and says why.
     const QStringList cameras = selectedCameras(false);
     if (cameras.isEmpty() || m_controller->IsBusy())
-        return m_controller->OnResetDefault();
+        return m_controller->OnResetDefault(Inputs());
     const Caption& question = cameras.size() == 1 ? caption::kResetOne : caption::kResetMany;
     if (!confirm(TextsForCodePage(m_codePage).resetDefault, question.In(m_codePage).arg(cameras.size()), cameras))
         return ShowNote(caption::kResetDeclined.In(m_codePage).toStdString());
-    m_controller->OnResetDefault();
+    m_controller->OnResetDefault(Inputs());
 }
 
 void MainWindow::AutoChangeIp() {
     if (SelectedRows().empty() || !m_controller->Table() || m_controller->IsBusy())
-        return m_controller->OnAutoChangeIp();
+        return m_controller->OnAutoChangeIp(Inputs());
     // Only cameras at the factory address are given new ones; the others would only be searched again.
     const QStringList cameras = selectedCameras(true);
     if (cameras.isEmpty())
@@ -69,7 +69,7 @@ void MainWindow::AutoChangeIp() {
     const std::string start = FieldText(Field::RangeStart), end = FieldText(Field::RangeEnd);
     const auto plan = m_controller->PlanAutoIp(start, end, static_cast<std::size_t>(cameras.size()));
     if (!plan)
-        return m_controller->OnAutoChangeIp();
+        return m_controller->OnAutoChangeIp(Inputs());
     const Caption& question = cameras.size() == 1 ? caption::kAutoIpOne : caption::kAutoIpMany;
     const QString asked =
         question.In(m_codePage).arg(cameras.size()).arg(QString::fromStdString(start), QString::fromStdString(end));
@@ -83,5 +83,5 @@ void MainWindow::AutoChangeIp() {
     }
     if (!confirm(TextsForCodePage(m_codePage).autoChangeIp, asked, given, caption::kAutoIpAbout.In(m_codePage)))
         return ShowNote(caption::kAutoIpDeclined.In(m_codePage).toStdString());
-    m_controller->OnAutoChangeIp();
+    m_controller->OnAutoChangeIp(Inputs());
 }

@@ -132,8 +132,10 @@ TEST_F(WorkflowE2E, ResetCountsDownAndClosingDuringAnUpgradeIsPrompt) {
     CTarnDlg dlg(window, clock, platform);
     dlg.OnInitDialog();
     ASSERT_TRUE(WaitUntil([&] { return dlg.List().GetItemCount() == 2; }, 3s));
-    window.Select({0, 1});
-    dlg.OnResetDefault();
+    JobInputs reset;
+    reset.selected = MacsAtRows(*dlg.Table(), {0, 1});
+    reset.login = {"root", "qnwt"};
+    dlg.OnResetDefault(reset);
     bool sawCountdown = WaitUntil(
         [&] {
             for (const auto& row : dlg.List().Rows())
@@ -165,10 +167,11 @@ TEST_F(WorkflowE2E, ResetCountsDownAndClosingDuringAnUpgradeIsPrompt) {
     dlg.OnCancel();
     slowDlg.OnInitDialog();
     ASSERT_TRUE(WaitUntil([&] { return slowDlg.List().GetItemCount() == 2; }, 3s));
-    window.SetFieldText(Field::FirmwarePath, writeFirmware());
-    window.SetFieldText(Field::FwVersion, "V1.06");
-    window.Select({0, 1});
-    slowDlg.OnStartUpgrade();
+    JobInputs upgrade;
+    upgrade.selected = MacsAtRows(*slowDlg.Table(), {0, 1});
+    upgrade.login = {"root", "qnwt"};
+    upgrade.firmwarePath = writeFirmware();
+    slowDlg.OnStartUpgrade(upgrade);
     ASSERT_TRUE(WaitUntil(
         [&] {
             for (const auto& row : slowDlg.List().Rows())

@@ -46,7 +46,7 @@ TEST(CloseGuardTest, ClosingDuringAJobAsksThenSendsHomeAndSaysWhatIsLeft) {
         QApplication::processEvents(); // the view takes the row the search listed
     window->SetFieldText(Field::FirmwarePath, testsupport::WriteFirmwareImage(scratch.path(), "106", 4096));
     window->findChild<QTableView*>(QStringLiteral("listDevices"))->selectAll();
-    c.OnStartUpgrade();
+    c.OnStartUpgrade(window->Inputs());
     auto burning = [&] {
         QApplication::processEvents();
         return c.RunningPhases().count(Phase::Burning) > 0;

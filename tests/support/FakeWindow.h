@@ -7,24 +7,61 @@
 #include <string>
 #include <vector>
 
+#include "app/JobInputs.h"
 #include "app/TarnWindow.h"
+#include "discovery/DeviceTable.h"
 
 namespace testsupport {
 
-// A window that records every call but the field ones as a line of text; safe from any thread.
+// The boxes of a window, as a test fills them before a press.
+enum class Field { User, Password, FirmwarePath, Model, FwVersion, RangeStart, RangeEnd };
+
+// A window that keeps boxes and a selection as a front end does, and records every other call
+// as a line of text; safe from any thread.
 class FakeWindow : public TarnWindow {
 public:
-    std::string FieldText(Field f) const override {
+    std::string FieldText(Field f) const {
         std::lock_guard guard(m_lock);
         return m_fields.contains(f) ? m_fields.at(f) : std::string();
     }
-    void SetFieldText(Field f, const std::string& text) override {
+    void SetFieldText(Field f, const std::string& text) {
         std::lock_guard guard(m_lock);
         m_fields[f] = text;
     }
-    std::vector<int> SelectedRows() const override {
+    std::vector<int> SelectedRows() const {
         std::lock_guard guard(m_lock);
         return m_selected;
+    }
+    void ShowLogin(const Login& login) override {
+        SetFieldText(Field::User, login.user);
+        SetFieldText(Field::Password, login.password);
+    }
+    void ShowRange(const std::string& start, const std::string& end) override {
+        SetFieldText(Field::RangeStart, start);
+        SetFieldText(Field::RangeEnd, end);
+    }
+    void ShowFirmwarePath(const std::string& path) override { SetFieldText(Field::FirmwarePath, path); }
+    void ShowImageFacts(const std::string& model, const std::string& version) override {
+        SetFieldText(Field::Model, model);
+        SetFieldText(Field::FwVersion, version);
+    }
+    // What a press hands the controller: the selected rows' cameras by MAC (every listed one when
+    // asked), and the boxes as they stand.
+    JobInputs Inputs(const DeviceTable* table, bool everyListed = false) const {
+        JobInputs inputs;
+        std::vector<int> rows = SelectedRows();
+        if (everyListed) {
+            rows.clear();
+            for (std::size_t r = 0; table && r < table->Count(); ++r)
+                rows.push_back(static_cast<int>(r));
+        }
+        if (table)
+            inputs.selected = MacsAtRows(*table, rows);
+        inputs.login = {FieldText(Field::User), FieldText(Field::Password)};
+        inputs.firmwarePath = FieldText(Field::FirmwarePath);
+        inputs.rangeStart = FieldText(Field::RangeStart);
+        inputs.rangeEnd = FieldText(Field::RangeEnd);
+        return inputs;
     }
     void DeselectAll() override {
         record("DeselectAll");

@@ -9,6 +9,8 @@
 #include "tests/support/Devices.h"
 #include "tests/support/FakeCameraNetwork.h"
 #include "tests/support/FakeWindow.h"
+
+using testsupport::Field;
 #include "tests/support/TestSupport.h"
 
 namespace {
@@ -142,4 +144,44 @@ TEST(TarnDlgTest, ListClicksSortOpenAndWaitWhileBusy) {
     EXPECT_EQ(dlg.List().GetItemCount(), 0) << "a search starts from an empty list";
     EXPECT_EQ(dlg.Table()->Count(), 0u);
     EXPECT_EQ(dlg.ReceiverModeValue(), kReceiverRun);
+}
+
+// A request is made of the press alone: the cameras by MAC in list order (first waves and the
+// rows' texts follow it), twins told apart, a camera left away given the journal's home.
+TEST(MakeRequestTest, TakesTheSelectionByMacInListOrderWithWhatTheJournalKnows) {
+    using testsupport::MakeDevice;
+    Press press;
+    press.workflow = Workflow::Reset;
+    press.listed = {MakeDevice(1, {192, 168, 0, 20}, "first"), MakeDevice(2, {169, 254, 7, 9}, "away"),
+                    MakeDevice(3, {192, 168, 0, 20}, "twin")};
+    SetNetworkCommand home;
+    home.ip = {192, 168, 0, 63};
+    home.netmask = {255, 255, 0, 0};
+    home.mac = press.listed[1].mac;
+    const auto datagram = home.build();
+    PendingRestore away;
+    away.mac = home.mac;
+    away.home = "192.168.0.63";
+    away.movedTo = "169.254.7.9";
+    away.command.assign(datagram.begin(), datagram.end());
+    press.away = {away};
+    const Mac notListed = {0x02, 0, 0, 0, 0, 9};
+    press.inputs.selected = {press.listed[2].mac, notListed, press.listed[1].mac, press.listed[0].mac};
+    press.inputs.login = {"admin", "bzfhk"};
+    press.options.parallel = 3;
+
+    const auto request = MakeRequest(press);
+    ASSERT_EQ(request->targets.size(), 3u) << "a MAC the list does not hold is left out";
+    EXPECT_EQ(request->targets[0].displayName + " " + request->targets[1].displayName + " " +
+                  request->targets[2].displayName,
+              "first away twin");
+    EXPECT_EQ(request->targets[2].row, 2);
+    EXPECT_TRUE(request->targets[0].sharesAddress && request->targets[2].sharesAddress);
+    EXPECT_FALSE(request->targets[1].sharesAddress);
+    EXPECT_EQ(FormatIpv4(request->targets[1].ip), "192.168.0.63") << "its home, not where it was seen";
+    EXPECT_EQ(FormatIpv4(request->targets[1].netmask), "255.255.0.0");
+    EXPECT_EQ(request->targets[1].awayAt, "169.254.7.9");
+    EXPECT_EQ(request->login.user, "admin");
+    EXPECT_EQ(request->options.parallel, 3u);
+    EXPECT_EQ(request->image, nullptr);
 }

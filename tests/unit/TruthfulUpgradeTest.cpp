@@ -175,7 +175,7 @@ TEST_F(TruthfulUpgradeTest, ACameraBurningWhenTheJobEndsIsSentHomeAtTheNextStart
     Start({slow}, 1.0);
     window.SetFieldText(Field::FirmwarePath, WriteImage("106"));
     SelectAll();
-    dlg->OnStartUpgrade();
+    dlg->OnStartUpgrade(Inputs());
     ASSERT_TRUE(testsupport::WaitUntil([&] { return PhaseOf("Slow") == Phase::Burning; }, 10s));
     auto began = std::chrono::steady_clock::now();
     dlg->OnCancel();
@@ -375,7 +375,7 @@ TEST_F(TruthfulUpgradeTest, FinishedThreadsAreJoinedAndAMissingThreadFailsItsCam
     Start({Cam("A", 1, {192, 168, 0, 21}), Cam("B", 2, {192, 168, 0, 22})});
     SelectAll();
     for (int job = 0; job < 20; ++job) {
-        (dlg.get()->*(&CTarnDlg::OnResetDefault))();
+        dlg->OnResetDefault(Inputs());
         ASSERT_TRUE(testsupport::WaitUntil([&] { return !dlg->WorkflowRunning() && !dlg->IsBusy(); }, 5s));
         SelectAll();
     }

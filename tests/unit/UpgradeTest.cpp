@@ -219,7 +219,7 @@ TEST_F(UpgradeTest, ClosingDuringAnUpgradeReturnsPromptly) {
     window.SetFieldText(Field::FirmwarePath, WriteImage());
     window.SetFieldText(Field::FwVersion, "V1.05");
     SelectAll();
-    dlg->OnStartUpgrade();
+    dlg->OnStartUpgrade(Inputs());
     ASSERT_TRUE(testsupport::WaitUntil([&] { return PhaseOf("Slow") == Phase::Burning; }, 10s));
     auto began = std::chrono::steady_clock::now();
     dlg->OnCancel();

@@ -16,6 +16,8 @@
 #include "tests/support/FakeWindow.h"
 #include "tests/support/TestSupport.h"
 
+using testsupport::Field;
+
 // A controller over the fake camera network and a fast clock (a 60-second countdown takes 6 ms):
 // the workflows run for real, without root, sockets or namespaces.
 class WorkflowTest : public ::testing::Test {
@@ -67,13 +69,15 @@ protected:
         ASSERT_GE(dlg->List().GetItemCount(), static_cast<int>(cameras.size()));
     }
 
+    // What the window's boxes and selection hand a press; a check asks every listed camera.
+    JobInputs Inputs(bool everyListed = false) const { return window.Inputs(dlg->Table(), everyListed); }
     // Presses a workflow button and waits until the job has ended and every thread is joined.
-    void Run(void (CTarnDlg::*press)(), std::chrono::milliseconds limit = std::chrono::seconds(20)) {
-        RunPress([&] { (dlg.get()->*press)(); }, limit);
+    void Run(void (CTarnDlg::*press)(const JobInputs&), std::chrono::milliseconds limit = std::chrono::seconds(20)) {
+        RunPress([&] { (dlg.get()->*press)(Inputs(press == &CTarnDlg::OnCheckVersion)); }, limit);
     }
-    void Run(void (CTarnDlg::*press)(UpgradeMode), UpgradeMode mode = UpgradeMode::Flash,
+    void Run(void (CTarnDlg::*press)(const JobInputs&, UpgradeMode), UpgradeMode mode = UpgradeMode::Flash,
              std::chrono::milliseconds limit = std::chrono::seconds(20)) {
-        RunPress([&] { (dlg.get()->*press)(mode); }, limit);
+        RunPress([&] { (dlg.get()->*press)(Inputs(), mode); }, limit);
     }
     void RunPress(const std::function<void()>& press, std::chrono::milliseconds limit) {
         {

@@ -1,0 +1,20 @@
+#include "app/job/FirmwareImage.h"
+
+#include <cerrno>
+
+#include "app/ImageDigest.h"
+
+Result<std::shared_ptr<const FirmwareImage>> FirmwareImage::Load(const std::string& path) {
+    auto image = std::make_shared<FirmwareImage>();
+    image->path = path;
+    image->body = BuildUploadBody(path);
+    if (!image->body)
+        return Failure{ENOENT, "Cannot read the firmware file " + path};
+    const std::size_t imageBytes = image->body->size() - kUploadFramingBytes;
+    if (imageBytes < kFirmwareHeaderBytes)
+        return Failure{EINVAL, "The firmware file " + path + " is too short to hold an image header (" +
+                                   std::to_string(kFirmwareHeaderBytes) + " bytes): nothing was sent."};
+    image->header = ParseFirmwareHeader(image->body->data() + kUploadHeadBytes, imageBytes);
+    image->sha256 = Sha256Hex(image->body->data() + kUploadHeadBytes, imageBytes);
+    return std::shared_ptr<const FirmwareImage>(std::move(image));
+}
