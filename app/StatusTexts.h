@@ -17,8 +17,8 @@ struct StatusText {
 // camera's phase or outcome, and nothing reads a text back.
 namespace Status {
 
-// Both reboot countdowns start here.
-inline constexpr int kRebootSeconds = 60;
+// Both reboot countdowns start here: the engine's, which the texts count down from.
+inline constexpr int kRebootSeconds = kRebootCountdownSeconds;
 
 // The text of a running phase; nothing for a phase that leaves the cell as it stands.
 std::optional<StatusText> Of(const CameraView& view);

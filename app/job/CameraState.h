@@ -86,6 +86,9 @@ struct CameraOutcome {
     bool imageDelivered = false; // the camera took the image's body before the job stopped
 };
 
+// Both reboot countdowns start here.
+inline constexpr int kRebootCountdownSeconds = 60;
+
 // Whether the outcome draws the Status red and counts as a failure.
 bool IsFailure(OutcomeKind kind);
 // Whether the outcome gets a line in the job's records.

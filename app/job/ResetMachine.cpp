@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "app/StatusTexts.h"
 #include "discovery/WireProtocol.h"
 
 namespace {
@@ -61,7 +60,7 @@ Action ResetMachine::step(const Input& input) {
         return resolved(m_last);
     case State::Forgetting:
         forgotten();
-        m_secondsLeft = Status::kRebootSeconds;
+        m_secondsLeft = kRebootCountdownSeconds;
         return countdown();
     case State::Countdown:
         --m_secondsLeft;
@@ -95,7 +94,7 @@ Action ResetMachine::resolved(RequestResult r) {
             m_state = State::Forgetting;
             return step::Forget{};
         }
-        m_secondsLeft = Status::kRebootSeconds;
+        m_secondsLeft = kRebootCountdownSeconds;
         return countdown();
     }
     if (r == RequestResult::Unauthorized)

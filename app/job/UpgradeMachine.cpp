@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstring>
 
-#include "app/StatusTexts.h"
 #include "webops/ReplyParser.h"
 
 UpgradeMachine::UpgradeMachine(const Target& target, std::shared_ptr<const FirmwareImage> image,
@@ -161,7 +160,7 @@ Action UpgradeMachine::upload() {
 
 Action UpgradeMachine::burn() {
     if (m_percent > 100 || m_stopping) {
-        m_secondsLeft = Status::kRebootSeconds;
+        m_secondsLeft = kRebootCountdownSeconds;
         return reboot();
     }
     m_state = State::Burn;
@@ -171,7 +170,7 @@ Action UpgradeMachine::burn() {
 
 Action UpgradeMachine::unanswered() {
     if (m_secondsLeft < 1 || m_stopping) {
-        m_secondsLeft = Status::kRebootSeconds;
+        m_secondsLeft = kRebootCountdownSeconds;
         return reboot();
     }
     m_state = State::Unanswered;
