@@ -1,4 +1,4 @@
-// The workflow buttons: what the window shows at the press becomes a job request; a thread of
+// The workflow buttons: what a front end hands in at the press becomes a job request; a thread of
 // the job's own runs the opening part, the job and the closing part; the job's events write the
 // list, the facts and the records.
 #include <algorithm>
@@ -14,23 +14,6 @@
 namespace {
 
 constexpr auto kProgressEvery = std::chrono::milliseconds(250);
-
-// How many cameras of the job work at once, for its estimate of the time left.
-std::size_t atOnce(const JobRequest& request) {
-    const std::size_t parallel = request.options.parallel;
-    switch (request.workflow) {
-    case Workflow::Upgrade:
-        return parallel;
-    case Workflow::CheckVersion:
-        return parallel > 0 ? parallel : 1;
-    case Workflow::AutoIp:
-        return 1;
-    case Workflow::Reset:
-    case Workflow::Homecoming:
-        break;
-    }
-    return 0;
-}
 
 } // namespace
 
@@ -220,7 +203,7 @@ void CTarnDlg::prologue(const JobRequest& request) {
             if (request.workflow != Workflow::AutoIp || camera.ip == kFactoryAddress)
                 m_progressed.insert(camera.mac);
         if (request.workflow != Workflow::Homecoming)
-            m_progress.Begin(m_progressed.size(), atOnce(request), std::chrono::steady_clock::now());
+            m_progress.Begin(m_progressed.size(), CamerasAtOnce(request), std::chrono::steady_clock::now());
     }
     switch (request.workflow) {
     case Workflow::Upgrade:

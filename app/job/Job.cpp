@@ -77,20 +77,9 @@ std::unique_ptr<CameraMachine> Job::MachineFor(const JobRequest& request, const 
 }
 
 std::size_t Job::concurrency() const {
-    switch (m_request->workflow) {
-    case Workflow::Upgrade:
-    case Workflow::Reset:
-    case Workflow::Homecoming:
-        return m_slots.size(); // every camera at once
-    case Workflow::CheckVersion:
-        // A dead camera costs seconds of time-outs: asking several at once hides them.
-        if (m_request->options.parallel > 0)
-            return m_request->options.parallel;
-        break;
-    case Workflow::AutoIp:
-        break;
-    }
-    return 1; // one after another, in list order
+    // Every upgrade machine runs; its uploads take turns (grantTurns).
+    const std::size_t atOnce = m_request->workflow == Workflow::Upgrade ? 0 : CamerasAtOnce(*m_request);
+    return atOnce > 0 ? atOnce : m_slots.size();
 }
 
 Clock::Milliseconds Job::jobTime() const {

@@ -15,3 +15,19 @@ const char* WorkflowName(Workflow workflow) {
     }
     return "auto-ip";
 }
+
+std::size_t CamerasAtOnce(const JobRequest& request) {
+    const std::size_t parallel = request.options.parallel;
+    switch (request.workflow) {
+    case Workflow::Upgrade:
+        return parallel;
+    case Workflow::CheckVersion:
+        return parallel > 0 ? parallel : 1;
+    case Workflow::AutoIp:
+        return 1;
+    case Workflow::Reset:
+    case Workflow::Homecoming:
+        break;
+    }
+    return 0;
+}

@@ -89,3 +89,8 @@ struct JobRequest {
     AddressRange range;                         // re-addressing only
     JobOptions options;
 };
+
+// How many of the request's cameras work at once, 0 for every one: a check asks one at a time or
+// --parallel's number (a dead camera costs seconds of time-outs), re-addressing takes one after
+// another, an upgrade's uploads take turns when --parallel limits them.
+std::size_t CamerasAtOnce(const JobRequest& request);
