@@ -12,8 +12,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include "tests/support/TestSupport.h"
-#include "tests/support/VirtualLan.h"
+#include "tests/e2e/CliFixture.h"
 
 namespace {
 
@@ -26,44 +25,9 @@ struct Row {
     bool failed;
 };
 
-struct Listed {
-    int exitCode = -1;
-    std::string output, errors;
-    std::map<std::string, nlohmann::json> byName;
-};
+using Listed = CliRun;
 
-class FaultMatrixE2E : public ::testing::Test {
-protected:
-    void SetUp() override {
-        if (auto why = VirtualLan::Unavailable(); !why.empty())
-            GTEST_SKIP() << why;
-        ::setenv("FLASHWELL_TIME_SCALE", "0.01", 1);
-    }
-
-    Listed Cli(VirtualLan& lan, const std::string& args) {
-        Listed l;
-        const std::string errors = m_state.path() + "/stderr";
-        l.output = lan.RunInHost("env FLASHWELL_TIME_SCALE=0.01 XDG_STATE_HOME=" + m_state.path() + " " + CliPath() +
-                                     " --json " + args + " 2>" + errors,
-                                 l.exitCode);
-        std::ifstream in(errors);
-        l.errors.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-        try {
-            const nlohmann::json doc = nlohmann::json::parse(l.output);
-            for (const auto& d : doc["devices"])
-                l.byName[d["name"].get<std::string>()] = d;
-        } catch (const std::exception&) {
-            // Usage errors print no list; the caller checks what it expects.
-        }
-        return l;
-    }
-
-    std::string Image(const std::string& digits, std::size_t size) {
-        return testsupport::WriteFirmwareImage(m_state.path(), digits, size);
-    }
-
-    testsupport::ScratchDir m_state;
-};
+class FaultMatrixE2E : public CliFixture {};
 
 constexpr const char* kBurn = " --version V1.04 --burn-sec 1 --reboot-ms 1000";
 

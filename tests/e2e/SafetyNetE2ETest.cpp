@@ -8,54 +8,12 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include "tests/support/TestSupport.h"
-#include "tests/support/VirtualLan.h"
+#include "tests/e2e/CliFixture.h"
 
 namespace {
 
-struct CliRun {
-    int exitCode = -1;
-    std::string output, errors;
-    std::map<std::string, nlohmann::json> byName;
-};
-
-std::string readFile(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-}
-
-class SafetyNetE2E : public ::testing::Test {
+class SafetyNetE2E : public CliFixture {
 protected:
-    void SetUp() override {
-        if (auto why = VirtualLan::Unavailable(); !why.empty())
-            GTEST_SKIP() << why;
-        ::setenv("FLASHWELL_TIME_SCALE", "0.01", 1);
-    }
-
-    CliRun Cli(VirtualLan& lan, const std::string& args, bool json = true) {
-        CliRun r;
-        const std::string errors = m_state.path() + "/stderr";
-        r.output = lan.RunInHost(
-            "env FLASHWELL_TIME_SCALE=0.01 XDG_STATE_HOME=" + testsupport::ShellQuote(m_state.path()) + " " +
-                CliPath() + (json ? " --json " : " ") + args + " 2>" + testsupport::ShellQuote(errors),
-            r.exitCode);
-        r.errors = readFile(errors);
-        if (!json)
-            return r;
-        try {
-            const nlohmann::json doc = nlohmann::json::parse(r.output);
-            for (const auto& d : doc["devices"])
-                r.byName[d["name"].get<std::string>()] = d;
-        } catch (const std::exception&) {
-            ADD_FAILURE() << "not JSON: " << r.output << r.errors;
-        }
-        return r;
-    }
-
-    std::string Image(const std::string& model = "IPC1234") {
-        return testsupport::WriteFirmwareImage(m_state.path(), "106", std::size_t{32} * 1024, model);
-    }
-    std::string Path(const std::string& name) const { return m_state.path() + "/" + name; }
     std::string JobsFolder() const { return m_state.path() + "/flashwell/jobs"; }
 
     // The job files of one workflow, each line parsed.
@@ -67,7 +25,7 @@ protected:
             EXPECT_TRUE(std::regex_match(name, std::regex("[0-9]{8}T[0-9]{6}Z-" + workflow + "(-[0-9]+)?\\.jsonl")))
                 << name;
             std::vector<nlohmann::json> lines;
-            std::istringstream text(readFile(JobsFolder() + "/" + name));
+            std::istringstream text(ReadWholeFile(JobsFolder() + "/" + name));
             for (std::string line; std::getline(text, line);)
                 lines.push_back(nlohmann::json::parse(line));
             jobs.push_back(lines);
@@ -78,15 +36,13 @@ protected:
     static bool Uploaded(VirtualLan& lan, int camera) {
         return lan.CameraLog(camera).find("firmwareupgrade.cgi") != std::string::npos;
     }
-
-    testsupport::ScratchDir m_state;
 };
 
 TEST_F(SafetyNetE2E, AnotherModelIsRefusedInTheSameJobThatFlashesTheRight) {
     VirtualLan lan({.cameras = {"--name Same --ip 192.168.0.21 --version V1.04 --burn-sec 1 --reboot-ms 1000",
                                 "--name Other --ip 192.168.0.22 --model IPC9999 --version V1.04 --burn-sec 1 "
                                 "--reboot-ms 1000"}});
-    const std::string image = Image("IPC1234");
+    const std::string image = Image();
     CliRun unselected = Cli(lan, "upgrade " + image + " --wait 1", false);
     EXPECT_EQ(unselected.exitCode, 2);
     EXPECT_NE(unselected.errors.find("needs --select (use --select all for every listed camera)"), std::string::npos)
@@ -133,7 +89,7 @@ TEST_F(SafetyNetE2E, ADryRunUploadsNothingAndMovesNothing) {
     EXPECT_TRUE(testsupport::ListFolder(JobsFolder()).empty());
     int rc = -1;
     EXPECT_EQ(lan.RunInHost("ip -4 route show 169.254.0.0/16", rc), "") << "the route the job added is gone";
-    EXPECT_EQ(readFile(m_state.path() + "/flashwell/journal.json").find("\"moved_to\""), std::string::npos);
+    EXPECT_EQ(ReadWholeFile(m_state.path() + "/flashwell/journal.json").find("\"moved_to\""), std::string::npos);
     CliRun after = Cli(lan, "search --wait 1.5");
     EXPECT_EQ(after.byName["Hidden"]["ip"], "192.168.0.25") << "sent back to its own address";
 
@@ -191,7 +147,7 @@ TEST_F(SafetyNetE2E, RecordsAndReportsOfAnUpgradeAndAReAddressing) {
                                      std::regex("20[0-9]{2}-[0-9]{2}-[0-9]{2}T[0-9]{2}:[0-9]{2}:[0-9]{2}Z")));
     }
     // The report holds the same records as one array.
-    const nlohmann::json report = nlohmann::json::parse(readFile(Path("up.json")));
+    const nlohmann::json report = nlohmann::json::parse(ReadWholeFile(Path("up.json")));
     ASSERT_TRUE(report.is_array());
     EXPECT_EQ(std::vector<nlohmann::json>(report.begin(), report.end()), jobs[0]);
 
@@ -212,7 +168,7 @@ TEST_F(SafetyNetE2E, RecordsAndReportsOfAnUpgradeAndAReAddressing) {
     EXPECT_EQ(given["New1"], readdress.byName["New1"]["ip"]) << "the closing search found it where the record says";
     EXPECT_EQ(given["New2"], readdress.byName["New2"]["ip"]);
 
-    const std::string csv = readFile(Path("ip.csv"));
+    const std::string csv = ReadWholeFile(Path("ip.csv"));
     std::vector<std::string> lines;
     for (std::size_t at = 0, end; (end = csv.find("\r\n", at)) != std::string::npos; at = end + 2)
         lines.push_back(csv.substr(at, end - at));
@@ -230,7 +186,7 @@ TEST_F(SafetyNetE2E, RecordsAndReportsOfAnUpgradeAndAReAddressing) {
     VirtualLan scarce({.cameras = {"--name New3 --mac 02:00:00:00:09:03", "--name New4 --mac 02:00:00:00:09:04"}});
     CliRun partly = Cli(scarce, "auto-ip --range 40-41 --wait 1.5 --report " + Path("scarce.json"));
     EXPECT_EQ(partly.exitCode, 1) << partly.output << partly.errors;
-    const auto scarceReport = nlohmann::json::parse(readFile(Path("scarce.json")));
+    const auto scarceReport = nlohmann::json::parse(ReadWholeFile(Path("scarce.json")));
     ASSERT_EQ(scarceReport.size(), 2u);
     EXPECT_EQ(scarceReport[1]["status"], "no free address left in the range");
     EXPECT_EQ(scarceReport[1]["failed"], true);

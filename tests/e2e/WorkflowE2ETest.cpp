@@ -13,7 +13,7 @@
 
 #include "app/TarnDlg.h"
 #include "app/cli/CliWindow.h"
-#include "tests/support/VirtualLan.h"
+#include "tests/e2e/CliFixture.h"
 
 namespace {
 
@@ -26,36 +26,10 @@ std::string writeFirmware(const std::string& digits = "106", std::size_t size = 
     return testsupport::WriteFirmwareImage(::testing::TempDir(), digits, size);
 }
 
-struct Listed {
-    std::map<std::string, nlohmann::json> byName;
-    int exitCode = -1;
-    std::string output;
-};
+using Listed = CliRun;
 
-Listed runCli(VirtualLan& lan, const std::string& args) {
-    Listed l;
-    std::string& out = l.output;
-    out = lan.RunInHost("env FLASHWELL_TIME_SCALE=0.01 " + std::string(CliPath()) + " --json " + args, l.exitCode);
-    try {
-        // The document must outlive the loop: a temporary's member would dangle.
-        const nlohmann::json doc = nlohmann::json::parse(out);
-        for (const auto& d : doc["devices"])
-            l.byName[d["name"].get<std::string>()] = d;
-    } catch (const std::exception& e) {
-        ADD_FAILURE() << "not JSON: " << out;
-    }
-    return l;
-}
-
-class WorkflowE2E : public ::testing::Test {
-protected:
-    void SetUp() override {
-        if (auto why = VirtualLan::Unavailable(); !why.empty())
-            GTEST_SKIP() << why;
-        // The simulators read the scale too, so burns and reboots shrink with the tool's waits.
-        ::setenv("FLASHWELL_TIME_SCALE", "0.01", 1);
-    }
-};
+// The simulators read the workflows' time scale too, so burns and reboots shrink with the tool's waits.
+class WorkflowE2E : public CliFixture {};
 
 TEST_F(WorkflowE2E, AutoIpGivesFactoryAddressedCamerasTheirOwn) {
     VirtualLan lan({.cameras = {"--name K0a --ip 192.168.0.20 --mac 02:00:00:00:03:01 --family generic",
@@ -63,7 +37,7 @@ TEST_F(WorkflowE2E, AutoIpGivesFactoryAddressedCamerasTheirOwn) {
                                 "--password qnwt",
                                 "--name K0b --ip 192.168.0.20 --mac 02:00:00:00:03:03 --family generic",
                                 "--name Other --ip 192.168.0.200 --mac 02:00:00:00:03:04"}});
-    Listed l = runCli(lan, "auto-ip --wait 1.5");
+    Listed l = Cli(lan, "auto-ip --wait 1.5");
     ASSERT_EQ(l.exitCode, 0) << l.output;
     ASSERT_EQ(l.byName.size(), 4u);
     std::set<std::string> given;
@@ -82,7 +56,7 @@ TEST_F(WorkflowE2E, UpgradeFlashesSeveralCamerasAtOnceAndJudgesEach) {
                         "--name Older --ip 192.168.0.24 --version V1.05 --fault older-after-reboot",
                         "--name Hidden --ip 192.168.0.25 --version V1.04 --fault no-model-until-moved",
                     }});
-    Listed l = runCli(lan, "upgrade " + writeFirmware() + " --select all --wait 1.5");
+    Listed l = Cli(lan, "upgrade " + writeFirmware() + " --select all --wait 1.5");
     EXPECT_EQ(l.exitCode, 1) << "some cameras failed";
     ASSERT_EQ(l.byName.size(), 5u);
     auto expect = [&](const char* name, const char* status, bool failed) {
@@ -96,7 +70,7 @@ TEST_F(WorkflowE2E, UpgradeFlashesSeveralCamerasAtOnceAndJudgesEach) {
     expect("Hidden", "UPGRADE SUCCESSFUL", false);
 
     // The detoured camera was sent home, and every camera reports what it now runs.
-    Listed after = runCli(lan, "check-version --wait 1.5");
+    Listed after = Cli(lan, "check-version --wait 1.5");
     EXPECT_EQ(after.byName["Hidden"]["ip"], "192.168.0.25");
     EXPECT_EQ(after.byName["Good"]["status"], "V1.06");
 }
@@ -107,7 +81,7 @@ TEST_F(WorkflowE2E, VersionCheckTakesTheDetourAndSendsTheCameraBack) {
                      "--name Locked --ip 192.168.0.23 --fault wrong-password",
                      "--name Hidden --ip 192.168.0.24 --version V1.07 --fault no-model-until-moved",
                      "--name Gone --ip 192.168.0.26 --fault silent"}});
-    Listed l = runCli(lan, "check-version --wait 1.5");
+    Listed l = Cli(lan, "check-version --wait 1.5");
     EXPECT_EQ(l.exitCode, 1);
     EXPECT_EQ(l.byName["Plain"]["status"], "V1.05");
     EXPECT_EQ(l.byName["Newer"]["status"], "V1.06");
@@ -115,7 +89,7 @@ TEST_F(WorkflowE2E, VersionCheckTakesTheDetourAndSendsTheCameraBack) {
     EXPECT_EQ(l.byName["Locked"]["failed"], true);
     EXPECT_EQ(l.byName["Hidden"]["status"], "V1.07") << "answered at its link-local address";
     EXPECT_EQ(l.byName["Gone"]["status"], "Device offline");
-    Listed after = runCli(lan, "search --wait 1.5");
+    Listed after = Cli(lan, "search --wait 1.5");
     EXPECT_EQ(after.byName["Hidden"]["ip"], "192.168.0.24") << "sent back to its own address";
 }
 
