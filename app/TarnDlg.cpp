@@ -302,9 +302,7 @@ void CTarnDlg::OnBrowseFile(const std::optional<std::string>& chosenPath) {
 bool CTarnDlg::ExportListCsv(const std::string& path) const {
     std::string text = CsvLine({"Idx", "Name", "IP", "MAC", "Status", "Model", "Version"});
     for (const ListRow& row : m_listDevices.Rows()) {
-        Mac mac{};
-        ParseMac(row[3], mac);
-        auto facts = Facts(mac);
+        auto facts = Facts(row.mac);
         text += CsvLine({row[0], row[1], row[2], row[3], row[StatusColumn],
                          facts ? std::optional(facts->model) : std::nullopt,
                          facts ? std::optional(facts->version) : std::nullopt});

@@ -37,7 +37,7 @@ std::string MacText(const DeviceInfo& d) {
 
 int WriteDeviceRow(ListModel& list, int position, const DeviceInfo& d, const std::string& idxText) {
     if (position < 0)
-        return list.AppendRow({idxText, NameText(d), IpText(d), MacText(d), std::string()}, d.failed == 1);
+        return list.AppendRow({idxText, NameText(d), IpText(d), MacText(d), std::string()}, d.failed == 1, d.mac);
     list.SetItemText(position, 1, NameText(d));
     list.SetItemText(position, 2, IpText(d));
     list.SetItemText(position, 3, MacText(d));

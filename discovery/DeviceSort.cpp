@@ -55,16 +55,16 @@ bool CompareDevices(const DeviceInfo& a, const DeviceInfo& b, const SortState& s
 
 void SortDeviceList(DeviceTable& table, ListModel& list, const SortState& state) {
     // A row's Status belongs to its camera, whose MAC is its key: the rows move, the results stay.
-    std::map<std::string, ListRow> results;
+    std::map<Mac, ListRow> results;
     for (ListRow& row : list.Rows())
-        results[row[3]] = std::move(row);
+        results[row.mac] = std::move(row);
     table.WithLock([&](std::list<std::unique_ptr<DeviceInfo>>& records) {
         // std::list::sort is a stable merge sort that relinks nodes: records never move.
         records.sort([&](const auto& a, const auto& b) { return CompareDevices(*a, *b, state); });
         list.DeleteAllItems();
         for (const auto& record : records) {
             const int row = WriteDeviceRow(list, -1, *record, IdxText(record->rowIndex));
-            auto kept = results.find(MacText(*record));
+            auto kept = results.find(record->mac);
             if (kept == results.end())
                 continue;
             list.SetStatus(row, kept->second[StatusColumn], kept->second.progress);

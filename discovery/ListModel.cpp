@@ -35,7 +35,7 @@ int ListModel::InsertItem(const std::string& idxText) {
     return AppendRow(RowTexts{idxText}, false);
 }
 
-int ListModel::AppendRow(const RowTexts& texts, bool failed) {
+int ListModel::AppendRow(const RowTexts& texts, bool failed, const Mac& mac) {
     int row;
     {
         std::lock_guard guard(m_lock);
@@ -43,6 +43,7 @@ int ListModel::AppendRow(const RowTexts& texts, bool failed) {
         ListRow added;
         static_cast<RowTexts&>(added) = texts;
         added.failed = failed;
+        added.mac = mac;
         m_rows.push_back(std::move(added));
         m_changed.insert(row);
     }

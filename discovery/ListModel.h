@@ -10,6 +10,8 @@
 #include <utility>
 #include <vector>
 
+#include "discovery/WireProtocol.h"
+
 inline constexpr int StatusColumn = 4;
 inline constexpr int kColumnCount = 5;
 
@@ -18,6 +20,7 @@ using RowTexts = std::array<std::string, kColumnCount>; // Idx, Name, IP, MAC, S
 // One row as a view paints it: the five texts, how far the running Status has come (a bar behind
 // it), and whether the camera's last operation failed (a red Status).
 struct ListRow : RowTexts {
+    Mac mac{}; // the camera's key: what selection, sorting and the front ends go by, not the MAC text
     std::optional<double> progress; // 0..1 while a progress or countdown Status shows; none otherwise
     bool failed = false;
 };
@@ -42,7 +45,7 @@ public:
 
     int GetItemCount() const;
     int InsertItem(const std::string& idxText); // appends; returns the new row
-    int AppendRow(const RowTexts& texts, bool failed);
+    int AppendRow(const RowTexts& texts, bool failed, const Mac& mac = {});
     void SetItemText(int row, int column, const std::string& text);
     // The Status text with its progress; a plain text write drops the progress.
     void SetStatus(int row, const std::string& text, std::optional<double> progress);

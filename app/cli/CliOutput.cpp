@@ -96,14 +96,9 @@ bool PrintDevices(CTarnDlg& dlg, const Options& o, std::ostream& out, const std:
     auto isPlanned = [&](std::size_t r) {
         return planned && std::find(planned->begin(), planned->end(), static_cast<int>(r)) != planned->end();
     };
-    auto macOf = [](const ListRow& row) {
-        Mac mac{};
-        ParseMac(row[3], mac);
-        return mac;
-    };
     // A camera left away from home is no clean success, whatever its Status says of its work.
     auto awayAt = [&](const ListRow& row) -> std::optional<std::string> {
-        const auto outcome = dlg.Outcome(macOf(row));
+        const auto outcome = dlg.Outcome(row.mac);
         return outcome ? outcome->leftAt : std::nullopt;
     };
     // A search did nothing to any camera: the start-up's homecoming says for itself who is away.
@@ -118,9 +113,9 @@ bool PrintDevices(CTarnDlg& dlg, const Options& o, std::ostream& out, const std:
             const auto away = awayAt(rows[r]);
             d["away"] = away ? nlohmann::json(*away) : nlohmann::json(nullptr);
             if (planned) {
-                auto known = dlg.Facts(macOf(rows[r]));
-                d["plan"] = isPlanned(r) ? nlohmann::json(PlanName(PlanOf(dlg.Outcome(macOf(rows[r])))))
-                                         : nlohmann::json(nullptr);
+                auto known = dlg.Facts(rows[r].mac);
+                d["plan"] =
+                    isPlanned(r) ? nlohmann::json(PlanName(PlanOf(dlg.Outcome(rows[r].mac)))) : nlohmann::json(nullptr);
                 d["model"] = known ? nlohmann::json(known->model) : nlohmann::json(nullptr);
                 d["version"] = known ? nlohmann::json(known->version) : nlohmann::json(nullptr);
             }

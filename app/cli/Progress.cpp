@@ -122,10 +122,8 @@ ConsoleProgress::ConsoleProgress(CTarnDlg& dlg, std::vector<int> rows, std::ostr
     if (m_style != Style::Events)
         return;
     for (int row : m_rows) {
-        auto shown = m_list.Row(row);
-        Mac mac{};
-        if (shown && ParseMac((*shown)[3], mac))
-            m_events->log.Follow(mac, (*shown)[StatusColumn]);
+        if (auto shown = m_list.Row(row))
+            m_events->log.Follow(shown->mac, (*shown)[StatusColumn]);
     }
     // Every change is caught as the job reports it, so a Status that shows for a moment is not missed.
     m_dlg.SetJobListener([events = m_events](const Target& camera, const JobEvent& event) {
@@ -176,8 +174,7 @@ void ConsoleProgress::redraw() {
         if (row < 0 || static_cast<std::size_t>(row) >= rows.size())
             continue;
         const ListRow& shown = rows[static_cast<std::size_t>(row)];
-        Mac mac{};
-        const bool ended = ParseMac(shown[3], mac) && m_dlg.Outcome(mac).has_value();
+        const bool ended = m_dlg.Outcome(shown.mac).has_value();
         cameras.push_back({shown, ended});
     }
     const std::vector<std::string> lines = ProgressFrame(cameras, m_dlg.ProgressText(), m_width, m_height);

@@ -103,10 +103,9 @@ QVariant DeviceListModel::data(const QModelIndex& index, int role) const {
         return {};
     const auto row = static_cast<std::size_t>(index.row());
     if (index.column() >= kColumnCount) {
-        Mac mac{};
-        if (role != Qt::DisplayRole || !ParseMac(m_rows[row][3], mac))
+        if (role != Qt::DisplayRole)
             return {};
-        const auto facts = m_controller.Facts(mac);
+        const auto facts = m_controller.Facts(m_rows[row].mac);
         if (!facts)
             return QString();
         return QString::fromStdString(index.column() == ModelColumn ? facts->model : facts->version);
@@ -124,10 +123,7 @@ QVariant DeviceListModel::data(const QModelIndex& index, int role) const {
 
 QVariant DeviceListModel::statusToolTip(const ListRow& row) const {
     // Which two models differ: the camera's, as its query named it, and the image's.
-    Mac mac{};
-    if (!ParseMac(row[3], mac))
-        return {};
-    const std::optional<CameraOutcome> outcome = m_controller.Outcome(mac);
+    const std::optional<CameraOutcome> outcome = m_controller.Outcome(row.mac);
     if (!outcome)
         return {};
     // Its result holds, but the camera is not where it belongs: the row says where it is.
