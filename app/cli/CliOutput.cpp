@@ -20,10 +20,6 @@ std::string dumpJson(const nlohmann::json& j) {
     return j.dump(2, ' ', false, nlohmann::json::error_handler_t::replace);
 }
 
-std::string pad(const std::string& text, std::size_t width) {
-    return text.size() >= width ? text + " " : text + std::string(width - text.size(), ' ');
-}
-
 bool endsWith(const std::string& text, const std::string& tail) {
     return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
 }
@@ -76,12 +72,12 @@ int PrintAdapters(const HostAdapterList& list, const Options& o, std::ostream& o
         out << dumpJson({{"adapters", all}}) << "\n";
         return kExitOk;
     }
-    out << pad("Pos", 5) << pad("Network Card", 32) << pad("Address", 17) << "Default\n";
+    out << PadToColumns("Pos", 5) << PadToColumns("Network Card", 32) << PadToColumns("Address", 17) << "Default\n";
     for (std::size_t i = 0; i < list.adapters.size(); ++i) {
         const HostAdapter& a = list.adapters[i];
-        out << pad(std::to_string(i), 5) << pad(Printable(a.description), 32)
-            << pad(a.address.empty() ? "-" : a.address, 17) << (static_cast<int>(i) == list.selected ? "*" : "")
-            << "\n";
+        out << PadToColumns(std::to_string(i), 5) << PadToColumns(Printable(a.description), 32)
+            << PadToColumns(a.address.empty() ? "-" : a.address, 17)
+            << (static_cast<int>(i) == list.selected ? "*" : "") << "\n";
     }
     if (list.adapters.empty())
         out << "(no connected network adapter)\n";
@@ -130,13 +126,13 @@ bool PrintDevices(CTarnDlg& dlg, const Options& o, std::ostream& out, const std:
     static const std::size_t widths[] = {6, 20, 17, 19, 0};
     std::string header;
     for (int c = 0; c < kColumnCount; ++c)
-        header += c < 4 ? pad(ColumnTitle(c, dlg.CodePage()), widths[c]) : ColumnTitle(c, dlg.CodePage());
+        header += c < 4 ? PadToColumns(ColumnTitle(c, dlg.CodePage()), widths[c]) : ColumnTitle(c, dlg.CodePage());
     out << header << "\n";
     // Names and the rest came from the network: no control character reaches the terminal.
     for (const ListRow& row : rows) {
         std::string line;
         for (int c = 0; c < 4; ++c)
-            line += pad(Printable(row[static_cast<std::size_t>(c)]), widths[c]);
+            line += PadToColumns(Printable(row[static_cast<std::size_t>(c)]), widths[c]);
         line += Printable(row[4]) + (row.failed ? (row[4].empty() ? "[failed]" : " [failed]") : "");
         if (const auto away = awayAt(row))
             line += " [still away at " + *away + "]";

@@ -25,17 +25,13 @@ std::pair<std::size_t, std::size_t> terminalSize() {
 
 std::string cut(const std::string& line, std::size_t width) {
     // One column short of the edge, so the terminal never wraps the line.
-    return CutUtf8(line, width > 1 ? width - 1 : width);
-}
-
-std::string pad(const std::string& text, std::size_t width) {
-    return text.size() >= width ? text + " " : text + std::string(width - text.size(), ' ');
+    return CutToColumns(line, width > 1 ? width - 1 : width);
 }
 
 } // namespace
 
 std::string ProgressLine(const ListRow& row, std::size_t width) {
-    std::string line = pad(Printable(row[1]), 20) + pad(row[2], 16) + Printable(row[StatusColumn]);
+    std::string line = PadToColumns(Printable(row[1]), 20) + PadToColumns(row[2], 16) + Printable(row[StatusColumn]);
     if (row.failed)
         line += " [failed]";
     return cut(line, width);

@@ -358,6 +358,7 @@ TEST(CliTest, ListRowsEndWithoutTrailingSpaces) {
     dlg.List().AppendRow({"001", "Lobby", "192.168.0.21", "02:fe:ff:00:00:01", ""}, false);
     dlg.List().AppendRow({"002", "Dock", "192.168.0.22", "02:fe:ff:00:00:02", "Device offline!"}, true);
     dlg.List().AppendRow({"003", "Gate", "192.168.0.23", "02:fe:ff:00:00:03", ""}, true);
+    dlg.List().AppendRow({"004", "\xE5\xA4\xA7\xE9\x97\xA8", "192.168.0.24", "02:fe:ff:00:00:04", "V1.05"}, false);
     PrintDevices(dlg, Options{}, out);
     std::istringstream lines(out.str());
     std::vector<std::string> rows;
@@ -365,11 +366,13 @@ TEST(CliTest, ListRowsEndWithoutTrailingSpaces) {
         EXPECT_TRUE(line.empty() || line.back() != ' ') << "\"" << line << "\"";
         rows.push_back(line);
     }
-    ASSERT_EQ(rows.size(), 5u) << out.str();
+    ASSERT_EQ(rows.size(), 6u) << out.str();
     EXPECT_EQ(rows[0], "Idx   Name                IP               MAC                Status");
     EXPECT_EQ(rows[1], "001   Lobby               192.168.0.21     02:fe:ff:00:00:01");
     EXPECT_EQ(rows[2], "002   Dock                192.168.0.22     02:fe:ff:00:00:02  Device offline! [failed]");
     EXPECT_EQ(rows[3], "003   Gate                192.168.0.23     02:fe:ff:00:00:03  [failed]");
+    EXPECT_EQ(rows[4], "004   \xE5\xA4\xA7\xE9\x97\xA8                192.168.0.24     02:fe:ff:00:00:04  V1.05")
+        << "a Chinese name takes its columns, not its bytes";
     dlg.OnCancel();
 }
 

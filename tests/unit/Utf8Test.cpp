@@ -34,3 +34,16 @@ TEST(Utf8Test, NetworkTextsReachATerminalWithoutControlCharacters) {
     EXPECT_EQ(Printable("\xff"), "\xef\xbf\xbd") << "invalid UTF-8 shows as a replacement character";
     EXPECT_EQ(Printable("abcdef", 3), "abc...");
 }
+
+// Console columns were padded by bytes: a Chinese name (three bytes, two columns a character)
+// pushed every column after it out of line, and a cut line could still wrap.
+TEST(Utf8Test, TerminalColumnsCountWideCharactersTwiceAndMarksNotAtAll) {
+    EXPECT_EQ(DisplayWidth("Lobby"), 5u);
+    EXPECT_EQ(DisplayWidth("\xE5\xA4\xA7\xE9\x97\xA8"), 4u) << "two CJK characters";
+    EXPECT_EQ(DisplayWidth("Kamera \xC3\xA4"), 8u);
+    EXPECT_EQ(DisplayWidth("e\xCC\x81"), 1u) << "a combining accent takes no column";
+    EXPECT_EQ(PadToColumns("\xE5\xA4\xA7\xE9\x97\xA8", 6), "\xE5\xA4\xA7\xE9\x97\xA8  ");
+    EXPECT_EQ(PadToColumns("abcdef", 6), "abcdef ") << "a full column still ends in a space";
+    EXPECT_EQ(CutToColumns("\xE5\xA4\xA7\xE9\x97\xA8", 3), "\xE5\xA4\xA7") << "never half a wide character";
+    EXPECT_EQ(CutToColumns("ab\xff", 3), "ab\xff") << "a stray byte counts one column";
+}
