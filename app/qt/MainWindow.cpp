@@ -311,15 +311,16 @@ void MainWindow::onHeaderClicked(int column) {
     // Only an idle list sorts; the header's own flip of its arrow is put right either way.
     const bool sorts = !m_controller->IsBusy() && m_controller->Table() != nullptr;
     // The selection belongs to the cameras, not to the row numbers a sort gives them.
-    std::set<QString> selected;
-    for (const QModelIndex& index : m_list->selectionModel()->selectedRows(3))
-        selected.insert(index.data().toString());
+    std::set<Mac> selected;
+    if (sorts)
+        for (const Mac& mac : MacsAtRows(*m_controller->Table(), SelectedRows()))
+            selected.insert(mac);
     m_controller->OnListColumnClick(column);
     if (sorts) {
         m_model->Sync();
         QItemSelection again;
         for (int row = 0; row < m_model->rowCount(); ++row)
-            if (selected.contains(m_model->index(row, 3).data().toString()))
+            if (auto d = m_controller->Table()->CopyDeviceAt(row); d && selected.contains(d->mac))
                 again.select(m_model->index(row, 0), m_model->index(row, kColumnCount - 1));
         m_list->selectionModel()->select(again, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     }
