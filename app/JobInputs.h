@@ -37,5 +37,5 @@ struct Press {
 // The selected cameras that the list holds, in list order: what a job of the press works on.
 std::vector<Target> PressTargets(const Press& press);
 
-// The whole request: no field is read or written after this.
+// The job's whole request, made once from the press: nothing writes it afterwards.
 std::shared_ptr<JobRequest> MakeRequest(const Press& press, std::shared_ptr<const FirmwareImage> image = nullptr);
