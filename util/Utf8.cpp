@@ -1,5 +1,7 @@
 #include "util/Utf8.h"
 
+#include <utility>
+
 namespace {
 
 // Length of the valid UTF-8 sequence at the start of s, 0 when it is not one (RFC 3629).
