@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <map>
+#include <numeric>
 #include <set>
 
 #include "discovery/DeviceRows.h"
@@ -43,6 +44,12 @@ std::vector<Mac> MacsAtRows(const DeviceTable& table, const std::vector<int>& ro
         if (auto d = table.CopyDeviceAt(row))
             macs.push_back(d->mac);
     return macs;
+}
+
+std::vector<Mac> ListedMacs(const DeviceTable& table) {
+    std::vector<int> rows(table.Count());
+    std::iota(rows.begin(), rows.end(), 0);
+    return MacsAtRows(table, rows);
 }
 
 std::vector<Target> PressTargets(const Press& press) {

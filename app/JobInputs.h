@@ -9,6 +9,10 @@
 #include "discovery/DeviceTable.h"
 #include "discovery/WireProtocol.h"
 
+// The range both front ends start from: the window's boxes, and the console without --range.
+inline constexpr const char* kDefaultRangeStart = "31";
+inline constexpr const char* kDefaultRangeEnd = "250";
+
 // What a front end's own inputs held when a workflow was asked for: the window's boxes and
 // selection, or the console's arguments. Neither front end reads the other's.
 struct JobInputs {
@@ -22,6 +26,8 @@ struct JobInputs {
 
 // The MACs of the cameras at these rows of the list (a row the list no longer has is left out).
 std::vector<Mac> MacsAtRows(const DeviceTable& table, const std::vector<int>& rows);
+// The MACs of every listed camera, in list order: what a check of the window asks.
+std::vector<Mac> ListedMacs(const DeviceTable& table);
 
 // What a press fixed on the window's thread; the job's request is made of it once, on the job's.
 struct Press {

@@ -36,7 +36,7 @@ void CTarnDlg::OnInitDialog(std::optional<int> adapterChoice) {
     m_nOemCodePage = m_platform.codePage();
     m_window.ApplyLanguage(m_nOemCodePage);
     m_window.ShowLogin({"root", "qnwt"});
-    m_window.ShowRange("31", "250");
+    m_window.ShowRange(kDefaultRangeStart, kDefaultRangeEnd);
     m_table = std::make_unique<DeviceTable>();
     m_intake = std::make_unique<DatagramIntake>(*m_table, m_listDevices, m_receiverMode, m_entryLock, m_intakeStats);
     m_intake->OnSighting([this](const DeviceReply& reply) { sighted(reply); });

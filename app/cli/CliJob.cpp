@@ -111,9 +111,8 @@ JobInputs inputsOf(CTarnDlg& dlg, const Options& o, const std::vector<int>& rows
     inputs.image = std::move(image);
     if (inputs.image)
         inputs.firmwarePath = inputs.image->path;
-    const std::string range = o.range.empty() ? "31-250" : o.range;
-    inputs.rangeStart = range.substr(0, range.find('-'));
-    inputs.rangeEnd = range.substr(range.find('-') + 1);
+    inputs.rangeStart = o.range.empty() ? kDefaultRangeStart : o.range.substr(0, o.range.find('-'));
+    inputs.rangeEnd = o.range.empty() ? kDefaultRangeEnd : o.range.substr(o.range.find('-') + 1);
     return inputs;
 }
 

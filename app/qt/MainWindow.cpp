@@ -19,7 +19,6 @@
 #include <QToolButton>
 #include <QUrl>
 #include <algorithm>
-#include <numeric>
 #include <set>
 
 #include "app/qt/DeviceListModel.h"
@@ -151,14 +150,8 @@ std::vector<int> MainWindow::SelectedRows() const {
 JobInputs MainWindow::Inputs(bool everyListed) const {
     Q_ASSERT(QThread::currentThread() == thread());
     JobInputs inputs;
-    if (DeviceTable* table = m_controller->Table()) {
-        std::vector<int> rows = SelectedRows();
-        if (everyListed) {
-            rows.resize(table->Count());
-            std::iota(rows.begin(), rows.end(), 0);
-        }
-        inputs.selected = MacsAtRows(*table, rows);
-    }
+    if (DeviceTable* table = m_controller->Table())
+        inputs.selected = everyListed ? ListedMacs(*table) : MacsAtRows(*table, SelectedRows());
     inputs.login = {FieldText(Field::User), FieldText(Field::Password)};
     inputs.firmwarePath = FieldText(Field::FirmwarePath);
     inputs.rangeStart = FieldText(Field::RangeStart);

@@ -49,14 +49,8 @@ public:
     // asked), and the boxes as they stand.
     JobInputs Inputs(const DeviceTable* table, bool everyListed = false) const {
         JobInputs inputs;
-        std::vector<int> rows = SelectedRows();
-        if (everyListed) {
-            rows.clear();
-            for (std::size_t r = 0; table && r < table->Count(); ++r)
-                rows.push_back(static_cast<int>(r));
-        }
         if (table)
-            inputs.selected = MacsAtRows(*table, rows);
+            inputs.selected = everyListed ? ListedMacs(*table) : MacsAtRows(*table, SelectedRows());
         inputs.login = {FieldText(Field::User), FieldText(Field::Password)};
         inputs.firmwarePath = FieldText(Field::FirmwarePath);
         inputs.rangeStart = FieldText(Field::RangeStart);
