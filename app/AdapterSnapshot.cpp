@@ -31,20 +31,20 @@ void CTarnDlg::SaveAdapterConfig() {
         m_savedConfig = m_network.ReadAdapterConfig(adapter->index, m_platform.resolvConf);
 }
 
-std::vector<std::string> CTarnDlg::RestoreAdapterConfig(const JobAdapter& adapter) {
-    std::vector<std::string> notes;
+std::vector<Text> CTarnDlg::RestoreAdapterConfig(const JobAdapter& adapter) {
+    std::vector<Text> notes;
     // The job's one change to the card is its link-local route: that, and nothing else, is undone.
     if (auto removed = m_detours.RemoveRoute(adapter); !removed)
-        notes.push_back(removed.Message());
+        notes.push_back(removed.Said());
     std::string reconnect;
     if (m_savedConfig) {
         // The card's own addresses belong to whoever set them (a DHCP client, NetworkManager): a
         // change during the job is theirs, and writing the old ones back would undo it.
         auto now = m_network.ReadAdapterConfig(m_savedConfig->index, m_platform.resolvConf);
         if (!sameAddresses(m_savedConfig, now))
-            notes.push_back("The addresses of " + adapter.interfaceName + " changed during the job (from " +
-                            addressList(m_savedConfig) + " to " + addressList(now) +
-                            "), not by Flashwell; they were left as they are");
+            notes.push_back(Note(QT_TRANSLATE_NOOP("Note", "The addresses of %1 changed during the job (from %2 to "
+                                                           "%3), not by Flashwell; they were left as they are"),
+                                 {adapter.interfaceName, addressList(m_savedConfig), addressList(now)}));
         if (!m_savedConfig->dnsServers.empty())
             reconnect = m_savedConfig->dnsServers.front().substr(0, 31);
     }

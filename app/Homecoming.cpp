@@ -13,8 +13,8 @@ using namespace std::chrono_literals;
 constexpr auto kStartSearchWait = 2000ms;
 constexpr auto kLookEvery = 50ms;
 
-std::string who(const Target& camera) {
-    return camera.displayName + " (" + FormatMac(camera.mac) + ")";
+Text who(const Target& camera) {
+    return Note(QT_TRANSLATE_NOOP("Note", "%1 (%2)"), {camera.displayName, FormatMac(camera.mac)});
 }
 
 } // namespace
@@ -55,31 +55,35 @@ void CTarnDlg::reportHomecoming(const JobRequest& request) {
         const auto outcome = Outcome(camera.mac);
         if (outcome && outcome->kind == OutcomeKind::Home) {
             ++home;
-            m_replayed.push_back("sent " + who(camera) + " from " + camera.awayAt + " back to " +
-                                 FormatIpv4(camera.ip) + ", where an earlier job had to leave it");
+            m_replayed.push_back(
+                Note(QT_TRANSLATE_NOOP("Note", "sent %1 from %2 back to %3, where an earlier job had to "
+                                               "leave it"),
+                     {who(camera), camera.awayAt, FormatIpv4(camera.ip)}));
         } else {
-            m_replayed.push_back(who(camera) + " is still away at " + camera.awayAt + ": it was not seen back at " +
-                                 FormatIpv4(camera.ip) + ", and the next start sends it home again");
+            m_replayed.push_back(Note(QT_TRANSLATE_NOOP("Note", "%1 is still away at %2: it was not seen back at %3, "
+                                                                "and the next start sends it home again"),
+                                      {who(camera), camera.awayAt, FormatIpv4(camera.ip)}));
         }
-        Trace("Journal: %s\n", m_replayed.back().c_str());
+        Trace("Journal: %s\n", m_replayed.back().English().c_str());
     }
     for (const Target& camera : m_absentAtStart) {
-        m_replayed.push_back(who(camera) + " is still away at " + camera.awayAt + ": a search on " +
-                             request.adapter.interfaceName +
-                             " did not show it (not on this card's segment, or silent); nothing was sent to it, and "
-                             "a later start sends it home to " +
-                             FormatIpv4(camera.ip));
-        Trace("Journal: %s\n", m_replayed.back().c_str());
+        m_replayed.push_back(Note(QT_TRANSLATE_NOOP("Note", "%1 is still away at %2: a search on %3 did not show it "
+                                                            "(not on this card's segment, or silent); nothing was "
+                                                            "sent to it, and a later start sends it home to %4"),
+                                  {who(camera), camera.awayAt, request.adapter.interfaceName, FormatIpv4(camera.ip)}));
+        Trace("Journal: %s\n", m_replayed.back().English().c_str());
     }
     const std::size_t all = request.targets.size() + m_absentAtStart.size();
     const std::size_t away = all - home;
     m_stillAwayAtStart = away;
-    std::string text = "At start-up: ";
-    if (all == 1)
-        text += m_replayed.back();
-    else
-        text += std::to_string(home) + " of " + std::to_string(all) +
-                " cameras an earlier job had left at link-local addresses are back at their own addresses" +
-                (away ? "; " + std::to_string(away) + " still away (the next start sends them home again)" : "");
-    m_window.ShowNote(text + ".", NoteKind::StartUp);
+    Text said = m_replayed.back();
+    if (all != 1) {
+        said = Note(QT_TRANSLATE_NOOP("Note", "%1 of %2 cameras an earlier job had left at link-local addresses are "
+                                              "back at their own addresses"),
+                    {std::to_string(home), std::to_string(all)});
+        if (away)
+            said = Note(QT_TRANSLATE_NOOP("Note", "%1; %2 still away (the next start sends them home again)"),
+                        {said, std::to_string(away)});
+    }
+    m_window.ShowNote(Note(QT_TRANSLATE_NOOP("Note", "At start-up: %1."), {said}), NoteKind::StartUp);
 }

@@ -15,6 +15,17 @@ namespace {
 
 constexpr auto kProgressEvery = std::chrono::milliseconds(250);
 
+// What a map of the controller's knows of a camera, copied out under the caller's lock.
+template <typename Map>
+std::optional<typename Map::mapped_type> foundIn(const Map& map, const Mac& mac) {
+    const auto it = map.find(mac);
+    return it == map.end() ? std::nullopt : std::optional(it->second);
+}
+
+Text noCamera() {
+    return Note(QT_TRANSLATE_NOOP("Note", "no camera is selected"));
+}
+
 } // namespace
 
 void CTarnDlg::OnStartUpgrade(const JobInputs& inputs, UpgradeMode mode) {
@@ -23,10 +34,10 @@ void CTarnDlg::OnStartUpgrade(const JobInputs& inputs, UpgradeMode mode) {
         return;
     // With neither cameras nor an image, choosing the image first would still do nothing.
     if (PressTargets(*p).empty())
-        return endWorkflowUnstarted("no camera is selected");
+        return endWorkflowUnstarted(noCamera());
     if (!inputs.image && inputs.firmwarePath.empty()) {
-        m_window.MessageBox(GetOperatorMessage(OperatorMessageId::SelectFirmwareFirst, m_nOemCodePage),
-                            GetOperatorMessage(OperatorMessageId::NoFirmwareAssigned, m_nOemCodePage));
+        m_window.MessageBox(Text(GetOperatorMessage(OperatorMessageId::SelectFirmwareFirst, m_nOemCodePage)),
+                            Text(GetOperatorMessage(OperatorMessageId::NoFirmwareAssigned, m_nOemCodePage)));
         return;
     }
     p->inputs.firmwarePath = inputs.firmwarePath.substr(0, 1023);
@@ -46,7 +57,7 @@ void CTarnDlg::OnResetDefault(const JobInputs& inputs) {
     if (!p)
         return;
     if (PressTargets(*p).empty())
-        return endWorkflowUnstarted("no camera is selected");
+        return endWorkflowUnstarted(noCamera());
     startPress(std::move(*p));
 }
 
@@ -56,13 +67,14 @@ void CTarnDlg::OnAutoChangeIp(const JobInputs& inputs) {
         return;
     auto range = autoIpRange(inputs.rangeStart, inputs.rangeEnd);
     if (!range) {
-        m_window.MessageBox("Nothing was sent: " + range.Message() + ".", "Auto Change IP");
+        m_window.MessageBox(Note(QT_TRANSLATE_NOOP("Note", "Nothing was sent: %1."), {range.Said()}),
+                            Note(QT_TRANSLATE_NOOP("Note", "Auto Change IP")));
         std::lock_guard guard(m_workersLock);
         m_lastRefusal = range.Message();
         return;
     }
     if (PressTargets(*p).empty())
-        return endWorkflowUnstarted("no camera is selected");
+        return endWorkflowUnstarted(noCamera());
     p->range = std::move(range.Value());
     startPress(std::move(*p));
 }
@@ -74,13 +86,16 @@ Result<AddressRange> CTarnDlg::autoIpRange(const std::string& startText, const s
     // The leading decimal number of each text, 0 when there is none.
     range.start = RangeTextNumber(startText);
     range.end = RangeTextNumber(endText);
-    const std::string named = "the range " + startText + "~" + endText;
     // Only host numbers of a /24 may be handed out: never its network (.0) or broadcast (.255)
     // address, nor a number whose low byte lands on one.
     if (range.start < 1 || range.end > 254 || range.start > range.end)
-        return Failure{EINVAL, named + " must be host numbers from 1 to 254, its start not after its end"};
+        return Failure{EINVAL, Note(QT_TRANSLATE_NOOP("Note", "the range %1~%2 must be host numbers from 1 to 254, "
+                                                              "its start not after its end"),
+                                    {startText, endText})};
     if (range.start == range.end)
-        return Failure{EINVAL, named + " can hand out no address: its end is never handed out"};
+        return Failure{EINVAL, Note(QT_TRANSLATE_NOOP("Note", "the range %1~%2 can hand out no address: its end is "
+                                                              "never handed out"),
+                                    {startText, endText})};
     if (m_savedConfig && !m_savedConfig->addresses.empty())
         ParseIpv4(m_savedConfig->addresses.front(), range.network);
     // Addresses already held: by any listed camera and by the host.
@@ -145,9 +160,9 @@ std::shared_ptr<JobRequest> CTarnDlg::upgradeRequest(const Press& press) {
     if (!image) {
         auto loaded = FirmwareImage::Load(press.inputs.firmwarePath);
         if (!loaded) {
-            m_window.MessageBox(loaded.Message(),
-                                GetOperatorMessage(OperatorMessageId::NoFirmwareAssigned, m_nOemCodePage));
-            endWorkflowUnstarted(loaded.Message());
+            m_window.MessageBox(loaded.Said(),
+                                Text(GetOperatorMessage(OperatorMessageId::NoFirmwareAssigned, m_nOemCodePage)));
+            endWorkflowUnstarted(loaded.Said());
             return nullptr;
         }
         image = std::move(loaded.Value());
@@ -161,7 +176,7 @@ void CTarnDlg::runJob(const std::string& card, const std::function<std::shared_p
     // Two jobs on one card would share addresses and a route without knowing it.
     auto lock = CardLock::Take(m_platform.lockScope + card);
     if (!lock)
-        return endWorkflowUnstarted(lock.Message());
+        return endWorkflowUnstarted(lock.Said());
     std::shared_ptr<JobRequest> request = make();
     if (!request)
         return;
@@ -188,7 +203,8 @@ void CTarnDlg::runJob(const std::string& card, const std::function<std::shared_p
 
 void CTarnDlg::beginRecords(Workflow workflow) {
     if (auto begun = m_records.Begin(WorkflowName(workflow), std::chrono::system_clock::now()); !begun)
-        m_window.ShowNote("This job is not recorded: " + begun.Message(), NoteKind::Job);
+        m_window.ShowNote(Note(QT_TRANSLATE_NOOP("Note", "This job is not recorded: %1"), {begun.Said()}),
+                          NoteKind::Job);
 }
 
 void CTarnDlg::prologue(const JobRequest& request) {
@@ -218,7 +234,8 @@ void CTarnDlg::prologue(const JobRequest& request) {
     case Workflow::CheckVersion:
         SaveAdapterConfig();
         if (!m_savedConfig || m_savedConfig->addresses.empty())
-            m_window.MessageBox("please check network status...", "information");
+            m_window.MessageBox(Note(QT_TRANSLATE_NOOP("Note", "please check network status...")),
+                                Note(QT_TRANSLATE_NOOP("Note", "information")));
         SetReceiverMode(kReceiverHold);
         beginRecords(request.workflow);
         break;
@@ -230,17 +247,21 @@ void CTarnDlg::prologue(const JobRequest& request) {
         break;
     case Workflow::Homecoming:
         m_records.Skip();
-        m_window.ShowNote("Sending " + std::to_string(request.targets.size()) +
-                              (request.targets.size() == 1 ? " camera" : " cameras") +
-                              " home that an earlier job left at link-local addresses...",
-                          NoteKind::Waiting);
+        m_window.ShowNote(
+            request.targets.size() == 1
+                ? Note(QT_TRANSLATE_NOOP("Note", "Sending 1 camera home that an earlier job left at link-local "
+                                                 "addresses..."))
+                : Note(QT_TRANSLATE_NOOP("Note", "Sending %1 cameras home that an earlier job left at link-local "
+                                                 "addresses..."),
+                       {std::to_string(request.targets.size())}),
+            NoteKind::Waiting);
         break;
     }
     EnableControls(false);
 }
 
 void CTarnDlg::epilogue(const JobRequest& request, const JobSummary& summary) {
-    std::vector<std::string> notes = summary.notes;
+    std::vector<Text> notes = summary.notes;
     switch (request.workflow) {
     case Workflow::Upgrade:
     case Workflow::CheckVersion:
@@ -262,20 +283,30 @@ void CTarnDlg::epilogue(const JobRequest& request, const JobSummary& summary) {
         std::string names;
         for (const std::string& camera : summary.away)
             names += (names.empty() ? "" : ", ") + camera;
-        const bool one = summary.away.size() == 1;
-        notes.push_back(
-            std::to_string(summary.away.size()) + (one ? " camera is" : " cameras are") +
-            (one ? " not seen back at its own address yet: " : " not seen back at their own addresses yet: ") + names +
-            "; the next start of Flashwell sends " + (one ? "it" : "them") + " home");
+        notes.push_back(summary.away.size() == 1
+                            ? Note(QT_TRANSLATE_NOOP("Note", "1 camera is not seen back at its own address yet: %1; "
+                                                             "the next start of Flashwell sends it home"),
+                                   {names})
+                            : Note(QT_TRANSLATE_NOOP("Note", "%1 cameras are not seen back at their own addresses "
+                                                             "yet: %2; the next start of Flashwell sends them home"),
+                                   {std::to_string(summary.away.size()), names}));
     }
     if (request.workflow == Workflow::Upgrade)
-        if (std::string held = heldTheFirstWave(request); !held.empty())
-            notes.push_back("The first wave failed, so the rest were not flashed: " + held);
+        if (Text held = heldTheFirstWave(request); !held.empty())
+            notes.push_back(
+                Note(QT_TRANSLATE_NOOP("Note", "The first wave failed, so the rest were not flashed: %1"), {held}));
     if (request.workflow == Workflow::AutoIp && summary.rangeUsedUp > 0) {
         const int leftOut = summary.rangeUsedUp;
-        notes.push_back("Auto Change IP: the range " + request.range.startText + "~" + request.range.endText +
-                        " had no free address left for " + std::to_string(leftOut) +
-                        (leftOut == 1 ? " camera" : " cameras") + " at 192.168.0.20 (its end is never handed out)");
+        const Text& start = request.range.startText;
+        const Text& end = request.range.endText;
+        notes.push_back(leftOut == 1 ? Note(QT_TRANSLATE_NOOP("Note", "Auto Change IP: the range %1~%2 had no free "
+                                                                      "address left for 1 camera at 192.168.0.20 (its "
+                                                                      "end is never handed out)"),
+                                            {start, end})
+                                     : Note(QT_TRANSLATE_NOOP("Note", "Auto Change IP: the range %1~%2 had no free "
+                                                                      "address left for %3 cameras at 192.168.0.20 "
+                                                                      "(its end is never handed out)"),
+                                            {start, end, std::to_string(leftOut)}));
     }
     SetReceiverMode(kReceiverRun);
     EnableControls(true);
@@ -285,29 +316,28 @@ void CTarnDlg::epilogue(const JobRequest& request, const JobSummary& summary) {
     // in the rest, without emptying the list of what the job found.
     if (request.workflow == Workflow::AutoIp)
         sendSearch();
-    std::string text;
-    for (const std::string& note : notes)
-        text += (text.empty() ? "" : ". ") + note;
-    if (!text.empty())
-        m_window.ShowNote(text + ".", NoteKind::Job);
+    if (!notes.empty())
+        m_window.ShowNote(
+            Note(QT_TRANSLATE_NOOP("Note", "%1."), {Joined(notes, "Note", QT_TRANSLATE_NOOP("Note", "%1. %2"))}),
+            NoteKind::Job);
 }
 
-std::string CTarnDlg::heldTheFirstWave(const JobRequest& request) const {
+Text CTarnDlg::heldTheFirstWave(const JobRequest& request) const {
     const std::size_t wave = std::min(request.options.firstWave, request.targets.size());
     std::lock_guard guard(m_factsLock);
     const bool held = std::any_of(m_outcomes.begin(), m_outcomes.end(),
                                   [](const auto& o) { return o.second.kind == OutcomeKind::FirstWaveFailed; });
-    std::string names;
+    std::vector<Text> names;
     for (std::size_t i = 0; held && i < wave; ++i) {
         const Target& camera = request.targets[i];
         auto outcome = m_outcomes.find(camera.mac);
         if (outcome == m_outcomes.end() || outcome->second.kind == OutcomeKind::Upgraded ||
             outcome->second.kind == OutcomeKind::AlreadyCurrent)
             continue;
-        names += (names.empty() ? "" : ", ") + camera.displayName + " (" + FormatMac(camera.mac) + ") ended \"" +
-                 Status::Of(outcome->second).text + "\"";
+        names.push_back(Note(QT_TRANSLATE_NOOP("Note", "%1 (%2) ended \"%3\""),
+                             {camera.displayName, FormatMac(camera.mac), Status::Of(outcome->second).text}));
     }
-    return names;
+    return Joined(names, "Note", QT_TRANSLATE_NOOP("Note", "%1, %2"));
 }
 
 void CTarnDlg::showAddress(const Target& camera, const Ipv4& at) {
@@ -337,13 +367,18 @@ void CTarnDlg::onJobEvent(const JobRequest& request, const Target& camera, const
             markFailed(camera, false);
             m_listDevices.SetStatus(camera.row, "", std::nullopt);
         }
+        std::lock_guard guard(m_factsLock);
+        m_shown.erase(camera.mac);
     } else if (const auto* changed = std::get_if<event::CameraChanged>(&event)) {
+        const auto status = Status::Of(changed->view);
         {
             std::lock_guard guard(m_factsLock);
             m_running[camera.mac] = changed->view;
+            if (status)
+                m_shown[camera.mac] = *status;
         }
-        if (auto status = Status::Of(changed->view); status && rows)
-            m_listDevices.SetStatus(camera.row, status->text, status->progress);
+        if (status && rows)
+            m_listDevices.SetStatus(camera.row, status->text.English(), status->progress);
     } else if (const auto* ended = std::get_if<event::CameraEnded>(&event)) {
         const CameraOutcome& outcome = ended->outcome;
         // The facts first: the row's Model and Version columns read them when the row is redrawn.
@@ -353,11 +388,12 @@ void CTarnDlg::onJobEvent(const JobRequest& request, const Target& camera, const
                 m_facts[camera.mac] = {outcome.model.value_or(""),
                                        outcome.versionAfter.value_or(outcome.versionBefore.value_or(""))};
             m_outcomes[camera.mac] = outcome;
+            m_shown[camera.mac] = Status::Of(outcome);
             m_running.erase(camera.mac);
         }
         if (rows) {
             markFailed(camera, IsFailure(outcome.kind));
-            m_listDevices.SetStatus(camera.row, Status::Of(outcome).text, std::nullopt);
+            m_listDevices.SetStatus(camera.row, Status::Of(outcome).text.English(), std::nullopt);
             // The row shows where the camera's own reply last put it: away, or back home.
             Ipv4 at{};
             if (outcome.leftAt ? ParseIpv4(*outcome.leftAt, at) : outcome.ipAfter && ParseIpv4(*outcome.ipAfter, at))
@@ -367,7 +403,7 @@ void CTarnDlg::onJobEvent(const JobRequest& request, const Target& camera, const
             m_records.Append(recordOf(request, camera, outcome));
     }
     JobListener listener;
-    std::string progress;
+    Text progress;
     {
         std::lock_guard guard(m_factsLock);
         listener = m_jobListener;
@@ -377,7 +413,7 @@ void CTarnDlg::onJobEvent(const JobRequest& request, const Target& camera, const
             // A line a human reads: a few times a second is enough, and every camera's end.
             if (std::holds_alternative<event::CameraEnded>(event) || now - m_progressShown >= kProgressEvery) {
                 m_progressShown = now;
-                progress = m_progress.Text(now);
+                progress = m_progress.Said(now);
             }
         }
     }
@@ -397,9 +433,9 @@ JobOptions CTarnDlg::GetJobOptions() const {
     return m_jobOptions;
 }
 
-std::string CTarnDlg::ProgressText() const {
+Text CTarnDlg::ProgressText() const {
     std::lock_guard guard(m_factsLock);
-    return m_progress.Text(std::chrono::steady_clock::now());
+    return m_progress.Said(std::chrono::steady_clock::now());
 }
 
 CameraRecord CTarnDlg::recordOf(const JobRequest& request, const Target& camera, const CameraOutcome& outcome) const {
@@ -417,7 +453,7 @@ CameraRecord CTarnDlg::recordOf(const JobRequest& request, const Target& camera,
         r.imageSha256 = request.image->sha256;
         r.imageVersion = request.image->header.version;
     }
-    r.status = Status::Of(outcome).text;
+    r.status = Status::Of(outcome).text.English();
     r.failed = IsFailure(outcome.kind);
     r.outcome = OutcomeName(outcome.kind);
     return r;
@@ -425,18 +461,17 @@ CameraRecord CTarnDlg::recordOf(const JobRequest& request, const Target& camera,
 
 std::optional<CameraFacts> CTarnDlg::Facts(const Mac& mac) const {
     std::lock_guard guard(m_factsLock);
-    auto it = m_facts.find(mac);
-    if (it == m_facts.end())
-        return std::nullopt;
-    return it->second;
+    return foundIn(m_facts, mac);
 }
 
 std::optional<CameraOutcome> CTarnDlg::Outcome(const Mac& mac) const {
     std::lock_guard guard(m_factsLock);
-    auto it = m_outcomes.find(mac);
-    if (it == m_outcomes.end())
-        return std::nullopt;
-    return it->second;
+    return foundIn(m_outcomes, mac);
+}
+
+std::optional<StatusText> CTarnDlg::StatusOf(const Mac& mac) const {
+    std::lock_guard guard(m_factsLock);
+    return foundIn(m_shown, mac);
 }
 
 std::vector<std::string> CTarnDlg::LastAway() const {

@@ -94,18 +94,18 @@ bool CTarnDlg::beginWorkflow() {
         std::lock_guard guard(m_workersLock);
         m_lastRefusal.clear();
     }
-    m_window.ShowNote("", NoteKind::Job); // what the last job had to say is done with
+    m_window.ShowNote(Text(), NoteKind::Job); // what the last job had to say is done with
     return true;
 }
 
-void CTarnDlg::endWorkflowUnstarted(const std::string& why) {
+void CTarnDlg::endWorkflowUnstarted(const Text& why) {
     {
         std::lock_guard guard(m_workersLock);
-        m_lastRefusal = why;
+        m_lastRefusal = why.English();
     }
     // The button did nothing: say why, rather than leave the operator wondering.
     if (!why.empty())
-        m_window.ShowNote("Nothing was done: " + why + ".", NoteKind::Refusal);
+        m_window.ShowNote(Note(QT_TRANSLATE_NOOP("Note", "Nothing was done: %1."), {why}), NoteKind::Refusal);
     m_busy = false;
 }
 
@@ -113,7 +113,7 @@ void CTarnDlg::startJob(const std::string& card, std::function<std::shared_ptr<J
     if (!beginWorkflow())
         return;
     if (!startThread([this, card, make = std::move(make)] { runJob(card, make); }))
-        endWorkflowUnstarted("no thread could be started for the workflow");
+        endWorkflowUnstarted(Note(QT_TRANSLATE_NOOP("Note", "no thread could be started for the workflow")));
 }
 
 void CTarnDlg::startPress(Press press) {

@@ -20,10 +20,27 @@ unsigned OemCodePageFromLocale() {
     return 437;
 }
 
-const char* ColumnTitle(int column, unsigned codePage) {
-    static const char* const english[] = {"Idx", "Name", "IP", "MAC", "Status"};
-    static const char* const chinese[] = {"索引", "设备名称", "设备IP", "网卡MAC地址", "更新状态"};
+const char* TranslationOf(unsigned codePage) {
+    struct Language {
+        unsigned codePage;
+        const char* catalogue;
+    };
+    // As the original did, only Simplified Chinese has texts of its own; 950 stays English.
+    static constexpr Language kLanguages[] = {
+        {936, "flashwell_zh_CN"},
+    };
+    for (const Language& language : kLanguages)
+        if (language.codePage == codePage)
+            return language.catalogue;
+    return nullptr;
+}
+
+Text ColumnTitle(int column) {
+    static const char* const titles[] = {
+        QT_TRANSLATE_NOOP("Column", "Idx"), QT_TRANSLATE_NOOP("Column", "Name"),   QT_TRANSLATE_NOOP("Column", "IP"),
+        QT_TRANSLATE_NOOP("Column", "MAC"), QT_TRANSLATE_NOOP("Column", "Status"),
+    };
     if (column < 0 || column > 4)
-        return "";
-    return codePage == 936 ? chinese[column] : english[column];
+        return {};
+    return {"Column", titles[column]};
 }

@@ -286,12 +286,12 @@ template <typename F> Result<> RestoreJournal::change(F f) {
     auto failed = [this](const std::string& what) {
         const int code = errno;
         Failure failure{code, "cannot " + what + " the journal " + m_path + ": " + std::strerror(code)};
-        Trace("Journal: %s\n", failure.message.c_str());
+        Trace("Journal: %s\n", failure.message.English().c_str());
         return failure;
     };
     if (std::string foreign = ForeignFolder(m_folder); !foreign.empty()) {
         Failure failure{EPERM, foreign + ": no journal is kept there (use sudo -H, or set XDG_STATE_HOME)"};
-        Trace("Journal: %s\n", failure.message.c_str());
+        Trace("Journal: %s\n", failure.message.English().c_str());
         return failure;
     }
     if (!MakePrivateFolder(m_folder))

@@ -6,6 +6,11 @@
 
 namespace {
 
+// A Status text under its own context in the translator's catalogue.
+Text status(const char* pattern, std::vector<Text> args = {}) {
+    return Text("Status", pattern, std::move(args));
+}
+
 double countdownShare(int secondsLeft) {
     return std::clamp(static_cast<double>(Status::kRebootSeconds - secondsLeft) / Status::kRebootSeconds, 0.0, 1.0);
 }
@@ -38,29 +43,33 @@ bool OlderVersion(const std::string& image, const std::string& camera) {
 }
 
 std::optional<StatusText> Status::Of(const CameraView& view) {
+    const std::string count = std::to_string(view.count);
     switch (view.phase) {
     case Phase::Uploading:
-        return StatusText{"File Uploading...", {}};
+        return StatusText{status(QT_TRANSLATE_NOOP("Status", "File Uploading...")), {}};
     case Phase::Uploaded:
-        return StatusText{"File uploaded successfully", {}};
+        return StatusText{status(QT_TRANSLATE_NOOP("Status", "File uploaded successfully")), {}};
     case Phase::Unanswered:
-        return StatusText{"Upload not answered, waiting out its burn: " + std::to_string(view.count) + " Seconds",
-                          std::nullopt};
+        return StatusText{
+            status(QT_TRANSLATE_NOOP("Status", "Upload not answered, waiting out its burn: %1 Seconds"), {count}),
+            std::nullopt};
     case Phase::Burning:
-        return StatusText{"Upgrade Status... " + std::to_string(view.count) + "%",
+        return StatusText{status(QT_TRANSLATE_NOOP("Status", "Upgrade Status... %1%"), {count}),
                           std::clamp(view.count / 100.0, 0.0, 1.0)};
     case Phase::Rebooting:
-        return StatusText{"Wait for " + std::to_string(view.count) + " Seconds", countdownShare(view.count)};
+        return StatusText{status(QT_TRANSLATE_NOOP("Status", "Wait for %1 Seconds"), {count}),
+                          countdownShare(view.count)};
     case Phase::ResetRebooting:
-        return StatusText{"System rebooting, please wait for " + std::to_string(view.count) + " Seconds",
+        return StatusText{status(QT_TRANSLATE_NOOP("Status", "System rebooting, please wait for %1 Seconds"), {count}),
                           countdownShare(view.count)};
     case Phase::AwaitingReturn:
-        return StatusText{"No answer since the reboot, asking again: " + std::to_string(view.count) + " Seconds left",
-                          std::nullopt};
+        return StatusText{
+            status(QT_TRANSLATE_NOOP("Status", "No answer since the reboot, asking again: %1 Seconds left"), {count}),
+            std::nullopt};
     case Phase::WaitingTurn:
-        return StatusText{"Waiting for its turn to upload", std::nullopt};
+        return StatusText{status(QT_TRANSLATE_NOOP("Status", "Waiting for its turn to upload")), std::nullopt};
     case Phase::WaitingWave:
-        return StatusText{"Waiting for the first wave", std::nullopt};
+        return StatusText{status(QT_TRANSLATE_NOOP("Status", "Waiting for the first wave")), std::nullopt};
     case Phase::Queued:
     case Phase::Querying:
     case Phase::Moving:
@@ -78,71 +87,82 @@ StatusText Status::Of(const CameraOutcome& o) {
     switch (o.kind) {
     // The English texts of operator messages 6, 12 and 14.
     case OutcomeKind::Upgraded:
-        return {"UPGRADE SUCCESSFUL", {}};
+        return {status(QT_TRANSLATE_NOOP("Status", "UPGRADE SUCCESSFUL")), {}};
     case OutcomeKind::UploadFailed:
     case OutcomeKind::WrongVersion:
-        return {"Failed to upgrade!", {}};
+        return {status(QT_TRANSLATE_NOOP("Status", "Failed to upgrade!")), {}};
     case OutcomeKind::DeviceOffline:
-        return {"Device offline!", {}};
+        return {status(QT_TRANSLATE_NOOP("Status", "Device offline!")), {}};
     // The version check's own texts: no exclamation mark there.
     case OutcomeKind::CheckOffline:
-        return {"Device offline", {}};
+        return {status(QT_TRANSLATE_NOOP("Status", "Device offline")), {}};
     case OutcomeKind::CanNotConnect:
-        return {"Can not connect", {}};
+        return {status(QT_TRANSLATE_NOOP("Status", "Can not connect")), {}};
     case OutcomeKind::VersionRead:
-        return {o.versionBefore.value_or(""), {}};
+        return {Text(o.versionBefore.value_or("")), {}};
     case OutcomeKind::WifiInterface:
-        return {"Wi-Fi interface", {}};
+        return {status(QT_TRANSLATE_NOOP("Status", "Wi-Fi interface")), {}};
     case OutcomeKind::Unauthorized:
-        return {"401 Unauthorized", {}};
+        return {status(QT_TRANSLATE_NOOP("Status", "401 Unauthorized")), {}};
     // What the workflows say where the original had nothing to say.
     case OutcomeKind::NoAnswerAfterReboot:
-        return {"No answer after the reboot", {}};
+        return {status(QT_TRANSLATE_NOOP("Status", "No answer after the reboot")), {}};
     case OutcomeKind::WouldFlash:
         // A camera that runs the image's version already would get the same image again.
         if (o.versionBefore == o.imageVersion)
-            return {"Would flash " + o.imageVersion + " again (already runs it)", {}};
+            return {status(QT_TRANSLATE_NOOP("Status", "Would flash %1 again (already runs it)"), {o.imageVersion}),
+                    {}};
         // A downgrade is a choice worth seeing before the real run.
         if (o.versionBefore && OlderVersion(o.imageVersion, *o.versionBefore))
-            return {"Would flash " + *o.versionBefore + " -> " + o.imageVersion + ", older than the camera's", {}};
-        return {"Would flash " + o.versionBefore.value_or("") + " -> " + o.imageVersion, {}};
+            return {status(QT_TRANSLATE_NOOP("Status", "Would flash %1 -> %2, older than the camera's"),
+                           {*o.versionBefore, o.imageVersion}),
+                    {}};
+        return {
+            status(QT_TRANSLATE_NOOP("Status", "Would flash %1 -> %2"), {o.versionBefore.value_or(""), o.imageVersion}),
+            {}};
     case OutcomeKind::AlreadyCurrent:
-        return {"Already at " + o.versionBefore.value_or(o.imageVersion), {}};
+        return {status(QT_TRANSLATE_NOOP("Status", "Already at %1"), {o.versionBefore.value_or(o.imageVersion)}), {}};
     case OutcomeKind::FirstWaveFailed:
-        return {"Not flashed: the first wave failed", {}};
+        return {status(QT_TRANSLATE_NOOP("Status", "Not flashed: the first wave failed")), {}};
     case OutcomeKind::ModelMismatch:
-        return {"Model mismatch", {}};
+        return {status(QT_TRANSLATE_NOOP("Status", "Model mismatch")), {}};
     case OutcomeKind::SharedAddressUnreachable:
-        return {"Shares " + o.sharedAddress + ", no answer on its own", {}};
+        return {status(QT_TRANSLATE_NOOP("Status", "Shares %1, no answer on its own"), {o.sharedAddress}), {}};
     case OutcomeKind::NoFreeLinkLocal:
-        return {"No free link-local address", {}};
+        return {status(QT_TRANSLATE_NOOP("Status", "No free link-local address")), {}};
     case OutcomeKind::CannotProbe:
-        return {"Cannot probe link-local addresses", {}};
+        return {status(QT_TRANSLATE_NOOP("Status", "Cannot probe link-local addresses")), {}};
     case OutcomeKind::NoWayHome:
-        return {"Not moved: its way home cannot be written", {}};
+        return {status(QT_TRANSLATE_NOOP("Status", "Not moved: its way home cannot be written")), {}};
     case OutcomeKind::NotSeenAfterMove:
-        return {"Not seen at a link-local address", {}};
+        return {status(QT_TRANSLATE_NOOP("Status", "Not seen at a link-local address")), {}};
     case OutcomeKind::ResetRefused:
-        return {"Reset not accepted: " + o.answer, {}};
+        return {status(QT_TRANSLATE_NOOP("Status", "Reset not accepted: %1"), {o.answer}), {}};
     case OutcomeKind::NotSeenAtNewAddress:
-        return {"Not seen at its new address", {}};
+        return {status(QT_TRANSLATE_NOOP("Status", "Not seen at its new address")), {}};
     case OutcomeKind::Home:
-        return {"Back at its own address", {}};
+        return {status(QT_TRANSLATE_NOOP("Status", "Back at its own address")), {}};
     case OutcomeKind::StillAway:
-        return {"Still away at " + o.leftAt.value_or("a link-local address"), {}};
+        if (!o.leftAt)
+            return {status(QT_TRANSLATE_NOOP("Status", "Still away at a link-local address")), {}};
+        return {status(QT_TRANSLATE_NOOP("Status", "Still away at %1"), {*o.leftAt}), {}};
     case OutcomeKind::Interrupted:
         // "Interrupted [failed]" hid an image the camera had taken.
-        return {o.imageDelivered ? "Interrupted after the upload" : "Interrupted", {}};
+        return {o.imageDelivered ? status(QT_TRANSLATE_NOOP("Status", "Interrupted after the upload"))
+                                 : status(QT_TRANSLATE_NOOP("Status", "Interrupted")),
+                {}};
     case OutcomeKind::NoWorkerThread:
-        return {"Cannot start a worker thread", {}};
+        return {status(QT_TRANSLATE_NOOP("Status", "Cannot start a worker thread")), {}};
     // The re-addressing's verdicts: only the camera's reply from its new address counts.
     case OutcomeKind::AddressSent:
-        return {"Seen at its new address", {}};
+        return {status(QT_TRANSLATE_NOOP("Status", "Seen at its new address")), {}};
     case OutcomeKind::RangeUsedUp:
-        return {"no free address left in the range", {}};
+        return {status(QT_TRANSLATE_NOOP("Status", "no free address left in the range")), {}};
     // The original left the cell empty; where the camera is back is what the technician needs next.
     case OutcomeKind::ResetAccepted:
-        return {o.ipAfter ? "Back at " + *o.ipAfter : std::string("Reset accepted"), {}};
+        return {o.ipAfter ? status(QT_TRANSLATE_NOOP("Status", "Back at %1"), {*o.ipAfter})
+                          : status(QT_TRANSLATE_NOOP("Status", "Reset accepted")),
+                {}};
     case OutcomeKind::NotAtFactoryAddress:
     case OutcomeKind::NotStarted:
     case OutcomeKind::Pending:
@@ -153,40 +173,52 @@ StatusText Status::Of(const CameraOutcome& o) {
 
 namespace {
 
+Text note(const char* pattern, std::vector<Text> args = {}) {
+    return Text("Note", pattern, std::move(args));
+}
+
 // What would give the missing rights, by what the helper's file tells.
-std::string rightsRemedy(const NetworkRights& rights) {
+Text rightsRemedy(const NetworkRights& rights) {
     switch (rights.helper) {
     case HelperState::Missing:
-        return " (the helper " + rights.helperPath + " is missing; reinstall flashwell, or run as root)";
+        return note(QT_TRANSLATE_NOOP("Note", "the helper %1 is missing; reinstall flashwell, or run as root"),
+                    {rights.helperPath});
     case HelperState::NoCapabilities:
     case HelperState::Ready:
         // The package's helper gets its capabilities from the administrator's debconf answer: a
         // setcap by hand would be undone by the next upgrade.
         if (rights.helperPath.rfind("/usr/", 0) == 0)
-            return " (the helper " + rights.helperPath +
-                   " lacks its capabilities; an administrator gives them with dpkg-reconfigure flashwell, or run "
-                   "as root)";
-        return " (the helper " + rights.helperPath +
-               " lacks its capabilities; setcap cap_net_admin,cap_net_raw+p on it gives them, or run as root)";
+            return note(QT_TRANSLATE_NOOP("Note", "the helper %1 lacks its capabilities; an administrator gives them "
+                                                  "with dpkg-reconfigure flashwell, or run as root"),
+                        {rights.helperPath});
+        return note(QT_TRANSLATE_NOOP("Note",
+                                      "the helper %1 lacks its capabilities; setcap cap_net_admin,cap_net_raw+p "
+                                      "on it gives them, or run as root"),
+                    {rights.helperPath});
     case HelperState::NotPermitted:
         break;
     }
-    return " (join group flashwell, or run as root)";
+    return note(QT_TRANSLATE_NOOP("Note", "join group flashwell, or run as root"));
 }
 
 } // namespace
 
-std::string MissingRightsNote(const NetworkRights& rights) {
-    const std::string remedy = rightsRemedy(rights);
-    const std::string detour = "cameras that need a link-local detour are reached only where this computer already "
-                               "routes 169.254.0.0/16";
+Text MissingRightsNote(const NetworkRights& rights) {
+    const Text remedy = rightsRemedy(rights);
     if (!rights.netAdmin && !rights.netRaw)
-        return "No CAP_NET_ADMIN or CAP_NET_RAW: " + detour + remedy;
+        return note(QT_TRANSLATE_NOOP("Note",
+                                      "No CAP_NET_ADMIN or CAP_NET_RAW: cameras that need a link-local detour "
+                                      "are reached only where this computer already routes 169.254.0.0/16 (%1)"),
+                    {remedy});
     if (!rights.netAdmin)
-        return "No CAP_NET_ADMIN: " + detour + remedy;
+        return note(QT_TRANSLATE_NOOP("Note",
+                                      "No CAP_NET_ADMIN: cameras that need a link-local detour are reached only "
+                                      "where this computer already routes 169.254.0.0/16 (%1)"),
+                    {remedy});
     if (!rights.netRaw)
-        return "No CAP_NET_RAW: free link-local addresses are found through the neighbour table instead of ARP, and "
-               "pings work only where net.ipv4.ping_group_range allows them" +
-               remedy;
+        return note(QT_TRANSLATE_NOOP("Note", "No CAP_NET_RAW: free link-local addresses are found through the "
+                                              "neighbour table instead of ARP, and pings work only where "
+                                              "net.ipv4.ping_group_range allows them (%1)"),
+                    {remedy});
     return {};
 }

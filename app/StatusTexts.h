@@ -5,11 +5,12 @@
 
 #include "app/job/CameraState.h"
 #include "hostnet/Privileges.h"
+#include "util/Text.h"
 
-// A Status cell as the list shows it: the text, in English whatever the window's language, and
-// how far the running step has come (0..1) where the text counts something.
+// A Status cell: the text (the window's list shows its English whatever the window's language, the
+// console its own language), and how far the running step has come (0..1) where it counts something.
 struct StatusText {
-    std::string text;
+    Text text;
     std::optional<double> progress;
 };
 
@@ -33,4 +34,4 @@ bool OlderVersion(const std::string& image, const std::string& camera);
 
 // The start-up's line on missing capabilities: which functions will not work and why; empty
 // when the process holds both.
-std::string MissingRightsNote(const NetworkRights& rights);
+Text MissingRightsNote(const NetworkRights& rights);

@@ -66,7 +66,7 @@ std::shared_ptr<JobRequest> CTarnDlg::leftovers() {
     RestoreJournal::Contents pending = m_journal.Read(problem);
     if (!problem.empty()) {
         std::fprintf(stderr, "flashwell: %s\n", problem.c_str());
-        m_replayed.push_back(problem);
+        m_replayed.push_back(Text(problem));
     }
     for (const PendingRoute& r : pending.routes) {
         // Another front end that is running now owns its entries; only a dead run's are leftovers.
@@ -76,15 +76,21 @@ std::shared_ptr<JobRequest> CTarnDlg::leftovers() {
         // while no job holds the card.
         const RouteReclaim reclaimed = m_network.ReclaimLinkLocalRoute(r.adapter);
         if (reclaimed == RouteReclaim::Busy || reclaimed == RouteReclaim::Failed) {
-            m_replayed.push_back("the link-local route an earlier run added on " + r.adapter + " is still there" +
-                                 (reclaimed == RouteReclaim::Busy ? " (a job runs on that card now)" : "") +
-                                 "; the next start removes it");
+            m_replayed.push_back(
+                reclaimed == RouteReclaim::Busy
+                    ? Note(QT_TRANSLATE_NOOP("Note", "the link-local route an earlier run added on %1 is still there "
+                                                     "(a job runs on that card now); the next start removes it"),
+                           {r.adapter})
+                    : Note(QT_TRANSLATE_NOOP("Note", "the link-local route an earlier run added on %1 is still there; "
+                                                     "the next start removes it"),
+                           {r.adapter}));
             continue;
         }
         if (auto removed = m_journal.RemoveRoute(r.adapter); !removed)
-            m_replayed.push_back(removed.Message());
+            m_replayed.push_back(removed.Said());
         if (reclaimed == RouteReclaim::Removed)
-            m_replayed.push_back("removed the link-local route an earlier run had added on " + r.adapter);
+            m_replayed.push_back(Note(
+                QT_TRANSLATE_NOOP("Note", "removed the link-local route an earlier run had added on %1"), {r.adapter}));
     }
     auto request = std::make_shared<JobRequest>();
     request->workflow = Workflow::Homecoming;
@@ -104,24 +110,25 @@ std::shared_ptr<JobRequest> CTarnDlg::leftovers() {
         }
         // Only a search on that card can show it home: it is sent there once, and kept.
         m_network.BroadcastDatagram(r.command.data(), r.command.size(), m_network.InterfaceIndex(r.adapter));
-        m_replayed.push_back("sent " + t.displayName + " (" + FormatMac(r.mac) + ") back to " + r.home + " over " +
-                             r.adapter + "; it counts as home once Flashwell sees it there on that card");
+        m_replayed.push_back(Note(QT_TRANSLATE_NOOP("Note", "sent %1 (%2) back to %3 over %4; it counts as home once "
+                                                            "Flashwell sees it there on that card"),
+                                  {t.displayName, FormatMac(r.mac), r.home, r.adapter}));
     }
-    for (const std::string& line : m_replayed)
-        Trace("Journal: %s\n", line.c_str());
+    for (const Text& line : m_replayed)
+        Trace("Journal: %s\n", line.English().c_str());
     return request->targets.empty() ? nullptr : request;
 }
 
 void CTarnDlg::showStartNote() {
-    std::string summary;
-    for (const std::string& line : m_replayed)
-        summary += (summary.empty() ? "At start-up: " : "; ") + line;
+    std::vector<Text> parts;
     // What cannot work comes first: it holds for every job of this run.
-    const std::string note = m_rightsNote.empty() ? summary
-                             : summary.empty()    ? m_rightsNote
-                                                  : m_rightsNote + ". " + summary;
-    if (!note.empty())
-        m_window.ShowNote(note, NoteKind::StartUp);
+    if (!m_rightsNote.empty())
+        parts.push_back(m_rightsNote);
+    if (!m_replayed.empty())
+        parts.push_back(Note(QT_TRANSLATE_NOOP("Note", "At start-up: %1"),
+                             {Joined(m_replayed, "Note", QT_TRANSLATE_NOOP("Note", "%1; %2"))}));
+    if (!parts.empty())
+        m_window.ShowNote(Joined(parts, "Note", QT_TRANSLATE_NOOP("Note", "%1. %2")), NoteKind::StartUp);
 }
 
 const HostAdapter* CTarnDlg::ChosenAdapter() const {
@@ -147,7 +154,8 @@ void CTarnDlg::startReceiver() {
     if (!m_receiver->Start(adapter->address, static_cast<int>(adapter->index), m_receiverError, DISCOVERY_PORT, open)) {
         Trace("Receiver on %s: %s\n", adapter->address.c_str(), m_receiverError.c_str());
         if (m_receiverError == "Create Rx Thread error!")
-            m_window.MessageBox("Create Rx Thread error!", "MSG");
+            m_window.MessageBox(Note(QT_TRANSLATE_NOOP("Note", "Create Rx Thread error!")),
+                                Note(QT_TRANSLATE_NOOP("Note", "MSG")));
         m_receiver.reset();
     }
 }
@@ -192,6 +200,10 @@ void CTarnDlg::OnSearch() {
         m_table->ClearDeviceTable();
         m_listDevices.DeleteAllItems();
     }
+    {
+        std::lock_guard guard(m_factsLock);
+        m_shown.clear(); // the rows come back without a Status
+    }
     EnableControls(false);
     m_window.ClearDetailPanel();
     // Run before the requests leave: a camera on the same switch answers within microseconds,
@@ -219,6 +231,10 @@ void CTarnDlg::OnAdapterSelChange(int row) {
     // The old receiver has been joined, so nothing writes the list or the table any more.
     m_listDevices.DeleteAllItems();
     m_table->ClearDeviceTable();
+    {
+        std::lock_guard guard(m_factsLock);
+        m_shown.clear();
+    }
     startReceiver();
 }
 

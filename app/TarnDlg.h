@@ -91,7 +91,7 @@ public:
     void SetJobOptions(const JobOptions& options);
     JobOptions GetJobOptions() const;
     // "12 of 200 done, 2 failed, about 4 min left" for the running job, or how the last one ended.
-    std::string ProgressText() const;
+    Text ProgressText() const;
     // Asks the selected cameras (the window selects every listed one, as the original's check does).
     void OnCheckVersion(const JobInputs& inputs);
     void OnResetDefault(const JobInputs& inputs);
@@ -155,7 +155,7 @@ public:
     // The end of a job's hold on the card: its link-local route goes; the card's own addresses
     // are never written. What the operator should hear of (a route left, addresses another
     // manager changed meanwhile), one note each.
-    std::vector<std::string> RestoreAdapterConfig(const JobAdapter& adapter);
+    std::vector<Text> RestoreAdapterConfig(const JobAdapter& adapter);
     const std::optional<AdapterConfig>& SavedAdapterConfig() const { return m_savedConfig; }
     std::string ReconnectAddress() const;
     // Joins every job thread that has finished or, with wait, every one.
@@ -167,13 +167,15 @@ public:
     // Why the last workflow button did nothing (no camera, an unreadable image); empty when it ran.
     std::string LastRefusal() const;
     // What the start-up found pending from an earlier run and put right, one line each.
-    const std::vector<std::string>& Replayed() const { return m_replayed; }
+    const std::vector<Text>& Replayed() const { return m_replayed; }
     // Which functions cannot work for want of a capability, in one line; empty when none.
-    const std::string& RightsNote() const { return m_rightsNote; }
+    const Text& RightsNote() const { return m_rightsNote; }
     // The model and version a camera reported in this run, if it did.
     std::optional<CameraFacts> Facts(const Mac& mac) const;
     // How each camera of the current or last job ended, by MAC.
     std::optional<CameraOutcome> Outcome(const Mac& mac) const;
+    // The Status a camera's row shows in this run, typed; none before its first.
+    std::optional<StatusText> StatusOf(const Mac& mac) const;
     // How many cameras of the running job are in each phase (those that ended are not counted).
     std::map<Phase, int> RunningPhases() const;
     // The records of the current or last job; they are also appended to its file as cameras end.
@@ -195,7 +197,7 @@ private:
     void reapFinished();
     bool beginWorkflow();
     // Gives the busy state back when a job ends before any camera was touched, and says why.
-    void endWorkflowUnstarted(const std::string& why = {});
+    void endWorkflowUnstarted(const Text& why = {});
     // A workflow button: takes the busy state at the press and runs the job on a thread of its own,
     // which takes the card and then makes the request (an empty one ended the job and said why).
     void startJob(const std::string& card, std::function<std::shared_ptr<JobRequest>()> make);
@@ -234,7 +236,7 @@ private:
 
     // The cameras of a failed first wave that held the rest back, each with how it ended; empty
     // when the wave passed.
-    std::string heldTheFirstWave(const JobRequest& request) const;
+    Text heldTheFirstWave(const JobRequest& request) const;
     // What a homecoming found, for the start's note and the console (Homecoming.cpp).
     void reportHomecoming(const JobRequest& request);
     // Waits for the start-up's search and takes the cameras it does not show out of the
@@ -253,6 +255,7 @@ private:
     mutable std::mutex m_factsLock;
     std::map<Mac, CameraFacts> m_facts;
     std::map<Mac, CameraOutcome> m_outcomes;                 // the last job's; guarded by m_factsLock
+    std::map<Mac, StatusText> m_shown;                       // what each row's Status says; ditto
     std::map<Mac, CameraView> m_running;                     // the running job's cameras that have not ended; ditto
     std::vector<std::string> m_lastAway;                     // ditto
     JobListener m_jobListener;                               // guarded by m_factsLock
@@ -260,10 +263,10 @@ private:
     JobProgress m_progress;                                  // ditto
     std::set<Mac> m_progressed;                              // the cameras it counts; ditto
     std::chrono::steady_clock::time_point m_progressShown{}; // ditto
-    std::vector<std::string> m_replayed;
+    std::vector<Text> m_replayed;
     std::atomic<std::size_t> m_stillAwayAtStart{0};
     std::vector<Target> m_absentAtStart; // journalled cameras the start-up's search did not show
-    std::string m_rightsNote;
+    Text m_rightsNote;
     unsigned m_nOemCodePage = 437;
     ListModel m_listDevices;
     std::unique_ptr<DeviceTable> m_table;

@@ -5,11 +5,14 @@
 #include <utility>
 #include <variant>
 
+#include "util/Text.h"
+
 // Why an operation between two layers did not do what it was asked: a code the caller can act
-// on, and a message the operator can read. Codes are errno values where the system gave one.
+// on, and a message the operator can read in the front end's language. Codes are errno values
+// where the system gave one.
 struct Failure {
     int code = 0;
-    std::string message;
+    Text message;
 };
 
 // The one way a layer reports an operation that can fail: a value, or the failure. No exception
@@ -24,8 +27,9 @@ public:
     const T& Value() const { return std::get<0>(m_state); }
     T& Value() { return std::get<0>(m_state); }
     const Failure& Error() const { return std::get<1>(m_state); }
-    // The message, or empty on success.
-    std::string Message() const { return Ok() ? std::string() : Error().message; }
+    // The message in English, or empty on success; Said() keeps it typed for a front end.
+    std::string Message() const { return Ok() ? std::string() : Error().message.English(); }
+    Text Said() const { return Ok() ? Text() : Error().message; }
 
 private:
     std::variant<T, Failure> m_state;
@@ -39,7 +43,8 @@ public:
     bool Ok() const { return !m_failure; }
     explicit operator bool() const { return Ok(); }
     const Failure& Error() const { return *m_failure; }
-    std::string Message() const { return Ok() ? std::string() : m_failure->message; }
+    std::string Message() const { return Ok() ? std::string() : m_failure->message.English(); }
+    Text Said() const { return Ok() ? Text() : m_failure->message; }
 
 private:
     std::optional<Failure> m_failure;

@@ -143,11 +143,11 @@ bool waitForWorkflow(CTarnDlg& dlg, ConsoleProgress& progress) {
 
 // A stop signal: the cameras that can hear it are sent home and the rest journalled (stopping
 // does both), then the list says where each camera's job stood.
-int stopped(CTarnDlg& dlg, const Options& o, std::ostream& out, std::ostream& err) {
+int stopped(CTarnDlg& dlg, const CliWindow& window, const Options& o, std::ostream& out, std::ostream& err) {
     const int signal = StopSignal();
     err << "flashwell-cli: stopped by signal " << signal << "\n";
     dlg.StopWorkflows();
-    PrintDevices(dlg, o, out);
+    PrintDevices(dlg, o, out, window.Translate());
     if (!o.report.empty()) {
         try {
             WriteReport(o.report, dlg.Records().Records());
@@ -193,20 +193,25 @@ int RunCommand(const Options& o, const CTarnDlg::Platform& platform, std::ostrea
     CTarnDlg dlg(window, clock, platform);
     dlg.OnInitDialog(choice);
     if (!dlg.RightsNote().empty())
-        err << "flashwell-cli: " << dlg.RightsNote() << "\n";
+        err << "flashwell-cli: " << window.Say(dlg.RightsNote()) << "\n";
     // Cameras an earlier run left away are seen home before this run's job may touch the card.
     if (dlg.WorkflowRunning())
         err << "flashwell-cli: sending home the cameras an earlier job left at link-local addresses\n";
     while (!dlg.WaitForWorkflows(kStopSeenWithin) || dlg.IsBusy()) {
         if (StopSignal() != 0)
-            return stopped(dlg, o, out, err);
+            return stopped(dlg, window, o, out, err);
     }
     dlg.JoinWorkers(true);
-    for (const std::string& line : dlg.Replayed())
-        err << "flashwell-cli: " << line << "\n";
+    for (const Text& line : dlg.Replayed())
+        err << "flashwell-cli: " << window.Say(line) << "\n";
     if (const std::size_t stillAway = dlg.StillAwayAtStart(); stillAway > 0)
-        err << "flashwell-cli: " << stillAway << (stillAway == 1 ? " camera is" : " cameras are")
-            << " still away from home; the next start sends " << (stillAway == 1 ? "it" : "them") << " home again\n";
+        err << "flashwell-cli: "
+            << window.Say(stillAway == 1 ? Note(QT_TRANSLATE_NOOP("Note", "1 camera is still away from home; the next "
+                                                                          "start sends it home again"))
+                                         : Note(QT_TRANSLATE_NOOP("Note", "%1 cameras are still away from home; the "
+                                                                          "next start sends them home again"),
+                                                {std::to_string(stillAway)}))
+            << "\n";
     dlg.SetAllowOtherModels(o.allowModelMismatch);
     JobOptions options;
     options.skipCurrent = o.skipCurrent;
@@ -218,9 +223,9 @@ int RunCommand(const Options& o, const CTarnDlg::Platform& platform, std::ostrea
         throw UsageError{"cannot receive camera replies: " + dlg.ReceiverError()};
     // Replies keep arriving after the requests; the wait is the collection window.
     if (!pause(o.wait))
-        return stopped(dlg, o, out, err);
+        return stopped(dlg, window, o, out, err);
     if (o.command == Command::Search) {
-        bool anyFailed = PrintDevices(dlg, o, out);
+        bool anyFailed = PrintDevices(dlg, o, out, window.Translate());
         dlg.OnCancel();
         return anyFailed ? kExitFailedCamera : kExitOk;
     }
@@ -237,7 +242,7 @@ int RunCommand(const Options& o, const CTarnDlg::Platform& platform, std::ostrea
             selected.push_back(r);
     }
     {
-        ConsoleProgress progress(dlg, selected, err, progressStyle(o));
+        ConsoleProgress progress(dlg, selected, err, progressStyle(o), window.Translate());
         const JobInputs inputs = inputsOf(dlg, o, selected, image);
         switch (o.command) {
         case Command::CheckVersion:
@@ -256,15 +261,15 @@ int RunCommand(const Options& o, const CTarnDlg::Platform& platform, std::ostrea
             break;
         }
         if (!waitForWorkflow(dlg, progress))
-            return stopped(dlg, o, out, err);
+            return stopped(dlg, window, o, out, err);
     }
     // A refusal the job's message already printed is not printed twice.
     if (std::string why = dlg.LastRefusal(); !why.empty())
         throw UsageError{window.Said(why) ? std::string() : why};
     // Re-addressing ends with a Search: collect its replies as well.
     if (o.command == Command::AutoIp && !pause(o.wait))
-        return stopped(dlg, o, out, err);
-    bool anyFailed = PrintDevices(dlg, o, out, o.dryRun ? &selected : nullptr);
+        return stopped(dlg, window, o, out, err);
+    bool anyFailed = PrintDevices(dlg, o, out, window.Translate(), o.dryRun ? &selected : nullptr);
     // The closing search lists cameras afresh: a camera the range had no address for is failed
     // only in its record.
     if (o.command == Command::AutoIp) {

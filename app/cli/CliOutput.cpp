@@ -84,7 +84,8 @@ int PrintAdapters(const HostAdapterList& list, const Options& o, std::ostream& o
     return kExitOk;
 }
 
-bool PrintDevices(CTarnDlg& dlg, const Options& o, std::ostream& out, const std::vector<int>* planned) {
+bool PrintDevices(CTarnDlg& dlg, const Options& o, std::ostream& out, const Text::Translate& translate,
+                  const std::vector<int>* planned) {
     const std::vector<ListRow> rows = dlg.List().Rows();
     bool anyFailed = false;
     for (const ListRow& row : rows)
@@ -126,21 +127,28 @@ bool PrintDevices(CTarnDlg& dlg, const Options& o, std::ostream& out, const std:
     static const std::size_t widths[] = {6, 20, 17, 19, 0};
     std::string header;
     for (int c = 0; c < kColumnCount; ++c)
-        header += c < 4 ? PadToColumns(ColumnTitle(c, dlg.CodePage()), widths[c]) : ColumnTitle(c, dlg.CodePage());
+        header += c < 4 ? PadToColumns(ColumnTitle(c).In(translate), widths[c]) : ColumnTitle(c).In(translate);
     out << header << "\n";
     // Names and the rest came from the network: no control character reaches the terminal.
     for (const ListRow& row : rows) {
         std::string line;
         for (int c = 0; c < 4; ++c)
             line += PadToColumns(Printable(row[static_cast<std::size_t>(c)]), widths[c]);
-        line += Printable(row[4]) + (row.failed ? (row[4].empty() ? "[failed]" : " [failed]") : "");
+        const auto status = dlg.StatusOf(row.mac);
+        const std::string said = status ? status->text.In(translate) : row[4];
+        const std::string failed = Text("Console", QT_TRANSLATE_NOOP("Console", "[failed]")).In(translate);
+        line += Printable(said) + (row.failed ? (said.empty() ? failed : " " + failed) : "");
         if (const auto away = awayAt(row))
-            line += " [still away at " + *away + "]";
+            line += " " + Text("Console", QT_TRANSLATE_NOOP("Console", "[still away at %1]"), {*away}).In(translate);
         // A row with an empty Status ends at its MAC address, without the padding after it.
         out << line.erase(line.find_last_not_of(' ') + 1) << "\n";
     }
-    out << rows.size() << (rows.size() == 1 ? " camera" : " cameras") << " on "
-        << (dlg.ChosenAdapter() ? Printable(dlg.ChosenAdapter()->description) : std::string("no adapter")) << "\n";
+    const Text card = dlg.ChosenAdapter() ? Text(Printable(dlg.ChosenAdapter()->description))
+                                          : Text("Console", QT_TRANSLATE_NOOP("Console", "no adapter"));
+    const Text count = rows.size() == 1 ? Text("Console", QT_TRANSLATE_NOOP("Console", "1 camera on %1"), {card})
+                                        : Text("Console", QT_TRANSLATE_NOOP("Console", "%1 cameras on %2"),
+                                               {std::to_string(rows.size()), card});
+    out << count.In(translate) << "\n";
     return anyFailed;
 }
 

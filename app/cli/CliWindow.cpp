@@ -5,10 +5,16 @@ void CliWindow::ControlsEnabled(bool enabled) {
     m_enabled = enabled;
 }
 
-void CliWindow::MessageBox(const std::string& text, const std::string& caption) {
+void CliWindow::ApplyLanguage(unsigned codePage) {
+    // Chosen once, before any job speaks.
+    if (LoadTranslation(m_translator, codePage))
+        m_translate = TranslateWith(m_translator);
+}
+
+void CliWindow::MessageBox(const Text& text, const Text& caption) {
     std::lock_guard guard(m_lock);
-    m_err << caption << ": " << text << std::endl;
-    m_said.insert(text);
+    m_err << Say(caption) << ": " << Say(text) << std::endl;
+    m_said.insert(text.English());
 }
 
 bool CliWindow::Said(const std::string& text) const {
@@ -18,13 +24,13 @@ bool CliWindow::Said(const std::string& text) const {
 
 void CliWindow::OpenUrl(const std::string&) {}
 
-void CliWindow::ShowNote(const std::string& text, NoteKind kind) {
+void CliWindow::ShowNote(const Text& text, NoteKind kind) {
     // The window's line under the list; the front end prints the start-up's lines and the refusals
     // itself, and waits are no news on a console.
     if (text.empty() || kind != NoteKind::Job)
         return;
     std::lock_guard guard(m_lock);
-    m_err << "flashwell-cli: " << text << std::endl;
+    m_err << "flashwell-cli: " << Say(text) << std::endl;
 }
 
 void CliWindow::SetAdapterList(const std::vector<std::string>&, int) {}

@@ -30,15 +30,15 @@ std::string cut(const std::string& line, std::size_t width) {
 
 } // namespace
 
-std::string ProgressLine(const ListRow& row, std::size_t width) {
+std::string ProgressLine(const ListRow& row, std::size_t width, const Text::Translate& translate) {
     std::string line = PadToColumns(Printable(row[1]), 20) + PadToColumns(row[2], 16) + Printable(row[StatusColumn]);
     if (row.failed)
-        line += " [failed]";
+        line += " " + Text("Console", QT_TRANSLATE_NOOP("Console", "[failed]")).In(translate);
     return cut(line, width);
 }
 
 std::vector<std::string> ProgressFrame(const std::vector<ProgressCamera>& cameras, const std::string& summary,
-                                       std::size_t width, std::size_t height) {
+                                       std::size_t width, std::size_t height, const Text::Translate& translate) {
     std::vector<std::string> lines;
     const std::size_t room = height > 1 ? height - 1 : 1;
     if (!summary.empty())
@@ -46,7 +46,7 @@ std::vector<std::string> ProgressFrame(const std::vector<ProgressCamera>& camera
     // A job that fits is shown whole, in list order.
     if (lines.size() + cameras.size() <= room) {
         for (const ProgressCamera& c : cameras)
-            lines.push_back(ProgressLine(c.row, width));
+            lines.push_back(ProgressLine(c.row, width, translate));
         return lines;
     }
     // Else the cameras at work and the failed ones come first; what does not fit is counted.
@@ -56,18 +56,18 @@ std::vector<std::string> ProgressFrame(const std::vector<ProgressCamera>& camera
         if (c.ended && !c.row.failed)
             ++done;
         else if (listed < fit) {
-            lines.push_back(ProgressLine(c.row, width));
+            lines.push_back(ProgressLine(c.row, width, translate));
             ++listed;
         } else {
             ++more;
         }
     }
-    std::string rest = "... and ";
-    if (more > 0)
-        rest += std::to_string(more) + " more" + (done > 0 ? ", " + std::to_string(done) + " done" : "");
-    else
-        rest += std::to_string(done) + " more done";
-    lines.push_back(cut(rest, width));
+    const Text rest =
+        more == 0   ? Text("Console", QT_TRANSLATE_NOOP("Console", "... and %1 more done"), {std::to_string(done)})
+        : done == 0 ? Text("Console", QT_TRANSLATE_NOOP("Console", "... and %1 more"), {std::to_string(more)})
+                    : Text("Console", QT_TRANSLATE_NOOP("Console", "... and %1 more, %2 done"),
+                           {std::to_string(more), std::to_string(done)});
+    lines.push_back(cut(rest.In(translate), width));
     return lines;
 }
 
@@ -97,20 +97,22 @@ std::optional<std::string> ProgressLog::Line(const Target& camera, const JobEven
         status = Status::Of(ended->outcome);
     }
     auto it = m_seen.find(camera.mac);
-    if (!status || it == m_seen.end() || it->second.text == status->text)
+    if (!status || it == m_seen.end() || it->second.text == status->text.English())
         return std::nullopt;
     Seen& seen = it->second;
-    seen.text = status->text;
+    seen.text = status->text.English();
     const int tenth = status->progress ? static_cast<int>(*status->progress * 10.0) : -1;
     if (status->progress && phase == seen.phase && tenth == seen.tenth)
         return std::nullopt;
     seen.phase = phase;
     seen.tenth = tenth;
-    return ProgressEvent(when, camera.displayName, FormatMac(camera.mac), seen.text);
+    return ProgressEvent(when, camera.displayName, FormatMac(camera.mac), status->text.In(m_translate));
 }
 
-ConsoleProgress::ConsoleProgress(CTarnDlg& dlg, std::vector<int> rows, std::ostream& err, Style style)
-    : m_dlg(dlg), m_list(dlg.List()), m_rows(std::move(rows)), m_err(err), m_style(style) {
+ConsoleProgress::ConsoleProgress(CTarnDlg& dlg, std::vector<int> rows, std::ostream& err, Style style,
+                                 Text::Translate translate)
+    : m_dlg(dlg), m_list(dlg.List()), m_rows(std::move(rows)), m_err(err), m_style(style),
+      m_translate(std::move(translate)), m_events(std::make_shared<Events>(m_translate)) {
     std::tie(m_width, m_height) = terminalSize();
     // Too small a screen for a frame: the changes as lines, which it scrolls through.
     if (m_style == Style::Redraw && (m_height < kLeastRedrawHeight || m_width < kLeastRedrawWidth))
@@ -172,8 +174,12 @@ void ConsoleProgress::redraw() {
         const ListRow& shown = rows[static_cast<std::size_t>(row)];
         const bool ended = m_dlg.Outcome(shown.mac).has_value();
         cameras.push_back({shown, ended});
+        // The row's Status is English; the console says it in its own language.
+        if (auto status = m_dlg.StatusOf(shown.mac))
+            cameras.back().row[StatusColumn] = status->text.In(m_translate);
     }
-    const std::vector<std::string> lines = ProgressFrame(cameras, m_dlg.ProgressText(), m_width, m_height);
+    const std::vector<std::string> lines =
+        ProgressFrame(cameras, m_dlg.ProgressText().In(m_translate), m_width, m_height, m_translate);
     // Back to the first line drawn last time, every line written anew, and what is left of a
     // taller frame cleared.
     std::string frame;

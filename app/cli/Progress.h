@@ -15,12 +15,13 @@
 #include "app/job/JobEvents.h"
 #include "discovery/ListModel.h"
 #include "discovery/WireProtocol.h"
+#include "util/Text.h"
 
 class CTarnDlg;
 
 // One camera's line as a terminal shows it while a job runs: name, address and Status, printable
-// and cut to the width.
-std::string ProgressLine(const ListRow& row, std::size_t width);
+// and cut to the width; its marks in the console's language.
+std::string ProgressLine(const ListRow& row, std::size_t width, const Text::Translate& translate = {});
 // One camera as a redraw sees it: its row, and whether its work in this job has ended.
 struct ProgressCamera {
     ListRow row;
@@ -30,7 +31,7 @@ struct ProgressCamera {
 // those that failed, in list order, as many as fit, and a last line that counts the rest ("... and
 // 31 more done"). Never more than height - 1 lines, so that the screen never scrolls under it.
 std::vector<std::string> ProgressFrame(const std::vector<ProgressCamera>& cameras, const std::string& summary,
-                                       std::size_t width, std::size_t height);
+                                       std::size_t width, std::size_t height, const Text::Translate& translate = {});
 // The smallest terminal a redraw fits: below it the job's changes are printed as lines instead.
 inline constexpr std::size_t kLeastRedrawHeight = 6;
 inline constexpr std::size_t kLeastRedrawWidth = 40;
@@ -43,6 +44,8 @@ std::string ProgressEvent(std::chrono::system_clock::time_point when, const std:
 // except that a running percentage or countdown gets a line only at each tenth of its way.
 class ProgressLog {
 public:
+    explicit ProgressLog(Text::Translate translate = {}) : m_translate(std::move(translate)) {}
+
     // A camera to follow, with the text its row shows now (no line until that changes).
     void Follow(const Mac& mac, std::string shownNow);
     // The line the event makes, if any.
@@ -51,11 +54,12 @@ public:
 
 private:
     struct Seen {
-        std::string text;
+        std::string text;          // in English, which is what the row shows
         Phase phase = Phase::Done; // the phase the text was last printed for
         int tenth = -1;            // the tenth of the progress last printed
     };
     std::map<Mac, Seen> m_seen;
+    Text::Translate m_translate;
 };
 
 // The console front end's view of a running job, on standard error so that standard output keeps
@@ -67,7 +71,8 @@ class ConsoleProgress {
 public:
     enum class Style { None, Redraw, Events };
 
-    ConsoleProgress(CTarnDlg& dlg, std::vector<int> rows, std::ostream& err, Style style);
+    ConsoleProgress(CTarnDlg& dlg, std::vector<int> rows, std::ostream& err, Style style,
+                    Text::Translate translate = {});
     ~ConsoleProgress();
     ConsoleProgress(const ConsoleProgress&) = delete;
     ConsoleProgress& operator=(const ConsoleProgress&) = delete;
@@ -89,12 +94,14 @@ private:
     std::size_t m_height;
     std::size_t m_drawn = 0;
     std::chrono::steady_clock::time_point m_lastDraw{};
+    Text::Translate m_translate;
     // What the job's listener writes from the job's thread; shared with it, since a call already
     // under way may outlive this object.
     struct Events {
         std::mutex lock;
+        explicit Events(Text::Translate translate) : log(std::move(translate)) {}
         std::deque<std::string> lines;
         ProgressLog log;
     };
-    std::shared_ptr<Events> m_events = std::make_shared<Events>();
+    std::shared_ptr<Events> m_events;
 };

@@ -4,6 +4,8 @@
 #include <optional>
 #include <string>
 
+#include "util/Text.h"
+
 // Where one camera's work stands. The list, the console and the records only ever see a phase
 // with its count, or the outcome it ended with; the texts are made from these in one place.
 enum class Phase : std::uint8_t {
@@ -81,7 +83,7 @@ struct CameraOutcome {
     std::string sharedAddress;                // the address it shares with another camera
     std::string answer;                       // what it answered in place of an acceptance
     std::optional<std::string> leftAt;        // a link-local address it may still be at; the journal keeps it
-    std::string note;                         // what the operator must hear beyond the Status, once per job
+    Text note;                                // what the operator must hear beyond the Status, once per job
     int uploadAttempts = 0;
     bool imageDelivered = false; // the camera took the image's body before the job stopped
 };

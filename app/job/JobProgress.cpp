@@ -111,20 +111,21 @@ std::optional<std::chrono::seconds> JobProgress::Left(Moment now) const {
     return std::chrono::seconds(std::llround(left.count()));
 }
 
-std::string JobProgress::Text(Moment now) const {
+Text JobProgress::Said(Moment now) const {
     if (m_cameras == 0)
         return {};
-    std::string text =
-        std::to_string(m_done) + " of " + std::to_string(m_cameras) + " done, " + std::to_string(m_failed) + " failed";
+    std::vector<::Text> counts{std::to_string(m_done), std::to_string(m_cameras), std::to_string(m_failed)};
     if (m_done < m_cameras)
-        if (auto left = Left(now))
-            text += ", " + TimeLeftText(*left);
-    return text;
+        if (auto left = Left(now)) {
+            counts.push_back(TimeLeftText(*left));
+            return {"Note", QT_TRANSLATE_NOOP("Note", "%1 of %2 done, %3 failed, %4"), std::move(counts)};
+        }
+    return {"Note", QT_TRANSLATE_NOOP("Note", "%1 of %2 done, %3 failed"), std::move(counts)};
 }
 
-std::string TimeLeftText(std::chrono::seconds left) {
+Text TimeLeftText(std::chrono::seconds left) {
     const long long s = left.count();
     if (s < 60)
-        return "about " + std::to_string(std::max<long long>(s, 1)) + " s left";
-    return "about " + std::to_string((s + 30) / 60) + " min left";
+        return {"Note", QT_TRANSLATE_NOOP("Note", "about %1 s left"), {std::to_string(std::max<long long>(s, 1))}};
+    return {"Note", QT_TRANSLATE_NOOP("Note", "about %1 min left"), {std::to_string((s + 30) / 60)}};
 }

@@ -9,6 +9,7 @@
 
 #include "app/job/CameraState.h"
 #include "app/job/JobEvents.h"
+#include "util/Text.h"
 
 // How far a job is, from its events: cameras done and failed, and the time left, estimated from
 // how long each phase has taken the cameras that went through it so far. It has no clock: the
@@ -27,7 +28,7 @@ public:
     // The time left, once the phases ahead of every camera have been seen to take some time.
     std::optional<std::chrono::seconds> Left(Moment now) const;
     // "12 of 200 done, 2 failed, about 4 min left"; empty before a job.
-    std::string Text(Moment now) const;
+    Text Said(Moment now) const;
 
 private:
     struct Camera {
@@ -61,4 +62,4 @@ private:
 };
 
 // "about 4 min left", "about 40 s left".
-std::string TimeLeftText(std::chrono::seconds left);
+Text TimeLeftText(std::chrono::seconds left);

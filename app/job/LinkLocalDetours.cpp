@@ -101,8 +101,10 @@ Result<> LinkLocalDetours::RemoveRoute(const JobAdapter& adapter) {
     if (m_routeAddedOn == 0)
         return {};
     if (!m_network.RemoveLinkLocalRoute(m_routeAddedOn))
-        return Failure{EBUSY, "the link-local route on " + adapter.interfaceName +
-                                  " could not be removed; the next start removes it"};
+        return Failure{EBUSY, Text("Note",
+                                   QT_TRANSLATE_NOOP("Note", "the link-local route on %1 could not be removed; the "
+                                                             "next start removes it"),
+                                   {adapter.interfaceName})};
     m_routeAddedOn = 0;
     return m_journal.RemoveRoute(adapter.interfaceName);
 }
@@ -172,7 +174,7 @@ input::Moved LinkLocalDetours::Move(const Target& camera, DetourKind kind, const
     input::Moved moved;
     if (auto route = ensureRoute(adapter); !route) {
         moved.result = MoveResult::NoJournal;
-        moved.problem = "Cameras were not moved: " + route.Message();
+        moved.problem = Text("Note", QT_TRANSLATE_NOOP("Note", "Cameras were not moved: %1"), {route.Said()});
         return moved;
     }
     moved.result = claim(moved.address, adapter);
@@ -190,7 +192,7 @@ input::Moved LinkLocalDetours::Move(const Target& camera, DetourKind kind, const
     // it the camera is not moved at all.
     if (auto written = m_journal.AddRestore(pending); !written) {
         moved.result = MoveResult::NoJournal;
-        moved.problem = "Cameras were not moved: " + written.Message();
+        moved.problem = Text("Note", QT_TRANSLATE_NOOP("Note", "Cameras were not moved: %1"), {written.Said()});
         moved.address.clear();
         return moved;
     }

@@ -7,6 +7,7 @@
 
 #include "util/Clock.h"
 #include "util/Ipv4.h"
+#include "util/Text.h"
 #include "webops/CameraWebClient.h"
 
 // What a camera's state machine asks of the outside world, one step at a time, and what comes
@@ -77,7 +78,7 @@ struct ResetAnswered {
 struct Moved {
     MoveResult result = MoveResult::Interrupted;
     std::string address = ""; // when moved
-    std::string problem = ""; // why it could not be, for the operator
+    Text problem{};           // why it could not be, for the operator
 };
 struct Sighted {
     Ipv4 at{};

@@ -8,9 +8,9 @@
 #include "app/qt/DialogUnits.h"
 #include "app/qt/WindowTexts.h"
 
-AboutDialog::AboutDialog(HyperLink::Opener opener, unsigned codePage, QWidget* window) : QDialog(window) {
+AboutDialog::AboutDialog(HyperLink::Opener opener, QWidget* window) : QDialog(window) {
     setObjectName(QStringLiteral("aboutDialog"));
-    setWindowTitle(caption::kAboutTitle.In(codePage));
+    setWindowTitle(caption::kAboutTitle.Tr());
     setFont(window->font());
     const DialogUnits du(font());
     setFixedSize(du.X(235), du.Y(80));
@@ -22,9 +22,9 @@ AboutDialog::AboutDialog(HyperLink::Opener opener, unsigned codePage, QWidget* w
 
     // The name keeps the original tool's version; the release is this program's, said once.
     const std::pair<const char*, QString> lines[] = {
-        {"aboutName", caption::kAboutName.In(codePage)},
-        {"aboutRelease", caption::kAboutRelease.In(codePage).arg(QLatin1String(kFlashwellVersion))},
-        {"aboutOriginal", caption::kAboutOriginal.In(codePage)}};
+        {"aboutName", caption::kAboutName.Tr()},
+        {"aboutRelease", caption::kAboutRelease.Tr().arg(QLatin1String(kFlashwellVersion))},
+        {"aboutOriginal", caption::kAboutOriginal.Tr()}};
     int y = 8;
     for (const auto& [name, text] : lines) {
         auto* label = new QLabel(text, this);
@@ -38,7 +38,7 @@ AboutDialog::AboutDialog(HyperLink::Opener opener, unsigned codePage, QWidget* w
     link->SetText(QString::fromLatin1(kHomePage).remove(QStringLiteral("https://")), QString::fromLatin1(kHomePage));
     link->setGeometry(du.Rect(40, y, 185, 9));
 
-    auto* close = new QPushButton(caption::kClose.In(codePage), this);
+    auto* close = new QPushButton(caption::kClose.Tr(), this);
     close->setObjectName(QStringLiteral("aboutClose"));
     close->setGeometry(du.Rect(175, 60, 50, 14));
     close->setDefault(true);

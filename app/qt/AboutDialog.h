@@ -9,5 +9,5 @@
 class AboutDialog : public QDialog {
     Q_OBJECT
 public:
-    AboutDialog(HyperLink::Opener opener, unsigned codePage, QWidget* window);
+    AboutDialog(HyperLink::Opener opener, QWidget* window);
 };

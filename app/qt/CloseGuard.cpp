@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "app/qt/MainWindow.h"
+#include "app/qt/WindowTexts.h"
 
 namespace {
 
@@ -13,32 +14,32 @@ const char* phaseWords(Phase phase) {
     case Phase::Queued:
     case Phase::WaitingTurn:
     case Phase::WaitingWave:
-        return "waiting for their turn";
+        return QT_TRANSLATE_NOOP("Window", "waiting for their turn");
     case Phase::Querying:
     case Phase::Verifying:
-        return "being asked for their version";
+        return QT_TRANSLATE_NOOP("Window", "being asked for their version");
     case Phase::Moving:
-        return "being moved to a link-local address";
+        return QT_TRANSLATE_NOOP("Window", "being moved to a link-local address");
     case Phase::Uploading:
-        return "uploading";
+        return QT_TRANSLATE_NOOP("Window", "uploading");
     case Phase::Uploaded:
     case Phase::Unanswered:
     case Phase::Burning:
-        return "burning the image";
+        return QT_TRANSLATE_NOOP("Window", "burning the image");
     case Phase::Rebooting:
     case Phase::ResetRebooting:
     case Phase::AwaitingReturn:
-        return "rebooting";
+        return QT_TRANSLATE_NOOP("Window", "rebooting");
     case Phase::Resetting:
-        return "being reset";
+        return QT_TRANSLATE_NOOP("Window", "being reset");
     case Phase::Readdressing:
-        return "being given an address";
+        return QT_TRANSLATE_NOOP("Window", "being given an address");
     case Phase::SendingHome:
-        return "on their way home";
+        return QT_TRANSLATE_NOOP("Window", "on their way home");
     case Phase::Done:
         break;
     }
-    return "working";
+    return QT_TRANSLATE_NOOP("Window", "working");
 }
 
 } // namespace
@@ -49,19 +50,20 @@ bool MainWindow::closeDuringJob() {
     if (!m_controller->WorkflowRunning())
         return false;
     if (!m_quietClose) {
-        std::string cameras;
+        QStringList cameras;
         for (const auto& [phase, count] : m_controller->RunningPhases())
-            cameras += (cameras.empty() ? "" : ", ") + std::to_string(count) + " " + phaseWords(phase);
-        const std::string question =
-            "A job is running" + (cameras.empty() ? std::string() : " (cameras " + cameras + ")") +
-            ". Close anyway? Cameras that can hear it are sent back to their own addresses first; one that is "
-            "burning or rebooting is kept in the journal and sent home at the next start.";
-        if (!m_hooks.confirmClose(this, question))
+            cameras << caption::kCamerasIn.Tr().arg(count).arg(
+                QCoreApplication::translate("Window", phaseWords(phase)));
+        const QString question =
+            (cameras.empty() ? caption::kCloseRunning.Tr()
+                             : caption::kCloseRunningCameras.Tr().arg(cameras.join(caption::kListJoin.Tr()))) +
+            caption::kCloseAnyway.Tr();
+        if (!m_hooks.confirmClose(this, question.toStdString()))
             return true;
     }
     m_closing = Closing::Stopping;
     m_controller->RequestStop();
-    ShowNote("Closing: sending the cameras home first...", NoteKind::Waiting);
+    ShowNote(caption::kClosing.Tr());
     auto* poll = new QTimer(this);
     connect(poll, &QTimer::timeout, this, [this, poll] {
         if (m_controller->WorkflowRunning())

@@ -7,14 +7,14 @@
 #include "app/qt/DialogUnits.h"
 #include "app/qt/WindowTexts.h"
 
-CredentialsDialog::CredentialsDialog(const StoredLogin& stored, unsigned codePage, QWidget* window) : QDialog(window) {
+CredentialsDialog::CredentialsDialog(const StoredLogin& stored, QWidget* window) : QDialog(window) {
     setObjectName(QStringLiteral("credentialsDialog"));
     // The template's empty caption and Courier made it look like another program's box.
     setWindowTitle(window->windowTitle());
     setFont(window->font());
     const DialogUnits du(font());
     setFixedSize(du.X(134), du.Y(96));
-    const WindowTexts texts = TextsForCodePage(codePage);
+    const WindowTexts texts = TranslatedTexts();
 
     auto* userLabel = new QLabel(texts.user, this);
     userLabel->setObjectName(QStringLiteral("dialogUserLabel"));
@@ -31,12 +31,12 @@ CredentialsDialog::CredentialsDialog(const StoredLogin& stored, unsigned codePag
     m_password->setEchoMode(QLineEdit::Password);
     m_password->setGeometry(du.Rect(45, 41, 73, 14));
 
-    auto* ok = new QPushButton(caption::kOk.In(codePage), this);
+    auto* ok = new QPushButton(caption::kOk.Tr(), this);
     ok->setObjectName(QStringLiteral("dialogOk"));
     ok->setGeometry(du.Rect(32, 75, 40, 14));
     ok->setDefault(true);
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
-    auto* cancel = new QPushButton(caption::kCancel.In(codePage), this);
+    auto* cancel = new QPushButton(caption::kCancel.Tr(), this);
     cancel->setObjectName(QStringLiteral("dialogCancel"));
     cancel->setGeometry(du.Rect(79, 75, 39, 14));
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);

@@ -11,7 +11,7 @@ class QLineEdit;
 class CredentialsDialog : public QDialog {
     Q_OBJECT
 public:
-    CredentialsDialog(const StoredLogin& stored, unsigned codePage, QWidget* window);
+    CredentialsDialog(const StoredLogin& stored, QWidget* window);
     StoredLogin Login() const;
 
 private:

@@ -13,6 +13,7 @@
 #include "app/qt/WindowTexts.h"
 #include "discovery/ChangeRelay.h"
 #include "discovery/WireProtocol.h"
+#include "i18n/Translations.h"
 
 // Shared with the listener so that a writer never posts to a model that is gone.
 struct DeviceListModel::Relay {
@@ -41,8 +42,7 @@ DeviceListModel::~DeviceListModel() {
     m_relay->target = nullptr;
 }
 
-void DeviceListModel::SetCodePage(unsigned codePage) {
-    m_codePage = codePage;
+void DeviceListModel::Retranslate() {
     emit headerDataChanged(Qt::Horizontal, 0, ColumnCount - 1);
 }
 
@@ -128,20 +128,19 @@ QVariant DeviceListModel::statusToolTip(const ListRow& row) const {
         return {};
     // Its result holds, but the camera is not where it belongs: the row says where it is.
     if (outcome->leftAt)
-        return caption::kStillAwayTip.In(m_codePage).arg(QString::fromStdString(*outcome->leftAt));
+        return caption::kStillAwayTip.Tr().arg(QString::fromStdString(*outcome->leftAt));
     if (!row.failed || outcome->kind != OutcomeKind::ModelMismatch)
         return {};
-    return caption::kModelMismatchTip.In(m_codePage)
-        .arg(QString::fromStdString(outcome->model.value_or("")), m_imageModel);
+    return caption::kModelMismatchTip.Tr().arg(QString::fromStdString(outcome->model.value_or("")), m_imageModel);
 }
 
 QVariant DeviceListModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (orientation != Qt::Horizontal || section < 0 || section >= ColumnCount)
         return {};
     if (role == Qt::DisplayRole && section >= kColumnCount)
-        return (section == ModelColumn ? caption::kModelColumn : caption::kVersionColumn).In(m_codePage);
+        return (section == ModelColumn ? caption::kModelColumn : caption::kVersionColumn).Tr();
     if (role == Qt::DisplayRole)
-        return QString::fromUtf8(ColumnTitle(section, m_codePage));
+        return QString::fromStdString(ColumnTitle(section).In(QtTranslate()));
     if (role == Qt::TextAlignmentRole)
         return QVariant::fromValue(Qt::Alignment(Qt::AlignLeft | Qt::AlignVCenter));
     return {};

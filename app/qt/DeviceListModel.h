@@ -22,7 +22,8 @@ public:
     DeviceListModel(CTarnDlg& controller, QObject* parent = nullptr);
     ~DeviceListModel() override;
 
-    void SetCodePage(unsigned codePage);
+    // The column titles again, in the language of the translator now installed.
+    void Retranslate();
     // The model of the image the last upgrade compared the cameras with, for the tool tip of a
     // "Model mismatch" row.
     void SetImageModel(const QString& model) { m_imageModel = model; }
@@ -41,7 +42,6 @@ private:
     CTarnDlg& m_controller;
     QVariant statusToolTip(const ListRow& row) const;
 
-    unsigned m_codePage = 437;
     QString m_imageModel;
     std::vector<ListRow> m_rows;
     std::shared_ptr<Relay> m_relay;

@@ -57,7 +57,7 @@ void DeviceListView::FitColumns() {
         QString(),
         QStringLiteral("255.255.255.255"),
         QStringLiteral("00:00:00:00:00:00"),
-        QString::fromStdString(Status::Of(CameraView{Phase::ResetRebooting, Status::kRebootSeconds})->text),
+        QString::fromStdString(Status::Of(CameraView{Phase::ResetRebooting, Status::kRebootSeconds})->text.English()),
         QStringLiteral("IPC1234-ABCD"),
         QStringLiteral("V1.23")};
     if (!model())

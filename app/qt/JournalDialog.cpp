@@ -16,10 +16,9 @@ constexpr int kMacRole = Qt::UserRole + 1;
 
 } // namespace
 
-JournalDialog::JournalDialog(CTarnDlg& controller, unsigned codePage, QWidget* window)
-    : QDialog(window), m_controller(controller), m_codePage(codePage) {
+JournalDialog::JournalDialog(CTarnDlg& controller, QWidget* window) : QDialog(window), m_controller(controller) {
     setObjectName(QStringLiteral("journalDialog"));
-    setWindowTitle(caption::kAwayTitle.In(codePage));
+    setWindowTitle(caption::kAwayTitle.Tr());
     setFont(window->font());
     auto* layout = new QVBoxLayout(this);
     m_summary = new QLabel(this);
@@ -31,10 +30,10 @@ JournalDialog::JournalDialog(CTarnDlg& controller, unsigned codePage, QWidget* w
     m_list->setSelectionMode(QAbstractItemView::ExtendedSelection);
     layout->addWidget(m_list);
     auto* buttons = new QHBoxLayout;
-    auto* forget = new QPushButton(caption::kForgetChosen.In(codePage), this);
+    auto* forget = new QPushButton(caption::kForgetChosen.Tr(), this);
     forget->setObjectName(QStringLiteral("journalForget"));
     connect(forget, &QPushButton::clicked, this, &JournalDialog::forgetChosen);
-    auto* close = new QPushButton(caption::kClose.In(codePage), this);
+    auto* close = new QPushButton(caption::kClose.Tr(), this);
     close->setObjectName(QStringLiteral("journalClose"));
     close->setDefault(true);
     connect(close, &QPushButton::clicked, this, &QDialog::accept);
@@ -50,18 +49,17 @@ void JournalDialog::fill() {
     m_list->clear();
     const std::vector<PendingRestore> away = m_controller.AwayFromHome();
     for (const PendingRestore& r : away) {
-        const QString since = r.since.empty() ? caption::kSinceUnknown.In(m_codePage) : QString::fromStdString(r.since);
-        auto* item =
-            new QListWidgetItem(caption::kAwayLine.In(m_codePage)
-                                    .arg(QString::fromStdString(Printable(r.name)),
-                                         QString::fromStdString(FormatMac(r.mac)), QString::fromStdString(r.movedTo),
-                                         QString::fromStdString(r.home), QString::fromStdString(r.adapter), since),
-                                m_list);
+        const QString since = r.since.empty() ? caption::kSinceUnknown.Tr() : QString::fromStdString(r.since);
+        auto* item = new QListWidgetItem(
+            caption::kAwayLine.Tr().arg(QString::fromStdString(Printable(r.name)),
+                                        QString::fromStdString(FormatMac(r.mac)), QString::fromStdString(r.movedTo),
+                                        QString::fromStdString(r.home), QString::fromStdString(r.adapter), since),
+            m_list);
         item->setData(kMacRole,
                       QByteArray(reinterpret_cast<const char*>(r.mac.data()), static_cast<int>(r.mac.size())));
     }
-    m_summary->setText(away.empty() ? caption::kNoneAway.In(m_codePage)
-                                    : caption::kSomeAway.In(m_codePage).arg(static_cast<int>(away.size())));
+    m_summary->setText(away.empty() ? caption::kNoneAway.Tr()
+                                    : caption::kSomeAway.Tr().arg(static_cast<int>(away.size())));
 }
 
 void JournalDialog::forgetChosen() {
@@ -78,5 +76,5 @@ void JournalDialog::forgetChosen() {
     fill();
     // A journal that cannot be written keeps the camera: the dialog says so instead of going quiet.
     if (!failed.isEmpty())
-        m_summary->setText(caption::kNotForgotten.In(m_codePage).arg(failed));
+        m_summary->setText(caption::kNotForgotten.Tr().arg(failed));
 }

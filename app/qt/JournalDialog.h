@@ -12,14 +12,13 @@ class QListWidget;
 class JournalDialog : public QDialog {
     Q_OBJECT
 public:
-    JournalDialog(CTarnDlg& controller, unsigned codePage, QWidget* window);
+    JournalDialog(CTarnDlg& controller, QWidget* window);
 
 private:
     void fill();
     void forgetChosen();
 
     CTarnDlg& m_controller;
-    unsigned m_codePage;
     QLabel* m_summary;
     QListWidget* m_list;
 };

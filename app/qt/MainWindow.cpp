@@ -23,8 +23,8 @@
 
 #include "app/qt/DeviceListModel.h"
 #include "app/qt/DeviceListView.h"
-#include "app/qt/NoteTexts.h"
 #include "app/qt/WindowTexts.h"
+#include "i18n/Translations.h"
 
 namespace {
 
@@ -196,11 +196,14 @@ void MainWindow::ControlsEnabled(bool enabled) {
     });
 }
 
-void MainWindow::MessageBox(const std::string& text, const std::string& caption) {
+void MainWindow::MessageBox(const Text& text, const Text& caption) {
+    MessageBox(QString::fromStdString(text.In(QtTranslate())), QString::fromStdString(caption.In(QtTranslate())));
+}
+
+void MainWindow::MessageBox(const QString& text, const QString& caption) {
     // Never modal: a worker's message must not stop the window's thread inside a handler.
     onGuiThread([this, text, caption] {
-        auto* box = new QMessageBox(QMessageBox::NoIcon, QString::fromStdString(caption), QString::fromStdString(text),
-                                    QMessageBox::Ok, this);
+        auto* box = new QMessageBox(QMessageBox::NoIcon, caption, text, QMessageBox::Ok, this);
         box->setObjectName(QStringLiteral("messageBox"));
         box->setAttribute(Qt::WA_DeleteOnClose);
         box->show();
@@ -219,7 +222,7 @@ void MainWindow::OpenUrl(const std::string& url) {
     onGuiThread([this, url] {
         if (m_hooks.openUrl(url))
             return;
-        m_noteText = caption::kNoBrowser.In(m_codePage).arg(QString::fromStdString(url));
+        m_noteText = caption::kNoBrowser.Tr().arg(QString::fromStdString(url));
         showNoteLine();
     });
 }
@@ -235,8 +238,8 @@ void MainWindow::SetAdapterList(const std::vector<std::string>& descriptions, in
 }
 
 void MainWindow::ApplyLanguage(unsigned codePage) {
-    m_codePage = codePage;
-    const WindowTexts t = TextsForCodePage(codePage);
+    UseLanguage(codePage);
+    const WindowTexts t = TranslatedTexts();
     setWindowTitle(t.caption);
     const std::pair<const char*, const QString*> texts[] = {{"labelCameraLists", &t.cameraLists},
                                                             {"labelNetworkCard", &t.networkCard},
@@ -259,19 +262,23 @@ void MainWindow::ApplyLanguage(unsigned codePage) {
     for (const auto& [name, text] : captions)
         child<QPushButton>(this, name)->setText(*text);
     for (const auto& [action, text] : m_captioned)
-        action->setText(text->In(codePage));
-    m_more->setToolTip(caption::kMoreToolTip.In(codePage));
+        action->setText(text->Tr());
+    m_more->setToolTip(caption::kMoreToolTip.Tr());
     // The original never hands out the end of the range: the fields say so before anyone asks.
     for (const char* name : {"editRangeStart", "editRangeEnd", "labelTilde"})
-        child<QWidget>(this, name)->setToolTip(caption::kRangeTip.In(codePage));
-    m_model->SetCodePage(codePage);
+        child<QWidget>(this, name)->setToolTip(caption::kRangeTip.Tr());
+    m_model->Retranslate();
     m_list->FitColumns();
     showNoteLine();
 }
 
-void MainWindow::ShowNote(const std::string& text, NoteKind) {
+void MainWindow::ShowNote(const Text& text, NoteKind) {
+    ShowNote(QString::fromStdString(text.In(QtTranslate())));
+}
+
+void MainWindow::ShowNote(const QString& text) {
     onGuiThread([this, text] {
-        m_noteText = NoteInLanguage(QString::fromStdString(text), m_codePage);
+        m_noteText = text;
         showNoteLine();
     });
 }
@@ -279,12 +286,12 @@ void MainWindow::ShowNote(const std::string& text, NoteKind) {
 QString MainWindow::NoteLine() const {
     QStringList parts;
     if (m_guardLifted)
-        parts << caption::kGuardLifted.In(m_codePage);
+        parts << caption::kGuardLifted.Tr();
     if (const QString options = optionsLine(); !options.isEmpty())
         parts << options;
     if (!m_noteText.isEmpty())
         parts << m_noteText;
-    return parts.join(caption::kNoteJoin.In(m_codePage));
+    return parts.join(caption::kNoteJoin.Tr());
 }
 
 void MainWindow::showNoteLine() {

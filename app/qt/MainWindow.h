@@ -69,13 +69,14 @@ public:
     void ShowImageFacts(const std::string& model, const std::string& version) override;
     void DeselectAll() override;
     void ControlsEnabled(bool enabled) override;
-    void MessageBox(const std::string& text, const std::string& caption) override;
+    void MessageBox(const Text& text, const Text& caption) override;
+    void MessageBox(const QString& text, const QString& caption);
     void OpenUrl(const std::string& url) override;
     void SetAdapterList(const std::vector<std::string>& descriptions, int selected) override;
     void ApplyLanguage(unsigned codePage) override;
-    void ShowNote(const std::string& text, NoteKind kind) override;
-    // A note of the window's own (an export, a folder that cannot be opened).
-    void ShowNote(const std::string& text) { ShowNote(text, NoteKind::Job); }
+    void ShowNote(const Text& text, NoteKind kind) override;
+    // A note of the window's own (an export, a folder that cannot be opened), in its language.
+    void ShowNote(const QString& text);
     // The line under the list as it stands, in full (the label itself may be elided).
     QString NoteLine() const;
 
@@ -147,8 +148,7 @@ private:
     enum class Closing { No, Stopping, Done } m_closing = Closing::No;
     bool m_quietClose = false; // asked to close by a signal: no question, no message box
     std::vector<std::pair<QAction*, const Caption*>> m_captioned; // menu entries, retitled with the language
-    unsigned m_codePage = 437;
-    QString m_noteText;         // the last note, in full and in the window's language
+    QString m_noteText;                                           // the last note, in full and in the window's language
     bool m_guardLifted = false; // "Allow other models" is on: the note line says so while it is
     QString m_lastFolder;       // where Browse and Export open: the home folder, then the last one used
     int m_sortColumn = -1;      // the column the rows stand sorted by, -1 when they are not

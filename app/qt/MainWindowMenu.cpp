@@ -15,7 +15,7 @@
 #include "app/qt/WindowTexts.h"
 
 QAction* MainWindow::addCaptioned(QMenu* menu, const char* name, const Caption& text) {
-    QAction* action = menu->addAction(text.In(m_codePage));
+    QAction* action = menu->addAction(text.Tr());
     action->setObjectName(QString::fromLatin1(name));
     m_captioned.emplace_back(action, &text);
     return action;
@@ -72,7 +72,7 @@ void MainWindow::setupMoreMenu() {
             &MainWindow::OpenJobRecords);
     QAction* away = addCaptioned(m_moreMenu, "actionAwayFromHome", caption::kAwayFromHome);
     connect(away, &QAction::triggered, this, [this] {
-        JournalDialog dialog(*m_controller, m_codePage, this);
+        JournalDialog dialog(*m_controller, this);
         m_hooks.runDialog(dialog);
     });
     // A running job writes the journal: nothing is forgotten under its feet.
@@ -93,8 +93,8 @@ void MainWindow::setupMoreMenu() {
 void MainWindow::askJobNumber(const Caption& title, const Caption& label, std::size_t JobOptions::*field) {
     QInputDialog dialog(this);
     dialog.setObjectName(QStringLiteral("dialogJobNumber"));
-    dialog.setWindowTitle(title.In(m_codePage).remove(QStringLiteral("...")));
-    dialog.setLabelText(label.In(m_codePage));
+    dialog.setWindowTitle(title.Tr().remove(QStringLiteral("...")));
+    dialog.setLabelText(label.Tr());
     dialog.setInputMode(QInputDialog::IntInput);
     dialog.setIntRange(0, static_cast<int>(JobOptions::kMostAtOnce));
     JobOptions options = m_controller->GetJobOptions();
@@ -112,12 +112,12 @@ QString MainWindow::optionsLine() const {
     const JobOptions options = m_controller->GetJobOptions();
     QStringList on;
     if (options.parallel != 0)
-        on << caption::kAtOnceOn.In(m_codePage).arg(options.parallel);
+        on << caption::kAtOnceOn.Tr().arg(options.parallel);
     if (options.skipCurrent)
-        on << caption::kSkipCurrentOn.In(m_codePage);
+        on << caption::kSkipCurrentOn.Tr();
     if (options.firstWave != 0)
-        on << caption::kFirstWaveOn.In(m_codePage).arg(options.firstWave);
-    return on.join(caption::kNoteJoin.In(m_codePage));
+        on << caption::kFirstWaveOn.Tr().arg(options.firstWave);
+    return on.join(caption::kNoteJoin.Tr());
 }
 
 void MainWindow::showOptions() {
@@ -134,13 +134,13 @@ void MainWindow::showOptions() {
 }
 
 void MainWindow::ShowCredentials() {
-    CredentialsDialog dialog(m_controller->LoadStoredLogin(), m_codePage, this);
+    CredentialsDialog dialog(m_controller->LoadStoredLogin(), this);
     if (m_hooks.runDialog(dialog) == QDialog::Accepted)
         m_controller->OnSet(dialog.Login());
 }
 
 void MainWindow::ShowAbout() {
-    AboutDialog dialog([this](const std::string& url) { m_hooks.openUrl(url); }, m_codePage, this);
+    AboutDialog dialog([this](const std::string& url) { m_hooks.openUrl(url); }, this);
     m_hooks.runDialog(dialog);
 }
 
@@ -150,8 +150,8 @@ void MainWindow::ExportList() {
     if (m_hooks.chooseSaveFile) {
         path = m_hooks.chooseSaveFile(this, suggested);
     } else {
-        const QString chosen = QFileDialog::getSaveFileName(this, caption::kExportTitle.In(m_codePage), suggested,
-                                                            caption::kCsvFiles.In(m_codePage));
+        const QString chosen =
+            QFileDialog::getSaveFileName(this, caption::kExportTitle.Tr(), suggested, caption::kCsvFiles.Tr());
         if (!chosen.isEmpty())
             path = chosen.toStdString();
     }
@@ -163,23 +163,20 @@ void MainWindow::ExportList() {
         shown += QStringLiteral(".csv");
     if (m_controller->ExportListCsv(shown.toStdString())) {
         m_lastFolder = QFileInfo(shown).absolutePath();
-        ShowNote(caption::kExported.In(m_codePage).arg(shown).toStdString());
+        ShowNote(caption::kExported.Tr().arg(shown));
     } else
-        MessageBox(caption::kCannotWrite.In(m_codePage).arg(shown).toStdString(),
-                   caption::kExportTitle.In(m_codePage).toStdString());
+        MessageBox(caption::kCannotWrite.Tr().arg(shown), caption::kExportTitle.Tr());
 }
 
 void MainWindow::OpenJobRecords() {
     const JobRecords& records = m_controller->Records();
     const QString folder = QString::fromStdString(records.Folder());
     if (!records.CreateFolder()) {
-        ShowNote((folder.isEmpty() ? caption::kNoRecordsFolder.In(m_codePage)
-                                   : caption::kCannotCreate.In(m_codePage).arg(folder))
-                     .toStdString());
+        ShowNote(folder.isEmpty() ? caption::kNoRecordsFolder.Tr() : caption::kCannotCreate.Tr().arg(folder));
         return;
     }
     // The folder's path stands in the note line either way: a desktop without a file manager is
     // told so, and where one was started the technician still sees where the records are.
     const bool opened = m_hooks.openFolder(records.Folder());
-    ShowNote((opened ? caption::kRecordsShown : caption::kNoFileManager).In(m_codePage).arg(folder).toStdString());
+    ShowNote((opened ? caption::kRecordsShown : caption::kNoFileManager).Tr().arg(folder));
 }

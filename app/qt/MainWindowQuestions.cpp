@@ -35,15 +35,15 @@ bool MainWindow::confirm(const QString& title, const QString& question, const QS
                          const QString& after) {
     QStringList shown = cameras.mid(0, kNamedCameras);
     if (cameras.size() > kNamedCameras)
-        shown << caption::kMoreCameras.In(m_codePage).arg(cameras.size() - kNamedCameras);
+        shown << caption::kMoreCameras.Tr().arg(cameras.size() - kNamedCameras);
     if (!after.isEmpty())
         shown << QString() << after;
     QMessageBox box(QMessageBox::Warning, title, question, QMessageBox::Yes | QMessageBox::No, this);
     box.setObjectName(QStringLiteral("questionBox"));
     box.setInformativeText(shown.join(QLatin1Char('\n')));
     box.setDefaultButton(QMessageBox::No);
-    box.button(QMessageBox::Yes)->setText(caption::kYes.In(m_codePage));
-    box.button(QMessageBox::No)->setText(caption::kNo.In(m_codePage));
+    box.button(QMessageBox::Yes)->setText(caption::kYes.Tr());
+    box.button(QMessageBox::No)->setText(caption::kNo.Tr());
     return m_hooks.runDialog(box) == QMessageBox::Yes;
 }
 
@@ -53,8 +53,8 @@ void MainWindow::ResetDefault() {
     if (cameras.isEmpty() || m_controller->IsBusy())
         return m_controller->OnResetDefault(Inputs());
     const Caption& question = cameras.size() == 1 ? caption::kResetOne : caption::kResetMany;
-    if (!confirm(TextsForCodePage(m_codePage).resetDefault, question.In(m_codePage).arg(cameras.size()), cameras))
-        return ShowNote(caption::kResetDeclined.In(m_codePage).toStdString());
+    if (!confirm(TranslatedTexts().resetDefault, question.Tr().arg(cameras.size()), cameras))
+        return ShowNote(caption::kResetDeclined.Tr());
     m_controller->OnResetDefault(Inputs());
 }
 
@@ -64,7 +64,7 @@ void MainWindow::AutoChangeIp() {
     // Only cameras at the factory address are given new ones; the others would only be searched again.
     const QStringList cameras = selectedCameras(true);
     if (cameras.isEmpty())
-        return ShowNote(caption::kNoFactoryCamera.In(m_codePage).toStdString());
+        return ShowNote(caption::kNoFactoryCamera.Tr());
     // A range that can hand out nothing is refused before anyone is asked.
     const std::string start = FieldText(Field::RangeStart), end = FieldText(Field::RangeEnd);
     const auto plan = m_controller->PlanAutoIp(start, end, static_cast<std::size_t>(cameras.size()));
@@ -72,16 +72,15 @@ void MainWindow::AutoChangeIp() {
         return m_controller->OnAutoChangeIp(Inputs());
     const Caption& question = cameras.size() == 1 ? caption::kAutoIpOne : caption::kAutoIpMany;
     const QString asked =
-        question.In(m_codePage).arg(cameras.size()).arg(QString::fromStdString(start), QString::fromStdString(end));
+        question.Tr().arg(cameras.size()).arg(QString::fromStdString(start), QString::fromStdString(end));
     // Each camera with the address it will get, in the order the job hands them out.
     QStringList given;
     for (int i = 0; i < cameras.size(); ++i) {
         const auto& address = plan.Value()[static_cast<std::size_t>(i)];
-        given << caption::kAutoIpGets.In(m_codePage)
-                     .arg(cameras[i], address ? QString::fromStdString(FormatIpv4(*address))
-                                              : caption::kNoAddressLeft.In(m_codePage));
+        given << caption::kAutoIpGets.Tr().arg(cameras[i], address ? QString::fromStdString(FormatIpv4(*address))
+                                                                   : caption::kNoAddressLeft.Tr());
     }
-    if (!confirm(TextsForCodePage(m_codePage).autoChangeIp, asked, given, caption::kAutoIpAbout.In(m_codePage)))
-        return ShowNote(caption::kAutoIpDeclined.In(m_codePage).toStdString());
+    if (!confirm(TranslatedTexts().autoChangeIp, asked, given, caption::kAutoIpAbout.Tr()))
+        return ShowNote(caption::kAutoIpDeclined.Tr());
     m_controller->OnAutoChangeIp(Inputs());
 }

@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,11 @@
 #include "app/qt/MainWindow.h"
 #include "discovery/DeviceRows.h"
 #include "tests/support/TestSupport.h"
+
+// A failed comparison of window texts shows the texts, not their UTF-16 units.
+inline void PrintTo(const QString& text, std::ostream* out) {
+    *out << '"' << text.toStdString() << '"';
+}
 
 // Adapters without an IPv4 address: the controller starts no receiver and sends nothing.
 inline ControllerPlatform QuietPlatform(unsigned codePage) {
@@ -68,7 +74,7 @@ struct GuiFixture {
         CTarnDlg& c = window->Controller();
         c.Table()->SetFailed(c.Table()->GetDeviceAt(row), failed);
         c.List().SetFailed(row, failed);
-        c.List().SetStatus(row, status.text, status.progress);
+        c.List().SetStatus(row, status.text.English(), status.progress);
         Settle();
     }
     void SetStatus(int row, const std::string& text, bool failed) { SetStatus(row, StatusText{text, {}}, failed); }

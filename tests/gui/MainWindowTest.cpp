@@ -68,7 +68,7 @@ TEST(MainWindowTest, ChineseTextsForCodePage936) {
     EXPECT_EQ(f.Text("buttonBrowse"), "文件浏览");
     EXPECT_EQ(f.Text("labelUser"), "登录名");
     EXPECT_EQ(f.Text("labelPassword"), "密码");
-    EXPECT_EQ(f.Text("labelNetworkCard"), "Network Card "); // not in the string table
+    EXPECT_EQ(f.Text("labelNetworkCard"), "网卡 "); // English in the original, which had no string for it
     const QStringList lines = f.Text("labelDescription").split(QLatin1Char('\n'));
     // The string table's text ran two versions of one sentence together and promised to update everything.
     ASSERT_EQ(lines.size(), 5);
@@ -158,7 +158,7 @@ TEST(MainWindowTest, WorkerCallsArePostedToTheWindowThread) {
     std::thread worker([&] {
         f.window->SetFieldText(Field::Model, "IPC9");
         f.window->ControlsEnabled(false);
-        f.window->MessageBox("please check network status...", "MSG");
+        f.window->MessageBox(Text("please check network status..."), Text("MSG"));
         f.window->OpenUrl("http://10.0.0.9");
     });
     worker.join();

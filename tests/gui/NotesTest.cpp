@@ -2,6 +2,7 @@
 #include <QAction>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QMessageBox>
 #include <QRegularExpression>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -9,6 +10,9 @@
 #include <gtest/gtest.h>
 
 #include "app/StatusTexts.h"
+#include "app/qt/AboutDialog.h"
+#include "app/qt/CredentialsDialog.h"
+#include "app/qt/JournalDialog.h"
 #include "tests/gui/GuiTestSupport.h"
 #include "tests/support/FakeCameraNetwork.h"
 
@@ -29,11 +33,17 @@ QStringList englishLeft(const QString& note) {
                                   QStringLiteral("ping"),
                                   QStringLiteral("net.ipv4.ping_group_range"),
                                   QStringLiteral("IP"),
-                                  QStringLiteral("HOME")};
+                                  QStringLiteral("HOME"),
+                                  QStringLiteral("MAC"),
+                                  QStringLiteral("v2.0"),       // the original tool's version
+                                  QStringLiteral("github.com"), // the project's address
+                                  QStringLiteral("admin")};     // a login, as the cameras know it
     QStringList left;
     static const QRegularExpression word(QStringLiteral(R"([A-Za-z_][A-Za-z0-9_.]+)"));
     for (auto it = word.globalMatch(note); it.hasNext();) {
-        const QString w = it.next().captured();
+        QString w = it.next().captured();
+        while (w.endsWith(QLatin1Char('.')))
+            w.chop(1);
         if (!kept.contains(w))
             left << w;
     }
@@ -41,43 +51,47 @@ QStringList englishLeft(const QString& note) {
 }
 
 TEST(NotesTest, TheNoteLineSpeaksTheWindowsLanguage) {
-    // Each as the controller words it; names, paths and addresses are carried over.
-    const std::pair<const char*, const char*> notes[] = {
-        {"Nothing was done: no camera is selected.", "未做任何操作：没有选定设备。"},
-        {"The addresses of eth0 changed during the job (from 192.168.0.10/255.255.255.0 to "
-         "192.168.0.11/255.255.255.0), not by Flashwell; they were left as they are.",
+    // Each as the controller words it; names, paths and addresses are carried over untranslated.
+    const std::pair<Text, const char*> notes[] = {
+        {Note("Nothing was done: %1.", {Note("no camera is selected")}), "未做任何操作：没有选定设备。"},
+        {Note("The addresses of %1 changed during the job (from %2 to %3), not by Flashwell; they were left as "
+              "they are",
+              {"eth0", "192.168.0.10/255.255.255.0", "192.168.0.11/255.255.255.0"}),
          "作业期间 eth0 的地址已被更改（从 192.168.0.10/255.255.255.0 改为 192.168.0.11/255.255.255.0），"
-         "并非 Flashwell 所为；已保持原样。"},
-        {"2 cameras were still rebooting at a link-local address when the job ended; the next start of Flashwell "
-         "sends them home.",
-         "作业结束时仍有 2 台设备在链路本地地址上重启；下次启动 Flashwell 时会将其送回原地址。"},
-        {"Auto Change IP: the range 31~33 had no free address left for 1 camera at 192.168.0.20 (its end is never "
-         "handed out).",
-         "自动更新IP地址：范围 31~33 已无空闲地址，还有 1 台192.168.0.20的设备未更新（范围的最后一个地址不会分配）。"},
-        {"At start-up: sent Lobby (02:fe:ff:00:00:01) from 169.254.7.9 back to 192.168.0.20, where an earlier job "
-         "had to leave it",
+         "并非 Flashwell 所为；已保持原样"},
+        {Note("At start-up: %1",
+              {Note("sent %1 from %2 back to %3, where an earlier job had to leave it",
+                    {Note("%1 (%2)", {"Lobby", "02:fe:ff:00:00:01"}), "169.254.7.9", "192.168.0.20"})}),
          "启动时：已将 Lobby（02:fe:ff:00:00:01）从 169.254.7.9 送回 192.168.0.20，之前的作业未能将其送回"},
-        {"12 of 200 done, 2 failed, about 4 min left", "已完成 12/200，失败 2，约剩 4 分钟"},
-        {"3 of 3 done, 0 failed", "已完成 3/3，失败 0"},
-        {"This job is not recorded: cannot create /nonexistent/jobs",
+        {Note("%1 of %2 done, %3 failed, %4", {"12", "200", "2", Note("about %1 min left", {"4"})}),
+         "已完成 12/200，失败 2，约剩 4 分钟"},
+        {Note("%1 of %2 done, %3 failed", {"3", "3", "0"}), "已完成 3/3，失败 0"},
+        {Note("This job is not recorded: %1", {"cannot create /nonexistent/jobs"}),
          "本次作业未被记录：cannot create /nonexistent/jobs"},
     };
-    GuiFixture english(437);
+    {
+        GuiFixture english(437);
+        for (const auto& [text, expected] : notes) {
+            english.window->ShowNote(text, NoteKind::Job);
+            EXPECT_EQ(english.window->NoteLine(), QString::fromStdString(text.English()));
+        }
+    }
     GuiFixture chinese(936);
     for (const auto& [text, expected] : notes) {
-        english.window->ShowNote(text);
-        chinese.window->ShowNote(text);
-        EXPECT_EQ(english.window->NoteLine(), QString::fromUtf8(text));
-        EXPECT_EQ(chinese.window->NoteLine(), QString::fromUtf8(expected));
+        chinese.window->ShowNote(text, NoteKind::Job);
+        EXPECT_EQ(chinese.window->NoteLine(), QString::fromUtf8(expected)) << text.English();
     }
-    // The start-up's notes come from the controller's own catalogue, so a change of their words shows here.
+    // The start-up's notes, alone and with what the start-up did after them.
     for (const NetworkRights& rights :
          {NetworkRights{false, false}, NetworkRights{false, true}, NetworkRights{true, false}}) {
-        const std::string rightsNote = MissingRightsNote(rights);
-        chinese.window->ShowNote(rightsNote);
+        const Text rightsNote = MissingRightsNote(rights);
+        chinese.window->ShowNote(rightsNote, NoteKind::StartUp);
         EXPECT_EQ(englishLeft(chinese.window->NoteLine()), QStringList()) << chinese.window->NoteLine().toStdString();
-        chinese.window->ShowNote(rightsNote +
-                                 ". At start-up: removed the link-local route an earlier run had added on eth0");
+        chinese.window->ShowNote(
+            Note("%1. %2", {rightsNote, Note("At start-up: %1", {Note("removed the link-local route an earlier run "
+                                                                      "had added on %1",
+                                                                      {"eth0"})})}),
+            NoteKind::StartUp);
         EXPECT_EQ(englishLeft(chinese.window->NoteLine()), QStringList{QStringLiteral("eth0")})
             << chinese.window->NoteLine().toStdString();
     }
@@ -91,6 +105,45 @@ TEST(NotesTest, TheNoteLineSpeaksTheWindowsLanguage) {
     EXPECT_EQ(chinese.window->NoteLine(), "未做任何操作：没有选定设备。");
 }
 
+// The Chinese window had English left in it: "Network Card", the menu, the controller's message boxes.
+TEST(NotesTest, NoEnglishIsLeftInTheChineseWindow) {
+    GuiFixture f(936);
+    f.AddCamera("Lobby", {192, 168, 0, 20}, 1);
+    QStringList shown{f.window->windowTitle()};
+    auto collect = [&shown](const QWidget& top) {
+        for (const QLabel* label : top.findChildren<QLabel*>())
+            shown << label->text();
+        for (const QAbstractButton* button : top.findChildren<QAbstractButton*>())
+            shown << button->text();
+        for (const QWidget* widget : top.findChildren<QWidget*>())
+            shown << widget->toolTip();
+        for (const QAction* action : top.findChildren<QAction*>())
+            shown << action->text() << action->toolTip();
+    };
+    collect(*f.window);
+    const auto* model = f.Find<QTableView>("listDevices")->model();
+    for (int c = 0; c < model->columnCount(); ++c)
+        shown << model->headerData(c, Qt::Horizontal).toString();
+    collect(CredentialsDialog(StoredLogin{"admin", "bzfhk"}, f.window.get()));
+    collect(AboutDialog(nullptr, f.window.get()));
+    collect(JournalDialog(f.window->Controller(), f.window.get()));
+    // A message box of the controller's own: the range it cannot hand out.
+    f.Find<QTableView>("listDevices")->selectAll();
+    f.Find<QLineEdit>("editRangeStart")->setText(QStringLiteral("250"));
+    f.Find<QLineEdit>("editRangeEnd")->setText(QStringLiteral("31"));
+    f.Find<QPushButton>("buttonAutoChangeIp")->click();
+    QElapsedTimer waited;
+    waited.start();
+    QMessageBox* box = nullptr;
+    while (!(box = f.window->findChild<QMessageBox*>(QStringLiteral("messageBox"))) && waited.elapsed() < 5000)
+        GuiFixture::Settle();
+    ASSERT_NE(box, nullptr);
+    shown << box->windowTitle() << box->text();
+    shown << f.window->NoteLine();
+    for (const QString& text : shown)
+        EXPECT_EQ(englishLeft(text), QStringList()) << text.toStdString();
+}
+
 // With "Allow other models" on nothing in the window said so; the note line says it until it is off.
 TEST(NotesTest, TheLiftedModelGuardStaysInTheNoteLine) {
     GuiFixture f(437);
@@ -99,10 +152,10 @@ TEST(NotesTest, TheLiftedModelGuardStaysInTheNoteLine) {
     guard->trigger();
     EXPECT_TRUE(f.window->Controller().AllowOtherModels());
     EXPECT_EQ(f.window->NoteLine(), lifted);
-    f.window->ShowNote("Nothing was done: no camera is selected.");
+    f.window->ShowNote(Text("Nothing was done: no camera is selected."), NoteKind::Refusal);
     GuiFixture::Settle();
     EXPECT_EQ(f.window->NoteLine(), lifted + "; Nothing was done: no camera is selected.");
-    f.window->ShowNote("", NoteKind::Job); // a new job clears what the last one said
+    f.window->ShowNote(Text(), NoteKind::Job); // a new job clears what the last one said
     GuiFixture::Settle();
     EXPECT_EQ(f.window->NoteLine(), lifted);
     EXPECT_EQ(f.Find<QLabel>("labelNote")->text(), lifted);

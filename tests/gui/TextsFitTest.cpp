@@ -60,15 +60,15 @@ TEST(TextsFitTest, EveryCaptionOfTheWindowAndItsDialogsIsWhole) {
         GuiFixture f(codePage);
         for (const std::string& why : clippedTexts(*f.window))
             ADD_FAILURE() << why;
-        const CredentialsDialog login(StoredLogin{"admin", "bzfhk"}, codePage, f.window.get());
+        const CredentialsDialog login(StoredLogin{"admin", "bzfhk"}, f.window.get());
         for (const std::string& why : clippedTexts(login))
             ADD_FAILURE() << why;
-        const AboutDialog about(nullptr, codePage, f.window.get());
+        const AboutDialog about(nullptr, f.window.get());
         for (const std::string& why : clippedTexts(about))
             ADD_FAILURE() << why;
         // The lifted model guard is the one note that stays; alone it must be read whole.
         const auto* note = f.Find<QLabel>("labelNote");
-        EXPECT_EQ(clipped(note, caption::kGuardLifted.In(codePage), note->contentsRect().width()), "");
+        EXPECT_EQ(clipped(note, caption::kGuardLifted.Tr(), note->contentsRect().width()), "");
     }
 }
 

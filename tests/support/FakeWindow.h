@@ -63,7 +63,7 @@ public:
         m_selected.clear();
     }
     void ControlsEnabled(bool on) override { record(on ? "Controls on" : "Controls off"); }
-    void MessageBox(const std::string& text, const std::string&) override { record("MessageBox " + text); }
+    void MessageBox(const Text& text, const Text&) override { record("MessageBox " + text.English()); }
     void OpenUrl(const std::string& url) override { record("OpenUrl " + url); }
     void SetAdapterList(const std::vector<std::string>& d, int selected) override {
         // As gtest prints a vector: { "a", "b" }, or {} when empty.
@@ -73,7 +73,7 @@ public:
         record("Adapters " + (names.empty() ? "{}" : names + " }") + " " + std::to_string(selected));
     }
     void ApplyLanguage(unsigned codePage) override { record("Language " + std::to_string(codePage)); }
-    void ShowNote(const std::string& text, NoteKind) override { record("Note " + text); }
+    void ShowNote(const Text& text, NoteKind) override { record("Note " + text.English()); }
 
     void Select(std::vector<int> rows) {
         std::lock_guard guard(m_lock);

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -344,22 +345,34 @@ TEST(CliTest, UpgradeAndResetRefuseRowNumbers) {
     }
 }
 
+// A started console over the listed cards, with nothing to listen on: rows are entered by hand.
+struct ListedConsole {
+    explicit ListedConsole(unsigned codePage)
+        : window(err), clock(0.001, 0.05), platform{[] { return kListed; }, [codePage] { return codePage; }} {
+        platform.stateFolder.clear();
+        platform.listen = false;
+        platform.network = std::make_shared<testsupport::FakeCameraNetwork>();
+        dlg = std::make_unique<CTarnDlg>(window, clock, platform);
+        dlg->OnInitDialog();
+    }
+    ~ListedConsole() { dlg->OnCancel(); }
+    std::ostringstream out, err;
+    CliWindow window;
+    Clock clock;
+    ControllerPlatform platform;
+    std::unique_ptr<CTarnDlg> dlg;
+};
+
 // A row with an empty Status ended in the padding of its MAC column.
 TEST(CliTest, ListRowsEndWithoutTrailingSpaces) {
-    std::ostringstream out, err;
-    CliWindow window(err);
-    Clock clock(0.001, 0.05);
-    ControllerPlatform platform{[] { return kListed; }, [] { return 437u; }};
-    platform.stateFolder.clear();
-    platform.listen = false;
-    platform.network = std::make_shared<testsupport::FakeCameraNetwork>();
-    CTarnDlg dlg(window, clock, platform);
-    dlg.OnInitDialog();
+    ListedConsole console(437);
+    CTarnDlg& dlg = *console.dlg;
+    std::ostringstream& out = console.out;
     dlg.List().AppendRow({"001", "Lobby", "192.168.0.21", "02:fe:ff:00:00:01", ""}, false);
     dlg.List().AppendRow({"002", "Dock", "192.168.0.22", "02:fe:ff:00:00:02", "Device offline!"}, true);
     dlg.List().AppendRow({"003", "Gate", "192.168.0.23", "02:fe:ff:00:00:03", ""}, true);
     dlg.List().AppendRow({"004", "\xE5\xA4\xA7\xE9\x97\xA8", "192.168.0.24", "02:fe:ff:00:00:04", "V1.05"}, false);
-    PrintDevices(dlg, Options{}, out);
+    PrintDevices(dlg, Options{}, out, {});
     std::istringstream lines(out.str());
     std::vector<std::string> rows;
     for (std::string line; std::getline(lines, line);) {
@@ -373,7 +386,32 @@ TEST(CliTest, ListRowsEndWithoutTrailingSpaces) {
     EXPECT_EQ(rows[3], "003   Gate                192.168.0.23     02:fe:ff:00:00:03  [failed]");
     EXPECT_EQ(rows[4], "004   \xE5\xA4\xA7\xE9\x97\xA8                192.168.0.24     02:fe:ff:00:00:04  V1.05")
         << "a Chinese name takes its columns, not its bytes";
-    dlg.OnCancel();
+}
+
+// The manual promised Chinese column titles and Status texts; the console spoke English only, and a
+// Chinese title would have been padded by its bytes.
+TEST(CliTest, TheConsoleSpeaksChineseOnAChineseSystem) {
+    ListedConsole console(936);
+    CTarnDlg& dlg = *console.dlg;
+    std::ostringstream& out = console.out;
+    const CliWindow& window = console.window;
+    dlg.List().AppendRow({"001", "Lobby", "192.168.0.21", "02:fe:ff:00:00:01", ""}, true);
+    PrintDevices(dlg, Options{}, out, window.Translate());
+    std::istringstream lines(out.str());
+    std::vector<std::string> rows;
+    for (std::string line; std::getline(lines, line);)
+        rows.push_back(line);
+    ASSERT_EQ(rows.size(), 3u) << out.str();
+    EXPECT_EQ(rows[0], "索引  设备名称            设备IP           网卡MAC地址        更新状态");
+    EXPECT_EQ(rows[1], "001   Lobby               192.168.0.21     02:fe:ff:00:00:01  [失败]");
+    EXPECT_EQ(rows[2].find("上有 1 台设备"), rows[2].size() - std::string("上有 1 台设备").size()) << rows[2];
+    const auto rebooting = Status::Of(CameraView{Phase::ResetRebooting, 54});
+    ASSERT_TRUE(rebooting);
+    EXPECT_EQ(window.Say(rebooting->text), "系统重启中，请等待 54 秒");
+    EXPECT_EQ(window.Say(Note("Nothing was done: %1.", {Note("no camera is selected")})),
+              "未做任何操作：没有选定设备。");
+    // What came from the network or the system is never translated, even where it reads like a text.
+    EXPECT_EQ(window.Say(Note("This job is not recorded: %1", {"Interrupted"})), "本次作业未被记录：Interrupted");
 }
 
 // The README said --password-file came first while the code gave --password precedence; the one

@@ -195,13 +195,13 @@ TEST(JobProgressTest, EstimatesFromWhatTheFinishedCamerasTook) {
     const Mac a{2, 0, 0, 0, 0, 1}, b{2, 0, 0, 0, 0, 2};
     progress.On(a, event::CameraStarted{}, t0);
     progress.On(a, event::CameraChanged{{Phase::Querying, 0}}, t0);
-    EXPECT_EQ(progress.Text(t0 + 5s), "0 of 3 done, 0 failed") << "no camera has finished: no guess";
+    EXPECT_EQ(progress.Said(t0 + 5s).English(), "0 of 3 done, 0 failed") << "no camera has finished: no guess";
     progress.On(a, event::CameraEnded{CameraOutcome(OutcomeKind::VersionRead)}, t0 + 10s);
     progress.On(b, event::CameraStarted{}, t0 + 10s);
     progress.On(b, event::CameraChanged{{Phase::Querying, 0}}, t0 + 10s);
     // b has 10 s of its own ahead at 14 s, and one more camera of 10 s follows it.
     EXPECT_EQ(progress.Left(t0 + 14s), std::chrono::seconds(16));
-    EXPECT_EQ(progress.Text(t0 + 14s), "1 of 3 done, 0 failed, about 16 s left");
+    EXPECT_EQ(progress.Said(t0 + 14s).English(), "1 of 3 done, 0 failed, about 16 s left");
     progress.On(b, event::CameraEnded{CameraOutcome(OutcomeKind::CheckOffline)}, t0 + 20s);
     EXPECT_EQ(progress.Failed(), 1u);
 

@@ -210,23 +210,23 @@ TEST_F(SafetyNetTest, AMissingCapabilityIsSaidAtStart) {
         net = std::make_shared<testsupport::FakeCameraNetwork>();
         net->rights = c.rights;
         Start({Cam("Cam", 1, {192, 168, 0, 21})});
-        EXPECT_EQ(dlg->RightsNote().rfind(c.starts, 0), 0u) << dlg->RightsNote();
-        EXPECT_EQ(dlg->RightsNote().find('\n'), std::string::npos);
+        EXPECT_EQ(dlg->RightsNote().English().rfind(c.starts, 0), 0u) << dlg->RightsNote();
+        EXPECT_EQ(dlg->RightsNote().English().find('\n'), std::string::npos);
         const auto notes = window.Calls("Note No CAP_");
         EXPECT_EQ(notes.size(), c.starts.empty() ? 0u : 1u);
         if (!c.starts.empty()) {
-            EXPECT_NE(dlg->RightsNote().find("(join group flashwell, or run as root)"), std::string::npos);
+            EXPECT_NE(dlg->RightsNote().English().find("(join group flashwell, or run as root)"), std::string::npos);
         }
         dlg.reset();
     }
     // The note told a packaged install to setcap the helper, which the next upgrade undid.
     NetworkRights packaged{false, false, HelperState::NoCapabilities, "/usr/libexec/flashwell/flashwell-helper"};
-    const std::string fromPackage = MissingRightsNote(packaged);
+    const std::string fromPackage = MissingRightsNote(packaged).English();
     EXPECT_NE(fromPackage.find("an administrator gives them with dpkg-reconfigure flashwell"), std::string::npos)
         << fromPackage;
     EXPECT_EQ(fromPackage.find("setcap"), std::string::npos) << fromPackage;
     NetworkRights built{false, false, HelperState::NoCapabilities, "/home/ana/flashwell/build/flashwell-helper"};
-    EXPECT_NE(MissingRightsNote(built).find("setcap cap_net_admin,cap_net_raw+p on it"), std::string::npos);
+    EXPECT_NE(MissingRightsNote(built).English().find("setcap cap_net_admin,cap_net_raw+p on it"), std::string::npos);
 }
 
 } // namespace

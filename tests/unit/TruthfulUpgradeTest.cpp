@@ -210,8 +210,9 @@ TEST_F(TruthfulUpgradeTest, ACameraBurningWhenTheJobEndsIsSentHomeAtTheNextStart
     EXPECT_TRUE(Journal().restores.empty());
     EXPECT_TRUE(Journal().routes.empty());
     ASSERT_EQ(dlg->Replayed().size(), 2u);
-    EXPECT_NE(dlg->Replayed()[0].find("removed the link-local route"), std::string::npos) << dlg->Replayed()[0];
-    EXPECT_NE(dlg->Replayed()[1].find("back to 192.168.0.41"), std::string::npos) << dlg->Replayed()[1];
+    EXPECT_NE(dlg->Replayed()[0].English().find("removed the link-local route"), std::string::npos)
+        << dlg->Replayed()[0];
+    EXPECT_NE(dlg->Replayed()[1].English().find("back to 192.168.0.41"), std::string::npos) << dlg->Replayed()[1];
     EXPECT_EQ(window.Calls("Note At start-up: sent Slow").size(), 1u) << "seen home, and said so";
 }
 
@@ -269,9 +270,10 @@ TEST_F(TruthfulUpgradeTest, AJournalledCameraTheStartsSearchDoesNotShowCostsOneS
     EXPECT_LT(std::chrono::steady_clock::now() - began, 5s) << "one search, not the windows of a homecoming";
     EXPECT_TRUE(net->Calls("set-network").empty()) << "nothing is sent to a camera that is not there";
     ASSERT_EQ(dlg->Replayed().size(), 1u);
-    EXPECT_NE(dlg->Replayed()[0].find("Gone (02:00:00:00:00:99) is still away at 169.254.9.9: a search on eth0 "
-                                      "did not show it (not on this card's segment"),
-              std::string::npos)
+    EXPECT_NE(
+        dlg->Replayed()[0].English().find("Gone (02:00:00:00:00:99) is still away at 169.254.9.9: a search on eth0 "
+                                          "did not show it (not on this card's segment"),
+        std::string::npos)
         << dlg->Replayed()[0];
     EXPECT_EQ(dlg->StillAwayAtStart(), 1u);
     EXPECT_EQ(Journal().restores.size(), 1u) << "kept for a later start";

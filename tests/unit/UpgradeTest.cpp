@@ -150,7 +150,7 @@ TEST_F(UpgradeTest, TheVersionAfterTheRebootDecides) {
     std::vector<std::string> texts;
     for (const CameraView& v : want)
         if (auto status = Status::Of(v))
-            texts.push_back(status->text);
+            texts.push_back(status->text.English());
     texts.push_back("UPGRADE SUCCESSFUL");
     EXPECT_EQ(History("Same"), texts);
     EXPECT_EQ(net->Camera("Same").uploads, 1);
