@@ -318,15 +318,15 @@
     </message>
     <message>
         <source>UPGRADE SUCCESSFUL</source>
-        <translation>升级成功</translation>
+        <translation>固件更新完成</translation>
     </message>
     <message>
         <source>Failed to upgrade!</source>
-        <translation>升级失败！</translation>
+        <translation>更新失败，请重新更新!</translation>
     </message>
     <message>
         <source>Device offline!</source>
-        <translation>设备离线！</translation>
+        <translation>设备不在线!</translation>
     </message>
     <message>
         <source>Device offline</source>
@@ -338,7 +338,7 @@
     </message>
     <message>
         <source>Wi-Fi interface</source>
-        <translation>Wi-Fi 接口</translation>
+        <translation>此为无线接口</translation>
     </message>
     <message>
         <source>401 Unauthorized</source>

@@ -78,7 +78,10 @@ std::unique_ptr<CameraMachine> Job::MachineFor(const JobRequest& request, const 
 
 std::size_t Job::concurrency() const {
     // Every upgrade machine runs; its uploads take turns (grantTurns).
-    const std::size_t atOnce = m_request->workflow == Workflow::Upgrade ? 0 : CamerasAtOnce(*m_request);
+    return m_request->workflow == Workflow::Upgrade ? m_slots.size() : orEvery(CamerasAtOnce(*m_request));
+}
+
+std::size_t Job::orEvery(std::size_t atOnce) const {
     return atOnce > 0 ? atOnce : m_slots.size();
 }
 
@@ -106,7 +109,7 @@ void Job::grantTurns() {
         held =
             slot.state == Slot::State::Ended || !slot.machine->HoldsTurn() ? m_haveTurn.erase(held) : std::next(held);
     }
-    const std::size_t cap = m_request->options.parallel > 0 ? m_request->options.parallel : m_slots.size();
+    const std::size_t cap = orEvery(CamerasAtOnce(*m_request));
     const std::size_t wave = m_request->options.firstWave;
     while (!m_wantTurn.empty()) {
         const std::size_t camera = *m_wantTurn.begin();

@@ -73,6 +73,7 @@ private:
 
     // How many cameras work at once: all, or one after another.
     std::size_t concurrency() const;
+    std::size_t orEvery(std::size_t atOnce) const; // 0 stands for every camera of the job
     void admit();
     void advance(std::size_t camera, Action action);
     void await(std::size_t camera, const step::AwaitSighting& sighting);

@@ -2,7 +2,6 @@
 
 #include <chrono>
 #include <fstream>
-#include <iterator>
 #include <map>
 #include <regex>
 #include <string>
@@ -23,10 +22,7 @@ struct CliRun {
     std::vector<nlohmann::json> devices;
 };
 
-inline std::string ReadWholeFile(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-}
+using testsupport::ReadWholeFile;
 
 // Runs flashwell-cli in a virtual camera LAN's host namespace with a state folder of the test's own
 // and the workflows' waits 100 times shorter.
@@ -46,7 +42,7 @@ protected:
     CliRun Cli(VirtualLan& lan, const std::string& args, bool json = true, const std::string& prefix = "") {
         CliRun r;
         const std::string errors = m_state.path() + "/stderr";
-        r.output = lan.RunInHost(prefix + Env() + CliPath() + (json ? " --json " : " ") + args + " 2>" +
+        r.output = lan.RunInHost(prefix + Env() + m_program + (json ? " --json " : " ") + args + " 2>" +
                                      testsupport::ShellQuote(errors),
                                  r.exitCode);
         r.errors = ReadWholeFile(errors);
@@ -65,10 +61,11 @@ protected:
     }
 
     // Starts the console in the background; its process id. Output and errors go to files.
-    int CliInBackground(VirtualLan& lan, const std::string& args, const std::string& name = "background") {
+    int CliInBackground(VirtualLan& lan, const std::string& args, const std::string& name = "background",
+                        const std::string& prefix = "") {
         int rc = -1;
-        std::string pid = lan.RunInHost("sh -c " + testsupport::ShellQuote(Env() + CliPath() + " --json " + args +
-                                                                           " >" + Path(name + ".out") + " 2>" +
+        std::string pid = lan.RunInHost("sh -c " + testsupport::ShellQuote(prefix + Env() + m_program + " --json " +
+                                                                           args + " >" + Path(name + ".out") + " 2>" +
                                                                            Path(name + ".err") + " & echo $!"),
                                         rc);
         while (!pid.empty() && pid.back() == '\n')
@@ -95,4 +92,5 @@ protected:
 
     testsupport::ScratchDir m_state;
     std::string m_stateHome = m_state.path();
+    std::string m_program = testsupport::ShellQuote(CliPath()); // a test may run a copy of its own
 };

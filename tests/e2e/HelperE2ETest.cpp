@@ -29,10 +29,7 @@ constexpr std::uint32_t ip(std::uint8_t a, std::uint8_t b, std::uint8_t c, std::
 
 constexpr std::uint32_t kCamera = ip(192, 168, 0, 21);
 
-std::string readFile(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-}
+using testsupport::ReadWholeFile;
 
 // The helper as uid 65534 with no groups, in the LAN's host namespace, spoken to over a socket pair
 // on its standard input; its standard error goes to a file.
@@ -206,7 +203,7 @@ TEST_F(HelperE2E, AMemberDrivingItsSocketChangesNoMoreThanAJobDoes) {
         // Its end of input: it takes its route with it.
     }
     EXPECT_EQ(snapshot(), before) << "cards, routes and pinned neighbours as they were";
-    EXPECT_EQ(readFile(m_dir.path() + "/errors"), "");
+    EXPECT_EQ(ReadWholeFile(m_dir.path() + "/errors"), "");
 }
 
 TEST_F(HelperE2E, AHostileEnvironmentChangesNothing) {
@@ -242,7 +239,7 @@ TEST_F(HelperE2E, AHostileEnvironmentChangesNothing) {
                 got.push_back(helper.Ask(r));
         }
         replies.push_back(got);
-        errors.push_back(readFile(file));
+        errors.push_back(ReadWholeFile(file));
     }
     EXPECT_EQ(replies[1], replies[0]);
     EXPECT_EQ(errors[1], errors[0]) << "the preloaded library or libnl's debugging spoke";

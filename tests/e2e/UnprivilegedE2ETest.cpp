@@ -5,34 +5,27 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
 #include <regex>
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include "tests/support/TestSupport.h"
-#include "tests/support/VirtualLan.h"
+#include "tests/e2e/CliFixture.h"
 
 namespace {
 
 constexpr unsigned kNobody = 65534;
 
-std::string readFile(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-}
-
 bool onPath(const std::string& tool) {
     return std::system(("command -v " + tool + " >/dev/null 2>&1").c_str()) == 0;
 }
 
-class UnprivilegedE2E : public ::testing::Test {
+class UnprivilegedE2E : public CliFixture {
 protected:
     void SetUp() override {
-        if (auto why = VirtualLan::Unavailable(); !why.empty())
-            GTEST_SKIP() << why;
-        ::setenv("FLASHWELL_TIME_SCALE", "0.01", 1); // the simulated cameras' burn and reboot too
+        CliFixture::SetUp();
+        if (IsSkipped())
+            return;
         if (::geteuid() != 0)
             GTEST_SKIP() << "setting file capabilities and changing user need root";
         for (const char* tool : {"setcap", "getcap", "setpriv"})
@@ -51,9 +44,11 @@ protected:
             fs::permissions(program, fs::perms(0755));
         ASSERT_EQ(std::system(("setcap cap_net_admin,cap_net_raw+p " + testsupport::ShellQuote(m_withCaps)).c_str()),
                   0);
-        m_state = m_dir.path() + "/state";
-        ASSERT_EQ(::mkdir(m_state.c_str(), 0700), 0);
-        ASSERT_EQ(::chown(m_state.c_str(), kNobody, kNobody), 0);
+        m_home = m_dir.path() + "/state";
+        ASSERT_EQ(::mkdir(m_home.c_str(), 0700), 0);
+        ASSERT_EQ(::chown(m_home.c_str(), kNobody, kNobody), 0);
+        SetStateHome(m_home);
+        m_program = testsupport::ShellQuote(m_cli);
         m_image = testsupport::WriteFirmwareImage(m_dir.path(), "106", std::size_t{32} * 1024);
         ASSERT_EQ(::chmod(m_image.c_str(), 0644), 0);
     }
@@ -65,29 +60,20 @@ protected:
         bool failed = false;
     };
 
-    // Runs the console copy as uid and gid 65534 with no supplementary groups and nothing inherited,
-    // with the given helper; only the helper's file capabilities apply, when the console starts it.
+    // What the console copy runs under: uid and gid 65534 with no supplementary groups and nothing
+    // inherited, with the given helper; only the helper's file capabilities apply, when the console
+    // starts it.
+    std::string Nobody(const std::string& helper) const {
+        return "setpriv --reuid=65534 --regid=65534 --clear-groups --inh-caps=-all env -i PATH=/usr/bin:/bin HOME=" +
+               testsupport::ShellQuote(m_home) + " FLASHWELL_HELPER=" + testsupport::ShellQuote(helper) + " ";
+    }
+
     Run AsNobody(VirtualLan& lan, const std::string& helper, const std::string& args) {
-        Run r;
-        r.status = "(not listed)";
-        const std::string errors = m_dir.path() + "/stderr";
-        const std::string inner = "exec " + testsupport::ShellQuote(m_cli) + " --json " + args;
-        const std::string out = lan.RunInHost(
-            "setpriv --reuid=65534 --regid=65534 --clear-groups --inh-caps=-all env -i PATH=/usr/bin:/bin HOME=" +
-                testsupport::ShellQuote(m_state) + " XDG_STATE_HOME=" + testsupport::ShellQuote(m_state) +
-                " FLASHWELL_TIME_SCALE=0.01 FLASHWELL_HELPER=" + testsupport::ShellQuote(helper) + " sh -c " +
-                testsupport::ShellQuote(inner) + " 2>" + testsupport::ShellQuote(errors),
-            r.exitCode);
-        r.errors = readFile(errors);
-        try {
-            const nlohmann::json doc = nlohmann::json::parse(out);
-            for (const auto& d : doc["devices"])
-                if (d["name"] == "Hidden") {
-                    r.status = d["status"];
-                    r.failed = d["failed"];
-                }
-        } catch (const std::exception&) {
-            ADD_FAILURE() << "not JSON: " << out << r.errors;
+        const CliRun run = Cli(lan, args, true, Nobody(helper));
+        Run r{run.exitCode, run.errors, "(not listed)", false};
+        if (const auto hidden = run.byName.find("Hidden"); hidden != run.byName.end()) {
+            r.status = hidden->second["status"];
+            r.failed = hidden->second["failed"];
         }
         return r;
     }
@@ -104,7 +90,7 @@ protected:
     }
 
     testsupport::ScratchDir m_dir;
-    std::string m_cli, m_withCaps, m_plain, m_state, m_image;
+    std::string m_cli, m_withCaps, m_plain, m_home, m_image;
 };
 
 TEST_F(UnprivilegedE2E, TheHelpersCapabilitiesCarryADetouredUpgradeAndTheirAbsenceIsSaid) {
@@ -128,9 +114,9 @@ TEST_F(UnprivilegedE2E, TheHelpersCapabilitiesCarryADetouredUpgradeAndTheirAbsen
     EXPECT_EQ(AddressNow(lan), "192.168.0.25");
     // The job's record was written by the unprivileged user, in its own folder.
     bool recorded = false;
-    for (const std::string& name : testsupport::ListFolder(m_state + "/flashwell/jobs")) {
+    for (const std::string& name : testsupport::ListFolder(m_home + "/flashwell/jobs")) {
         struct stat st {};
-        ASSERT_EQ(::stat((m_state + "/flashwell/jobs/" + name).c_str(), &st), 0);
+        ASSERT_EQ(::stat((m_home + "/flashwell/jobs/" + name).c_str(), &st), 0);
         EXPECT_EQ(st.st_uid, kNobody) << name;
         recorded = true;
     }
@@ -151,7 +137,7 @@ TEST_F(UnprivilegedE2E, TheHelpersCapabilitiesCarryADetouredUpgradeAndTheirAbsen
 // A front end killed between the detour and its undo left the card without its addresses, or the
 // route behind with nothing to remove it.
 TEST_F(UnprivilegedE2E, AKilledJobLeavesTheCardItsAddressesAndNoRoute) {
-    const std::string journal = m_state + "/flashwell/journal.json";
+    const std::string journal = m_home + "/flashwell/journal.json";
     for (const bool helperToo : {false, true}) {
         SCOPED_TRACE(helperToo ? "the helper killed as well" : "the front end alone killed");
         std::filesystem::remove(journal);
@@ -162,21 +148,15 @@ TEST_F(UnprivilegedE2E, AKilledJobLeavesTheCardItsAddressesAndNoRoute) {
         const auto route = [&] { return lan.RunInHost("ip -4 route show 169.254.0.0/16", rc); };
         const std::string own = addresses();
         ASSERT_NE(own, "");
-        const std::string inner =
-            "exec " + testsupport::ShellQuote(m_cli) + " upgrade " + m_image + " --select all --wait 1.5";
-        const std::string pid = lan.RunInHost(
-            "setpriv --reuid=65534 --regid=65534 --clear-groups --inh-caps=-all env -i PATH=/usr/bin:/bin HOME=" +
-                testsupport::ShellQuote(m_state) + " XDG_STATE_HOME=" + testsupport::ShellQuote(m_state) +
-                " FLASHWELL_TIME_SCALE=0.01 FLASHWELL_HELPER=" + testsupport::ShellQuote(m_withCaps) + " sh -c " +
-                testsupport::ShellQuote(inner) + " >/dev/null 2>&1 & echo $!",
-            rc);
+        const int front =
+            CliInBackground(lan, "upgrade " + m_image + " --select all --wait 1.5", "killed", Nobody(m_withCaps));
+        ASSERT_GT(front, 0);
         ASSERT_TRUE(testsupport::WaitUntil([&] { return !route().empty(); }, std::chrono::seconds(30)))
             << "the detour's route never came: " << lan.CameraLog(1);
-        const std::string front = pid.substr(0, pid.find('\n'));
         if (helperToo)
-            lan.RunInHost("pkill -KILL -P " + front, rc);
-        lan.RunInHost("kill -KILL " + front, rc);
-        ASSERT_TRUE(testsupport::WaitUntil([&] { return testsupport::ProcessEnded(std::stoi(front)); }));
+            lan.RunInHost("pkill -KILL -P " + std::to_string(front), rc);
+        lan.RunInHost("kill -KILL " + std::to_string(front), rc);
+        ASSERT_TRUE(testsupport::WaitUntil([&] { return testsupport::ProcessEnded(front); }));
         EXPECT_EQ(addresses(), own) << "the card's own addresses are never touched";
         if (!helperToo) {
             EXPECT_TRUE(testsupport::WaitUntil([&] { return route().empty(); }, std::chrono::seconds(5)))
@@ -184,7 +164,7 @@ TEST_F(UnprivilegedE2E, AKilledJobLeavesTheCardItsAddressesAndNoRoute) {
             continue;
         }
         EXPECT_NE(route(), "") << "nobody was left to remove it";
-        EXPECT_NE(readFile(journal).find("\"routes\": [\n    {"), std::string::npos) << readFile(journal);
+        EXPECT_NE(ReadWholeFile(journal).find("\"routes\": [\n    {"), std::string::npos) << ReadWholeFile(journal);
         // The next start: its helper checks the journal's claim against the route's mark and the free card.
         Run next = AsNobody(lan, m_withCaps, "search --wait 1.5");
         EXPECT_EQ(next.exitCode, 0) << next.errors;
@@ -192,7 +172,7 @@ TEST_F(UnprivilegedE2E, AKilledJobLeavesTheCardItsAddressesAndNoRoute) {
             << next.errors;
         EXPECT_EQ(route(), "");
         EXPECT_EQ(addresses(), own);
-        EXPECT_NE(readFile(journal).find("\"routes\": []"), std::string::npos) << readFile(journal);
+        EXPECT_NE(ReadWholeFile(journal).find("\"routes\": []"), std::string::npos) << ReadWholeFile(journal);
     }
 }
 

@@ -21,13 +21,6 @@ using testsupport::WaitUntil;
 
 using namespace std::chrono_literals;
 
-// An image whose header says model IPC1234, version 1.06.
-std::string writeFirmware(const std::string& digits = "106", std::size_t size = std::size_t{64} * 1024) {
-    return testsupport::WriteFirmwareImage(::testing::TempDir(), digits, size);
-}
-
-using Listed = CliRun;
-
 // The simulators read the workflows' time scale too, so burns and reboots shrink with the tool's waits.
 class WorkflowE2E : public CliFixture {};
 
@@ -37,7 +30,7 @@ TEST_F(WorkflowE2E, AutoIpGivesFactoryAddressedCamerasTheirOwn) {
                                 "--password qnwt",
                                 "--name K0b --ip 192.168.0.20 --mac 02:00:00:00:03:03 --family generic",
                                 "--name Other --ip 192.168.0.200 --mac 02:00:00:00:03:04"}});
-    Listed l = Cli(lan, "auto-ip --wait 1.5");
+    CliRun l = Cli(lan, "auto-ip --wait 1.5");
     ASSERT_EQ(l.exitCode, 0) << l.output;
     ASSERT_EQ(l.byName.size(), 4u);
     std::set<std::string> given;
@@ -56,7 +49,7 @@ TEST_F(WorkflowE2E, UpgradeFlashesSeveralCamerasAtOnceAndJudgesEach) {
                         "--name Older --ip 192.168.0.24 --version V1.05 --fault older-after-reboot",
                         "--name Hidden --ip 192.168.0.25 --version V1.04 --fault no-model-until-moved",
                     }});
-    Listed l = Cli(lan, "upgrade " + writeFirmware() + " --select all --wait 1.5");
+    CliRun l = Cli(lan, "upgrade " + Image() + " --select all --wait 1.5");
     EXPECT_EQ(l.exitCode, 1) << "some cameras failed";
     ASSERT_EQ(l.byName.size(), 5u);
     auto expect = [&](const char* name, const char* status, bool failed) {
@@ -70,7 +63,7 @@ TEST_F(WorkflowE2E, UpgradeFlashesSeveralCamerasAtOnceAndJudgesEach) {
     expect("Hidden", "UPGRADE SUCCESSFUL", false);
 
     // The detoured camera was sent home, and every camera reports what it now runs.
-    Listed after = Cli(lan, "check-version --wait 1.5");
+    CliRun after = Cli(lan, "check-version --wait 1.5");
     EXPECT_EQ(after.byName["Hidden"]["ip"], "192.168.0.25");
     EXPECT_EQ(after.byName["Good"]["status"], "V1.06");
 }
@@ -81,7 +74,7 @@ TEST_F(WorkflowE2E, VersionCheckTakesTheDetourAndSendsTheCameraBack) {
                      "--name Locked --ip 192.168.0.23 --fault wrong-password",
                      "--name Hidden --ip 192.168.0.24 --version V1.07 --fault no-model-until-moved",
                      "--name Gone --ip 192.168.0.26 --fault silent"}});
-    Listed l = Cli(lan, "check-version --wait 1.5");
+    CliRun l = Cli(lan, "check-version --wait 1.5");
     EXPECT_EQ(l.exitCode, 1);
     EXPECT_EQ(l.byName["Plain"]["status"], "V1.05");
     EXPECT_EQ(l.byName["Newer"]["status"], "V1.06");
@@ -89,7 +82,7 @@ TEST_F(WorkflowE2E, VersionCheckTakesTheDetourAndSendsTheCameraBack) {
     EXPECT_EQ(l.byName["Locked"]["failed"], true);
     EXPECT_EQ(l.byName["Hidden"]["status"], "V1.07") << "answered at its link-local address";
     EXPECT_EQ(l.byName["Gone"]["status"], "Device offline");
-    Listed after = Cli(lan, "search --wait 1.5");
+    CliRun after = Cli(lan, "search --wait 1.5");
     EXPECT_EQ(after.byName["Hidden"]["ip"], "192.168.0.24") << "sent back to its own address";
 }
 
@@ -144,7 +137,7 @@ TEST_F(WorkflowE2E, ResetCountsDownAndClosingDuringAnUpgradeIsPrompt) {
     JobInputs upgrade;
     upgrade.selected = MacsAtRows(*slowDlg.Table(), {0, 1});
     upgrade.login = {"root", "qnwt"};
-    upgrade.firmwarePath = writeFirmware();
+    upgrade.firmwarePath = Image();
     slowDlg.OnStartUpgrade(upgrade);
     ASSERT_TRUE(WaitUntil(
         [&] {

@@ -32,6 +32,9 @@ bool ProcessEnded(int pid);
 // The names of the entries of a folder, sorted; none when it does not exist.
 std::vector<std::string> ListFolder(const std::string& folder);
 
+// The whole content of a file; empty when it cannot be read.
+std::string ReadWholeFile(const std::string& path);
+
 // Runs a shell command; returns its exit code and, when asked, its standard output.
 int RunCommand(const std::string& command, std::string* output = nullptr);
 
