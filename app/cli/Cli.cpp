@@ -131,6 +131,9 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
     app.add_flag("--trace", o.trace, "write diagnostic trace lines to standard error (also FLASHWELL_TRACE=1)");
     app.add_flag("--progress", o.progress,
                  "when standard error is not a terminal, print one line per Status change there");
+    app.add_flag("--events", o.events,
+                 "write one JSON object a line to standard output as things happen (cameras seen, phases, "
+                 "outcomes, notes, the job's end); the closing list is the last line, as --json prints it");
 
     auto command = [&](const char* name, const char* what) {
         CLI::App* sub = app.add_subcommand(name, what);

@@ -5,12 +5,15 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <map>
+#include <optional>
 #include <sstream>
 #include <thread>
 
 #include "app/cli/CliOptions.h"
 #include "app/cli/CliOutput.h"
 #include "app/cli/CliWindow.h"
+#include "app/cli/EventStream.h"
 #include "app/cli/Progress.h"
 #include "app/cli/StopSignals.h"
 #include "app/job/FirmwareImage.h"
@@ -33,12 +36,25 @@ int resolveAdapter(const HostAdapterList& list, const std::string& choice) {
     throw UsageError{"no network adapter \"" + choice + "\"; \"flashwell-cli adapters\" lists them"};
 }
 
+Workflow workflowOf(Command command) {
+    switch (command) {
+    case Command::Upgrade:
+        return Workflow::Upgrade;
+    case Command::Reset:
+        return Workflow::Reset;
+    case Command::CheckVersion:
+        return Workflow::CheckVersion;
+    case Command::Search:
+    case Command::AutoIp:
+        break;
+    }
+    return Workflow::AutoIp;
+}
+
 // The cameras that ended failed in the newest job of the command on the card, as MAC addresses
 // separated by commas; a usage error when there is no such job or none of its cameras failed.
 std::string failedLastTime(CTarnDlg& dlg, Command command, std::ostream& err) {
-    const Workflow workflow = command == Command::Upgrade ? Workflow::Upgrade
-                              : command == Command::Reset ? Workflow::Reset
-                                                          : Workflow::AutoIp;
+    const Workflow workflow = workflowOf(command);
     const HostAdapter* card = dlg.ChosenAdapter();
     const std::string cardName = card ? card->interfaceName : "";
     const std::string folder = dlg.Records().Folder();
@@ -116,15 +132,33 @@ JobInputs inputsOf(CTarnDlg& dlg, const Options& o, const std::vector<int>& rows
     return inputs;
 }
 
-// Waits for seconds to pass; false when a stop signal came first.
-bool pause(double seconds) {
+// Waits for seconds to pass, saying on the event stream each camera as the search lists it; false
+// when a stop signal came first.
+bool pause(double seconds, CTarnDlg& dlg, EventStream* events) {
     for (auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
          std::chrono::steady_clock::now() < end;) {
         if (StopSignal() != 0)
             return false;
+        if (events)
+            events->Seen(dlg.List().Rows());
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
+    if (events)
+        events->Seen(dlg.List().Rows());
     return StopSignal() == 0;
+}
+
+// The job's end on the event stream: how its cameras ended, by outcome.
+void sayEnded(EventStream& events, CTarnDlg& dlg, Command command, const std::vector<int>& rows) {
+    std::map<std::string, std::size_t> outcomes;
+    std::size_t failed = 0;
+    for (const Mac& mac : MacsAtRows(*dlg.Table(), rows)) {
+        const auto outcome = dlg.Outcome(mac);
+        const OutcomeKind kind = outcome ? outcome->kind : OutcomeKind::NotStarted;
+        ++outcomes[OutcomeName(kind)];
+        failed += IsFailure(kind) ? 1 : 0;
+    }
+    events.Ended(workflowOf(command), rows.size(), outcomes, failed);
 }
 
 // How long a stop signal may wait to be seen while a job runs.
@@ -143,11 +177,12 @@ bool waitForWorkflow(CTarnDlg& dlg, ConsoleProgress& progress) {
 
 // A stop signal: the cameras that can hear it are sent home and the rest journalled (stopping
 // does both), then the list says where each camera's job stood.
-int stopped(CTarnDlg& dlg, const CliWindow& window, const Options& o, std::ostream& out, std::ostream& err) {
+int stopped(CTarnDlg& dlg, const CliWindow& window, const Options& o, std::ostream& out, std::ostream& err,
+            EventStream* events) {
     const int signal = StopSignal();
     err << "flashwell-cli: stopped by signal " << signal << "\n";
     dlg.StopWorkflows();
-    PrintDevices(dlg, o, out, window.Translate());
+    PrintDevices(dlg, o, out, window.Translate(), nullptr, events);
     if (!o.report.empty()) {
         try {
             WriteReport(o.report, dlg.Records().Records());
@@ -189,29 +224,38 @@ int RunCommand(const Options& o, const CTarnDlg::Platform& platform, std::ostrea
     }
 
     CliWindow window(err);
+    std::optional<EventStream> events;
+    if (o.events)
+        events.emplace(out);
+    EventStream* stream = events ? &*events : nullptr;
+    window.StreamTo(stream);
+    // The start-up's own lines, which the window shows under its list.
+    const auto say = [&](const Text& line) {
+        err << "flashwell-cli: " << window.Say(line) << "\n";
+        if (stream)
+            stream->Note(line, NoteKind::StartUp);
+    };
     Clock clock(Clock::ScaleFromEnvironment());
     CTarnDlg dlg(window, clock, platform);
     dlg.OnInitDialog(choice);
     if (!dlg.RightsNote().empty())
-        err << "flashwell-cli: " << window.Say(dlg.RightsNote()) << "\n";
+        say(dlg.RightsNote());
     // Cameras an earlier run left away are seen home before this run's job may touch the card.
     if (dlg.WorkflowRunning())
         err << "flashwell-cli: sending home the cameras an earlier job left at link-local addresses\n";
     while (!dlg.WaitForWorkflows(kStopSeenWithin) || dlg.IsBusy()) {
         if (StopSignal() != 0)
-            return stopped(dlg, window, o, out, err);
+            return stopped(dlg, window, o, out, err, stream);
     }
     dlg.JoinWorkers(true);
     for (const Text& line : dlg.Replayed())
-        err << "flashwell-cli: " << window.Say(line) << "\n";
+        say(line);
     if (const std::size_t stillAway = dlg.StillAwayAtStart(); stillAway > 0)
-        err << "flashwell-cli: "
-            << window.Say(stillAway == 1 ? Note(QT_TRANSLATE_NOOP("Note", "1 camera is still away from home; the next "
-                                                                          "start sends it home again"))
-                                         : Note(QT_TRANSLATE_NOOP("Note", "%1 cameras are still away from home; the "
-                                                                          "next start sends them home again"),
-                                                {std::to_string(stillAway)}))
-            << "\n";
+        say(stillAway == 1 ? Note(QT_TRANSLATE_NOOP("Note", "1 camera is still away from home; the next start sends "
+                                                            "it home again"))
+                           : Note(QT_TRANSLATE_NOOP("Note", "%1 cameras are still away from home; the next start "
+                                                            "sends them home again"),
+                                  {std::to_string(stillAway)}));
     dlg.SetAllowOtherModels(o.allowModelMismatch);
     JobOptions options;
     options.skipCurrent = o.skipCurrent;
@@ -222,10 +266,10 @@ int RunCommand(const Options& o, const CTarnDlg::Platform& platform, std::ostrea
     if (!dlg.ReceiverRunning())
         throw UsageError{"cannot receive camera replies: " + dlg.ReceiverError()};
     // Replies keep arriving after the requests; the wait is the collection window.
-    if (!pause(o.wait))
-        return stopped(dlg, window, o, out, err);
+    if (!pause(o.wait, dlg, stream))
+        return stopped(dlg, window, o, out, err, stream);
     if (o.command == Command::Search) {
-        bool anyFailed = PrintDevices(dlg, o, out, window.Translate());
+        bool anyFailed = PrintDevices(dlg, o, out, window.Translate(), nullptr, stream);
         dlg.OnCancel();
         return anyFailed ? kExitFailedCamera : kExitOk;
     }
@@ -242,7 +286,7 @@ int RunCommand(const Options& o, const CTarnDlg::Platform& platform, std::ostrea
             selected.push_back(r);
     }
     {
-        ConsoleProgress progress(dlg, selected, err, progressStyle(o), window.Translate());
+        ConsoleProgress progress(dlg, selected, err, progressStyle(o), window.Translate(), stream);
         const JobInputs inputs = inputsOf(dlg, o, selected, image);
         switch (o.command) {
         case Command::CheckVersion:
@@ -261,15 +305,17 @@ int RunCommand(const Options& o, const CTarnDlg::Platform& platform, std::ostrea
             break;
         }
         if (!waitForWorkflow(dlg, progress))
-            return stopped(dlg, window, o, out, err);
+            return stopped(dlg, window, o, out, err, stream);
     }
+    if (stream && dlg.LastRefusal().empty())
+        sayEnded(*stream, dlg, o.command, selected);
     // A refusal the job's message already printed is not printed twice.
     if (std::string why = dlg.LastRefusal(); !why.empty())
         throw UsageError{window.Said(why) ? std::string() : why};
     // Re-addressing ends with a Search: collect its replies as well.
-    if (o.command == Command::AutoIp && !pause(o.wait))
-        return stopped(dlg, window, o, out, err);
-    bool anyFailed = PrintDevices(dlg, o, out, window.Translate(), o.dryRun ? &selected : nullptr);
+    if (o.command == Command::AutoIp && !pause(o.wait, dlg, stream))
+        return stopped(dlg, window, o, out, err, stream);
+    bool anyFailed = PrintDevices(dlg, o, out, window.Translate(), o.dryRun ? &selected : nullptr, stream);
     // The closing search lists cameras afresh: a camera the range had no address for is failed
     // only in its record.
     if (o.command == Command::AutoIp) {

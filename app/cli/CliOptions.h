@@ -27,6 +27,7 @@ struct Options {
     bool json = false;
     bool trace = false;
     bool progress = false;
+    bool events = false; // one JSON object a line on standard output as things happen
     bool dryRun = false;
     bool allowModelMismatch = false;
     bool skipCurrent = false;

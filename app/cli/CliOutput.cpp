@@ -7,6 +7,7 @@
 
 #include "app/Csv.h"
 #include "app/Language.h"
+#include "app/cli/EventStream.h"
 #include "util/Utf8.h"
 
 namespace {
@@ -85,7 +86,7 @@ int PrintAdapters(const HostAdapterList& list, const Options& o, std::ostream& o
 }
 
 bool PrintDevices(CTarnDlg& dlg, const Options& o, std::ostream& out, const Text::Translate& translate,
-                  const std::vector<int>* planned) {
+                  const std::vector<int>* planned, EventStream* events) {
     const std::vector<ListRow> rows = dlg.List().Rows();
     bool anyFailed = false;
     for (const ListRow& row : rows)
@@ -102,7 +103,7 @@ bool PrintDevices(CTarnDlg& dlg, const Options& o, std::ostream& out, const Text
     if (o.command != Command::Search)
         for (const ListRow& row : rows)
             anyFailed = anyFailed || awayAt(row).has_value();
-    if (o.json) {
+    if (o.json || events) {
         nlohmann::json devices = nlohmann::json::array();
         for (std::size_t r = 0; r < rows.size(); ++r) {
             nlohmann::json d = {{"idx", rows[r][0]}, {"name", rows[r][1]},   {"ip", rows[r][2]},
@@ -121,7 +122,10 @@ bool PrintDevices(CTarnDlg& dlg, const Options& o, std::ostream& out, const Text
         nlohmann::json adapter = nullptr;
         if (const HostAdapter* a = dlg.ChosenAdapter())
             adapter = adapterJson(*a, dlg.AdapterIndex());
-        out << dumpJson({{"adapter", adapter}, {"devices", devices}}) << "\n";
+        if (events)
+            events->Summary({{"adapter", adapter}, {"devices", devices}});
+        else
+            out << dumpJson({{"adapter", adapter}, {"devices", devices}}) << "\n";
         return anyFailed;
     }
     static const std::size_t widths[] = {6, 20, 17, 19, 0};

@@ -1,5 +1,7 @@
 #include "app/cli/CliWindow.h"
 
+#include "app/cli/EventStream.h"
+
 void CliWindow::ControlsEnabled(bool enabled) {
     std::lock_guard guard(m_lock);
     m_enabled = enabled;
@@ -12,6 +14,8 @@ void CliWindow::ApplyLanguage(unsigned codePage) {
 }
 
 void CliWindow::MessageBox(const Text& text, const Text& caption) {
+    if (m_events)
+        m_events->Message(text);
     std::lock_guard guard(m_lock);
     m_err << Say(caption) << ": " << Say(text) << std::endl;
     m_said.insert(text.English());
@@ -27,6 +31,8 @@ void CliWindow::OpenUrl(const std::string&) {}
 void CliWindow::ShowNote(const Text& text, NoteKind kind) {
     // The window's line under the list; the front end prints the start-up's lines and the refusals
     // itself, and waits are no news on a console.
+    if (m_events)
+        m_events->Note(text, kind);
     if (text.empty() || kind != NoteKind::Job)
         return;
     std::lock_guard guard(m_lock);

@@ -9,6 +9,8 @@
 #include "app/TarnWindow.h"
 #include "i18n/Translations.h"
 
+class EventStream;
+
 // The console front end's stand-in for the main window: message boxes and a job's notes written
 // to the error stream, in the language of the locale. What the window's boxes would show is no
 // news to a console.
@@ -34,6 +36,8 @@ public:
     // A text in the console's language.
     std::string Say(const Text& text) const { return text.In(m_translate); }
     const Text::Translate& Translate() const { return m_translate; }
+    // Notes and message boxes go to the event stream as well; set before the controller starts.
+    void StreamTo(EventStream* events) { m_events = events; }
 
 private:
     mutable std::mutex m_lock;
@@ -42,4 +46,5 @@ private:
     std::set<std::string> m_said;
     QTranslator m_translator;
     Text::Translate m_translate; // none: English
+    EventStream* m_events = nullptr;
 };

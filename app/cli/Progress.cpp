@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "app/TarnDlg.h"
+#include "app/cli/EventStream.h"
 #include "util/Utf8.h"
 
 namespace {
@@ -110,29 +111,36 @@ std::optional<std::string> ProgressLog::Line(const Target& camera, const JobEven
 }
 
 ConsoleProgress::ConsoleProgress(CTarnDlg& dlg, std::vector<int> rows, std::ostream& err, Style style,
-                                 Text::Translate translate)
+                                 Text::Translate translate, EventStream* stream)
     : m_dlg(dlg), m_list(dlg.List()), m_rows(std::move(rows)), m_err(err), m_style(style),
       m_translate(std::move(translate)), m_events(std::make_shared<Events>(m_translate)) {
     std::tie(m_width, m_height) = terminalSize();
     // Too small a screen for a frame: the changes as lines, which it scrolls through.
     if (m_style == Style::Redraw && (m_height < kLeastRedrawHeight || m_width < kLeastRedrawWidth))
         m_style = Style::Events;
-    if (m_style != Style::Events)
+    const bool lines = m_style == Style::Events;
+    if (!lines && !stream)
         return;
-    for (int row : m_rows) {
-        if (auto shown = m_list.Row(row))
-            m_events->log.Follow(shown->mac, (*shown)[StatusColumn]);
-    }
+    if (lines)
+        for (int row : m_rows) {
+            if (auto shown = m_list.Row(row))
+                m_events->log.Follow(shown->mac, (*shown)[StatusColumn]);
+        }
     // Every change is caught as the job reports it, so a Status that shows for a moment is not missed.
-    m_dlg.SetJobListener([events = m_events](const Target& camera, const JobEvent& event) {
+    m_dlg.SetJobListener([events = m_events, lines, stream](const Target& camera, const JobEvent& event) {
+        if (stream)
+            stream->Job(camera, event);
+        if (!lines)
+            return;
         std::lock_guard guard(events->lock);
         if (auto line = events->log.Line(camera, event, std::chrono::system_clock::now()))
             events->lines.push_back(std::move(*line));
     });
+    m_listening = true;
 }
 
 ConsoleProgress::~ConsoleProgress() {
-    if (m_style == Style::Events)
+    if (m_listening)
         m_dlg.SetJobListener(nullptr);
 }
 

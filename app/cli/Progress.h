@@ -18,6 +18,7 @@
 #include "util/Text.h"
 
 class CTarnDlg;
+class EventStream;
 
 // One camera's line as a terminal shows it while a job runs: name, address and Status, printable
 // and cut to the width; its marks in the console's language.
@@ -71,8 +72,9 @@ class ConsoleProgress {
 public:
     enum class Style { None, Redraw, Events };
 
+    // events: where the job's events go as well, as JSON lines; none without --events.
     ConsoleProgress(CTarnDlg& dlg, std::vector<int> rows, std::ostream& err, Style style,
-                    Text::Translate translate = {});
+                    Text::Translate translate = {}, EventStream* events = nullptr);
     ~ConsoleProgress();
     ConsoleProgress(const ConsoleProgress&) = delete;
     ConsoleProgress& operator=(const ConsoleProgress&) = delete;
@@ -104,4 +106,5 @@ private:
         ProgressLog log;
     };
     std::shared_ptr<Events> m_events;
+    bool m_listening = false;
 };

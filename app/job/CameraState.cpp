@@ -88,3 +88,43 @@ const char* OutcomeName(OutcomeKind kind) {
     }
     return "pending";
 }
+
+const char* PhaseName(Phase phase) {
+    switch (phase) {
+    case Phase::Queued:
+        return "queued";
+    case Phase::Querying:
+        return "querying";
+    case Phase::Moving:
+        return "moving";
+    case Phase::Uploading:
+        return "uploading";
+    case Phase::Uploaded:
+        return "uploaded";
+    case Phase::Unanswered:
+        return "unanswered";
+    case Phase::Burning:
+        return "burning";
+    case Phase::Rebooting:
+        return "rebooting";
+    case Phase::Verifying:
+        return "verifying";
+    case Phase::AwaitingReturn:
+        return "awaiting-return";
+    case Phase::WaitingTurn:
+        return "waiting-turn";
+    case Phase::WaitingWave:
+        return "waiting-wave";
+    case Phase::Resetting:
+        return "resetting";
+    case Phase::ResetRebooting:
+        return "reset-rebooting";
+    case Phase::Readdressing:
+        return "readdressing";
+    case Phase::SendingHome:
+        return "sending-home";
+    case Phase::Done:
+        break;
+    }
+    return "done";
+}

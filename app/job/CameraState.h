@@ -97,3 +97,5 @@ bool IsFailure(OutcomeKind kind);
 bool IsRecorded(OutcomeKind kind);
 // The outcome's name in records and JSON, e.g. "upgraded", "model-mismatch".
 const char* OutcomeName(OutcomeKind kind);
+// A phase's stable name, for scripts: "uploading", "reset-rebooting".
+const char* PhaseName(Phase phase);

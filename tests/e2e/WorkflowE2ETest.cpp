@@ -1,4 +1,5 @@
 // The four workflows end to end against simulated cameras, at a hundredth of real time.
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
@@ -6,6 +7,7 @@
 #include <iostream>
 #include <map>
 #include <set>
+#include <sstream>
 #include <thread>
 
 #include <gtest/gtest.h>
@@ -151,6 +153,66 @@ TEST_F(WorkflowE2E, ResetCountsDownAndClosingDuringAnUpgradeIsPrompt) {
     slowDlg.OnCancel();
     EXPECT_LT(std::chrono::steady_clock::now() - started, 3s);
     EXPECT_EQ(slowDlg.Table(), nullptr);
+}
+
+// A fleet script had to scrape the console's text to follow a job; --events gives it one JSON
+// object a line, in the order things happened, and the closing list as the last line.
+TEST_F(WorkflowE2E, TheEventStreamFollowsADetouredUpgradeLineByLine) {
+    VirtualLan lan({.cameras = {"--name Twin1 --version V1.04 --burn-sec 2 --reboot-ms 500",
+                                "--name Twin2 --version V1.04 --burn-sec 2 --reboot-ms 500"}});
+    const CliRun run = Cli(lan, "--events upgrade " + Image() + " --select all --wait 1.5", false);
+    ASSERT_EQ(run.exitCode, 0) << run.errors;
+    std::vector<nlohmann::json> events;
+    std::istringstream lines(run.output);
+    for (std::string line; std::getline(lines, line);) {
+        try {
+            events.push_back(nlohmann::json::parse(line));
+        } catch (const std::exception&) {
+            FAIL() << "not one JSON object: " << line;
+        }
+        EXPECT_TRUE(events.back()["time"].is_string()) << line;
+    }
+    ASSERT_GE(events.size(), 6u) << run.output;
+    std::map<std::string, std::vector<std::string>> byCamera; // each camera's kinds and phases, in order
+    std::map<std::string, int> burning;
+    for (const auto& e : events) {
+        const std::string kind = e["event"];
+        if (kind == "seen" || kind == "started" || kind == "outcome")
+            byCamera[e["name"]].push_back(kind);
+        if (kind == "phase") {
+            byCamera[e["name"]].push_back(e["phase"]);
+            burning[e["name"]] += e["phase"] == "burning" ? 1 : 0;
+        }
+        if (kind == "outcome") {
+            EXPECT_EQ(e["outcome"], "upgraded") << e;
+            EXPECT_EQ(e["status"], "UPGRADE SUCCESSFUL") << e;
+            EXPECT_EQ(e["failed"], false) << e;
+        }
+    }
+    for (const std::string name : {"Twin1", "Twin2"}) {
+        const auto& seen = byCamera[name];
+        ASSERT_GE(seen.size(), 4u) << name;
+        EXPECT_EQ(seen.front(), "seen");
+        EXPECT_EQ(seen[1], "started");
+        EXPECT_EQ(seen.back(), "outcome");
+        // Twins at one address: each is moved away for its upload and sent home after it.
+        const auto moved = std::find(seen.begin(), seen.end(), "moving");
+        const auto home = std::find(seen.begin(), seen.end(), "sending-home");
+        EXPECT_TRUE(moved < std::find(seen.begin(), seen.end(), "uploading")) << name;
+        EXPECT_TRUE(home != seen.end() && std::find(seen.begin(), seen.end(), "burning") < home) << name;
+        EXPECT_LE(burning[name], 11) << "a running percentage at each tenth, not at every step";
+    }
+    const auto& ended = events[events.size() - 2];
+    EXPECT_EQ(ended["event"], "ended");
+    EXPECT_EQ(ended["workflow"], "upgrade");
+    EXPECT_EQ(ended["cameras"], 2);
+    EXPECT_EQ(ended["failed"], 0);
+    EXPECT_EQ(ended["outcomes"], nlohmann::json({{"upgraded", 2}}));
+    const auto& summary = events.back();
+    EXPECT_EQ(summary["event"], "summary");
+    ASSERT_EQ(summary["devices"].size(), 2u);
+    EXPECT_EQ(summary["devices"][0]["ip"], "192.168.0.20") << "both back home";
+    EXPECT_EQ(summary["devices"][1]["ip"], "192.168.0.20");
 }
 
 } // namespace

@@ -18,6 +18,7 @@
 #include "app/cli/CliOptions.h"
 #include "app/cli/CliOutput.h"
 #include "app/cli/CliWindow.h"
+#include "app/cli/EventStream.h"
 #include "app/cli/Password.h"
 #include "app/cli/Progress.h"
 #include "tests/support/FakeCameraNetwork.h"
@@ -412,6 +413,29 @@ TEST(CliTest, TheConsoleSpeaksChineseOnAChineseSystem) {
               "未做任何操作：没有选定设备。");
     // What came from the network or the system is never translated, even where it reads like a text.
     EXPECT_EQ(window.Say(Note("This job is not recorded: %1", {"Interrupted"})), "本次作业未被记录：Interrupted");
+}
+
+// A name from the network is any bytes; an event line must still be one JSON object, and only the
+// notes a script has no other way to learn reach the stream.
+TEST(CliTest, EventLinesAreJsonWhateverTheNamesHold) {
+    std::ostringstream out;
+    EventStream events(out);
+    ListRow row;
+    static_cast<RowTexts&>(row) = RowTexts{"000", "Cam\xff\x01", "192.168.0.20", "02:fe:ff:00:00:01", ""};
+    row.mac = {2, 0xfe, 0xff, 0, 0, 1};
+    events.Seen({row, row});
+    events.Note(Text(), NoteKind::Job);
+    events.Note(Note("%1 of %2 done, %3 failed", {"1", "2", "0"}), NoteKind::Progress);
+    events.Note(Note("Nothing was done: %1.", {Note("no camera is selected")}), NoteKind::Refusal);
+    std::istringstream lines(out.str());
+    std::vector<nlohmann::json> said;
+    for (std::string line; std::getline(lines, line);)
+        said.push_back(nlohmann::json::parse(line));
+    ASSERT_EQ(said.size(), 2u) << out.str();
+    EXPECT_EQ(said[0]["event"], "seen");
+    EXPECT_EQ(said[0]["name"], "Cam\xEF\xBF\xBD\x01");
+    EXPECT_EQ(said[1]["kind"], "refusal");
+    EXPECT_EQ(said[1]["text"], "Nothing was done: no camera is selected.");
 }
 
 // The README said --password-file came first while the code gave --password precedence; the one
