@@ -4,10 +4,10 @@
 #include <string>
 #include <vector>
 
-#include "app/RestoreJournal.h"
-#include "app/job/JobRequest.h"
 #include "discovery/DeviceTable.h"
 #include "discovery/WireProtocol.h"
+#include "engine/JobRequest.h"
+#include "engine/RestoreJournal.h"
 
 // The range both front ends start from: the window's boxes, and the console without --range.
 inline constexpr const char* kDefaultRangeStart = "31";

@@ -3,7 +3,7 @@
 #include <optional>
 #include <string>
 
-#include "app/job/CameraState.h"
+#include "engine/CameraState.h"
 #include "hostnet/Privileges.h"
 #include "util/Text.h"
 

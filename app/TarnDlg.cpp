@@ -4,10 +4,10 @@
 #include <fstream>
 
 #include "app/Csv.h"
-#include "app/FirmwareHeader.h"
 #include "app/Language.h"
 #include "discovery/DeviceRows.h"
 #include "discovery/WireProtocol.h"
+#include "engine/FirmwareHeader.h"
 #include "util/Trace.h"
 #include "util/Utf8.h"
 

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "app/job/JobRequest.h"
+#include "engine/JobRequest.h"
 #include "util/Text.h"
 
 // What a line under the list is about. The window shows every kind; the console prints only what

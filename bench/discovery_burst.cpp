@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "app/TarnDlg.h"
-#include "app/cli/CliWindow.h"
+#include "console/CliWindow.h"
 #include "tests/support/VirtualLan.h"
 #include "util/Trace.h"
 

@@ -10,8 +10,8 @@
 #include <thread>
 
 #include "app/TarnDlg.h"
-#include "app/cli/CliWindow.h"
 #include "bench/BenchSupport.h"
+#include "console/CliWindow.h"
 #include "tests/support/VirtualLan.h"
 #include "util/Trace.h"
 

@@ -22,11 +22,11 @@
 #include <thread>
 #include <vector>
 
-#include "app/qt/MainWindow.h"
 #include "bench/BenchSupport.h"
 #include "tests/support/TestSupport.h"
 #include "tests/support/VirtualLan.h"
 #include "util/Trace.h"
+#include "window/MainWindow.h"
 
 namespace {
 

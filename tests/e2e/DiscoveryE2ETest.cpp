@@ -9,7 +9,7 @@
 #include <nlohmann/json.hpp>
 
 #include "app/TarnDlg.h"
-#include "app/cli/CliWindow.h"
+#include "console/CliWindow.h"
 #include "tests/support/VirtualLan.h"
 
 namespace {

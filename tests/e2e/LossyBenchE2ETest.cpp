@@ -9,7 +9,7 @@
 #include <set>
 #include <thread>
 
-#include "app/job/LinkLocalDetours.h"
+#include "engine/LinkLocalDetours.h"
 #include "tests/e2e/CliFixture.h"
 
 namespace {

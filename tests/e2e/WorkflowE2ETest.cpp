@@ -14,7 +14,7 @@
 #include <nlohmann/json.hpp>
 
 #include "app/TarnDlg.h"
-#include "app/cli/CliWindow.h"
+#include "console/CliWindow.h"
 #include "tests/e2e/CliFixture.h"
 
 namespace {

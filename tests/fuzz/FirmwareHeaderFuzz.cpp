@@ -2,7 +2,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "app/FirmwareHeader.h"
+#include "engine/FirmwareHeader.h"
 #include "tests/fuzz/FuzzSupport.h"
 
 namespace {

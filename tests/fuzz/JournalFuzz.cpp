@@ -1,7 +1,7 @@
 // The journal of pending restores: read at every start of either front end, and written by
 // whatever else runs with the user's rights. A damaged one must be refused, never crash or hang.
 // Input: the file's bytes.
-#include "app/RestoreJournal.h"
+#include "engine/RestoreJournal.h"
 #include "tests/fuzz/FuzzSupport.h"
 
 namespace {

@@ -4,9 +4,9 @@
 #include <QTableView>
 #include <gtest/gtest.h>
 
-#include "app/qt/MainWindow.h"
 #include "tests/support/FakeCameraNetwork.h"
 #include "tests/support/TestSupport.h"
+#include "window/MainWindow.h"
 
 namespace {
 

@@ -12,8 +12,8 @@
 
 #include <gtest/gtest.h>
 
-#include "app/qt/Contrast.h"
 #include "tests/gui/GuiTestSupport.h"
+#include "window/Contrast.h"
 
 namespace {
 

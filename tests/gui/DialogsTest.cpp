@@ -18,9 +18,9 @@
 #include <gtest/gtest.h>
 
 #include "FlashwellVersion.h"
-#include "app/qt/HyperLink.h"
 #include "tests/gui/GuiTestSupport.h"
 #include "tests/support/TestSupport.h"
+#include "window/HyperLink.h"
 
 namespace {
 

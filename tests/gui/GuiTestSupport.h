@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "app/qt/DeviceListModel.h"
-#include "app/qt/MainWindow.h"
 #include "discovery/DeviceRows.h"
 #include "tests/support/TestSupport.h"
+#include "window/DeviceListModel.h"
+#include "window/MainWindow.h"
 
 // A failed comparison of window texts shows the texts, not their UTF-16 units.
 inline void PrintTo(const QString& text, std::ostream* out) {

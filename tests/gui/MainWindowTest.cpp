@@ -10,8 +10,8 @@
 
 #include <gtest/gtest.h>
 
-#include "app/qt/InfoOptions.h"
 #include "tests/gui/GuiTestSupport.h"
+#include "window/InfoOptions.h"
 
 namespace {
 

@@ -10,11 +10,11 @@
 #include <gtest/gtest.h>
 
 #include "app/StatusTexts.h"
-#include "app/qt/AboutDialog.h"
-#include "app/qt/CredentialsDialog.h"
-#include "app/qt/JournalDialog.h"
 #include "tests/gui/GuiTestSupport.h"
 #include "tests/support/FakeCameraNetwork.h"
+#include "window/AboutDialog.h"
+#include "window/CredentialsDialog.h"
+#include "window/JournalDialog.h"
 
 namespace {
 

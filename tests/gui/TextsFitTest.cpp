@@ -6,11 +6,11 @@
 
 #include <gtest/gtest.h>
 
-#include "app/qt/AboutDialog.h"
-#include "app/qt/CredentialsDialog.h"
-#include "app/qt/TemplateLabel.h"
-#include "app/qt/WindowTexts.h"
 #include "tests/gui/GuiTestSupport.h"
+#include "window/AboutDialog.h"
+#include "window/CredentialsDialog.h"
+#include "window/TemplateLabel.h"
+#include "window/WindowTexts.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "app/FirmwareHeader.h"
+#include "engine/FirmwareHeader.h"
 #include "tests/support/TestSupport.h"
 
 namespace testsupport {

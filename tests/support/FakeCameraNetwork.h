@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "app/CameraNetwork.h"
 #include "app/TarnDlg.h"
 #include "discovery/WireProtocol.h"
+#include "engine/CameraNetwork.h"
 
 namespace testsupport {
 

@@ -1,5 +1,5 @@
 // One camera's version check stepped through every ending with scripted answers.
-#include "app/job/CheckMachine.h"
+#include "engine/CheckMachine.h"
 #include "tests/unit/MachineDriver.h"
 
 namespace {

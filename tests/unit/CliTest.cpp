@@ -12,15 +12,15 @@
 #include <nlohmann/json.hpp>
 
 #include "FlashwellVersion.h"
-#include "app/RestoreJournal.h"
 #include "app/StatusTexts.h"
-#include "app/cli/Cli.h"
-#include "app/cli/CliOptions.h"
-#include "app/cli/CliOutput.h"
-#include "app/cli/CliWindow.h"
-#include "app/cli/EventStream.h"
-#include "app/cli/Password.h"
-#include "app/cli/Progress.h"
+#include "console/Cli.h"
+#include "console/CliOptions.h"
+#include "console/CliOutput.h"
+#include "console/CliWindow.h"
+#include "console/EventStream.h"
+#include "console/Password.h"
+#include "console/Progress.h"
+#include "engine/RestoreJournal.h"
 #include "tests/support/FakeCameraNetwork.h"
 #include "tests/support/TestSupport.h"
 

@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/FirmwareHeader.h"
+#include "engine/FirmwareHeader.h"
 #include "tests/support/TestSupport.h"
 
 namespace {

@@ -1,5 +1,5 @@
 // A camera an earlier run left away, sent home at start-up until it is seen there.
-#include "app/job/HomecomingMachine.h"
+#include "engine/HomecomingMachine.h"
 #include "tests/unit/MachineDriver.h"
 
 namespace {

@@ -8,7 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/job/CameraMachine.h"
+#include "engine/CameraMachine.h"
 
 // Steps one camera's state machine with no thread and no network: every step the machine asks
 // for is answered by the script below and written to a log ("query 192.168.0.21", "wait 500",

@@ -9,7 +9,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/cli/Cli.h"
+#include "console/Cli.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // "Auto Change IP" for one camera, and the pool of addresses it draws from.
-#include "app/job/ReaddressMachine.h"
-#include "app/job/AddressPool.h"
+#include "engine/ReaddressMachine.h"
+#include "engine/AddressPool.h"
 #include "tests/support/FakeCameraNetwork.h"
 #include "tests/unit/MachineDriver.h"
 

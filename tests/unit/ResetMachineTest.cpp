@@ -2,7 +2,7 @@
 #include <tuple>
 
 #include "app/StatusTexts.h"
-#include "app/job/ResetMachine.h"
+#include "engine/ResetMachine.h"
 #include "tests/unit/MachineDriver.h"
 
 namespace {

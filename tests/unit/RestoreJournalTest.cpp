@@ -12,7 +12,7 @@
 #include <gtest/gtest.h>
 
 #include "app/JobRecords.h"
-#include "app/RestoreJournal.h"
+#include "engine/RestoreJournal.h"
 #include "tests/support/TestSupport.h"
 
 namespace {

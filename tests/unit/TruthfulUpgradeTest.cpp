@@ -4,7 +4,7 @@
 #include <chrono>
 #include <set>
 
-#include "app/job/LinkLocalDetours.h"
+#include "engine/LinkLocalDetours.h"
 #include "tests/unit/WorkflowFixture.h"
 
 namespace {

@@ -2,7 +2,7 @@
 #include <algorithm>
 
 #include "app/StatusTexts.h"
-#include "app/job/UpgradeMachine.h"
+#include "engine/UpgradeMachine.h"
 #include "tests/unit/MachineDriver.h"
 
 namespace {

@@ -1,0 +1,338 @@
+// The console front end's run of one command: the adapter, the search, the selection, the
+// workflow with its progress, and what is printed and reported at the end.
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <map>
+#include <optional>
+#include <sstream>
+#include <thread>
+
+#include "console/CliOptions.h"
+#include "console/CliOutput.h"
+#include "console/CliWindow.h"
+#include "console/EventStream.h"
+#include "console/Progress.h"
+#include "console/StopSignals.h"
+#include "engine/FirmwareImage.h"
+
+namespace {
+
+// NAME is an interface name or a description; a plain number is a list position.
+int resolveAdapter(const HostAdapterList& list, const std::string& choice) {
+    if (choice.empty())
+        return list.selected;
+    for (std::size_t i = 0; i < list.adapters.size(); ++i)
+        if (list.adapters[i].interfaceName == choice || list.adapters[i].description == choice)
+            return static_cast<int>(i);
+    // Digits only and short enough that no conversion can overflow.
+    if (choice.size() <= 6 && choice.find_first_not_of("0123456789") == std::string::npos) {
+        std::size_t position = std::stoul(choice);
+        if (position < list.adapters.size())
+            return static_cast<int>(position);
+    }
+    throw UsageError{"no network adapter \"" + choice + "\"; \"flashwell-cli adapters\" lists them"};
+}
+
+Workflow workflowOf(Command command) {
+    switch (command) {
+    case Command::Upgrade:
+        return Workflow::Upgrade;
+    case Command::Reset:
+        return Workflow::Reset;
+    case Command::CheckVersion:
+        return Workflow::CheckVersion;
+    case Command::Search:
+    case Command::AutoIp:
+        break;
+    }
+    return Workflow::AutoIp;
+}
+
+// The cameras that ended failed in the newest job of the command on the card, as MAC addresses
+// separated by commas; a usage error when there is no such job or none of its cameras failed.
+std::string failedLastTime(CTarnDlg& dlg, Command command, std::ostream& err) {
+    const Workflow workflow = workflowOf(command);
+    const HostAdapter* card = dlg.ChosenAdapter();
+    const std::string cardName = card ? card->interfaceName : "";
+    const std::string folder = dlg.Records().Folder();
+    const auto job = NewestRecordedJob(folder, WorkflowName(workflow), cardName);
+    if (job && job->future > 0)
+        err << "flashwell-cli: --select failed: " << job->future << (job->future == 1 ? " record ends" : " records end")
+            << " more than a minute from now (a clock that was wrong); left out\n";
+    if (job && job->damaged > 0)
+        err << "flashwell-cli: --select failed: " << job->damaged << (job->damaged == 1 ? " line" : " lines") << " of "
+            << job->path << (job->damaged == 1 ? " is" : " are") << " no whole record; skipped\n";
+    if (!job)
+        throw UsageError{std::string("--select failed: no ") + WorkflowName(workflow) + " on " + cardName +
+                         " is recorded in " + (folder.empty() ? "a records folder (HOME is not set)" : folder)};
+    if (job->failed.empty())
+        throw UsageError{std::string("--select failed: no camera failed in the newest ") + WorkflowName(workflow) +
+                         " on " + cardName + " (" + job->path + ")"};
+    err << "flashwell-cli: --select failed: " << job->failed.size()
+        << (job->failed.size() == 1 ? " camera" : " cameras") << " failed in " << job->path << "\n";
+    std::string macs;
+    for (const std::string& mac : job->failed)
+        macs += (macs.empty() ? "" : ",") + mac;
+    return macs;
+}
+
+// "all", or MAC addresses and row numbers separated by commas. With missingOk, a MAC address that
+// no camera of the list has is said on standard error and left out.
+std::vector<int> resolveSelection(CTarnDlg& dlg, const std::string& select, std::ostream* missingOk = nullptr) {
+    auto rows = dlg.List().Rows();
+    std::vector<int> chosen;
+    if (select == "all") {
+        for (std::size_t r = 0; r < rows.size(); ++r)
+            chosen.push_back(static_cast<int>(r));
+        return chosen;
+    }
+    std::stringstream list(select);
+    std::string item;
+    while (std::getline(list, item, ',')) {
+        item = TrimSpaces(item);
+        int found = -1;
+        Mac mac;
+        if (ParseMacArgument(item, mac)) {
+            for (std::size_t r = 0; r < rows.size(); ++r)
+                if (auto d = dlg.Table()->CopyDeviceAt(static_cast<int>(r)); d && d->mac == mac)
+                    found = static_cast<int>(r);
+        } else if (!item.empty() && item.size() <= 6 && item.find_first_not_of("0123456789") == std::string::npos) {
+            std::size_t r = std::stoul(item);
+            if (r < rows.size())
+                found = static_cast<int>(r);
+        }
+        if (found < 0 && missingOk) {
+            *missingOk << "flashwell-cli: " << item << " did not answer the search; it is left out\n";
+            continue;
+        }
+        if (found < 0)
+            throw UsageError{"no camera \"" + item + "\" in the list (give MAC addresses or row numbers)"};
+        chosen.push_back(found);
+    }
+    std::sort(chosen.begin(), chosen.end());
+    chosen.erase(std::unique(chosen.begin(), chosen.end()), chosen.end());
+    return chosen;
+}
+
+// What the command line asks of the job: the cameras by MAC, the login, the image read already,
+// the range (the window's defaults when none is given).
+JobInputs inputsOf(CTarnDlg& dlg, const Options& o, const std::vector<int>& rows,
+                   std::shared_ptr<const FirmwareImage> image) {
+    JobInputs inputs;
+    inputs.selected = MacsAtRows(*dlg.Table(), rows);
+    inputs.login = {o.user, o.password};
+    inputs.image = std::move(image);
+    if (inputs.image)
+        inputs.firmwarePath = inputs.image->path;
+    inputs.rangeStart = o.range.empty() ? kDefaultRangeStart : o.range.substr(0, o.range.find('-'));
+    inputs.rangeEnd = o.range.empty() ? kDefaultRangeEnd : o.range.substr(o.range.find('-') + 1);
+    return inputs;
+}
+
+// Waits for seconds to pass, saying on the event stream each camera as the search lists it; false
+// when a stop signal came first.
+bool pause(double seconds, CTarnDlg& dlg, EventStream* events) {
+    for (auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+         std::chrono::steady_clock::now() < end;) {
+        if (StopSignal() != 0)
+            return false;
+        if (events)
+            events->Seen(dlg.List().Rows());
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    if (events)
+        events->Seen(dlg.List().Rows());
+    return StopSignal() == 0;
+}
+
+// The job's end on the event stream: how its cameras ended, by outcome.
+void sayEnded(EventStream& events, CTarnDlg& dlg, Command command, const std::vector<int>& rows) {
+    std::map<std::string, std::size_t> outcomes;
+    std::size_t failed = 0;
+    for (const Mac& mac : MacsAtRows(*dlg.Table(), rows)) {
+        const auto outcome = dlg.Outcome(mac);
+        const OutcomeKind kind = outcome ? outcome->kind : OutcomeKind::NotStarted;
+        ++outcomes[OutcomeName(kind)];
+        failed += IsFailure(kind) ? 1 : 0;
+    }
+    events.Ended(workflowOf(command), rows.size(), outcomes, failed);
+}
+
+// How long a stop signal may wait to be seen while a job runs.
+constexpr auto kStopSeenWithin = std::chrono::milliseconds(50);
+
+// Waits for the job's end, showing its progress; false when a stop signal came first.
+bool waitForWorkflow(CTarnDlg& dlg, ConsoleProgress& progress) {
+    while (!dlg.WaitForWorkflows(kStopSeenWithin) && StopSignal() == 0)
+        progress.Tick();
+    progress.Finish();
+    if (StopSignal() != 0)
+        return false;
+    dlg.JoinWorkers(true);
+    return true;
+}
+
+// A stop signal: the cameras that can hear it are sent home and the rest journalled (stopping
+// does both), then the list says where each camera's job stood.
+int stopped(CTarnDlg& dlg, const CliWindow& window, const Options& o, std::ostream& out, std::ostream& err,
+            EventStream* events) {
+    const int signal = StopSignal();
+    err << "flashwell-cli: stopped by signal " << signal << "\n";
+    dlg.StopWorkflows();
+    PrintDevices(dlg, o, out, window.Translate(), nullptr, events);
+    if (!o.report.empty()) {
+        try {
+            WriteReport(o.report, dlg.Records().Records());
+        } catch (const UsageError& e) {
+            if (!e.message.empty())
+                err << "flashwell-cli: " << e.message << "\n"; // the signal stays the reason for the exit
+        }
+    }
+    dlg.OnCancel();
+    return 128 + signal;
+}
+
+ConsoleProgress::Style progressStyle(const Options& o) {
+    if (::isatty(STDERR_FILENO))
+        return ConsoleProgress::Style::Redraw;
+    return o.progress ? ConsoleProgress::Style::Events : ConsoleProgress::Style::None;
+}
+
+} // namespace
+
+int RunCommand(const Options& o, const CTarnDlg::Platform& platform, std::ostream& out, std::ostream& err) {
+    HostAdapterList list =
+        EnumerateHostAdapters(platform.readAdapters ? platform.readAdapters() : ReadSystemAdapters());
+    int choice = resolveAdapter(list, o.adapter);
+    if (choice < 0)
+        throw UsageError{"no connected network adapter to search on"};
+    if (list.adapters[static_cast<std::size_t>(choice)].address.empty())
+        throw UsageError{"network adapter \"" + list.adapters[static_cast<std::size_t>(choice)].description +
+                         "\" has no IPv4 address"};
+    // The image is read once, before anything is sent: every camera gets these bytes.
+    std::shared_ptr<const FirmwareImage> image;
+    if (o.command == Command::Upgrade) {
+        auto loaded = FirmwareImage::Load(o.firmware);
+        if (!loaded && loaded.Error().code == ENOENT)
+            throw UsageError{"cannot read the firmware file \"" + o.firmware + "\""};
+        if (!loaded)
+            throw UsageError{loaded.Message()};
+        image = std::move(loaded.Value());
+    }
+
+    CliWindow window(err);
+    std::optional<EventStream> events;
+    if (o.events)
+        events.emplace(out);
+    EventStream* stream = events ? &*events : nullptr;
+    window.StreamTo(stream);
+    // The start-up's own lines, which the window shows under its list.
+    const auto say = [&](const Text& line) {
+        err << "flashwell-cli: " << window.Say(line) << "\n";
+        if (stream)
+            stream->Note(line, NoteKind::StartUp);
+    };
+    Clock clock(Clock::ScaleFromEnvironment());
+    CTarnDlg dlg(window, clock, platform);
+    dlg.OnInitDialog(choice);
+    if (!dlg.RightsNote().empty())
+        say(dlg.RightsNote());
+    // Cameras an earlier run left away are seen home before this run's job may touch the card.
+    if (dlg.WorkflowRunning())
+        err << "flashwell-cli: sending home the cameras an earlier job left at link-local addresses\n";
+    while (!dlg.WaitForWorkflows(kStopSeenWithin) || dlg.IsBusy()) {
+        if (StopSignal() != 0)
+            return stopped(dlg, window, o, out, err, stream);
+    }
+    dlg.JoinWorkers(true);
+    for (const Text& line : dlg.Replayed())
+        say(line);
+    if (const std::size_t stillAway = dlg.StillAwayAtStart(); stillAway > 0)
+        say(stillAway == 1 ? Note(QT_TRANSLATE_NOOP("Note", "1 camera is still away from home; the next start sends "
+                                                            "it home again"))
+                           : Note(QT_TRANSLATE_NOOP("Note", "%1 cameras are still away from home; the next start "
+                                                            "sends them home again"),
+                                  {std::to_string(stillAway)}));
+    dlg.SetAllowOtherModels(o.allowModelMismatch);
+    JobOptions options;
+    options.skipCurrent = o.skipCurrent;
+    options.parallel = o.parallel;
+    options.firstWave = o.canary;
+    options.rebootTimeout = Clock::Milliseconds(static_cast<long long>(o.rebootTimeout * 1000));
+    dlg.SetJobOptions(options);
+    if (!dlg.ReceiverRunning())
+        throw UsageError{"cannot receive camera replies: " + dlg.ReceiverError()};
+    // Replies keep arriving after the requests; the wait is the collection window.
+    if (!pause(o.wait, dlg, stream))
+        return stopped(dlg, window, o, out, err, stream);
+    if (o.command == Command::Search) {
+        bool anyFailed = PrintDevices(dlg, o, out, window.Translate(), nullptr, stream);
+        dlg.OnCancel();
+        return anyFailed ? kExitFailedCamera : kExitOk;
+    }
+    const bool retryFailed = o.select == "failed" && o.command != Command::CheckVersion;
+    std::vector<int> selected =
+        retryFailed ? resolveSelection(dlg, failedLastTime(dlg, o.command, err), &err)
+                    : resolveSelection(dlg, o.select.empty() || o.select == "failed" ? "all" : o.select);
+    if (o.command != Command::CheckVersion && selected.empty())
+        throw UsageError{dlg.List().GetItemCount() == 0 ? "nothing to work on: no camera answered the search"
+                                                        : "nothing to work on: no camera is selected"};
+    if (o.command == Command::CheckVersion && !o.selectGiven) {
+        selected.clear(); // the check asks every listed camera, as the window does
+        for (int r = 0; r < dlg.List().GetItemCount(); ++r)
+            selected.push_back(r);
+    }
+    {
+        ConsoleProgress progress(dlg, selected, err, progressStyle(o), window.Translate(), stream);
+        const JobInputs inputs = inputsOf(dlg, o, selected, image);
+        switch (o.command) {
+        case Command::CheckVersion:
+            dlg.OnCheckVersion(inputs);
+            break;
+        case Command::Upgrade:
+            dlg.OnStartUpgrade(inputs, o.dryRun ? UpgradeMode::DryRun : UpgradeMode::Flash);
+            break;
+        case Command::Reset:
+            dlg.OnResetDefault(inputs);
+            break;
+        case Command::AutoIp:
+            dlg.OnAutoChangeIp(inputs);
+            break;
+        case Command::Search:
+            break;
+        }
+        if (!waitForWorkflow(dlg, progress))
+            return stopped(dlg, window, o, out, err, stream);
+    }
+    if (stream && dlg.LastRefusal().empty())
+        sayEnded(*stream, dlg, o.command, selected);
+    // A refusal the job's message already printed is not printed twice.
+    if (std::string why = dlg.LastRefusal(); !why.empty())
+        throw UsageError{window.Said(why) ? std::string() : why};
+    // Re-addressing ends with a Search: collect its replies as well.
+    if (o.command == Command::AutoIp && !pause(o.wait, dlg, stream))
+        return stopped(dlg, window, o, out, err, stream);
+    bool anyFailed = PrintDevices(dlg, o, out, window.Translate(), o.dryRun ? &selected : nullptr, stream);
+    // The closing search lists cameras afresh: a camera the range had no address for is failed
+    // only in its record.
+    if (o.command == Command::AutoIp) {
+        const auto records = dlg.Records().Records();
+        anyFailed =
+            anyFailed || std::any_of(records.begin(), records.end(), [](const CameraRecord& r) { return r.failed; });
+    }
+    if (!o.report.empty())
+        WriteReport(o.report, dlg.Records().Records());
+    if (o.dryRun) {
+        // Exit 0 only when every selected camera would be flashed.
+        anyFailed = std::any_of(selected.begin(), selected.end(), [&](int r) {
+            const auto d = dlg.Table()->CopyDeviceAt(r);
+            const Plan plan = PlanOf(d ? dlg.Outcome(d->mac) : std::nullopt);
+            return plan != Plan::Flash && plan != Plan::Current;
+        });
+    }
+    dlg.OnCancel();
+    return anyFailed ? kExitFailedCamera : kExitOk;
+}
