@@ -16,8 +16,7 @@ namespace {
 constexpr auto kProgressEvery = std::chrono::milliseconds(250);
 
 // What a map of the controller's knows of a camera, copied out under the caller's lock.
-template <typename Map>
-std::optional<typename Map::mapped_type> foundIn(const Map& map, const Mac& mac) {
+template <typename Map> std::optional<typename Map::mapped_type> foundIn(const Map& map, const Mac& mac) {
     const auto it = map.find(mac);
     return it == map.end() ? std::nullopt : std::optional(it->second);
 }
@@ -70,7 +69,7 @@ void CTarnDlg::OnAutoChangeIp(const JobInputs& inputs) {
         m_window.MessageBox(Note(QT_TRANSLATE_NOOP("Note", "Nothing was sent: %1."), {range.Said()}),
                             Note(QT_TRANSLATE_NOOP("Note", "Auto Change IP")));
         std::lock_guard guard(m_workersLock);
-        m_lastRefusal = range.Message();
+        m_lastRefusal = range.Said();
         return;
     }
     if (PressTargets(*p).empty())
@@ -280,9 +279,7 @@ void CTarnDlg::epilogue(const JobRequest& request, const JobSummary& summary) {
         m_lastAway = summary.away;
     }
     if (!summary.away.empty() && request.workflow != Workflow::Homecoming) {
-        std::string names;
-        for (const std::string& camera : summary.away)
-            names += (names.empty() ? "" : ", ") + camera;
+        const Text names = Joined(summary.away, "Note", QT_TRANSLATE_NOOP("Note", "%1, %2"));
         notes.push_back(summary.away.size() == 1
                             ? Note(QT_TRANSLATE_NOOP("Note", "1 camera is not seen back at its own address yet: %1; "
                                                              "the next start of Flashwell sends it home"),
@@ -374,7 +371,7 @@ void CTarnDlg::onJobEvent(const JobRequest& request, const Target& camera, const
         {
             std::lock_guard guard(m_factsLock);
             m_running[camera.mac] = changed->view;
-            if (status)
+            if (status && rows)
                 m_shown[camera.mac] = *status;
         }
         if (status && rows)
@@ -388,7 +385,9 @@ void CTarnDlg::onJobEvent(const JobRequest& request, const Target& camera, const
                 m_facts[camera.mac] = {outcome.model.value_or(""),
                                        outcome.versionAfter.value_or(outcome.versionBefore.value_or(""))};
             m_outcomes[camera.mac] = outcome;
-            m_shown[camera.mac] = Status::Of(outcome);
+            // What the row shows: a camera without one (sent home at the start) shows nothing.
+            if (rows)
+                m_shown[camera.mac] = Status::Of(outcome);
             m_running.erase(camera.mac);
         }
         if (rows) {
@@ -474,7 +473,7 @@ std::optional<StatusText> CTarnDlg::StatusOf(const Mac& mac) const {
     return foundIn(m_shown, mac);
 }
 
-std::vector<std::string> CTarnDlg::LastAway() const {
+std::vector<Text> CTarnDlg::LastAway() const {
     std::lock_guard guard(m_factsLock);
     return m_lastAway;
 }

@@ -80,7 +80,7 @@ std::size_t CTarnDlg::WorkerThreads() const {
     return m_workers.size() + (m_job ? m_job->PoolThreads() : 0);
 }
 
-std::string CTarnDlg::LastRefusal() const {
+Text CTarnDlg::LastRefusal() const {
     std::lock_guard guard(m_workersLock);
     return m_lastRefusal;
 }
@@ -92,7 +92,7 @@ bool CTarnDlg::beginWorkflow() {
         return false;
     {
         std::lock_guard guard(m_workersLock);
-        m_lastRefusal.clear();
+        m_lastRefusal = Text();
     }
     m_window.ShowNote(Text(), NoteKind::Job); // what the last job had to say is done with
     return true;
@@ -101,7 +101,7 @@ bool CTarnDlg::beginWorkflow() {
 void CTarnDlg::endWorkflowUnstarted(const Text& why) {
     {
         std::lock_guard guard(m_workersLock);
-        m_lastRefusal = why.English();
+        m_lastRefusal = why;
     }
     // The button did nothing: say why, rather than leave the operator wondering.
     if (!why.empty())

@@ -122,7 +122,7 @@ public:
     // How many cameras an earlier run left away were still not seen home by the start-up.
     std::size_t StillAwayAtStart() const { return m_stillAwayAtStart.load(); }
     // The cameras the last job could not see back at their own addresses, one line each.
-    std::vector<std::string> LastAway() const;
+    std::vector<Text> LastAway() const;
     // The journal's cameras away from home that this run may act on, and forgetting them (all, or
     // the one of mac): a camera that left the bench is then no longer sent home.
     std::vector<PendingRestore> AwayFromHome() const { return m_journal.AwayFromHome(); }
@@ -165,7 +165,7 @@ public:
     bool WaitForWorkflows(std::chrono::milliseconds limit);
     std::size_t WorkerThreads() const; // threads started and not yet joined
     // Why the last workflow button did nothing (no camera, an unreadable image); empty when it ran.
-    std::string LastRefusal() const;
+    Text LastRefusal() const;
     // What the start-up found pending from an earlier run and put right, one line each.
     const std::vector<Text>& Replayed() const { return m_replayed; }
     // Which functions cannot work for want of a capability, in one line; empty when none.
@@ -257,7 +257,7 @@ private:
     std::map<Mac, CameraOutcome> m_outcomes;                 // the last job's; guarded by m_factsLock
     std::map<Mac, StatusText> m_shown;                       // what each row's Status says; ditto
     std::map<Mac, CameraView> m_running;                     // the running job's cameras that have not ended; ditto
-    std::vector<std::string> m_lastAway;                     // ditto
+    std::vector<Text> m_lastAway;                            // ditto
     JobListener m_jobListener;                               // guarded by m_factsLock
     JobOptions m_jobOptions;                                 // ditto
     JobProgress m_progress;                                  // ditto
@@ -288,7 +288,7 @@ private:
     std::atomic<int> m_runningWorkers{0};
     std::condition_variable m_workerEnded; // with m_workersLock
     Job* m_job = nullptr;                  // the running job; guarded by m_workersLock
-    std::string m_lastRefusal;             // guarded by m_workersLock
+    Text m_lastRefusal;                    // guarded by m_workersLock
     std::atomic<bool> m_closed{false};     // no workflow starts any more
     bool m_cancelled = false;              // OnCancel has run
 };

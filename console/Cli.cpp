@@ -240,6 +240,8 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
     }
     SetTraceStream(o.trace || traceFromEnvironment() ? stderr : nullptr);
     try {
+        if (o.events && (journal->parsed() || adapters->parsed()))
+            throw UsageError{"--events goes with search and the workflow commands"};
         if (journal->parsed()) {
             journalCommand.folder = platform.stateFolder;
             journalCommand.forget = forget->parsed();

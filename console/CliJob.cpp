@@ -180,7 +180,9 @@ bool waitForWorkflow(CTarnDlg& dlg, ConsoleProgress& progress) {
 int stopped(CTarnDlg& dlg, const CliWindow& window, const Options& o, std::ostream& out, std::ostream& err,
             EventStream* events) {
     const int signal = StopSignal();
-    err << "flashwell-cli: stopped by signal " << signal << "\n";
+    err << "flashwell-cli: "
+        << window.Say(Text("Console", QT_TRANSLATE_NOOP("Console", "stopped by signal %1"), {std::to_string(signal)}))
+        << "\n";
     dlg.StopWorkflows();
     PrintDevices(dlg, o, out, window.Translate(), nullptr, events);
     if (!o.report.empty()) {
@@ -229,7 +231,8 @@ int RunCommand(const Options& o, const CTarnDlg::Platform& platform, std::ostrea
         events.emplace(out);
     EventStream* stream = events ? &*events : nullptr;
     window.StreamTo(stream);
-    // The start-up's own lines, which the window shows under its list.
+    // The start-up's own lines, which the window shows under its list (the console window passes
+    // the start-up's notes on to no one: these are they).
     const auto say = [&](const Text& line) {
         err << "flashwell-cli: " << window.Say(line) << "\n";
         if (stream)
@@ -242,7 +245,10 @@ int RunCommand(const Options& o, const CTarnDlg::Platform& platform, std::ostrea
         say(dlg.RightsNote());
     // Cameras an earlier run left away are seen home before this run's job may touch the card.
     if (dlg.WorkflowRunning())
-        err << "flashwell-cli: sending home the cameras an earlier job left at link-local addresses\n";
+        err << "flashwell-cli: "
+            << window.Say(Text("Console", QT_TRANSLATE_NOOP("Console", "sending home the cameras an earlier job left "
+                                                                       "at link-local addresses")))
+            << "\n";
     while (!dlg.WaitForWorkflows(kStopSeenWithin) || dlg.IsBusy()) {
         if (StopSignal() != 0)
             return stopped(dlg, window, o, out, err, stream);
@@ -310,8 +316,8 @@ int RunCommand(const Options& o, const CTarnDlg::Platform& platform, std::ostrea
     if (stream && dlg.LastRefusal().empty())
         sayEnded(*stream, dlg, o.command, selected);
     // A refusal the job's message already printed is not printed twice.
-    if (std::string why = dlg.LastRefusal(); !why.empty())
-        throw UsageError{window.Said(why) ? std::string() : why};
+    if (const Text why = dlg.LastRefusal(); !why.empty())
+        throw UsageError{window.Said(why.English()) ? std::string() : window.Say(why)};
     // Re-addressing ends with a Search: collect its replies as well.
     if (o.command == Command::AutoIp && !pause(o.wait, dlg, stream))
         return stopped(dlg, window, o, out, err, stream);

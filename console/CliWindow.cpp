@@ -31,7 +31,8 @@ void CliWindow::OpenUrl(const std::string&) {}
 void CliWindow::ShowNote(const Text& text, NoteKind kind) {
     // The window's line under the list; the front end prints the start-up's lines and the refusals
     // itself, and waits are no news on a console.
-    if (m_events)
+    // The start-up's notes reach the stream from the front end, one line each, as it prints them.
+    if (m_events && kind != NoteKind::StartUp)
         m_events->Note(text, kind);
     if (text.empty() || kind != NoteKind::Job)
         return;

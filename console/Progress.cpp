@@ -127,6 +127,7 @@ ConsoleProgress::ConsoleProgress(CTarnDlg& dlg, std::vector<int> rows, std::ostr
                 m_events->log.Follow(shown->mac, (*shown)[StatusColumn]);
         }
     // Every change is caught as the job reports it, so a Status that shows for a moment is not missed.
+    // The stream outlives the controller, whose end joins the job's thread.
     m_dlg.SetJobListener([events = m_events, lines, stream](const Target& camera, const JobEvent& event) {
         if (stream)
             stream->Job(camera, event);

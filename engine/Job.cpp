@@ -418,8 +418,9 @@ void Job::ended(std::size_t camera) {
     m_summary.failed += IsFailure(outcome.kind) ? 1 : 0;
     m_summary.rangeUsedUp += outcome.kind == OutcomeKind::RangeUsedUp ? 1 : 0;
     if (outcome.leftAt)
-        m_summary.away.push_back(slot.machine->Camera().displayName + " (" + FormatMac(slot.machine->Camera().mac) +
-                                 ") at " + *outcome.leftAt);
+        m_summary.away.push_back(
+            Note(QT_TRANSLATE_NOOP("Note", "%1 (%2) at %3"),
+                 {slot.machine->Camera().displayName, FormatMac(slot.machine->Camera().mac), *outcome.leftAt}));
     if (!outcome.note.empty() &&
         std::find(m_summary.notes.begin(), m_summary.notes.end(), outcome.note) == m_summary.notes.end())
         m_summary.notes.push_back(outcome.note);

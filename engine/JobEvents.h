@@ -32,7 +32,7 @@ using JobListener = std::function<void(const Target& camera, const JobEvent& eve
 struct JobSummary {
     std::size_t cameras = 0;
     std::size_t failed = 0;
-    std::vector<std::string> away; // "Lobby (02:..:01) at 169.254.3.4": cameras the journal keeps
-    std::vector<Text> notes;       // what the operator must hear once, beyond the Status texts
-    int rangeUsedUp = 0;           // cameras the re-addressing had no address for
+    std::vector<Text> away;  // "Lobby (02:..:01) at 169.254.3.4": cameras the journal keeps
+    std::vector<Text> notes; // what the operator must hear once, beyond the Status texts
+    int rangeUsedUp = 0;     // cameras the re-addressing had no address for
 };

@@ -58,6 +58,14 @@
         <source>... and %1 more, %2 done</source>
         <translation>……另有 %1 台，其中 %2 台已完成</translation>
     </message>
+    <message>
+        <source>stopped by signal %1</source>
+        <translation>已被信号 %1 停止</translation>
+    </message>
+    <message>
+        <source>sending home the cameras an earlier job left at link-local addresses</source>
+        <translation>正在将之前作业留在链路本地地址的设备送回原地址</translation>
+    </message>
 </context>
 <context>
     <name>Note</name>
@@ -276,6 +284,10 @@
     <message>
         <source>%1 (%2)</source>
         <translation>%1（%2）</translation>
+    </message>
+    <message>
+        <source>%1 (%2) at %3</source>
+        <translation>%1（%2）在 %3</translation>
     </message>
 </context>
 <context>
@@ -808,6 +820,10 @@
     <message>
         <source>Closing: sending the cameras home first...</source>
         <translation>正在关闭：先将设备送回原地址...</translation>
+    </message>
+    <message>
+        <source>These cameras were not seen back at their own addresses before closing; their way home is kept in the journal and the next start of Flashwell sends them home:</source>
+        <translation>以下设备在关闭前未回到原地址；其回家路径已记入日志，下次启动 Flashwell 时会将其送回：</translation>
     </message>
 </context>
 </TS>

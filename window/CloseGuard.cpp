@@ -4,6 +4,7 @@
 #include <QTimer>
 #include <cstdio>
 
+#include "i18n/Translations.h"
 #include "window/MainWindow.h"
 #include "window/WindowTexts.h"
 
@@ -77,15 +78,18 @@ bool MainWindow::closeDuringJob() {
 }
 
 void MainWindow::finishClosing() {
-    const std::vector<std::string> away = m_controller->LastAway();
+    const std::vector<Text> away = m_controller->LastAway();
     if (!away.empty()) {
-        std::string text = "These cameras were not seen back at their own addresses before closing; their way home "
-                           "is kept in the journal and the next start of Flashwell sends them home:";
-        for (const std::string& camera : away)
-            text += "\n" + camera;
-        std::fprintf(stderr, "flashwell: %s\n", text.c_str());
+        // The terminal's line in English, as the traces; the box in the window's language.
+        std::string english = caption::kAwayAtClose.english;
+        QString shown = caption::kAwayAtClose.Tr();
+        for (const Text& camera : away) {
+            english += "\n" + camera.English();
+            shown += QLatin1Char('\n') + QString::fromStdString(camera.In(QtTranslate()));
+        }
+        std::fprintf(stderr, "flashwell: %s\n", english.c_str());
         if (!m_quietClose)
-            m_hooks.reportAway(this, text);
+            m_hooks.reportAway(this, shown.toStdString());
     }
     m_closing = Closing::Done;
     close();

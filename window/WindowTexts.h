@@ -134,4 +134,7 @@ inline constexpr Caption kCloseAnyway{
                                 "one that is burning or rebooting is kept in the journal and sent home at the next "
                                 "start.")};
 inline constexpr Caption kClosing{QT_TRANSLATE_NOOP("Window", "Closing: sending the cameras home first...")};
+inline constexpr Caption kAwayAtClose{
+    QT_TRANSLATE_NOOP("Window", "These cameras were not seen back at their own addresses before closing; their way "
+                                "home is kept in the journal and the next start of Flashwell sends them home:")};
 } // namespace caption

@@ -427,6 +427,12 @@ TEST(CliTest, EventLinesAreJsonWhateverTheNamesHold) {
     events.Note(Text(), NoteKind::Job);
     events.Note(Note("%1 of %2 done, %3 failed", {"1", "2", "0"}), NoteKind::Progress);
     events.Note(Note("Nothing was done: %1.", {Note("no camera is selected")}), NoteKind::Refusal);
+    // The start-up's notes reach the stream one line each from the front end, not again from the window.
+    std::ostringstream err;
+    CliWindow window(err);
+    window.StreamTo(&events);
+    window.ShowNote(Note("At start-up: %1", {"removed the link-local route an earlier run had added on eth0"}),
+                    NoteKind::StartUp);
     std::istringstream lines(out.str());
     std::vector<nlohmann::json> said;
     for (std::string line; std::getline(lines, line);)

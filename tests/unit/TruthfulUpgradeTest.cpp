@@ -122,7 +122,7 @@ TEST_F(TruthfulUpgradeTest, TheImageSentIsTheImageJudgedAndAShortOneIsRefused) {
         auto uploadsBefore = net->Calls("upload").size();
         Upgrade(WriteImage("106", size));
         EXPECT_EQ(net->Calls("upload").size(), uploadsBefore) << "nothing is sent";
-        EXPECT_NE(dlg->LastRefusal().find("too short"), std::string::npos) << dlg->LastRefusal();
+        EXPECT_NE(dlg->LastRefusal().English().find("too short"), std::string::npos) << dlg->LastRefusal();
         EXPECT_EQ(window.Calls("MessageBox").size(), 1u);
         EXPECT_TRUE(window.Calls("Controls").empty()) << "the window was never taken";
     }
@@ -214,6 +214,9 @@ TEST_F(TruthfulUpgradeTest, ACameraBurningWhenTheJobEndsIsSentHomeAtTheNextStart
         << dlg->Replayed()[0];
     EXPECT_NE(dlg->Replayed()[1].English().find("back to 192.168.0.41"), std::string::npos) << dlg->Replayed()[1];
     EXPECT_EQ(window.Calls("Note At start-up: sent Slow").size(), 1u) << "seen home, and said so";
+    // The start-up's homecoming has no row: the console listed "Back at its own address" beside an
+    // empty Status once the search showed the camera.
+    EXPECT_FALSE(dlg->StatusOf(net->Camera("Slow").mac).has_value());
 }
 
 // Every computer tried 169.254.0.1 first, in the same order as every other; an address the
