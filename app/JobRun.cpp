@@ -184,8 +184,8 @@ void CTarnDlg::runJob(const std::string& card, const std::function<std::shared_p
         return;
     prologue(*request);
     std::shared_ptr<const JobRequest> fixed = request;
-    Job job(fixed, {m_network, m_detours, m_clock, m_platform.threadLimit},
-            [this, fixed](const Target& camera, const JobEvent& event) { onJobEvent(*fixed, camera, event); });
+    JobDriver job(fixed, {m_network, m_detours, m_clock, m_platform.threadLimit},
+                  [this, fixed](const Target& camera, const JobEvent& event) { onJobEvent(*fixed, camera, event); });
     {
         std::lock_guard guard(m_workersLock);
         m_job = &job;

@@ -25,7 +25,7 @@
 #include "discovery/ListModel.h"
 #include "discovery/Receiver.h"
 #include "engine/CameraNetwork.h"
-#include "engine/Job.h"
+#include "engine/JobDriver.h"
 #include "engine/JobEvents.h"
 #include "engine/JobProgress.h"
 #include "engine/JobRequest.h"
@@ -287,7 +287,7 @@ private:
     std::list<Worker> m_workers;
     std::atomic<int> m_runningWorkers{0};
     std::condition_variable m_workerEnded; // with m_workersLock
-    Job* m_job = nullptr;                  // the running job; guarded by m_workersLock
+    JobDriver* m_job = nullptr;            // the running job; guarded by m_workersLock
     Text m_lastRefusal;                    // guarded by m_workersLock
     std::atomic<bool> m_closed{false};     // no workflow starts any more
     bool m_cancelled = false;              // OnCancel has run
