@@ -2,11 +2,7 @@
 
 #include <algorithm>
 
-#include "engine/CheckMachine.h"
-#include "engine/HomecomingMachine.h"
-#include "engine/ReaddressMachine.h"
-#include "engine/ResetMachine.h"
-#include "engine/UpgradeMachine.h"
+#include "engine/Workflows.h"
 
 Job::Job(std::shared_ptr<const JobRequest> request, const Clock& clock, JobListener listener)
     : m_request(std::move(request)), m_clock(clock), m_listener(std::move(listener)) {
@@ -18,19 +14,7 @@ Job::Job(std::shared_ptr<const JobRequest> request, const Clock& clock, JobListe
 }
 
 std::unique_ptr<CameraMachine> Job::MachineFor(const JobRequest& request, const Target& camera) {
-    switch (request.workflow) {
-    case Workflow::Upgrade:
-        return std::make_unique<UpgradeMachine>(camera, request.image, request.options);
-    case Workflow::CheckVersion:
-        return std::make_unique<CheckMachine>(camera);
-    case Workflow::Reset:
-        return std::make_unique<ResetMachine>(camera, request.options.rebootTimeout);
-    case Workflow::Homecoming:
-        return std::make_unique<HomecomingMachine>(camera);
-    case Workflow::AutoIp:
-        break;
-    }
-    return std::make_unique<ReaddressMachine>(camera, request.range.network);
+    return TraitsOf(request.workflow).machine(request, camera);
 }
 
 std::size_t Job::concurrency() const {

@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/Job.h"
+#include "engine/Workflows.h"
 #include "tests/unit/MachineDriver.h"
 
 namespace {
@@ -183,6 +184,17 @@ TEST(JobTest, AStopStartsNothingMoreAndAnUnseenResetEndsAtItsBound) {
         EXPECT_EQ(f.outcomes["C0"], OutcomeKind::NoAnswerAfterReboot);
         EXPECT_TRUE(f.phases["C0"].contains(Phase::AwaitingReturn));
     }
+}
+
+// A workflow without its row would silently take the first row's machine and name.
+TEST(JobTest, EveryWorkflowHasARowOfItsOwn) {
+    std::set<std::string> names;
+    for (Workflow w :
+         {Workflow::Upgrade, Workflow::CheckVersion, Workflow::Reset, Workflow::AutoIp, Workflow::Homecoming}) {
+        EXPECT_EQ(TraitsOf(w).workflow, w);
+        names.insert(TraitsOf(w).name);
+    }
+    EXPECT_EQ(names.size(), 5u);
 }
 
 } // namespace
