@@ -203,9 +203,8 @@ ConsoleProgress::Style progressStyle(const Options& o) {
     return o.progress ? ConsoleProgress::Style::Events : ConsoleProgress::Style::None;
 }
 
-} // namespace
-
-int RunCommand(const Options& o, const CTarnDlg::Platform& platform, std::ostream& out, std::ostream& err) {
+// The card to search on: the one asked for, with an address.
+int adapterOf(const Options& o, const CTarnDlg::Platform& platform) {
     HostAdapterList list =
         EnumerateHostAdapters(platform.readAdapters ? platform.readAdapters() : ReadSystemAdapters());
     int choice = resolveAdapter(list, o.adapter);
@@ -214,86 +213,97 @@ int RunCommand(const Options& o, const CTarnDlg::Platform& platform, std::ostrea
     if (list.adapters[static_cast<std::size_t>(choice)].address.empty())
         throw UsageError{"network adapter \"" + list.adapters[static_cast<std::size_t>(choice)].description +
                          "\" has no IPv4 address"};
-    // The image is read once, before anything is sent: every camera gets these bytes.
-    std::shared_ptr<const FirmwareImage> image;
-    if (o.command == Command::Upgrade) {
-        auto loaded = FirmwareImage::Load(o.firmware);
-        if (!loaded && loaded.Error().code == ENOENT)
-            throw UsageError{"cannot read the firmware file \"" + o.firmware + "\""};
-        if (!loaded)
-            throw UsageError{loaded.Message()};
-        image = std::move(loaded.Value());
-    }
+    return choice;
+}
 
-    CliWindow window(err);
-    std::optional<EventStream> events;
-    if (o.events)
-        events.emplace(out);
-    EventStream* stream = events ? &*events : nullptr;
-    window.StreamTo(stream);
+// The image is read once, before anything is sent: every camera gets these bytes.
+std::shared_ptr<const FirmwareImage> imageOf(const Options& o) {
+    if (o.command != Command::Upgrade)
+        return nullptr;
+    auto loaded = FirmwareImage::Load(o.firmware);
+    if (!loaded && loaded.Error().code == ENOENT)
+        throw UsageError{"cannot read the firmware file \"" + o.firmware + "\""};
+    if (!loaded)
+        throw UsageError{loaded.Message()};
+    return std::move(loaded.Value());
+}
+
+// One run of a command against the network: what its parts share.
+struct Session {
+    const Options& o;
+    std::ostream& out;
+    std::ostream& err;
+    CliWindow& window;
+    EventStream* stream;
+    CTarnDlg& dlg;
+
+    int stop() { return stopped(dlg, window, o, out, err, stream); }
+
     // The start-up's own lines, which the window shows under its list (the console window passes
     // the start-up's notes on to no one: these are they).
-    const auto say = [&](const Text& line) {
+    void say(const Text& line) {
         err << "flashwell-cli: " << window.Say(line) << "\n";
         if (stream)
             stream->Note(line, NoteKind::StartUp);
-    };
-    Clock clock(Clock::ScaleFromEnvironment());
-    CTarnDlg dlg(window, clock, platform);
-    dlg.OnInitDialog(choice);
-    if (!dlg.RightsNote().empty())
-        say(dlg.RightsNote());
-    // Cameras an earlier run left away are seen home before this run's job may touch the card.
-    if (dlg.WorkflowRunning())
-        err << "flashwell-cli: "
-            << window.Say(Text("Console", QT_TRANSLATE_NOOP("Console", "sending home the cameras an earlier job left "
-                                                                       "at link-local addresses")))
-            << "\n";
-    while (!dlg.WaitForWorkflows(kStopSeenWithin) || dlg.IsBusy()) {
-        if (StopSignal() != 0)
-            return stopped(dlg, window, o, out, err, stream);
     }
-    dlg.JoinWorkers(true);
-    for (const Text& line : dlg.Replayed())
-        say(line);
-    if (const std::size_t stillAway = dlg.StillAwayAtStart(); stillAway > 0)
-        say(stillAway == 1 ? Note(QT_TRANSLATE_NOOP("Note", "1 camera is still away from home; the next start sends "
-                                                            "it home again"))
-                           : Note(QT_TRANSLATE_NOOP("Note", "%1 cameras are still away from home; the next start "
-                                                            "sends them home again"),
-                                  {std::to_string(stillAway)}));
-    dlg.SetAllowOtherModels(o.allowModelMismatch);
-    JobOptions options;
-    options.skipCurrent = o.skipCurrent;
-    options.parallel = o.parallel;
-    options.firstWave = o.canary;
-    options.rebootTimeout = Clock::Milliseconds(static_cast<long long>(o.rebootTimeout * 1000));
-    dlg.SetJobOptions(options);
-    if (!dlg.ReceiverRunning())
-        throw UsageError{"cannot receive camera replies: " + dlg.ReceiverError()};
-    // Replies keep arriving after the requests; the wait is the collection window.
-    if (!pause(o.wait, dlg, stream))
-        return stopped(dlg, window, o, out, err, stream);
-    if (o.command == Command::Search) {
-        bool anyFailed = PrintDevices(dlg, o, out, window.Translate(), nullptr, stream);
-        dlg.OnCancel();
-        return anyFailed ? kExitFailedCamera : kExitOk;
+
+    // Cameras an earlier run left away are seen home before this run's job may touch the card;
+    // false when a stop signal came first.
+    bool startUp() {
+        if (!dlg.RightsNote().empty())
+            say(dlg.RightsNote());
+        if (dlg.WorkflowRunning())
+            err << "flashwell-cli: "
+                << window.Say(Text("Console", QT_TRANSLATE_NOOP("Console", "sending home the cameras an earlier job "
+                                                                           "left at link-local addresses")))
+                << "\n";
+        while (!dlg.WaitForWorkflows(kStopSeenWithin) || dlg.IsBusy()) {
+            if (StopSignal() != 0)
+                return false;
+        }
+        dlg.JoinWorkers(true);
+        for (const Text& line : dlg.Replayed())
+            say(line);
+        if (const std::size_t stillAway = dlg.StillAwayAtStart(); stillAway > 0)
+            say(stillAway == 1 ? Note(QT_TRANSLATE_NOOP("Note", "1 camera is still away from home; the next start "
+                                                                "sends it home again"))
+                               : Note(QT_TRANSLATE_NOOP("Note", "%1 cameras are still away from home; the next "
+                                                                "start sends them home again"),
+                                      {std::to_string(stillAway)}));
+        dlg.SetAllowOtherModels(o.allowModelMismatch);
+        JobOptions options;
+        options.skipCurrent = o.skipCurrent;
+        options.parallel = o.parallel;
+        options.firstWave = o.canary;
+        options.rebootTimeout = Clock::Milliseconds(static_cast<long long>(o.rebootTimeout * 1000));
+        dlg.SetJobOptions(options);
+        if (!dlg.ReceiverRunning())
+            throw UsageError{"cannot receive camera replies: " + dlg.ReceiverError()};
+        return true;
     }
-    const bool retryFailed = o.select == "failed" && o.command != Command::CheckVersion;
-    std::vector<int> selected =
-        retryFailed ? resolveSelection(dlg, failedLastTime(dlg, o.command, err), &err)
-                    : resolveSelection(dlg, o.select.empty() || o.select == "failed" ? "all" : o.select);
-    if (o.command != Command::CheckVersion && selected.empty())
-        throw UsageError{dlg.List().GetItemCount() == 0 ? "nothing to work on: no camera answered the search"
-                                                        : "nothing to work on: no camera is selected"};
-    if (o.command == Command::CheckVersion && !o.selectGiven) {
-        selected.clear(); // the check asks every listed camera, as the window does
-        for (int r = 0; r < dlg.List().GetItemCount(); ++r)
-            selected.push_back(r);
+
+    // The rows the command works on.
+    std::vector<int> selection() {
+        const bool retryFailed = o.select == "failed" && o.command != Command::CheckVersion;
+        std::vector<int> selected =
+            retryFailed ? resolveSelection(dlg, failedLastTime(dlg, o.command, err), &err)
+                        : resolveSelection(dlg, o.select.empty() || o.select == "failed" ? "all" : o.select);
+        if (o.command != Command::CheckVersion && selected.empty())
+            throw UsageError{dlg.List().GetItemCount() == 0 ? "nothing to work on: no camera answered the search"
+                                                            : "nothing to work on: no camera is selected"};
+        if (o.command == Command::CheckVersion && !o.selectGiven) {
+            selected.clear(); // the check asks every listed camera, as the window does
+            for (int r = 0; r < dlg.List().GetItemCount(); ++r)
+                selected.push_back(r);
+        }
+        return selected;
     }
-    {
+
+    // Presses the command's button and waits for the job's end; the exit status when a stop signal
+    // came first, which the progress still follows while the cameras are sent home.
+    std::optional<int> work(const std::vector<int>& selected, std::shared_ptr<const FirmwareImage> image) {
         ConsoleProgress progress(dlg, selected, err, progressStyle(o), window.Translate(), stream);
-        const JobInputs inputs = inputsOf(dlg, o, selected, image);
+        const JobInputs inputs = inputsOf(dlg, o, selected, std::move(image));
         switch (o.command) {
         case Command::CheckVersion:
             dlg.OnCheckVersion(inputs);
@@ -311,8 +321,61 @@ int RunCommand(const Options& o, const CTarnDlg::Platform& platform, std::ostrea
             break;
         }
         if (!waitForWorkflow(dlg, progress))
-            return stopped(dlg, window, o, out, err, stream);
+            return stop();
+        return std::nullopt;
     }
+
+    // The closing list, the report and the exit status.
+    int finish(const std::vector<int>& selected) {
+        bool anyFailed = PrintDevices(dlg, o, out, window.Translate(), o.dryRun ? &selected : nullptr, stream);
+        // The closing search lists cameras afresh: a camera the range had no address for is failed
+        // only in its record.
+        if (o.command == Command::AutoIp) {
+            const auto records = dlg.Records().Records();
+            anyFailed = anyFailed ||
+                        std::any_of(records.begin(), records.end(), [](const CameraRecord& r) { return r.failed; });
+        }
+        if (!o.report.empty())
+            WriteReport(o.report, dlg.Records().Records());
+        if (o.dryRun) {
+            // Exit 0 only when every selected camera would be flashed.
+            anyFailed = std::any_of(selected.begin(), selected.end(), [&](int r) {
+                const auto d = dlg.Table()->CopyDeviceAt(r);
+                const Plan plan = PlanOf(d ? dlg.Outcome(d->mac) : std::nullopt);
+                return plan != Plan::Flash && plan != Plan::Current;
+            });
+        }
+        dlg.OnCancel();
+        return anyFailed ? kExitFailedCamera : kExitOk;
+    }
+};
+
+} // namespace
+
+int RunCommand(const Options& o, const CTarnDlg::Platform& platform, std::ostream& out, std::ostream& err) {
+    const int choice = adapterOf(o, platform);
+    const std::shared_ptr<const FirmwareImage> image = imageOf(o);
+    CliWindow window(err);
+    std::optional<EventStream> events;
+    if (o.events)
+        events.emplace(out);
+    EventStream* stream = events ? &*events : nullptr;
+    window.StreamTo(stream);
+    Clock clock(Clock::ScaleFromEnvironment());
+    CTarnDlg dlg(window, clock, platform);
+    dlg.OnInitDialog(choice);
+    Session run{o, out, err, window, stream, dlg};
+    // Replies keep arriving after the requests; the wait is the collection window.
+    if (!run.startUp() || !pause(o.wait, dlg, stream))
+        return run.stop();
+    if (o.command == Command::Search) {
+        bool anyFailed = PrintDevices(dlg, o, out, window.Translate(), nullptr, stream);
+        dlg.OnCancel();
+        return anyFailed ? kExitFailedCamera : kExitOk;
+    }
+    const std::vector<int> selected = run.selection();
+    if (const auto stoppedWith = run.work(selected, image))
+        return *stoppedWith;
     if (stream && dlg.LastRefusal().empty())
         sayEnded(*stream, dlg, o.command, selected);
     // A refusal the job's message already printed is not printed twice.
@@ -320,25 +383,6 @@ int RunCommand(const Options& o, const CTarnDlg::Platform& platform, std::ostrea
         throw UsageError{window.Said(why.English()) ? std::string() : window.Say(why)};
     // Re-addressing ends with a Search: collect its replies as well.
     if (o.command == Command::AutoIp && !pause(o.wait, dlg, stream))
-        return stopped(dlg, window, o, out, err, stream);
-    bool anyFailed = PrintDevices(dlg, o, out, window.Translate(), o.dryRun ? &selected : nullptr, stream);
-    // The closing search lists cameras afresh: a camera the range had no address for is failed
-    // only in its record.
-    if (o.command == Command::AutoIp) {
-        const auto records = dlg.Records().Records();
-        anyFailed =
-            anyFailed || std::any_of(records.begin(), records.end(), [](const CameraRecord& r) { return r.failed; });
-    }
-    if (!o.report.empty())
-        WriteReport(o.report, dlg.Records().Records());
-    if (o.dryRun) {
-        // Exit 0 only when every selected camera would be flashed.
-        anyFailed = std::any_of(selected.begin(), selected.end(), [&](int r) {
-            const auto d = dlg.Table()->CopyDeviceAt(r);
-            const Plan plan = PlanOf(d ? dlg.Outcome(d->mac) : std::nullopt);
-            return plan != Plan::Flash && plan != Plan::Current;
-        });
-    }
-    dlg.OnCancel();
-    return anyFailed ? kExitFailedCamera : kExitOk;
+        return run.stop();
+    return run.finish(selected);
 }
