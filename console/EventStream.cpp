@@ -2,25 +2,22 @@
 
 #include <chrono>
 #include <cmath>
-#include <ctime>
+#include <cstdio>
 
+#include "app/JobRecords.h"
 #include "app/StatusTexts.h"
 #include "discovery/WireProtocol.h"
 
 namespace {
 
-// "2026-12-08T14:06:43.120Z"
+// The records' time with its milliseconds: "2026-12-08T14:06:43.120Z".
 std::string nowUtc() {
     const auto now = std::chrono::system_clock::now();
-    const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
     const auto millis = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
-    std::tm utc{};
-    ::gmtime_r(&seconds, &utc);
-    char text[32];
-    const std::size_t length = std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &utc);
-    char tail[8];
-    std::snprintf(tail, sizeof tail, ".%03dZ", static_cast<int>(millis));
-    return std::string(text, length) + tail;
+    std::string text = IsoUtc(now);
+    char fraction[8];
+    std::snprintf(fraction, sizeof fraction, ".%03d", static_cast<int>(millis));
+    return text.insert(text.size() - 1, fraction);
 }
 
 const char* noteKind(NoteKind kind) {

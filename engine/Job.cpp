@@ -18,8 +18,8 @@ std::unique_ptr<CameraMachine> Job::MachineFor(const JobRequest& request, const 
 }
 
 std::size_t Job::concurrency() const {
-    // Every upgrade machine runs; its uploads take turns (grantTurns).
-    return m_request->workflow == Workflow::Upgrade ? m_slots.size() : orEvery(CamerasAtOnce(*m_request));
+    // Where only the uploads take turns (grantTurns), every machine runs.
+    return TraitsOf(m_request->workflow).turns ? m_slots.size() : orEvery(CamerasAtOnce(*m_request));
 }
 
 std::size_t Job::orEvery(std::size_t atOnce) const {

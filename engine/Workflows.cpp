@@ -28,23 +28,23 @@ std::size_t oneByOne(std::size_t) {
 }
 
 const WorkflowTraits kWorkflows[] = {
-    {Workflow::Upgrade, "upgrade", uploads,
+    {Workflow::Upgrade, "upgrade", uploads, true,
      [](const JobRequest& r, const Target& c) -> std::unique_ptr<CameraMachine> {
          return std::make_unique<UpgradeMachine>(c, r.image, r.options);
      }},
-    {Workflow::CheckVersion, "check-version", asked,
+    {Workflow::CheckVersion, "check-version", asked, false,
      [](const JobRequest&, const Target& c) -> std::unique_ptr<CameraMachine> {
          return std::make_unique<CheckMachine>(c);
      }},
-    {Workflow::Reset, "reset", all,
+    {Workflow::Reset, "reset", all, false,
      [](const JobRequest& r, const Target& c) -> std::unique_ptr<CameraMachine> {
          return std::make_unique<ResetMachine>(c, r.options.rebootTimeout);
      }},
-    {Workflow::AutoIp, "auto-ip", oneByOne,
+    {Workflow::AutoIp, "auto-ip", oneByOne, false,
      [](const JobRequest& r, const Target& c) -> std::unique_ptr<CameraMachine> {
          return std::make_unique<ReaddressMachine>(c, r.range.network);
      }},
-    {Workflow::Homecoming, "homecoming", all,
+    {Workflow::Homecoming, "homecoming", all, false,
      [](const JobRequest&, const Target& c) -> std::unique_ptr<CameraMachine> {
          return std::make_unique<HomecomingMachine>(c);
      }},

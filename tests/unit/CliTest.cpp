@@ -4,6 +4,7 @@
 #include <ctime>
 #include <fstream>
 #include <memory>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -439,6 +440,9 @@ TEST(CliTest, EventLinesAreJsonWhateverTheNamesHold) {
         said.push_back(nlohmann::json::parse(line));
     ASSERT_EQ(said.size(), 2u) << out.str();
     EXPECT_EQ(said[0]["event"], "seen");
+    EXPECT_TRUE(std::regex_match(said[0]["time"].get<std::string>(),
+                                 std::regex("[0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9]{2}:[0-9]{2}:[0-9]{2}\\.[0-9]{3}Z")))
+        << said[0]["time"];
     EXPECT_EQ(said[0]["name"], "Cam\xEF\xBF\xBD\x01");
     EXPECT_EQ(said[1]["kind"], "refusal");
     EXPECT_EQ(said[1]["text"], "Nothing was done: no camera is selected.");
