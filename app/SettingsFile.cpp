@@ -63,10 +63,15 @@ std::string SettingsPath(const std::string& home) {
 
 namespace {
 
-// The folder, made private if missing; false when it exists as anything but a real directory.
-bool privateFolder(const std::string& folder) {
-    if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST)
-        return false;
+// The folder, made private if missing (its missing parents too, as ~/.config may be); false when it
+// exists as anything but a real directory.
+bool privateFolder(const std::string& folder, bool parents = false) {
+    if (::mkdir(folder.c_str(), 0700) != 0 && errno == ENOENT && parents) {
+        const std::size_t slash = folder.find_last_of('/');
+        if (slash == std::string::npos || slash == 0 || !privateFolder(folder.substr(0, slash), true))
+            return false;
+        ::mkdir(folder.c_str(), 0700);
+    }
     struct stat st {};
     return ::lstat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
@@ -86,20 +91,23 @@ StoredLogin LoadSettings(const std::string& home) {
 }
 
 bool SaveSettings(const std::string& home, const StoredLogin& login) {
-    if (home.empty() || !privateFolder(SettingsFolder(home)))
+    return !home.empty() && ReplacePrivateFile(SettingsFolder(home), SettingsPath(home), FormatSettings(login));
+}
+
+bool ReplacePrivateFile(const std::string& folder, const std::string& path, const std::string& bytes) {
+    if (!privateFolder(folder, true))
         return false;
-    const std::string path = SettingsPath(home);
     // What stands at the file's place must be a regular file (or nothing): a link is not followed
     // and a FIFO or a folder is not written over.
     struct stat st {};
     if (::lstat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
         return false;
     // Written beside it and renamed over it, so a crash never leaves half a login behind.
-    std::string temporary = SettingsFolder(home) + "/.conf-XXXXXX";
+    std::string temporary = folder + "/.settings-XXXXXX";
     UniqueFd fd(::mkstemp(temporary.data()));
     if (!fd.valid())
         return false;
-    bool ok = ::fchmod(fd.get(), 0600) == 0 && writeAll(fd.get(), FormatSettings(login)) && ::fsync(fd.get()) == 0;
+    bool ok = ::fchmod(fd.get(), 0600) == 0 && writeAll(fd.get(), bytes) && ::fsync(fd.get()) == 0;
     fd.reset();
     if (!ok || ::rename(temporary.c_str(), path.c_str()) != 0) {
         ::unlink(temporary.c_str());

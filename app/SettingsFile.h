@@ -3,8 +3,8 @@
 #include <optional>
 #include <string>
 
-// The one stored setting: the camera login, in $HOME/ROZuzuveza/conf as
-// "user\r\npassword" (UTF-8, no trailing line break).
+// The camera login as earlier versions stored it, in $HOME/ROZuzuveza/conf as "user\r\npassword"
+// (UTF-8, no trailing line break). Read once to move it to the keyring (LoginStore).
 struct StoredLogin {
     std::string user;
     std::string password;
@@ -24,6 +24,10 @@ StoredLogin LoadSettings(const std::string& home);
 // a password. False when home is empty, the file cannot be written, or its place holds anything but
 // a regular file (a link is never followed, a FIFO or a folder never written over).
 bool SaveSettings(const std::string& home, const StoredLogin& login);
+
+// Replaces path (in folder, created 0700 with its missing parents) atomically by a file of mode 0600
+// holding bytes; the same refusals as SaveSettings.
+bool ReplacePrivateFile(const std::string& folder, const std::string& path, const std::string& bytes);
 
 // The value of HOME, empty when unset.
 std::string HomeDirectory();

@@ -35,7 +35,7 @@ CTarnDlg::~CTarnDlg() {
 void CTarnDlg::OnInitDialog(std::optional<int> adapterChoice) {
     m_nOemCodePage = m_platform.codePage();
     m_window.ApplyLanguage(m_nOemCodePage);
-    m_window.ShowLogin({"root", "qnwt"});
+    showStoredLogin();
     m_window.ShowRange(kDefaultRangeStart, kDefaultRangeEnd);
     m_table = std::make_unique<DeviceTable>();
     m_intake = std::make_unique<DatagramIntake>(*m_table, m_listDevices, m_receiverMode, m_entryLock, m_intakeStats);
@@ -124,6 +124,7 @@ void CTarnDlg::showStartNote() {
     // What cannot work comes first: it holds for every job of this run.
     if (!m_rightsNote.empty())
         parts.push_back(m_rightsNote);
+    parts.insert(parts.end(), m_loginNotes.begin(), m_loginNotes.end());
     if (!m_replayed.empty())
         parts.push_back(Note(QT_TRANSLATE_NOOP("Note", "At start-up: %1"),
                              {Joined(m_replayed, "Note", QT_TRANSLATE_NOOP("Note", "%1; %2"))}));
@@ -335,20 +336,39 @@ void CTarnDlg::OnFirmwarePathEdited(const std::string& path) {
     m_window.ShowImageFacts(header ? header->model : "", header ? header->version : "");
 }
 
-StoredLogin CTarnDlg::LoadStoredLogin() const {
-    return LoadSettings(HomeDirectory());
+void CTarnDlg::showStoredLogin() {
+    std::optional<StoredLogin> stored;
+    if (m_platform.logins) {
+        LoginStore::Loaded loaded = m_platform.logins->Load();
+        stored = std::move(loaded.login);
+        m_loginNotes = std::move(loaded.notes);
+    }
+    m_window.ShowLogin(stored ? Login{stored->user, stored->password} : Login{"root", "qnwt"});
+}
+
+StoredLogin CTarnDlg::LoadStoredLogin() {
+    if (!m_platform.logins)
+        return {};
+    return m_platform.logins->Load().login.value_or(StoredLogin{});
 }
 
 bool CTarnDlg::OnSet(const StoredLogin& confirmed) {
-    if (!SaveSettings(HomeDirectory(), confirmed))
+    if (!m_platform.logins)
+        return false;
+    const LoginStore::Saved saved = m_platform.logins->Save(confirmed);
+    for (const Text& note : saved.notes)
+        m_window.ShowNote(note, NoteKind::Job);
+    if (!saved.ok)
         return false;
     m_window.ShowLogin({confirmed.user, confirmed.password});
     return true;
 }
 
 void CTarnDlg::OnAccountSelChange(int row) {
-    if (row == 0)
-        m_window.ShowLogin({"root", "qnwt"});
-    else if (row == 1)
-        m_window.ShowLogin({"admin", "bzfhk"});
+    static const StoredLogin presets[] = {{"root", "qnwt"}, {"admin", "bzfhk"}};
+    if (row < 0 || row > 1)
+        return;
+    // What the fields show is what is stored: a preset is the login chosen from now on.
+    if (!m_platform.logins || !OnSet(presets[row]))
+        m_window.ShowLogin({presets[row].user, presets[row].password});
 }

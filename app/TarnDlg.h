@@ -16,7 +16,7 @@
 
 #include "app/JobInputs.h"
 #include "app/JobRecords.h"
-#include "app/SettingsFile.h"
+#include "app/LoginStore.h"
 #include "app/StatusTexts.h"
 #include "app/TarnWindow.h"
 #include "discovery/DatagramIntake.h"
@@ -47,6 +47,9 @@ struct ControllerPlatform {
     std::string recordsFolder = JobRecords::DefaultFolder();   // one file of records per job
     std::size_t threadLimit = 0; // for tests: thread creation fails past this many running threads
     std::string lockScope = "";  // for tests: keeps the job lock of one test's cards from another's
+    // The stored login: the window starts with it and "Set Login..." and the presets write it.
+    // None: the built-in login, and nothing is stored.
+    std::shared_ptr<LoginStore> logins = nullptr;
 };
 
 // Whether an upgrade flashes, or only asks each camera and says what it would do.
@@ -107,10 +110,11 @@ public:
     // The operator typed in the path box: the model and version boxes follow what it names.
     void OnFirmwarePathEdited(const std::string& path);
     // The credentials dialog: what it shows at start, and its confirmation (false when the
-    // file cannot be written; the login fields then stay as they were).
-    StoredLogin LoadStoredLogin() const;
+    // login cannot be stored; the login fields then stay as they were).
+    StoredLogin LoadStoredLogin();
     bool OnSet(const StoredLogin& confirmed);
-    // Account presets: row 0 "root", row 1 "admin"; any other row changes nothing.
+    // Account presets: row 0 "root", row 1 "admin", each stored as the login chosen; any other
+    // row changes nothing.
     void OnAccountSelChange(int row);
     // Closing: wakes and joins every thread before the table is freed. Safe to call twice.
     void OnCancel();
@@ -211,6 +215,7 @@ private:
     // send home (none when there are none).
     std::shared_ptr<JobRequest> leftovers();
     void showStartNote();
+    void showStoredLogin();
     // The two search requests, from the chosen adapter; the list keeps what it has.
     void sendSearch();
     // A camera's reply, whatever the receiver's mode: a running job may wait to see it.
@@ -267,6 +272,7 @@ private:
     std::atomic<std::size_t> m_stillAwayAtStart{0};
     std::vector<Target> m_absentAtStart; // journalled cameras the start-up's search did not show
     Text m_rightsNote;
+    std::vector<Text> m_loginNotes; // what loading the stored login had to say
     unsigned m_nOemCodePage = 437;
     ListModel m_listDevices;
     std::unique_ptr<DeviceTable> m_table;

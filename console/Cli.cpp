@@ -119,7 +119,10 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
                                   "network card: interface name, description or position in the list of "
                                   "\"adapters\""),
                    "NAME|POSITION", "the first card with an IPv4 address");
-    help->Describe(app.add_option("--user", o.user, "camera login name"), "NAME", o.user);
+    CLI::Option* user = app.add_option("--user", o.user,
+                                       "camera login name. Without --user and a password, the login stored by the "
+                                       "window's \"Set Login...\" (the keyring) is used where there is one");
+    help->Describe(user, "NAME", o.user);
     help->Describe(app.add_option("--password", o.passwordOption,
                                   "camera login password; - asks for it on the terminal without echo. Comes "
                                   "before --password-file, FLASHWELL_PASSWORD and the default qnwt"),
@@ -267,6 +270,8 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
             if (!password)
                 throw UsageError{password.Message()};
             o.password = password.Value();
+            o.loginGiven = user->count() > 0 || o.passwordOption || !o.passwordFile.empty() ||
+                           std::getenv("FLASHWELL_PASSWORD") != nullptr;
             return RunCommand(o, platform, out, err);
         }
     } catch (const UsageError& e) {

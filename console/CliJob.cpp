@@ -119,11 +119,11 @@ std::vector<int> resolveSelection(CTarnDlg& dlg, const std::string& select, std:
 
 // What the command line asks of the job: the cameras by MAC, the login, the image read already,
 // the range (the window's defaults when none is given).
-JobInputs inputsOf(CTarnDlg& dlg, const Options& o, const std::vector<int>& rows,
+JobInputs inputsOf(CTarnDlg& dlg, const Options& o, const Login& login, const std::vector<int>& rows,
                    std::shared_ptr<const FirmwareImage> image) {
     JobInputs inputs;
     inputs.selected = MacsAtRows(*dlg.Table(), rows);
-    inputs.login = {o.user, o.password};
+    inputs.login = login;
     inputs.image = std::move(image);
     if (inputs.image)
         inputs.firmwarePath = inputs.image->path;
@@ -236,6 +236,7 @@ struct Session {
     CliWindow& window;
     EventStream* stream;
     CTarnDlg& dlg;
+    Login login{o.user, o.password};
 
     int stop() { return stopped(dlg, window, o, out, err, stream); }
 
@@ -245,6 +246,17 @@ struct Session {
         err << "flashwell-cli: " << window.Say(line) << "\n";
         if (stream)
             stream->Note(line, NoteKind::StartUp);
+    }
+
+    // The login the command line gave; without one, the stored login where there is one.
+    void takeStoredLogin(LoginStore* store) {
+        if (o.loginGiven || store == nullptr || o.command == Command::Search)
+            return;
+        LoginStore::Loaded loaded = store->Load();
+        for (const Text& note : loaded.notes)
+            say(note);
+        if (loaded.login)
+            login = {loaded.login->user, loaded.login->password};
     }
 
     // Cameras an earlier run left away are seen home before this run's job may touch the card;
@@ -303,7 +315,7 @@ struct Session {
     // came first, which the progress still follows while the cameras are sent home.
     std::optional<int> work(const std::vector<int>& selected, std::shared_ptr<const FirmwareImage> image) {
         ConsoleProgress progress(dlg, selected, err, progressStyle(o), window.Translate(), stream);
-        const JobInputs inputs = inputsOf(dlg, o, selected, std::move(image));
+        const JobInputs inputs = inputsOf(dlg, o, login, selected, std::move(image));
         switch (o.command) {
         case Command::CheckVersion:
             dlg.OnCheckVersion(inputs);
@@ -362,9 +374,13 @@ int RunCommand(const Options& o, const CTarnDlg::Platform& platform, std::ostrea
     EventStream* stream = events ? &*events : nullptr;
     window.StreamTo(stream);
     Clock clock(Clock::ScaleFromEnvironment());
-    CTarnDlg dlg(window, clock, platform);
+    // The console's login comes from its own options, or from the store as the session decides.
+    CTarnDlg::Platform own = platform;
+    own.logins = nullptr;
+    CTarnDlg dlg(window, clock, own);
     dlg.OnInitDialog(choice);
     Session run{o, out, err, window, stream, dlg};
+    run.takeStoredLogin(platform.logins.get());
     // Replies keep arriving after the requests; the wait is the collection window.
     if (!run.startUp() || !pause(o.wait, dlg, stream))
         return run.stop();

@@ -24,6 +24,7 @@ struct Options {
     std::string password = "qnwt";
     std::optional<std::string> passwordOption;
     std::string passwordFile;
+    bool loginGiven = false; // --user, or a password from any source but the default
     bool json = false;
     bool trace = false;
     bool progress = false;

@@ -289,6 +289,42 @@
         <source>%1 (%2) at %3</source>
         <translation>%1（%2）在 %3</translation>
     </message>
+    <message>
+        <source>No keyring answered (%1); the camera password is kept in %2, readable only by you</source>
+        <translation>没有密钥环应答（%1）；相机密码保存在 %2 中，仅您本人可读</translation>
+    </message>
+    <message>
+        <source>The login was not stored: %1 cannot be written</source>
+        <translation>登录信息未保存：无法写入 %1</translation>
+    </message>
+    <message>
+        <source>The stored login cannot be read from %1</source>
+        <translation>无法从 %1 读取已保存的登录信息</translation>
+    </message>
+    <message>
+        <source>The camera password kept in %1 is now in the keyring</source>
+        <translation>原保存在 %1 中的相机密码现已移入密钥环</translation>
+    </message>
+    <message>
+        <source>No keyring answered (%1); the stored camera password cannot be read</source>
+        <translation>没有密钥环应答（%1）；无法读取已保存的相机密码</translation>
+    </message>
+    <message>
+        <source>The keyring holds no camera password for the stored login</source>
+        <translation>密钥环中没有已保存登录的相机密码</translation>
+    </message>
+    <message>
+        <source>The login stored in %1 was copied to %2, but the password could not be removed from that file</source>
+        <translation>%1 中保存的登录信息已复制到 %2，但未能从该文件中删除密码</translation>
+    </message>
+    <message>
+        <source>The login stored in %1 was moved: the user name to %2, the password to the keyring</source>
+        <translation>%1 中保存的登录信息已迁移：用户名移至 %2，密码移至密钥环</translation>
+    </message>
+    <message>
+        <source>The login stored in %1 was moved to %2</source>
+        <translation>%1 中保存的登录信息已迁移至 %2</translation>
+    </message>
 </context>
 <context>
     <name>Status</name>

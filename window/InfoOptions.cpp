@@ -26,7 +26,9 @@ Environment:
   FLASHWELL_TIME_SCALE    factor for every workflow wait (0.01 makes them 100
                           times shorter); HTTP and probe time-outs are not scaled
   FLASHWELL_TRACE         1 writes the trace lines as --trace does
-  HOME                    the stored login is $HOME/ROZuzuveza/conf
+  XDG_CONFIG_HOME         the stored user name is in $XDG_CONFIG_HOME/flashwell/
+                          settings (default ~/.config/flashwell/), its password
+                          in the desktop's keyring
   XDG_STATE_HOME          journal and job records go to $XDG_STATE_HOME/flashwell/
                           (default ~/.local/state/flashwell/)
   LC_ALL, LC_CTYPE, LANG  a zh_CN or zh_SG locale gives Chinese captions

@@ -1,9 +1,12 @@
 #include <cstdlib>
 #include <iostream>
+#include <memory>
 
 #include <QApplication>
 #include <QIcon>
 
+#include "app/LoginStore.h"
+#include "desktop/SecretServiceKeyring.h"
 #include "util/Clock.h"
 #include "util/Trace.h"
 #include "window/InfoOptions.h"
@@ -19,7 +22,10 @@ int main(int argc, char** argv) {
     QApplication::setDesktopFileName(QStringLiteral("io.github.flashwell.flashwell"));
     QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("io.github.flashwell.flashwell")));
     Clock clock(Clock::ScaleFromEnvironment());
-    MainWindow window(clock);
+    MainWindowHooks hooks;
+    hooks.platform.logins = std::make_shared<LoginStore>(LoginStore::DefaultFolder(), HomeDirectory(),
+                                                         std::make_shared<SecretServiceKeyring>());
+    MainWindow window(clock, std::move(hooks));
     SignalCloser closer([&window] { window.CloseWithoutAsking(); });
     window.Controller().OnInitDialog();
     window.show();

@@ -35,7 +35,10 @@ protected:
     }
 
     std::string Env() const {
-        return "env FLASHWELL_TIME_SCALE=0.01 XDG_STATE_HOME=" + testsupport::ShellQuote(m_stateHome) + " ";
+        // The stored login of a home of the test's own: the operator's is never read or moved.
+        return "env -u DBUS_SESSION_BUS_ADDRESS FLASHWELL_TIME_SCALE=0.01 XDG_STATE_HOME=" +
+               testsupport::ShellQuote(m_stateHome) + " HOME=" + testsupport::ShellQuote(m_state.path()) +
+               " XDG_CONFIG_HOME=" + testsupport::ShellQuote(ConfigHome()) + " ";
     }
 
     // prefix: what the command runs under (capsh, setpriv).
@@ -77,6 +80,8 @@ protected:
         return testsupport::WriteFirmwareImage(m_state.path(), digits, size);
     }
     std::string Path(const std::string& name) const { return m_state.path() + "/" + name; }
+    // XDG_CONFIG_HOME of the runs, where the stored login is kept.
+    std::string ConfigHome() const { return m_state.path() + "/config"; }
     std::string Journal() const { return ReadWholeFile(m_stateHome + "/flashwell/journal.json"); }
     // Where XDG_STATE_HOME points for the runs; a test may point it at something that cannot hold it.
     void SetStateHome(const std::string& folder) { m_stateHome = folder; }

@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iostream>
@@ -41,6 +42,21 @@ TEST_F(WorkflowE2E, AutoIpGivesFactoryAddressedCamerasTheirOwn) {
     EXPECT_EQ(given, (std::set<std::string>{"192.168.0.31", "192.168.0.32", "192.168.0.33"}))
         << "the maker's camera must accept the command's credentials";
     EXPECT_EQ(l.byName["Other"]["ip"], "192.168.0.200") << "only the factory address is changed";
+}
+
+// No keyring answers in a session without D-Bus: the stored login is then the file's, and said so.
+TEST_F(WorkflowE2E, WithoutALoginGivenTheStoredOneIsUsed) {
+    VirtualLan lan({.cameras = {"--name K2 --ip 192.168.0.20 --mac 02:00:00:00:03:05 --family maker --user admin "
+                                "--password bzfhk"}});
+    std::filesystem::create_directories(ConfigHome() + "/flashwell");
+    std::ofstream(ConfigHome() + "/flashwell/settings") << "user=admin\npassword=bzfhk\n";
+    CliRun given = Cli(lan, "auto-ip --user root --wait 1.5");
+    EXPECT_EQ(given.byName["K2"]["ip"], "192.168.0.20") << given.output << given.errors;
+    EXPECT_EQ(given.errors.find("keyring"), std::string::npos) << "a login given is not looked up";
+    CliRun stored = Cli(lan, "auto-ip --wait 1.5");
+    EXPECT_EQ(stored.exitCode, 0) << stored.output << stored.errors;
+    EXPECT_EQ(stored.byName["K2"]["ip"], "192.168.0.31") << stored.errors;
+    EXPECT_NE(stored.errors.find("No keyring answered"), std::string::npos) << stored.errors;
 }
 
 TEST_F(WorkflowE2E, UpgradeFlashesSeveralCamerasAtOnceAndJudgesEach) {

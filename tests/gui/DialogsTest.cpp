@@ -19,6 +19,7 @@
 
 #include "FlashwellVersion.h"
 #include "tests/gui/GuiTestSupport.h"
+#include "tests/support/FakeKeyring.h"
 #include "tests/support/TestSupport.h"
 #include "window/HyperLink.h"
 
@@ -67,45 +68,62 @@ TEST(DialogsTest, BrowseShowsModelAndVersionAndCancelEmptiesThePath) {
     EXPECT_EQ(asked, 3u);
 }
 
-TEST(DialogsTest, CredentialsRoundTripThroughTheSettingsFile) {
-    TemporaryHome home;
+TEST(DialogsTest, TheStoredLoginFillsTheFieldsAtStartAndFollowsTheDialogAndThePresets) {
+    testsupport::ScratchDir top;
+    auto keyring = std::make_shared<testsupport::FakeKeyring>();
+    auto store = std::make_shared<LoginStore>(top.path() + "/config", top.path(), keyring);
     std::function<int(QDialog&)> step;
     MainWindowHooks hooks;
     hooks.runDialog = [&](QDialog& d) { return step(d); };
-    GuiFixture f(437, hooks);
-    QAction* set = f.window->findChild<QAction*>(QStringLiteral("actionSetLogin"));
+    hooks.platform.logins = store;
+    auto f = std::make_unique<GuiFixture>(437, hooks);
+    EXPECT_EQ(f->Text("editUser"), "root"); // nothing stored: the built-in login
+    EXPECT_EQ(f->Text("editPassword"), "qnwt");
+    QAction* set = f->window->findChild<QAction*>(QStringLiteral("actionSetLogin"));
     ASSERT_NE(set, nullptr);
 
     step = [](QDialog& d) {
-        EXPECT_EQ(d.findChild<QLineEdit*>(QStringLiteral("dialogUser"))->text(), ""); // no file yet
-        d.findChild<QLineEdit*>(QStringLiteral("dialogUser"))->setText(QStringLiteral("root"));
-        d.findChild<QLineEdit*>(QStringLiteral("dialogPassword"))->setText(QString());
-        return int(QDialog::Accepted);
-    };
-    set->trigger();
-    QFile file(home.dir.filePath(QStringLiteral("ROZuzuveza/conf")));
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_EQ(file.readAll(), QByteArray("root\r\n"));
-    file.close();
-    EXPECT_EQ(f.Text("editUser"), "root");
-    EXPECT_EQ(f.Text("editPassword"), "");
-
-    step = [](QDialog& d) {
+        EXPECT_EQ(d.findChild<QLineEdit*>(QStringLiteral("dialogUser"))->text(), ""); // nothing stored yet
         d.findChild<QLineEdit*>(QStringLiteral("dialogUser"))->setText(QStringLiteral("admin"));
         d.findChild<QLineEdit*>(QStringLiteral("dialogPassword"))->setText(QStringLiteral("bzfhk"));
         return int(QDialog::Accepted);
     };
     set->trigger();
+    EXPECT_EQ(f->Text("editUser"), "admin");
+    EXPECT_EQ(f->Text("editPassword"), "bzfhk");
+    EXPECT_EQ(keyring->held, "bzfhk");
+
     step = [](QDialog& d) {
         EXPECT_EQ(d.findChild<QLineEdit*>(QStringLiteral("dialogUser"))->text(), "admin");
         EXPECT_EQ(d.findChild<QLineEdit*>(QStringLiteral("dialogPassword"))->text(), "bzfhk");
         d.findChild<QLineEdit*>(QStringLiteral("dialogUser"))->setText(QStringLiteral("ignored"));
         return int(QDialog::Rejected);
     };
-    f.window->SetFieldText(Field::User, "root");
+    f->window->SetFieldText(Field::User, "typed");
     set->trigger();
-    EXPECT_EQ(f.Text("editUser"), "root"); // cancelling changes nothing
-    EXPECT_EQ(f.Text("editPassword"), "bzfhk");
+    EXPECT_EQ(f->Text("editUser"), "typed"); // cancelling changes nothing
+    EXPECT_EQ(store->Load().login->user, "admin");
+
+    // The next start begins with what was stored.
+    f = std::make_unique<GuiFixture>(437, hooks);
+    EXPECT_EQ(f->Text("editUser"), "admin");
+    EXPECT_EQ(f->Text("editPassword"), "bzfhk");
+
+    // A preset is the login chosen from now on: fields and store agree.
+    f->window->findChild<QAction*>(QStringLiteral("actionAccount_root"))->trigger();
+    EXPECT_EQ(f->Text("editUser"), "root");
+    EXPECT_EQ(store->Load().login->user, "root");
+    EXPECT_EQ(keyring->held, "qnwt");
+
+    // Without a keyring the login is still kept, and the line under the list says where.
+    keyring->answering = false;
+    f->window->findChild<QAction*>(QStringLiteral("actionAccount_admin"))->trigger();
+    EXPECT_EQ(f->Text("editUser"), "admin");
+    EXPECT_NE(f->window->NoteLine().toStdString().find("No keyring answered"), std::string::npos)
+        << f->window->NoteLine().toStdString();
+    f = std::make_unique<GuiFixture>(437, hooks);
+    EXPECT_EQ(f->Text("editPassword"), "bzfhk");
+    EXPECT_NE(f->window->NoteLine().toStdString().find("the camera password is kept in"), std::string::npos);
 }
 
 TEST(DialogsTest, AccountPresetsFillTheLogin) {

@@ -38,7 +38,9 @@ struct GuiFixture {
     explicit GuiFixture(unsigned codePage, MainWindowHooks hooks = {}, std::shared_ptr<CameraNetwork> network = {},
                         std::string stateFolder = {})
         : clock(0.001) {
+        std::shared_ptr<LoginStore> logins = std::move(hooks.platform.logins);
         hooks.platform = QuietPlatform(codePage);
+        hooks.platform.logins = std::move(logins);
         hooks.platform.stateFolder = std::move(stateFolder);
         if (network)
             hooks.platform.network = std::move(network);

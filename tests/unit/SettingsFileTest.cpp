@@ -10,7 +10,9 @@
 
 #include <gtest/gtest.h>
 
+#include "app/LoginStore.h"
 #include "app/SettingsFile.h"
+#include "tests/support/FakeKeyring.h"
 #include "tests/support/TestSupport.h"
 
 namespace {
@@ -25,6 +27,20 @@ std::string stored(const std::string& home) {
     char mode[8];
     std::snprintf(mode, sizeof mode, " %o", st.st_mode & 0777);
     return s.str() + mode;
+}
+
+std::string bytesOf(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+std::string said(const std::vector<Text>& notes) {
+    std::string out;
+    for (const Text& n : notes)
+        out += n.English() + "\n";
+    return out;
 }
 
 std::string loaded(const std::string& home) {
@@ -113,4 +129,111 @@ TEST(SettingsFileTest, NeverThroughALinkNeverIntoAFifoAndAlwaysWhole) {
         names.push_back(entry.path().filename().string());
     EXPECT_EQ(names, std::vector<std::string>{"conf"}) << "no temporary file is left behind";
     EXPECT_EQ(loaded(home.path()), "admin|bzfhk");
+}
+
+TEST(LoginStoreTest, ThePasswordLivesInTheKeyringAndTheFileOnlyWhereNoneAnswers) {
+    testsupport::ScratchDir top;
+    auto keyring = std::make_shared<testsupport::FakeKeyring>();
+    // ~/.config need not exist yet.
+    LoginStore store(top.path() + "/config/flashwell", top.path(), keyring);
+
+    // Nothing stored: no login, no note, and no keyring asked (a search need not wake D-Bus).
+    LoginStore::Loaded nothing = store.Load();
+    EXPECT_FALSE(nothing.login);
+    EXPECT_TRUE(nothing.notes.empty());
+    EXPECT_EQ(keyring->calls, 0);
+
+    LoginStore::Saved saved = store.Save({"admin", "bzfhk"});
+    EXPECT_TRUE(saved.ok);
+    EXPECT_TRUE(saved.inKeyring);
+    EXPECT_TRUE(saved.notes.empty());
+    EXPECT_EQ(bytesOf(store.SettingsFile()), "user=admin\n");
+    struct stat st {};
+    ASSERT_EQ(::stat(store.SettingsFile().c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    EXPECT_EQ(keyring->held, "bzfhk");
+    LoginStore::Loaded back = store.Load();
+    ASSERT_TRUE(back.login);
+    EXPECT_EQ(back.login->user + "|" + back.login->password, "admin|bzfhk");
+    EXPECT_TRUE(back.notes.empty());
+
+    // No keyring: the password goes to the file, and saving and every load say so.
+    keyring->answering = false;
+    saved = store.Save({"root", "qnwt"});
+    EXPECT_TRUE(saved.ok);
+    EXPECT_FALSE(saved.inKeyring);
+    EXPECT_NE(said(saved.notes)
+                  .find("No keyring answered (no D-Bus); the camera password is kept in " + store.SettingsFile()),
+              std::string::npos)
+        << said(saved.notes);
+    EXPECT_EQ(bytesOf(store.SettingsFile()), "user=root\npassword=qnwt\n");
+    back = store.Load();
+    EXPECT_EQ(back.login->password, "qnwt");
+    EXPECT_NE(said(back.notes).find("No keyring answered"), std::string::npos);
+
+    // A keyring that answers again takes the password out of the file.
+    keyring->answering = true;
+    back = store.Load();
+    EXPECT_EQ(back.login->user + "|" + back.login->password, "root|qnwt");
+    EXPECT_NE(said(back.notes).find("is now in the keyring"), std::string::npos) << said(back.notes);
+    EXPECT_EQ(bytesOf(store.SettingsFile()), "user=root\n");
+    EXPECT_EQ(keyring->held, "qnwt");
+
+    // An entry removed from the keyring by hand, and a keyring gone silent, are said, not guessed.
+    keyring->held.reset();
+    back = store.Load();
+    EXPECT_EQ(back.login->user + "|" + back.login->password, "root|");
+    EXPECT_EQ(said(back.notes), "The keyring holds no camera password for the stored login\n");
+    keyring->answering = false;
+    EXPECT_EQ(said(store.Load().notes), "No keyring answered (no D-Bus); the stored camera password cannot be read\n");
+
+    // A line break cannot smuggle a second setting into the file.
+    keyring->answering = false;
+    ASSERT_TRUE(store.Save({"admin\npassword=x", "pw\nuser=evil"}).ok);
+    EXPECT_EQ(bytesOf(store.SettingsFile()), "user=admin\npassword=pw\n");
+
+    // A link in the file's place is neither read nor written through.
+    const std::string elsewhere = top.path() + "/elsewhere";
+    std::ofstream(elsewhere) << "user=mallory\n";
+    ::unlink(store.SettingsFile().c_str());
+    ASSERT_EQ(::symlink(elsewhere.c_str(), store.SettingsFile().c_str()), 0);
+    EXPECT_FALSE(store.Load().login);
+    EXPECT_FALSE(store.Save({"root", "qnwt"}).ok);
+    EXPECT_EQ(bytesOf(elsewhere), "user=mallory\n");
+}
+
+TEST(LoginStoreTest, TheOldFileIsMovedOnceAndLosesItsPassword) {
+    testsupport::ScratchDir top;
+    auto keyring = std::make_shared<testsupport::FakeKeyring>();
+    LoginStore store(top.path() + "/config", top.path(), keyring);
+    ASSERT_TRUE(SaveSettings(top.path(), {"admin", "bzfhk"}));
+
+    LoginStore::Loaded moved = store.Load();
+    ASSERT_TRUE(moved.login);
+    EXPECT_EQ(moved.login->user + "|" + moved.login->password, "admin|bzfhk");
+    EXPECT_EQ(said(moved.notes), "The login stored in " + SettingsPath(top.path()) + " was moved: the user name to " +
+                                     store.SettingsFile() + ", the password to the keyring\n");
+    EXPECT_EQ(bytesOf(SettingsPath(top.path())), "admin\r\n");
+    EXPECT_EQ(keyring->held, "bzfhk");
+    // Once: the next load reads the new file and says nothing.
+    EXPECT_TRUE(store.Load().notes.empty());
+
+    // An empty user name was written as a line break and the password: it stays a password.
+    testsupport::ScratchDir other;
+    LoginStore second(other.path() + "/config", other.path(), keyring);
+    ASSERT_TRUE(SaveSettings(other.path(), {"", "secret"}));
+    moved = second.Load();
+    EXPECT_EQ(moved.login->user + "|" + moved.login->password, "|secret");
+    EXPECT_EQ(bytesOf(SettingsPath(other.path())), "\r\n");
+
+    // Without a keyring the move still happens, into the private file, and is said.
+    testsupport::ScratchDir third;
+    keyring->answering = false;
+    LoginStore lonely(third.path() + "/config", third.path(), keyring);
+    ASSERT_TRUE(SaveSettings(third.path(), {"root", "qnwt"}));
+    moved = lonely.Load();
+    EXPECT_EQ(moved.login->password, "qnwt");
+    EXPECT_NE(said(moved.notes).find("No keyring answered"), std::string::npos);
+    EXPECT_NE(said(moved.notes).find("was moved to " + lonely.SettingsFile()), std::string::npos);
+    EXPECT_EQ(bytesOf(SettingsPath(third.path())), "root\r\n");
 }
