@@ -52,7 +52,7 @@ bool CTarnDlg::leaveAbsent(JobRequest& request) {
 void CTarnDlg::reportHomecoming(const JobRequest& request) {
     std::size_t home = 0;
     for (const Target& camera : request.targets) {
-        const auto outcome = Outcome(camera.mac);
+        const auto outcome = m_fleet.Outcome(camera.mac);
         if (outcome && outcome->kind == OutcomeKind::Home) {
             ++home;
             m_replayed.push_back(

@@ -13,14 +13,6 @@
 
 namespace {
 
-constexpr auto kProgressEvery = std::chrono::milliseconds(250);
-
-// What a map of the controller's knows of a camera, copied out under the caller's lock.
-template <typename Map> std::optional<typename Map::mapped_type> foundIn(const Map& map, const Mac& mac) {
-    const auto it = map.find(mac);
-    return it == map.end() ? std::nullopt : std::optional(it->second);
-}
-
 Text noCamera() {
     return Note(QT_TRANSLATE_NOOP("Note", "no camera is selected"));
 }
@@ -207,19 +199,7 @@ void CTarnDlg::beginRecords(Workflow workflow) {
 }
 
 void CTarnDlg::prologue(const JobRequest& request) {
-    {
-        std::lock_guard guard(m_factsLock);
-        m_outcomes.clear();
-        m_running.clear();
-        // The job's own cameras: re-addressing leaves those not at the factory address alone, and
-        // "5 of 5 done" after a question about 3 counted them too.
-        m_progressed.clear();
-        for (const Target& camera : request.targets)
-            if (request.workflow != Workflow::AutoIp || camera.ip == kFactoryAddress)
-                m_progressed.insert(camera.mac);
-        if (request.workflow != Workflow::Homecoming)
-            m_progress.Begin(m_progressed.size(), CamerasAtOnce(request), std::chrono::steady_clock::now());
-    }
+    m_fleet.Begin(request, std::chrono::steady_clock::now());
     switch (request.workflow) {
     case Workflow::Upgrade:
         // A dry run changes no camera, so it leaves no record behind.
@@ -274,10 +254,7 @@ void CTarnDlg::epilogue(const JobRequest& request, const JobSummary& summary) {
         reportHomecoming(request);
         break;
     }
-    {
-        std::lock_guard guard(m_factsLock);
-        m_lastAway = summary.away;
-    }
+    m_fleet.End(summary.away);
     if (!summary.away.empty() && request.workflow != Workflow::Homecoming) {
         const Text names = Joined(summary.away, "Note", QT_TRANSLATE_NOOP("Note", "%1, %2"));
         notes.push_back(summary.away.size() == 1
@@ -289,7 +266,7 @@ void CTarnDlg::epilogue(const JobRequest& request, const JobSummary& summary) {
                                    {std::to_string(summary.away.size()), names}));
     }
     if (request.workflow == Workflow::Upgrade)
-        if (Text held = heldTheFirstWave(request); !held.empty())
+        if (Text held = m_fleet.HeldTheFirstWave(request); !held.empty())
             notes.push_back(
                 Note(QT_TRANSLATE_NOOP("Note", "The first wave failed, so the rest were not flashed: %1"), {held}));
     if (request.workflow == Workflow::AutoIp && summary.rangeUsedUp > 0) {
@@ -308,7 +285,7 @@ void CTarnDlg::epilogue(const JobRequest& request, const JobSummary& summary) {
     SetReceiverMode(kReceiverRun);
     EnableControls(true);
     if (request.workflow != Workflow::Homecoming)
-        m_window.ShowNote(ProgressText(), NoteKind::Progress);
+        m_window.ShowNote(m_fleet.ProgressText(std::chrono::steady_clock::now()), NoteKind::Progress);
     // The cameras that answered at their new addresses refreshed their rows; this search brings
     // in the rest, without emptying the list of what the job found.
     if (request.workflow == Workflow::AutoIp)
@@ -317,24 +294,6 @@ void CTarnDlg::epilogue(const JobRequest& request, const JobSummary& summary) {
         m_window.ShowNote(
             Note(QT_TRANSLATE_NOOP("Note", "%1."), {Joined(notes, "Note", QT_TRANSLATE_NOOP("Note", "%1. %2"))}),
             NoteKind::Job);
-}
-
-Text CTarnDlg::heldTheFirstWave(const JobRequest& request) const {
-    const std::size_t wave = std::min(request.options.firstWave, request.targets.size());
-    std::lock_guard guard(m_factsLock);
-    const bool held = std::any_of(m_outcomes.begin(), m_outcomes.end(),
-                                  [](const auto& o) { return o.second.kind == OutcomeKind::FirstWaveFailed; });
-    std::vector<Text> names;
-    for (std::size_t i = 0; held && i < wave; ++i) {
-        const Target& camera = request.targets[i];
-        auto outcome = m_outcomes.find(camera.mac);
-        if (outcome == m_outcomes.end() || outcome->second.kind == OutcomeKind::Upgraded ||
-            outcome->second.kind == OutcomeKind::AlreadyCurrent)
-            continue;
-        names.push_back(Note(QT_TRANSLATE_NOOP("Note", "%1 (%2) ended \"%3\""),
-                             {camera.displayName, FormatMac(camera.mac), Status::Of(outcome->second).text}));
-    }
-    return Joined(names, "Note", QT_TRANSLATE_NOOP("Note", "%1, %2"));
 }
 
 void CTarnDlg::showAddress(const Target& camera, const Ipv4& at) {
@@ -355,86 +314,37 @@ void CTarnDlg::markFailed(const Target& camera, bool failed) {
 }
 
 void CTarnDlg::onJobEvent(const JobRequest& request, const Target& camera, const JobEvent& event) {
-    // A camera an earlier run left away has no row of its own.
-    const bool rows = camera.row >= 0;
-    if (std::holds_alternative<event::CameraStarted>(event)) {
-        // A row's Status belongs to the last job that touched it: each camera's is emptied as its
-        // work begins, and the rows of cameras outside the job keep theirs.
-        if (rows) {
-            markFailed(camera, false);
-            m_listDevices.SetStatus(camera.row, "", std::nullopt);
-        }
-        std::lock_guard guard(m_factsLock);
-        m_shown.erase(camera.mac);
-    } else if (const auto* changed = std::get_if<event::CameraChanged>(&event)) {
-        const auto status = Status::Of(changed->view);
-        {
-            std::lock_guard guard(m_factsLock);
-            m_running[camera.mac] = changed->view;
-            if (status && rows)
-                m_shown[camera.mac] = *status;
-        }
-        if (status && rows)
-            m_listDevices.SetStatus(camera.row, status->text.English(), status->progress);
-    } else if (const auto* ended = std::get_if<event::CameraEnded>(&event)) {
+    // The fleet's view first: the row's Model and Version columns read it when the row is redrawn.
+    const FleetView::Seen seen = m_fleet.On(request, camera, event, std::chrono::steady_clock::now());
+    const auto* ended = std::get_if<event::CameraEnded>(&event);
+    if (camera.row >= 0 && (ended || std::holds_alternative<event::CameraStarted>(event)))
+        markFailed(camera, ended && IsFailure(ended->outcome.kind));
+    if (seen.status)
+        m_listDevices.SetStatus(camera.row, seen.status->text.English(), seen.status->progress);
+    if (ended) {
         const CameraOutcome& outcome = ended->outcome;
-        // The facts first: the row's Model and Version columns read them when the row is redrawn.
-        {
-            std::lock_guard guard(m_factsLock);
-            if (outcome.model || outcome.versionBefore)
-                m_facts[camera.mac] = {outcome.model.value_or(""),
-                                       outcome.versionAfter.value_or(outcome.versionBefore.value_or(""))};
-            m_outcomes[camera.mac] = outcome;
-            // What the row shows: a camera without one (sent home at the start) shows nothing.
-            if (rows)
-                m_shown[camera.mac] = Status::Of(outcome);
-            m_running.erase(camera.mac);
-        }
-        if (rows) {
-            markFailed(camera, IsFailure(outcome.kind));
-            m_listDevices.SetStatus(camera.row, Status::Of(outcome).text.English(), std::nullopt);
-            // The row shows where the camera's own reply last put it: away, or back home.
-            Ipv4 at{};
-            if (outcome.leftAt ? ParseIpv4(*outcome.leftAt, at) : outcome.ipAfter && ParseIpv4(*outcome.ipAfter, at))
-                showAddress(camera, at);
-        }
+        // The row shows where the camera's own reply last put it: away, or back home.
+        Ipv4 at{};
+        if (camera.row >= 0 &&
+            (outcome.leftAt ? ParseIpv4(*outcome.leftAt, at) : outcome.ipAfter && ParseIpv4(*outcome.ipAfter, at)))
+            showAddress(camera, at);
         if (IsRecorded(outcome.kind))
             m_records.Append(recordOf(request, camera, outcome));
     }
-    JobListener listener;
-    Text progress;
-    {
-        std::lock_guard guard(m_factsLock);
-        listener = m_jobListener;
-        const auto now = std::chrono::steady_clock::now();
-        if (request.workflow != Workflow::Homecoming && m_progressed.contains(camera.mac)) {
-            m_progress.On(camera.mac, event, now);
-            // A line a human reads: a few times a second is enough, and every camera's end.
-            if (std::holds_alternative<event::CameraEnded>(event) || now - m_progressShown >= kProgressEvery) {
-                m_progressShown = now;
-                progress = m_progress.Said(now);
-            }
-        }
-    }
-    if (!progress.empty())
-        m_window.ShowNote(progress, NoteKind::Progress);
-    if (listener)
-        listener(camera, event);
+    if (!seen.progress.empty())
+        m_window.ShowNote(seen.progress, NoteKind::Progress);
+    if (seen.listener)
+        seen.listener(camera, event);
 }
 
 void CTarnDlg::SetJobOptions(const JobOptions& options) {
-    std::lock_guard guard(m_factsLock);
+    std::lock_guard guard(m_workersLock);
     m_jobOptions = options;
 }
 
 JobOptions CTarnDlg::GetJobOptions() const {
-    std::lock_guard guard(m_factsLock);
+    std::lock_guard guard(m_workersLock);
     return m_jobOptions;
-}
-
-Text CTarnDlg::ProgressText() const {
-    std::lock_guard guard(m_factsLock);
-    return m_progress.Said(std::chrono::steady_clock::now());
 }
 
 CameraRecord CTarnDlg::recordOf(const JobRequest& request, const Target& camera, const CameraOutcome& outcome) const {
@@ -456,37 +366,4 @@ CameraRecord CTarnDlg::recordOf(const JobRequest& request, const Target& camera,
     r.failed = IsFailure(outcome.kind);
     r.outcome = OutcomeName(outcome.kind);
     return r;
-}
-
-std::optional<CameraFacts> CTarnDlg::Facts(const Mac& mac) const {
-    std::lock_guard guard(m_factsLock);
-    return foundIn(m_facts, mac);
-}
-
-std::optional<CameraOutcome> CTarnDlg::Outcome(const Mac& mac) const {
-    std::lock_guard guard(m_factsLock);
-    return foundIn(m_outcomes, mac);
-}
-
-std::optional<StatusText> CTarnDlg::StatusOf(const Mac& mac) const {
-    std::lock_guard guard(m_factsLock);
-    return foundIn(m_shown, mac);
-}
-
-std::vector<Text> CTarnDlg::LastAway() const {
-    std::lock_guard guard(m_factsLock);
-    return m_lastAway;
-}
-
-std::map<Phase, int> CTarnDlg::RunningPhases() const {
-    std::map<Phase, int> phases;
-    std::lock_guard guard(m_factsLock);
-    for (const auto& [mac, view] : m_running)
-        ++phases[view.phase];
-    return phases;
-}
-
-void CTarnDlg::SetJobListener(JobListener listener) {
-    std::lock_guard guard(m_factsLock);
-    m_jobListener = std::move(listener);
 }

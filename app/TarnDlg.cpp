@@ -201,10 +201,7 @@ void CTarnDlg::OnSearch() {
         m_table->ClearDeviceTable();
         m_listDevices.DeleteAllItems();
     }
-    {
-        std::lock_guard guard(m_factsLock);
-        m_shown.clear(); // the rows come back without a Status
-    }
+    m_fleet.ForgetShown(); // the rows come back without a Status
     EnableControls(false);
     m_window.ClearDetailPanel();
     // Run before the requests leave: a camera on the same switch answers within microseconds,
@@ -232,10 +229,7 @@ void CTarnDlg::OnAdapterSelChange(int row) {
     // The old receiver has been joined, so nothing writes the list or the table any more.
     m_listDevices.DeleteAllItems();
     m_table->ClearDeviceTable();
-    {
-        std::lock_guard guard(m_factsLock);
-        m_shown.clear();
-    }
+    m_fleet.ForgetShown();
     startReceiver();
 }
 
@@ -319,7 +313,7 @@ void CTarnDlg::OnBrowseFile(const std::optional<std::string>& chosenPath) {
 bool CTarnDlg::ExportListCsv(const std::string& path) const {
     std::string text = CsvLine({"Idx", "Name", "IP", "MAC", "Status", "Model", "Version"});
     for (const ListRow& row : m_listDevices.Rows()) {
-        auto facts = Facts(row.mac);
+        auto facts = m_fleet.Facts(row.mac);
         text += CsvLine({row[0], row[1], row[2], row[3], row[StatusColumn],
                          facts ? std::optional(facts->model) : std::nullopt,
                          facts ? std::optional(facts->version) : std::nullopt});

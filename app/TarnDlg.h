@@ -14,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/FleetView.h"
 #include "app/JobInputs.h"
 #include "app/JobRecords.h"
 #include "app/LoginStore.h"
@@ -54,11 +55,6 @@ struct ControllerPlatform {
 
 // Whether an upgrade flashes, or only asks each camera and says what it would do.
 enum class UpgradeMode { Flash, DryRun };
-// What a camera last said of itself: its model and firmware version.
-struct CameraFacts {
-    std::string model;
-    std::string version;
-};
 
 // The main dialog's shared state and handlers, without any window framework. Each workflow
 // button hands in its front end's inputs; the controller makes them a job request and runs the
@@ -93,8 +89,6 @@ public:
     // cameras at once, a first wave, cameras at the image's version left alone, the reboot deadline.
     void SetJobOptions(const JobOptions& options);
     JobOptions GetJobOptions() const;
-    // "12 of 200 done, 2 failed, about 4 min left" for the running job, or how the last one ended.
-    Text ProgressText() const;
     // Asks the selected cameras (the window selects every listed one, as the original's check does).
     void OnCheckVersion(const JobInputs& inputs);
     void OnResetDefault(const JobInputs& inputs);
@@ -125,8 +119,6 @@ public:
     void RequestStop();
     // How many cameras an earlier run left away were still not seen home by the start-up.
     std::size_t StillAwayAtStart() const { return m_stillAwayAtStart.load(); }
-    // The cameras the last job could not see back at their own addresses, one line each.
-    std::vector<Text> LastAway() const;
     // The journal's cameras away from home that this run may act on, and forgetting them (all, or
     // the one of mac): a camera that left the bench is then no longer sent home.
     std::vector<PendingRestore> AwayFromHome() const { return m_journal.AwayFromHome(); }
@@ -174,21 +166,14 @@ public:
     const std::vector<Text>& Replayed() const { return m_replayed; }
     // Which functions cannot work for want of a capability, in one line; empty when none.
     const Text& RightsNote() const { return m_rightsNote; }
-    // The model and version a camera reported in this run, if it did.
-    std::optional<CameraFacts> Facts(const Mac& mac) const;
-    // How each camera of the current or last job ended, by MAC.
-    std::optional<CameraOutcome> Outcome(const Mac& mac) const;
-    // The Status a camera's row shows in this run, typed; none before its first.
-    std::optional<StatusText> StatusOf(const Mac& mac) const;
-    // How many cameras of the running job are in each phase (those that ended are not counted).
-    std::map<Phase, int> RunningPhases() const;
+    // What the jobs of this run made of each camera: phases, outcomes, facts, the progress line.
+    FleetView& Fleet() { return m_fleet; }
+    const FleetView& Fleet() const { return m_fleet; }
     // The records of the current or last job; they are also appended to its file as cameras end.
     const JobRecords& Records() const { return m_records; }
     // The list as it stands (its five columns, then model and version where known) as CSV; false
     // when the file cannot be written.
     bool ExportListCsv(const std::string& path) const;
-    // Also told of every event of every job, on the job's thread (the console's progress lines).
-    void SetJobListener(JobListener listener);
 
 private:
     struct Worker {
@@ -238,10 +223,6 @@ private:
     // Starts the job's file of records; when it cannot be written the operator hears of it.
     void beginRecords(Workflow workflow);
     CameraRecord recordOf(const JobRequest& request, const Target& camera, const CameraOutcome& outcome) const;
-
-    // The cameras of a failed first wave that held the rest back, each with how it ended; empty
-    // when the wave passed.
-    Text heldTheFirstWave(const JobRequest& request) const;
     // What a homecoming found, for the start's note and the console (Homecoming.cpp).
     void reportHomecoming(const JobRequest& request);
     // Waits for the start-up's search and takes the cameras it does not show out of the
@@ -257,17 +238,8 @@ private:
     JobRecords m_records;
     LinkLocalDetours m_detours;
     std::atomic<bool> m_allowOtherModels{false};
-    mutable std::mutex m_factsLock;
-    std::map<Mac, CameraFacts> m_facts;
-    std::map<Mac, CameraOutcome> m_outcomes;                 // the last job's; guarded by m_factsLock
-    std::map<Mac, StatusText> m_shown;                       // what each row's Status says; ditto
-    std::map<Mac, CameraView> m_running;                     // the running job's cameras that have not ended; ditto
-    std::vector<Text> m_lastAway;                            // ditto
-    JobListener m_jobListener;                               // guarded by m_factsLock
-    JobOptions m_jobOptions;                                 // ditto
-    JobProgress m_progress;                                  // ditto
-    std::set<Mac> m_progressed;                              // the cameras it counts; ditto
-    std::chrono::steady_clock::time_point m_progressShown{}; // ditto
+    FleetView m_fleet;
+    JobOptions m_jobOptions; // guarded by m_workersLock
     std::vector<Text> m_replayed;
     std::atomic<std::size_t> m_stillAwayAtStart{0};
     std::vector<Target> m_absentAtStart; // journalled cameras the start-up's search did not show

@@ -153,7 +153,7 @@ void sayEnded(EventStream& events, CTarnDlg& dlg, Command command, const std::ve
     std::map<std::string, std::size_t> outcomes;
     std::size_t failed = 0;
     for (const Mac& mac : MacsAtRows(*dlg.Table(), rows)) {
-        const auto outcome = dlg.Outcome(mac);
+        const auto outcome = dlg.Fleet().Outcome(mac);
         const OutcomeKind kind = outcome ? outcome->kind : OutcomeKind::NotStarted;
         ++outcomes[OutcomeName(kind)];
         failed += IsFailure(kind) ? 1 : 0;
@@ -353,7 +353,7 @@ struct Session {
             // Exit 0 only when every selected camera would be flashed.
             anyFailed = std::any_of(selected.begin(), selected.end(), [&](int r) {
                 const auto d = dlg.Table()->CopyDeviceAt(r);
-                const Plan plan = PlanOf(d ? dlg.Outcome(d->mac) : std::nullopt);
+                const Plan plan = PlanOf(d ? dlg.Fleet().Outcome(d->mac) : std::nullopt);
                 return plan != Plan::Flash && plan != Plan::Current;
             });
         }

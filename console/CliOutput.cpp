@@ -96,7 +96,7 @@ bool PrintDevices(CTarnDlg& dlg, const Options& o, std::ostream& out, const Text
     };
     // A camera left away from home is no clean success, whatever its Status says of its work.
     auto awayAt = [&](const ListRow& row) -> std::optional<std::string> {
-        const auto outcome = dlg.Outcome(row.mac);
+        const auto outcome = dlg.Fleet().Outcome(row.mac);
         return outcome ? outcome->leftAt : std::nullopt;
     };
     // A search did nothing to any camera: the start-up's homecoming says for itself who is away.
@@ -111,9 +111,9 @@ bool PrintDevices(CTarnDlg& dlg, const Options& o, std::ostream& out, const Text
             const auto away = awayAt(rows[r]);
             d["away"] = away ? nlohmann::json(*away) : nlohmann::json(nullptr);
             if (planned) {
-                auto known = dlg.Facts(rows[r].mac);
-                d["plan"] =
-                    isPlanned(r) ? nlohmann::json(PlanName(PlanOf(dlg.Outcome(rows[r].mac)))) : nlohmann::json(nullptr);
+                auto known = dlg.Fleet().Facts(rows[r].mac);
+                d["plan"] = isPlanned(r) ? nlohmann::json(PlanName(PlanOf(dlg.Fleet().Outcome(rows[r].mac))))
+                                         : nlohmann::json(nullptr);
                 d["model"] = known ? nlohmann::json(known->model) : nlohmann::json(nullptr);
                 d["version"] = known ? nlohmann::json(known->version) : nlohmann::json(nullptr);
             }
@@ -138,7 +138,7 @@ bool PrintDevices(CTarnDlg& dlg, const Options& o, std::ostream& out, const Text
         std::string line;
         for (int c = 0; c < 4; ++c)
             line += PadToColumns(Printable(row[static_cast<std::size_t>(c)]), widths[c]);
-        const auto status = dlg.StatusOf(row.mac);
+        const auto status = dlg.Fleet().StatusOf(row.mac);
         const std::string said = status ? status->text.In(translate) : row[4];
         const std::string failed = Text("Console", QT_TRANSLATE_NOOP("Console", "[failed]")).In(translate);
         line += Printable(said) + (row.failed ? (said.empty() ? failed : " " + failed) : "");

@@ -128,7 +128,7 @@ ConsoleProgress::ConsoleProgress(CTarnDlg& dlg, std::vector<int> rows, std::ostr
         }
     // Every change is caught as the job reports it, so a Status that shows for a moment is not missed.
     // The stream outlives the controller, whose end joins the job's thread.
-    m_dlg.SetJobListener([events = m_events, lines, stream](const Target& camera, const JobEvent& event) {
+    m_dlg.Fleet().SetJobListener([events = m_events, lines, stream](const Target& camera, const JobEvent& event) {
         if (stream)
             stream->Job(camera, event);
         if (!lines)
@@ -142,7 +142,7 @@ ConsoleProgress::ConsoleProgress(CTarnDlg& dlg, std::vector<int> rows, std::ostr
 
 ConsoleProgress::~ConsoleProgress() {
     if (m_listening)
-        m_dlg.SetJobListener(nullptr);
+        m_dlg.Fleet().SetJobListener(nullptr);
 }
 
 void ConsoleProgress::Tick() {
@@ -181,14 +181,14 @@ void ConsoleProgress::redraw() {
         if (row < 0 || static_cast<std::size_t>(row) >= rows.size())
             continue;
         const ListRow& shown = rows[static_cast<std::size_t>(row)];
-        const bool ended = m_dlg.Outcome(shown.mac).has_value();
+        const bool ended = m_dlg.Fleet().Outcome(shown.mac).has_value();
         cameras.push_back({shown, ended});
         // The row's Status is English; the console says it in its own language.
-        if (auto status = m_dlg.StatusOf(shown.mac))
+        if (auto status = m_dlg.Fleet().StatusOf(shown.mac))
             cameras.back().row[StatusColumn] = status->text.In(m_translate);
     }
     const std::vector<std::string> lines =
-        ProgressFrame(cameras, m_dlg.ProgressText().In(m_translate), m_width, m_height, m_translate);
+        ProgressFrame(cameras, m_dlg.Fleet().ProgressText().In(m_translate), m_width, m_height, m_translate);
     // Back to the first line drawn last time, every line written anew, and what is left of a
     // taller frame cleared.
     std::string frame;

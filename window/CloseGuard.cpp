@@ -52,7 +52,7 @@ bool MainWindow::closeDuringJob() {
         return false;
     if (!m_quietClose) {
         QStringList cameras;
-        for (const auto& [phase, count] : m_controller->RunningPhases())
+        for (const auto& [phase, count] : m_controller->Fleet().RunningPhases())
             cameras << caption::kCamerasIn.Tr().arg(count).arg(
                 QCoreApplication::translate("Window", phaseWords(phase)));
         const QString question =
@@ -78,7 +78,7 @@ bool MainWindow::closeDuringJob() {
 }
 
 void MainWindow::finishClosing() {
-    const std::vector<Text> away = m_controller->LastAway();
+    const std::vector<Text> away = m_controller->Fleet().LastAway();
     if (!away.empty()) {
         // The terminal's line in English, as the traces; the box in the window's language.
         std::string english = caption::kAwayAtClose.english;

@@ -105,7 +105,7 @@ QVariant DeviceListModel::data(const QModelIndex& index, int role) const {
     if (index.column() >= kColumnCount) {
         if (role != Qt::DisplayRole)
             return {};
-        const auto facts = m_controller.Facts(m_rows[row].mac);
+        const auto facts = m_controller.Fleet().Facts(m_rows[row].mac);
         if (!facts)
             return QString();
         return QString::fromStdString(index.column() == ModelColumn ? facts->model : facts->version);
@@ -123,7 +123,7 @@ QVariant DeviceListModel::data(const QModelIndex& index, int role) const {
 
 QVariant DeviceListModel::statusToolTip(const ListRow& row) const {
     // Which two models differ: the camera's, as its query named it, and the image's.
-    const std::optional<CameraOutcome> outcome = m_controller.Outcome(row.mac);
+    const std::optional<CameraOutcome> outcome = m_controller.Fleet().Outcome(row.mac);
     if (!outcome)
         return {};
     // Its result holds, but the camera is not where it belongs: the row says where it is.

@@ -49,7 +49,7 @@ TEST(CloseGuardTest, ClosingDuringAJobAsksThenSendsHomeAndSaysWhatIsLeft) {
     c.OnStartUpgrade(window->Inputs());
     auto burning = [&] {
         QApplication::processEvents();
-        return c.RunningPhases().count(Phase::Burning) > 0;
+        return c.Fleet().RunningPhases().count(Phase::Burning) > 0;
     };
     ASSERT_TRUE(testsupport::WaitUntil(burning, 20s)) << c.LastRefusal();
 

@@ -185,7 +185,7 @@ TEST(QuestionsTest, AJobCountsAndWritesOnlyItsOwnCamerasRows) {
     q.Select({0, 1, 2});
     q.Press("buttonAutoChangeIp");
     CTarnDlg& controller = q.f->window->Controller();
-    EXPECT_EQ(controller.ProgressText(), "2 of 2 done, 0 failed") << "the question was about two";
+    EXPECT_EQ(controller.Fleet().ProgressText(), "2 of 2 done, 0 failed") << "the question was about two";
     const auto status = [&](int row) { return controller.List().GetItemText(row, StatusColumn); };
     int own = -1;
     for (int row = 0; row < controller.List().GetItemCount(); ++row)

@@ -47,7 +47,7 @@ TEST_F(FleetTest, CamerasAtOnceCapsTheUploadsInListOrder) {
     std::mutex lock;
     std::vector<std::string> turns; // in the order the job gave them, as its own thread tells
     std::set<std::string> waited;
-    dlg->SetJobListener([&](const Target& camera, const JobEvent& event) {
+    dlg->Fleet().SetJobListener([&](const Target& camera, const JobEvent& event) {
         const auto* changed = std::get_if<event::CameraChanged>(&event);
         std::lock_guard guard(lock);
         if (changed && changed->view.phase == Phase::Uploading)
@@ -179,7 +179,7 @@ TEST_F(FleetTest, TheProgressLineCountsWhatIsDoneAndFailed) {
     Start(cameras);
     window.ClearCalls();
     Upgrade(WriteImage("106"), JobOptions{});
-    EXPECT_EQ(dlg->ProgressText(), "3 of 3 done, 1 failed");
+    EXPECT_EQ(dlg->Fleet().ProgressText(), "3 of 3 done, 1 failed");
     const auto notes = window.Calls("Note ");
     EXPECT_TRUE(std::any_of(notes.begin(), notes.end(), [](const std::string& n) {
         return n.starts_with("Note 1 of 3 done, 1 failed");

@@ -96,8 +96,8 @@ TEST_F(SafetyNetTest, ADryRunAsksEveryCameraAndChangesNone) {
     EXPECT_EQ(net->Camera("Away").ip, (Ipv4{10, 0, 0, 26}));
     EXPECT_TRUE(Journal().restores.empty());
     EXPECT_TRUE(testsupport::ListFolder(RecordsFolder()).empty()) << "a dry run changes nothing, so records nothing";
-    EXPECT_EQ(dlg->Facts(net->Camera("Ready").mac)->version, "V1.04");
-    EXPECT_FALSE(dlg->Facts(net->Camera("Gone").mac));
+    EXPECT_EQ(dlg->Fleet().Facts(net->Camera("Ready").mac)->version, "V1.04");
+    EXPECT_FALSE(dlg->Fleet().Facts(net->Camera("Gone").mac));
 }
 
 TEST_F(SafetyNetTest, AnUpgradeRecordsEachCameraFieldByField) {

@@ -216,7 +216,7 @@ TEST_F(TruthfulUpgradeTest, ACameraBurningWhenTheJobEndsIsSentHomeAtTheNextStart
     EXPECT_EQ(window.Calls("Note At start-up: sent Slow").size(), 1u) << "seen home, and said so";
     // The start-up's homecoming has no row: the console listed "Back at its own address" beside an
     // empty Status once the search showed the camera.
-    EXPECT_FALSE(dlg->StatusOf(net->Camera("Slow").mac).has_value());
+    EXPECT_FALSE(dlg->Fleet().StatusOf(net->Camera("Slow").mac).has_value());
 }
 
 // Every computer tried 169.254.0.1 first, in the same order as every other; an address the
@@ -308,8 +308,8 @@ TEST_F(TruthfulUpgradeTest, ACameraLeftAwayKeepsItsHomeAcrossJobsUntilItIsSeenTh
     const Ipv4 home{192, 168, 0, 63};
     const std::string image = WriteImage("106");
     Upgrade(image);
-    ASSERT_TRUE(dlg->Outcome(net->Camera("Far").mac)->leftAt);
-    const std::string away = *dlg->Outcome(net->Camera("Far").mac)->leftAt;
+    ASSERT_TRUE(dlg->Fleet().Outcome(net->Camera("Far").mac)->leftAt);
+    const std::string away = *dlg->Fleet().Outcome(net->Camera("Far").mac)->leftAt;
     EXPECT_EQ(Outcome("Far"), OutcomeKind::Upgraded);
     EXPECT_EQ(dlg->List().GetItemText(0, 2), away) << "the row shows where the camera is";
     ASSERT_EQ(Journal().restores.size(), 1u);
@@ -331,12 +331,12 @@ TEST_F(TruthfulUpgradeTest, ACameraLeftAwayKeepsItsHomeAcrossJobsUntilItIsSeenTh
         if (job == 2) {
             ASSERT_EQ(Journal().restores.size(), 1u) << "still away, and the journal still knows its home";
             EXPECT_EQ(Journal().restores[0].home, "192.168.0.63");
-            EXPECT_TRUE(dlg->Outcome(net->Camera("Far").mac)->leftAt);
+            EXPECT_TRUE(dlg->Fleet().Outcome(net->Camera("Far").mac)->leftAt);
         }
     }
     EXPECT_EQ(net->Camera("Far").ip, home) << "brought home by the third job";
     EXPECT_TRUE(Journal().restores.empty());
-    EXPECT_FALSE(dlg->Outcome(net->Camera("Far").mac)->leftAt);
+    EXPECT_FALSE(dlg->Fleet().Outcome(net->Camera("Far").mac)->leftAt);
     EXPECT_EQ(dlg->List().GetItemText(0, 2), "192.168.0.63");
 }
 

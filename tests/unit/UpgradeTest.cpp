@@ -98,7 +98,7 @@ TEST_F(UpgradeTest, ThreeFailedUploadsFailTheCameraAndRestoreTheAdapterOnce) {
     EXPECT_EQ(Outcome("Refusing"), OutcomeKind::UploadFailed);
     EXPECT_TRUE(Failed("Refusing"));
     EXPECT_EQ(net->Calls("upload").size(), 3u);
-    EXPECT_EQ(dlg->Outcome(net->Camera("Refusing").mac)->uploadAttempts, 3);
+    EXPECT_EQ(dlg->Fleet().Outcome(net->Camera("Refusing").mac)->uploadAttempts, 3);
     EXPECT_EQ(net->Calls("read-adapter").size(), 2u) << "read before the job and after it, never written";
     EXPECT_TRUE(net->Calls("ping").empty()) << "a card the job never changed has nothing to reconnect to";
     EXPECT_EQ(Views("Refusing"), (std::vector<CameraView>{{Phase::Querying, 0}, {Phase::Uploading, 0}}));

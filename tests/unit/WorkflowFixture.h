@@ -56,7 +56,7 @@ protected:
             if (seen.empty() ? !text.empty() : seen.back() != text)
                 seen.push_back(text);
         });
-        dlg->SetJobListener([this](const Target& camera, const JobEvent& event) {
+        dlg->Fleet().SetJobListener([this](const Target& camera, const JobEvent& event) {
             std::lock_guard guard(m_historyLock);
             if (const auto* changed = std::get_if<event::CameraChanged>(&event))
                 m_views[camera.mac].push_back(changed->view);
@@ -110,7 +110,7 @@ protected:
     // How the camera's work in the last job ended.
     OutcomeKind Outcome(const std::string& name) { return Ended(name).kind; }
     CameraOutcome Ended(const std::string& name) {
-        return dlg->Outcome(net->Camera(name).mac).value_or(CameraOutcome());
+        return dlg->Fleet().Outcome(net->Camera(name).mac).value_or(CameraOutcome());
     }
     bool Failed(const std::string& name) const { return dlg->IsFailed(RowOf(name)); }
     // Every phase the camera went through in the last job, in order, with its count.

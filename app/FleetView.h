@@ -1,0 +1,75 @@
+#pragma once
+
+#include <chrono>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <set>
+#include <vector>
+
+#include "app/StatusTexts.h"
+#include "engine/JobEvents.h"
+#include "engine/JobProgress.h"
+#include "engine/JobRequest.h"
+
+// What a camera last said of itself: its model and firmware version.
+struct CameraFacts {
+    std::string model;
+    std::string version;
+};
+
+// What the jobs of this run made of one camera, kept typed: the front ends draw its Status from it.
+struct FleetCamera {
+    std::optional<CameraFacts> facts;     // from any job of this run
+    std::optional<CameraOutcome> outcome; // how the current or last job ended it
+    std::optional<CameraView> running;    // where the running job is with it
+    std::optional<StatusText> shown;      // what its row's Status says
+};
+
+// The jobs' events as the list and the progress line see them, by MAC, under a lock of its own:
+// one place for every camera's phase, outcome and facts, written on the job's thread and read
+// by the front ends on theirs.
+class FleetView {
+public:
+    using Moment = std::chrono::steady_clock::time_point;
+
+    // A job begins: the last one's outcomes and phases go, and its own cameras are the ones counted
+    // ("5 of 5 done" after a question about 3 counted those too).
+    void Begin(const JobRequest& request, Moment now);
+    // What one event changes where a front end can see it.
+    struct Seen {
+        std::optional<StatusText> status; // the row's new Status (empty on a start); none: it stays
+        Text progress;                    // the progress line, when it is due
+        JobListener listener;             // who else is told of the event
+    };
+    Seen On(const JobRequest& request, const Target& camera, const JobEvent& event, Moment now);
+    // The job ended, leaving these cameras away from home.
+    void End(std::vector<Text> away);
+    // The list was emptied: rows come back without a Status.
+    void ForgetShown();
+
+    std::optional<FleetCamera> Camera(const Mac& mac) const;
+    std::optional<CameraFacts> Facts(const Mac& mac) const;
+    std::optional<CameraOutcome> Outcome(const Mac& mac) const;
+    std::optional<StatusText> StatusOf(const Mac& mac) const;
+    // How many cameras of the running job are in each phase (those that ended are not counted).
+    std::map<Phase, int> RunningPhases() const;
+    // The cameras the last job could not see back at their own addresses, one line each.
+    std::vector<Text> LastAway() const;
+    // "12 of 200 done, 2 failed, about 4 min left" for the running job, or how the last one ended.
+    Text ProgressText(Moment now = std::chrono::steady_clock::now()) const;
+    // Also told of every event of every job, on the job's thread (the console's progress lines).
+    void SetJobListener(JobListener listener);
+    // The cameras of a failed first wave that held the rest back, each with how it ended; empty
+    // when the wave passed.
+    Text HeldTheFirstWave(const JobRequest& request) const;
+
+private:
+    mutable std::mutex m_lock;
+    std::map<Mac, FleetCamera> m_cameras;
+    std::vector<Text> m_lastAway;
+    JobListener m_listener;
+    JobProgress m_progress;
+    std::set<Mac> m_counted; // the cameras the progress line counts
+    Moment m_progressShown{};
+};
