@@ -15,6 +15,15 @@
 #include "i18n/Translations.h"
 #include "window/WindowTexts.h"
 
+namespace {
+
+// A screen shows one frame in this time: taking the rows in more often paints what nobody sees.
+constexpr int kFrameMs = 16;
+// More changed cells than a screen of rows shows are cheaper repainted at once.
+constexpr std::size_t kCellsAlone = 64;
+
+} // namespace
+
 // Shared with the listener so that a writer never posts to a model that is gone.
 struct DeviceListModel::Relay {
     std::mutex lock;
@@ -24,13 +33,15 @@ struct DeviceListModel::Relay {
 
 DeviceListModel::DeviceListModel(CTarnDlg& controller, QObject* parent)
     : QAbstractTableModel(parent), m_controller(controller), m_relay(std::make_shared<Relay>()) {
+    m_frame.setSingleShot(true);
+    connect(&m_frame, &QTimer::timeout, this, &DeviceListModel::Sync);
     m_relay->target = this;
     std::weak_ptr<Relay> weak = m_relay;
     m_controller.List().SetListener([weak](ListModel::Change, int) {
         if (auto relay = weak.lock()) {
             std::lock_guard guard(relay->lock);
             if (relay->target && relay->changes.Changed())
-                QMetaObject::invokeMethod(relay->target, &DeviceListModel::Sync, Qt::QueuedConnection);
+                QMetaObject::invokeMethod(relay->target, &DeviceListModel::due, Qt::QueuedConnection);
         }
     });
     Sync();
@@ -46,6 +57,33 @@ void DeviceListModel::Retranslate() {
     emit headerDataChanged(Qt::Horizontal, 0, ColumnCount - 1);
 }
 
+void DeviceListModel::due() {
+    const qint64 since = m_sinceSync.isValid() ? m_sinceSync.elapsed() : kFrameMs;
+    if (since >= kFrameMs)
+        Sync();
+    else if (!m_frame.isActive())
+        m_frame.start(static_cast<int>(kFrameMs - since));
+}
+
+DeviceListModel::Shown DeviceListModel::shown(ListRow row) const {
+    const Mac mac = row.mac;
+    return {std::move(row), m_controller.Fleet().Facts(mac)};
+}
+
+void DeviceListModel::changed(int row, const Shown& before, const Shown& after, std::vector<QModelIndex>& cells) {
+    for (int column = 0; column < kColumnCount; ++column)
+        if (before.row[static_cast<std::size_t>(column)] != after.row[static_cast<std::size_t>(column)] ||
+            (column == StatusColumn &&
+             (before.row.progress != after.row.progress || before.row.failed != after.row.failed)))
+            cells.push_back(index(row, column));
+    const auto model = [](const Shown& s) { return s.facts ? s.facts->model : std::string(); };
+    const auto version = [](const Shown& s) { return s.facts ? s.facts->version : std::string(); };
+    if (model(before) != model(after))
+        cells.push_back(index(row, ModelColumn));
+    if (version(before) != version(after))
+        cells.push_back(index(row, VersionColumn));
+}
+
 void DeviceListModel::Sync() {
     // Only what was written since the last repaint: a job on a few rows of thousands copies few.
     // A writer holding the rows just now is not waited for: the next turn of the loop tries again.
@@ -54,6 +92,8 @@ void DeviceListModel::Sync() {
         QTimer::singleShot(1, this, &DeviceListModel::Sync);
         return;
     }
+    m_frame.stop();
+    m_sinceSync.start();
     ListChanges changes = std::move(*taken);
     const int before = static_cast<int>(m_rows.size());
     if (changes.reset || changes.rowCount < before) {
@@ -65,20 +105,22 @@ void DeviceListModel::Sync() {
             rows = m_controller.List().Rows();
         }
         beginResetModel();
-        m_rows = std::move(rows);
+        m_rows.clear();
+        for (ListRow& row : rows)
+            m_rows.push_back(shown(std::move(row)));
         endResetModel();
         return;
     }
     const int after = changes.rowCount;
-    std::vector<ListRow> appended(static_cast<std::size_t>(after - before));
-    int first = after, last = -1;
+    std::vector<Shown> appended(static_cast<std::size_t>(after - before));
+    std::vector<QModelIndex> cells;
     for (auto& [row, texts] : changes.rows) {
         if (row < before) {
-            m_rows[static_cast<std::size_t>(row)] = std::move(texts);
-            first = std::min(first, row);
-            last = std::max(last, row);
+            Shown now = shown(std::move(texts));
+            std::swap(m_rows[static_cast<std::size_t>(row)], now);
+            changed(row, now, m_rows[static_cast<std::size_t>(row)], cells);
         } else if (row < after) {
-            appended[static_cast<std::size_t>(row - before)] = std::move(texts);
+            appended[static_cast<std::size_t>(row - before)] = shown(std::move(texts));
         }
     }
     if (after > before) {
@@ -86,8 +128,13 @@ void DeviceListModel::Sync() {
         std::move(appended.begin(), appended.end(), std::back_inserter(m_rows));
         endInsertRows();
     }
-    if (last >= 0)
-        emit dataChanged(index(first, 0), index(last, ColumnCount - 1));
+    // A few changed cells are repainted each alone, not every cell between them; a sort that
+    // moved every row is one range, cheaper than thousands of cells told one by one.
+    if (cells.size() > kCellsAlone)
+        emit dataChanged(index(cells.front().row(), 0), index(cells.back().row(), ColumnCount - 1));
+    else
+        for (const QModelIndex& cell : cells)
+            emit dataChanged(cell, cell);
 }
 
 int DeviceListModel::rowCount(const QModelIndex& parent) const {
@@ -101,23 +148,23 @@ int DeviceListModel::columnCount(const QModelIndex& parent) const {
 QVariant DeviceListModel::data(const QModelIndex& index, int role) const {
     if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
         return {};
-    const auto row = static_cast<std::size_t>(index.row());
+    const Shown& shown = m_rows[static_cast<std::size_t>(index.row())];
     if (index.column() >= kColumnCount) {
         if (role != Qt::DisplayRole)
             return {};
-        const auto facts = m_controller.Fleet().Facts(m_rows[row].mac);
-        if (!facts)
+        if (!shown.facts)
             return QString();
-        return QString::fromStdString(index.column() == ModelColumn ? facts->model : facts->version);
+        return QString::fromStdString(index.column() == ModelColumn ? shown.facts->model : shown.facts->version);
     }
+    const ListRow& row = shown.row;
     if (role == Qt::DisplayRole)
-        return QString::fromStdString(m_rows[row][static_cast<std::size_t>(index.column())]);
-    if (role == Qt::ForegroundRole && index.column() == StatusColumn && m_rows[row].failed)
+        return QString::fromStdString(row[static_cast<std::size_t>(index.column())]);
+    if (role == Qt::ForegroundRole && index.column() == StatusColumn && row.failed)
         return QBrush(QColor(255, 0, 0));
-    if (role == ProgressRole && index.column() == StatusColumn && m_rows[row].progress)
-        return *m_rows[row].progress;
+    if (role == ProgressRole && index.column() == StatusColumn && row.progress)
+        return *row.progress;
     if (role == Qt::ToolTipRole && index.column() == StatusColumn)
-        return statusToolTip(m_rows[row]);
+        return statusToolTip(row);
     return {};
 }
 

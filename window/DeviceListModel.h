@@ -1,9 +1,13 @@
 #pragma once
 
 #include <QAbstractTableModel>
+#include <QElapsedTimer>
+#include <QTimer>
 #include <memory>
+#include <optional>
 #include <vector>
 
+#include "app/FleetView.h"
 #include "discovery/ListModel.h"
 
 class CTarnDlg;
@@ -33,16 +37,28 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
 
 public slots:
-    // Takes the controller's rows into the snapshot the view reads; GUI thread only.
+    // Takes the controller's rows into the snapshot the view reads now; GUI thread only.
     void Sync();
 
 private:
     struct Relay;
+    // A row as the view paints it, with the Model and Version its camera last gave.
+    struct Shown {
+        ListRow row;
+        std::optional<CameraFacts> facts;
+    };
 
-    CTarnDlg& m_controller;
+    // A writer asked for a repaint: at most one a frame, however many cameras changed meanwhile.
+    void due();
+    Shown shown(ListRow row) const;
+    // Adds the cells of a row that differ from what the view painted.
+    void changed(int row, const Shown& before, const Shown& after, std::vector<QModelIndex>& cells);
     QVariant statusToolTip(const ListRow& row) const;
 
+    CTarnDlg& m_controller;
     QString m_imageModel;
-    std::vector<ListRow> m_rows;
+    std::vector<Shown> m_rows;
     std::shared_ptr<Relay> m_relay;
+    QElapsedTimer m_sinceSync;
+    QTimer m_frame;
 };

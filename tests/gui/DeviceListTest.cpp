@@ -1,11 +1,13 @@
 // The device list: live rows, red Status cell, busy refusal, Control-A, double-click, sorting.
 #include <QAbstractItemModelTester>
 #include <QBrush>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
@@ -47,6 +49,36 @@ TEST(DeviceListTest, RowsFollowTheControllerAndPassTheModelTester) {
     f.window->Controller().List().DeleteAllItems();
     GuiFixture::Settle();
     EXPECT_EQ(model->rowCount(), 0);
+}
+
+TEST(DeviceListTest, AJobsWritesArePaintedOnceAFrameAndOnlyInTheCellsTheyChanged) {
+    GuiFixture f(437);
+    for (std::uint8_t i = 1; i <= 3; ++i)
+        f.AddCamera("cam" + std::to_string(i), {192, 168, 0, static_cast<std::uint8_t>(20 + i)}, i);
+    QAbstractItemModel* model = listOf(f)->model();
+    QSignalSpy spy(model, &QAbstractItemModel::dataChanged);
+    ListModel& list = f.window->Controller().List();
+    // Two cameras upload as fast as a job reports, the window turning its loop between reports.
+    QElapsedTimer took;
+    took.start();
+    constexpr int kWrites = 200;
+    for (int i = 1; i <= kWrites; ++i) {
+        const double share = i / double(kWrites);
+        list.SetStatus(0, "File Uploading... " + std::to_string(i), share);
+        list.SetStatus(1, "File Uploading... " + std::to_string(i), share);
+        QApplication::processEvents();
+    }
+    const qint64 frames = took.elapsed() / 16 + 2;
+    QTest::qWait(50);
+    EXPECT_EQ(model->index(0, StatusColumn).data().toString(), "File Uploading... 200");
+    EXPECT_DOUBLE_EQ(model->index(1, StatusColumn).data(DeviceListModel::ProgressRole).toDouble(), 1.0);
+    EXPECT_LE(spy.count(), 2 * frames) << "in " << took.elapsed() << " ms";
+    for (const QList<QVariant>& signal : spy) {
+        const auto from = signal[0].value<QModelIndex>(), to = signal[1].value<QModelIndex>();
+        EXPECT_EQ(from, to);
+        EXPECT_EQ(from.column(), StatusColumn);
+        EXPECT_LT(from.row(), 2);
+    }
 }
 
 TEST(DeviceListTest, OnlyTheStatusCellOfAFailedCameraIsRed) {

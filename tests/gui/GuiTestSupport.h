@@ -82,8 +82,13 @@ struct GuiFixture {
     void SetStatus(int row, const std::string& text, bool failed) { SetStatus(row, StatusText{text, {}}, failed); }
 
     static void Settle() {
-        for (int i = 0; i < 3; ++i)
+        for (int i = 0; i < 3; ++i) {
             QApplication::processEvents();
+            // The list takes writes in once a frame; a test reads them at once.
+            for (QWidget* top : QApplication::topLevelWidgets())
+                for (auto* model : top->findChildren<DeviceListModel*>())
+                    model->Sync();
+        }
     }
 
     template <typename T> T* Find(const char* name) const { return window->findChild<T*>(QString::fromLatin1(name)); }
