@@ -60,7 +60,7 @@ void CTarnDlg::OnAutoChangeIp(const JobInputs& inputs) {
     if (!range) {
         m_window.MessageBox(Note(QT_TRANSLATE_NOOP("Note", "Nothing was sent: %1."), {range.Said()}),
                             Note(QT_TRANSLATE_NOOP("Note", "Auto Change IP")));
-        std::lock_guard guard(m_workersLock);
+        std::lock_guard guard(m_jobLock);
         m_lastRefusal = range.Said();
         return;
     }
@@ -179,14 +179,14 @@ void CTarnDlg::runJob(const std::string& card, const std::function<std::shared_p
     JobDriver job(fixed, {m_network, m_detours, m_clock, m_platform.threadLimit},
                   [this, fixed](const Target& camera, const JobEvent& event) { onJobEvent(*fixed, camera, event); });
     {
-        std::lock_guard guard(m_workersLock);
+        std::lock_guard guard(m_jobLock);
         m_job = &job;
         if (m_closed)
             job.Stop();
     }
     const JobSummary summary = job.Run();
     {
-        std::lock_guard guard(m_workersLock);
+        std::lock_guard guard(m_jobLock);
         m_job = nullptr;
     }
     epilogue(*request, summary);
@@ -338,12 +338,12 @@ void CTarnDlg::onJobEvent(const JobRequest& request, const Target& camera, const
 }
 
 void CTarnDlg::SetJobOptions(const JobOptions& options) {
-    std::lock_guard guard(m_workersLock);
+    std::lock_guard guard(m_jobLock);
     m_jobOptions = options;
 }
 
 JobOptions CTarnDlg::GetJobOptions() const {
-    std::lock_guard guard(m_workersLock);
+    std::lock_guard guard(m_jobLock);
     return m_jobOptions;
 }
 

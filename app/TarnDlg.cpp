@@ -23,7 +23,7 @@ CTarnDlg::CTarnDlg(TarnWindow& window, Clock& clock, Platform platform)
     : m_window(window), m_clock(clock), m_platform(std::move(platform)),
       m_network(*(m_platform.network = orSystem(std::move(m_platform.network)))),
       m_stop([&clock] { return clock.Interrupted(); }), m_journal(m_platform.stateFolder),
-      m_records(m_platform.recordsFolder), m_detours(m_network, m_journal, m_stop) {
+      m_records(m_platform.recordsFolder), m_detours(m_network, m_journal, m_stop), m_threads(m_platform.threadLimit) {
     if (!m_platform.codePage)
         m_platform.codePage = OemCodePageFromLocale;
 }
@@ -162,7 +162,7 @@ void CTarnDlg::startReceiver() {
 }
 
 void CTarnDlg::sighted(const DeviceReply& reply) {
-    std::lock_guard guard(m_workersLock);
+    std::lock_guard guard(m_jobLock);
     if (m_job)
         m_job->Sighted(reply.mac, reply.ip);
 }
@@ -266,8 +266,9 @@ bool CTarnDlg::IsFailed(int row) const {
 }
 
 void CTarnDlg::RequestStop() {
-    std::lock_guard guard(m_workersLock);
+    std::lock_guard guard(m_jobLock);
     m_closed = true; // no new job starts from here on
+    m_threads.Close();
     // Wake every pause and timed wait and abort every network call; the job then sends home the
     // cameras that can hear it and leaves the burning ones to the journal.
     m_clock.Interrupt();
@@ -282,7 +283,7 @@ void CTarnDlg::StopWorkflows() {
 
 void CTarnDlg::OnCancel() {
     {
-        std::lock_guard guard(m_workersLock);
+        std::lock_guard guard(m_jobLock);
         if (m_cancelled)
             return;
         m_cancelled = true;

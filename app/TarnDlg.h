@@ -2,16 +2,13 @@
 
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <functional>
-#include <list>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <set>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "app/FleetView.h"
@@ -20,6 +17,7 @@
 #include "app/LoginStore.h"
 #include "app/StatusTexts.h"
 #include "app/TarnWindow.h"
+#include "app/Workers.h"
 #include "discovery/DatagramIntake.h"
 #include "discovery/DeviceSort.h"
 #include "discovery/DeviceTable.h"
@@ -159,7 +157,7 @@ public:
     bool WorkflowRunning() const;
     // Waits up to limit for every job thread to end (a job that starts another runs on); true when none runs.
     bool WaitForWorkflows(std::chrono::milliseconds limit);
-    std::size_t WorkerThreads() const; // threads started and not yet joined
+    std::size_t WorkerThreads() const; // threads started and not yet joined, the job's pool too
     // Why the last workflow button did nothing (no camera, an unreadable image); empty when it ran.
     Text LastRefusal() const;
     // What the start-up found pending from an earlier run and put right, one line each.
@@ -176,14 +174,7 @@ public:
     bool ExportListCsv(const std::string& path) const;
 
 private:
-    struct Worker {
-        std::thread thread;
-        bool finished = false;
-    };
-
     // Job threads (JobThreads.cpp).
-    bool startThread(std::function<void()> work);
-    void reapFinished();
     bool beginWorkflow();
     // Gives the busy state back when a job ends before any camera was touched, and says why.
     void endWorkflowUnstarted(const Text& why = {});
@@ -239,7 +230,7 @@ private:
     LinkLocalDetours m_detours;
     std::atomic<bool> m_allowOtherModels{false};
     FleetView m_fleet;
-    JobOptions m_jobOptions; // guarded by m_workersLock
+    JobOptions m_jobOptions; // guarded by m_jobLock
     std::vector<Text> m_replayed;
     std::atomic<std::size_t> m_stillAwayAtStart{0};
     std::vector<Target> m_absentAtStart; // journalled cameras the start-up's search did not show
@@ -261,12 +252,11 @@ private:
     std::optional<AdapterConfig> m_savedConfig;
     mutable std::mutex m_reconnectLock;
     std::string m_reconnectAddress;
-    mutable std::mutex m_workersLock;
-    std::list<Worker> m_workers;
-    std::atomic<int> m_runningWorkers{0};
-    std::condition_variable m_workerEnded; // with m_workersLock
-    JobDriver* m_job = nullptr;            // the running job; guarded by m_workersLock
-    Text m_lastRefusal;                    // guarded by m_workersLock
-    std::atomic<bool> m_closed{false};     // no workflow starts any more
-    bool m_cancelled = false;              // OnCancel has run
+    mutable std::mutex m_jobLock;
+    JobDriver* m_job = nullptr;        // the running job; guarded by m_jobLock
+    Text m_lastRefusal;                // guarded by m_jobLock
+    std::atomic<bool> m_closed{false}; // no workflow starts any more
+    bool m_cancelled = false;          // OnCancel has run
+    // Last, so that its threads are joined before anything they use is gone.
+    Workers m_threads;
 };
