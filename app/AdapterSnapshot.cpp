@@ -1,4 +1,4 @@
-#include "app/TarnDlg.h"
+#include "app/AdapterSnapshot.h"
 
 namespace {
 
@@ -23,15 +23,14 @@ bool sameAddresses(const std::optional<AdapterConfig>& a, const std::optional<Ad
 
 } // namespace
 
-void CTarnDlg::SaveAdapterConfig() {
-    const HostAdapter* adapter = ChosenAdapter();
+void AdapterSnapshot::SaveAdapterConfig(const HostAdapter* adapter) {
     // A save while one is pending replaces it: what counts is the card as this job found it.
     m_savedConfig.reset();
     if (adapter)
-        m_savedConfig = m_network.ReadAdapterConfig(adapter->index, m_platform.resolvConf);
+        m_savedConfig = m_network.ReadAdapterConfig(adapter->index, m_resolvConf);
 }
 
-std::vector<Text> CTarnDlg::RestoreAdapterConfig(const JobAdapter& adapter) {
+std::vector<Text> AdapterSnapshot::RestoreAdapterConfig(const JobAdapter& adapter) {
     std::vector<Text> notes;
     // The job's one change to the card is its link-local route: that, and nothing else, is undone.
     if (auto removed = m_detours.RemoveRoute(adapter); !removed)
@@ -40,7 +39,7 @@ std::vector<Text> CTarnDlg::RestoreAdapterConfig(const JobAdapter& adapter) {
     if (m_savedConfig) {
         // The card's own addresses belong to whoever set them (a DHCP client, NetworkManager): a
         // change during the job is theirs, and writing the old ones back would undo it.
-        auto now = m_network.ReadAdapterConfig(m_savedConfig->index, m_platform.resolvConf);
+        auto now = m_network.ReadAdapterConfig(m_savedConfig->index, m_resolvConf);
         if (!sameAddresses(m_savedConfig, now))
             notes.push_back(Note(QT_TRANSLATE_NOOP("Note", "The addresses of %1 changed during the job (from %2 to "
                                                            "%3), not by Flashwell; they were left as they are"),
@@ -54,7 +53,7 @@ std::vector<Text> CTarnDlg::RestoreAdapterConfig(const JobAdapter& adapter) {
     return notes;
 }
 
-std::string CTarnDlg::ReconnectAddress() const {
+std::string AdapterSnapshot::ReconnectAddress() const {
     std::lock_guard guard(m_reconnectLock);
     return m_reconnectAddress;
 }

@@ -20,14 +20,7 @@ Text who(const Target& camera) {
 } // namespace
 
 bool CTarnDlg::leaveAbsent(JobRequest& request) {
-    auto seen = [&](const Target& camera) {
-        bool found = false;
-        m_table->WithLock([&](auto& records) {
-            for (const auto& record : records)
-                found = found || record->mac == camera.mac;
-        });
-        return found;
-    };
+    auto seen = [&](const Target& camera) { return m_discovery.Shows(camera.mac); };
     auto allSeen = [&] {
         for (const Target& camera : request.targets)
             if (!seen(camera))

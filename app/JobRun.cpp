@@ -87,15 +87,12 @@ Result<AddressRange> CTarnDlg::autoIpRange(const std::string& startText, const s
         return Failure{EINVAL, Note(QT_TRANSLATE_NOOP("Note", "the range %1~%2 can hand out no address: its end is "
                                                               "never handed out"),
                                     {startText, endText})};
-    if (m_savedConfig && !m_savedConfig->addresses.empty())
-        ParseIpv4(m_savedConfig->addresses.front(), range.network);
+    if (const auto& saved = m_card.SavedAdapterConfig(); saved && !saved->addresses.empty())
+        ParseIpv4(saved->addresses.front(), range.network);
     // Addresses already held: by any listed camera and by the host.
-    if (m_table)
-        m_table->WithLock([&](auto& records) {
-            for (const auto& record : records)
-                range.taken.insert(record->ip);
-        });
-    if (const HostAdapter* adapter = ChosenAdapter(); adapter)
+    for (const DeviceInfo& record : m_discovery.Records())
+        range.taken.insert(record.ip);
+    if (const HostAdapter* adapter = m_discovery.ChosenAdapter(); adapter)
         if (Ipv4 own{}; ParseIpv4(adapter->address, own))
             range.taken.insert(own);
     return range;
@@ -124,23 +121,20 @@ Result<std::vector<std::optional<Ipv4>>> CTarnDlg::PlanAutoIp(const std::string&
 }
 
 JobAdapter CTarnDlg::jobAdapter() const {
-    const HostAdapter* adapter = ChosenAdapter();
+    const HostAdapter* adapter = m_discovery.ChosenAdapter();
     if (!adapter)
         return {};
     return {adapter->interfaceName, adapter->address, adapter->index, adapter->hardwareAddress};
 }
 
 std::optional<Press> CTarnDlg::press(Workflow workflow, const JobInputs& inputs) const {
-    if (!m_table || m_closed || m_busy)
+    if (!m_discovery.IsOpen() || m_closed || m_busy)
         return std::nullopt;
     Press p;
     p.workflow = workflow;
     p.inputs = inputs;
     p.options = GetJobOptions();
-    m_table->WithLock([&](auto& records) {
-        for (const auto& record : records)
-            p.listed.push_back(*record);
-    });
+    p.listed = m_discovery.Records();
     p.away = m_journal.AwayFromHome();
     p.adapter = jobAdapter();
     return p;
@@ -207,21 +201,21 @@ void CTarnDlg::prologue(const JobRequest& request) {
             m_records.Skip();
         else
             beginRecords(request.workflow);
-        SaveAdapterConfig();
-        SetReceiverMode(kReceiverHold);
+        m_card.SaveAdapterConfig(m_discovery.ChosenAdapter());
+        m_discovery.SetReceiverMode(kReceiverHold);
         break;
     case Workflow::CheckVersion:
-        SaveAdapterConfig();
-        if (!m_savedConfig || m_savedConfig->addresses.empty())
+        m_card.SaveAdapterConfig(m_discovery.ChosenAdapter());
+        if (!m_card.SavedAdapterConfig() || m_card.SavedAdapterConfig()->addresses.empty())
             m_window.MessageBox(Note(QT_TRANSLATE_NOOP("Note", "please check network status...")),
                                 Note(QT_TRANSLATE_NOOP("Note", "information")));
-        SetReceiverMode(kReceiverHold);
+        m_discovery.SetReceiverMode(kReceiverHold);
         beginRecords(request.workflow);
         break;
     case Workflow::Reset:
     case Workflow::AutoIp:
         // The receiver keeps entering replies: a camera seen at its new address is listed there.
-        SetReceiverMode(kReceiverRun);
+        m_discovery.SetReceiverMode(kReceiverRun);
         beginRecords(request.workflow);
         break;
     case Workflow::Homecoming:
@@ -246,7 +240,7 @@ void CTarnDlg::epilogue(const JobRequest& request, const JobSummary& summary) {
     case Workflow::CheckVersion:
     case Workflow::Reset:
     case Workflow::AutoIp: {
-        auto restored = RestoreAdapterConfig(request.adapter);
+        auto restored = m_card.RestoreAdapterConfig(request.adapter);
         notes.insert(notes.end(), restored.begin(), restored.end());
         break;
     }
@@ -282,35 +276,18 @@ void CTarnDlg::epilogue(const JobRequest& request, const JobSummary& summary) {
                                                                       "(its end is never handed out)"),
                                             {start, end, std::to_string(leftOut)}));
     }
-    SetReceiverMode(kReceiverRun);
+    m_discovery.SetReceiverMode(kReceiverRun);
     EnableControls(true);
     if (request.workflow != Workflow::Homecoming)
         m_window.ShowNote(m_fleet.ProgressText(std::chrono::steady_clock::now()), NoteKind::Progress);
     // The cameras that answered at their new addresses refreshed their rows; this search brings
     // in the rest, without emptying the list of what the job found.
     if (request.workflow == Workflow::AutoIp)
-        sendSearch();
+        m_discovery.SendSearch();
     if (!notes.empty())
         m_window.ShowNote(
             Note(QT_TRANSLATE_NOOP("Note", "%1."), {Joined(notes, "Note", QT_TRANSLATE_NOOP("Note", "%1. %2"))}),
             NoteKind::Job);
-}
-
-void CTarnDlg::showAddress(const Target& camera, const Ipv4& at) {
-    if (!m_table)
-        return;
-    m_table->WithLock([&](auto& records) {
-        for (auto& record : records)
-            if (record->mac == camera.mac)
-                record->ip = at;
-    });
-    m_listDevices.SetItemText(camera.row, 2, FormatIpv4(at));
-}
-
-void CTarnDlg::markFailed(const Target& camera, bool failed) {
-    if (m_table)
-        m_table->SetFailed(camera.mac, failed);
-    m_listDevices.SetFailed(camera.row, failed);
 }
 
 void CTarnDlg::onJobEvent(const JobRequest& request, const Target& camera, const JobEvent& event) {
@@ -318,16 +295,16 @@ void CTarnDlg::onJobEvent(const JobRequest& request, const Target& camera, const
     const FleetView::Seen seen = m_fleet.On(request, camera, event, std::chrono::steady_clock::now());
     const auto* ended = std::get_if<event::CameraEnded>(&event);
     if (camera.row >= 0 && (ended || std::holds_alternative<event::CameraStarted>(event)))
-        markFailed(camera, ended && IsFailure(ended->outcome.kind));
+        m_discovery.MarkFailed(camera.mac, ended && IsFailure(ended->outcome.kind));
     if (seen.status)
-        m_listDevices.SetStatus(camera.row, seen.status->text.English(), seen.status->progress);
+        m_discovery.ShowStatus(camera.mac, seen.status->text.English(), seen.status->progress);
     if (ended) {
         const CameraOutcome& outcome = ended->outcome;
         // The row shows where the camera's own reply last put it: away, or back home.
         Ipv4 at{};
         if (camera.row >= 0 &&
             (outcome.leftAt ? ParseIpv4(*outcome.leftAt, at) : outcome.ipAfter && ParseIpv4(*outcome.ipAfter, at)))
-            showAddress(camera, at);
+            m_discovery.ShowAddress(camera.mac, at);
         if (IsRecorded(outcome.kind))
             m_records.Append(recordOf(request, camera, outcome));
     }

@@ -1,20 +1,5 @@
 #include "app/TarnDlg.h"
 
-void CTarnDlg::JoinWorkers(bool wait) {
-    if (wait)
-        m_threads.JoinAll();
-    else
-        m_threads.JoinFinished();
-}
-
-bool CTarnDlg::WorkflowRunning() const {
-    return m_threads.AnyRunning();
-}
-
-bool CTarnDlg::WaitForWorkflows(std::chrono::milliseconds limit) {
-    return m_threads.WaitForAll(limit);
-}
-
 std::size_t CTarnDlg::WorkerThreads() const {
     std::lock_guard guard(m_jobLock);
     return m_threads.Count() + (m_job ? m_job->PoolThreads() : 0);
@@ -28,7 +13,7 @@ Text CTarnDlg::LastRefusal() const {
 bool CTarnDlg::beginWorkflow() {
     // Taken at the button press, so that nothing can clear the table before the launcher runs.
     bool idle = false;
-    if (!m_table || m_closed || !m_busy.compare_exchange_strong(idle, true))
+    if (!m_discovery.IsOpen() || m_closed || !m_busy.compare_exchange_strong(idle, true))
         return false;
     {
         std::lock_guard guard(m_jobLock);

@@ -22,8 +22,9 @@ std::shared_ptr<CameraNetwork> orSystem(std::shared_ptr<CameraNetwork> network) 
 CTarnDlg::CTarnDlg(TarnWindow& window, Clock& clock, Platform platform)
     : m_window(window), m_clock(clock), m_platform(std::move(platform)),
       m_network(*(m_platform.network = orSystem(std::move(m_platform.network)))),
-      m_stop([&clock] { return clock.Interrupted(); }), m_journal(m_platform.stateFolder),
-      m_records(m_platform.recordsFolder), m_detours(m_network, m_journal, m_stop), m_threads(m_platform.threadLimit) {
+      m_discovery(m_network, m_platform.listen), m_stop([&clock] { return clock.Interrupted(); }),
+      m_journal(m_platform.stateFolder), m_records(m_platform.recordsFolder), m_detours(m_network, m_journal, m_stop),
+      m_card(m_network, m_detours, m_platform.resolvConf), m_threads(m_platform.threadLimit) {
     if (!m_platform.codePage)
         m_platform.codePage = OemCodePageFromLocale;
 }
@@ -37,19 +38,12 @@ void CTarnDlg::OnInitDialog(std::optional<int> adapterChoice) {
     m_window.ApplyLanguage(m_nOemCodePage);
     showStoredLogin();
     m_window.ShowRange(kDefaultRangeStart, kDefaultRangeEnd);
-    m_table = std::make_unique<DeviceTable>();
-    m_intake = std::make_unique<DatagramIntake>(*m_table, m_listDevices, m_receiverMode, m_entryLock, m_intakeStats);
-    m_intake->OnSighting([this](const DeviceReply& reply) { sighted(reply); });
-
-    m_adapters =
-        EnumerateHostAdapters(m_platform.readAdapters ? m_platform.readAdapters() : std::vector<AdapterData>{});
-    m_nAdapterIndex = m_adapters.selected;
-    if (adapterChoice && *adapterChoice >= 0 && static_cast<std::size_t>(*adapterChoice) < m_adapters.adapters.size())
-        m_nAdapterIndex = *adapterChoice;
+    m_discovery.Open(m_platform.readAdapters ? m_platform.readAdapters() : std::vector<AdapterData>{}, adapterChoice,
+                     [this](const DeviceReply& reply) { sighted(reply); });
     std::vector<std::string> descriptions;
-    for (const HostAdapter& a : m_adapters.adapters)
+    for (const HostAdapter& a : m_discovery.Adapters().adapters)
         descriptions.push_back(a.description);
-    m_window.SetAdapterList(descriptions, m_nAdapterIndex);
+    m_window.SetAdapterList(descriptions, m_discovery.AdapterIndex());
 
     m_rightsNote = MissingRightsNote(m_network.Rights());
     auto homecoming = leftovers();
@@ -132,55 +126,16 @@ void CTarnDlg::showStartNote() {
         m_window.ShowNote(Joined(parts, "Note", QT_TRANSLATE_NOOP("Note", "%1. %2")), NoteKind::StartUp);
 }
 
-const HostAdapter* CTarnDlg::ChosenAdapter() const {
-    if (m_nAdapterIndex < 0 || static_cast<std::size_t>(m_nAdapterIndex) >= m_adapters.adapters.size())
-        return nullptr;
-    return &m_adapters.adapters[static_cast<std::size_t>(m_nAdapterIndex)];
-}
-
 void CTarnDlg::startReceiver() {
-    m_receiverError.clear();
-    if (!m_platform.listen) {
-        m_receiverError = "not listening";
-        return;
-    }
-    const HostAdapter* adapter = ChosenAdapter();
-    if (!adapter || adapter->address.empty()) {
-        m_receiverError = "no network adapter with an IPv4 address is chosen";
-        return;
-    }
-    m_receiver = std::make_unique<Receiver>(*m_table, m_listDevices, m_receiverMode, m_entryLock);
-    m_receiver->OnSighting([this](const DeviceReply& reply) { sighted(reply); });
-    auto open = [this](std::uint16_t port, std::string& error) { return m_network.OpenDiscoverySocket(port, error); };
-    if (!m_receiver->Start(adapter->address, static_cast<int>(adapter->index), m_receiverError, DISCOVERY_PORT, open)) {
-        Trace("Receiver on %s: %s\n", adapter->address.c_str(), m_receiverError.c_str());
-        if (m_receiverError == "Create Rx Thread error!")
-            m_window.MessageBox(Note(QT_TRANSLATE_NOOP("Note", "Create Rx Thread error!")),
-                                Note(QT_TRANSLATE_NOOP("Note", "MSG")));
-        m_receiver.reset();
-    }
+    if (!m_discovery.StartReceiver() && m_discovery.ReceiverError() == "Create Rx Thread error!")
+        m_window.MessageBox(Note(QT_TRANSLATE_NOOP("Note", "Create Rx Thread error!")),
+                            Note(QT_TRANSLATE_NOOP("Note", "MSG")));
 }
 
 void CTarnDlg::sighted(const DeviceReply& reply) {
     std::lock_guard guard(m_jobLock);
     if (m_job)
         m_job->Sighted(reply.mac, reply.ip);
-}
-
-void CTarnDlg::stopReceiver() {
-    if (m_receiver)
-        m_receiver->Stop();
-    m_receiver.reset();
-}
-
-void CTarnDlg::SetReceiverMode(int mode) {
-    {
-        // Once this returns no reply that passed the mode test is still on its way into the table.
-        std::lock_guard entry(m_entryLock);
-        m_receiverMode = mode;
-    }
-    if (mode == kReceiverStop)
-        stopReceiver();
 }
 
 void CTarnDlg::EnableControls(bool enable) {
@@ -192,77 +147,32 @@ void CTarnDlg::EnableControls(bool enable) {
 
 void CTarnDlg::OnSearch() {
     // Search empties the table, which would free records under a running workflow.
-    if (!m_table || m_busy)
+    if (!m_discovery.IsOpen() || m_busy)
         return;
-    SetReceiverMode(kReceiverHold);
-    {
-        // Under the entry lock no reply that passed the mode test is half-way into the table.
-        std::lock_guard entry(m_entryLock);
-        m_table->ClearDeviceTable();
-        m_listDevices.DeleteAllItems();
-    }
-    m_fleet.ForgetShown(); // the rows come back without a Status
     EnableControls(false);
     m_window.ClearDetailPanel();
-    // Run before the requests leave: a camera on the same switch answers within microseconds,
-    // and the cleared table can no longer race with an entry (the entry lock saw to that).
-    SetReceiverMode(kReceiverRun);
-    sendSearch();
+    m_discovery.Search();
+    m_fleet.ForgetShown(); // the rows came back without a Status
     EnableControls(true);
 }
 
-void CTarnDlg::sendSearch() {
-    const HostAdapter* adapter = ChosenAdapter();
-    const std::string address = adapter ? adapter->address : std::string();
-    for (CameraFamily family : {CameraFamily::Generic, CameraFamily::Maker}) {
-        auto request = SearchRequest{family}.build();
-        if (m_network.BroadcastFromAdapter(request.data(), address) < 0)
-            Trace("Search request from \"%s\" not sent.\n", address.c_str());
-    }
-}
-
 void CTarnDlg::OnAdapterSelChange(int row) {
-    if (m_busy || !m_table || m_closed)
+    if (m_busy || !m_discovery.IsOpen() || m_closed)
         return;
-    m_nAdapterIndex = row;
-    SetReceiverMode(kReceiverStop);
-    // The old receiver has been joined, so nothing writes the list or the table any more.
-    m_listDevices.DeleteAllItems();
-    m_table->ClearDeviceTable();
+    m_discovery.ChooseAdapter(row);
     m_fleet.ForgetShown();
     startReceiver();
 }
 
 void CTarnDlg::OnListColumnClick(int column) {
-    if (m_busy || !m_table)
-        return;
-    m_sort.Click(column);
-    SetReceiverMode(kReceiverHold);
-    {
-        std::lock_guard entry(m_entryLock);
-        SortDeviceList(*m_table, m_listDevices, m_sort);
-    }
-    SetReceiverMode(kReceiverRun);
-}
-
-std::string CTarnDlg::WebPageUrl(const DeviceInfo& d) {
-    std::string url = "http://" + FormatIpv4(d.ip);
-    if (d.webPort != 80 && d.webPort > 0 && d.webPort < 65536)
-        url += ":" + std::to_string(d.webPort);
-    return url;
+    if (!m_busy)
+        m_discovery.SortBy(column);
 }
 
 void CTarnDlg::OnListDblClk(int row) {
-    if (!m_table)
-        return;
     // A copy: the record may be refreshed by the receiver while the address is formed.
-    if (auto d = m_table->CopyDeviceAt(row))
+    if (auto d = m_discovery.CopyAt(row))
         m_window.OpenUrl(WebPageUrl(*d));
-}
-
-bool CTarnDlg::IsFailed(int row) const {
-    auto shown = m_listDevices.Row(row);
-    return shown && shown->failed;
 }
 
 void CTarnDlg::RequestStop() {
@@ -278,7 +188,7 @@ void CTarnDlg::RequestStop() {
 
 void CTarnDlg::StopWorkflows() {
     RequestStop();
-    JoinWorkers(true);
+    m_threads.JoinAll();
 }
 
 void CTarnDlg::OnCancel() {
@@ -290,13 +200,8 @@ void CTarnDlg::OnCancel() {
     }
     StopWorkflows();
     // Every thread is joined before the table goes.
-    SetReceiverMode(kReceiverStop);
-    if (m_table) {
-        m_table->ClearDeviceTable();
-        m_table.reset();
-    }
     EnableControls(false);
-    m_listDevices.DeleteAllItems();
+    m_discovery.Close();
     m_window.ClearDetailPanel();
     EnableControls(true);
 }
@@ -313,7 +218,7 @@ void CTarnDlg::OnBrowseFile(const std::optional<std::string>& chosenPath) {
 
 bool CTarnDlg::ExportListCsv(const std::string& path) const {
     std::string text = CsvLine({"Idx", "Name", "IP", "MAC", "Status", "Model", "Version"});
-    for (const ListRow& row : m_listDevices.Rows()) {
+    for (const ListRow& row : m_discovery.List().Rows()) {
         auto facts = m_fleet.Facts(row.mac);
         text += CsvLine({row[0], row[1], row[2], row[3], row[StatusColumn],
                          facts ? std::optional(facts->model) : std::nullopt,

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "app/AdapterSnapshot.h"
+#include "app/Discovery.h"
 #include "app/FleetView.h"
 #include "app/JobInputs.h"
 #include "app/JobRecords.h"
@@ -18,11 +20,6 @@
 #include "app/StatusTexts.h"
 #include "app/TarnWindow.h"
 #include "app/Workers.h"
-#include "discovery/DatagramIntake.h"
-#include "discovery/DeviceSort.h"
-#include "discovery/DeviceTable.h"
-#include "discovery/ListModel.h"
-#include "discovery/Receiver.h"
 #include "engine/CameraNetwork.h"
 #include "engine/JobDriver.h"
 #include "engine/JobEvents.h"
@@ -73,8 +70,6 @@ public:
     void OnSearch();
     void OnAdapterSelChange(int row);
     void OnListColumnClick(int column);
-    // The column and direction of the last sort, for the list's arrow.
-    const SortState& Sorting() const { return m_sort; }
     void OnListDblClk(int row);
     // The workflow buttons, each with what its front end held at the press; each returns at once
     // and runs its job on a thread of its own.
@@ -123,40 +118,17 @@ public:
     Result<std::size_t> ForgetAway(const std::optional<Mac>& mac) { return m_journal.Forget(mac); }
 
     void EnableControls(bool enable);
+    // The cameras seen on the chosen card: the list, the table, the receiver, the cards.
+    DiscoverySession& Discovery() { return m_discovery; }
+    const DiscoverySession& Discovery() const { return m_discovery; }
+    unsigned CodePage() const { return m_nOemCodePage; }
     // True while "Starting Upgrade" is disabled: the list then refuses selection and sorting.
     bool IsBusy() const { return m_busy.load(); }
-    void SetReceiverMode(int mode);
-    int ReceiverModeValue() const { return m_receiverMode.load(); }
 
-    ListModel& List() { return m_listDevices; }
-    DeviceTable* Table() { return m_table.get(); } // g_pDeviceList: null before start-up and after closing
-    // The receive side without a socket, for replies that tests deliver; null before start-up.
-    DatagramIntake* Intake() { return m_intake.get(); }
-    bool IsFailed(int row) const;
-    const HostAdapterList& Adapters() const { return m_adapters; }
-    int AdapterIndex() const { return m_nAdapterIndex; }
-    const HostAdapter* ChosenAdapter() const;
-    unsigned CodePage() const { return m_nOemCodePage; }
-    bool ReceiverRunning() const { return m_receiver && m_receiver->Running(); }
-    const std::string& ReceiverError() const { return m_receiverError; }
-    const ReceiverStats* Stats() const { return m_receiver ? &m_receiver->Stats() : nullptr; }
-
-    // The camera's web page address for a double-click.
-    static std::string WebPageUrl(const DeviceInfo& d);
-
-    // The card as a job found it, read before the job.
-    void SaveAdapterConfig();
-    // The end of a job's hold on the card: its link-local route goes; the card's own addresses
-    // are never written. What the operator should hear of (a route left, addresses another
-    // manager changed meanwhile), one note each.
-    std::vector<Text> RestoreAdapterConfig(const JobAdapter& adapter);
-    const std::optional<AdapterConfig>& SavedAdapterConfig() const { return m_savedConfig; }
-    std::string ReconnectAddress() const;
-    // Joins every job thread that has finished or, with wait, every one.
-    void JoinWorkers(bool wait);
-    bool WorkflowRunning() const;
-    // Waits up to limit for every job thread to end (a job that starts another runs on); true when none runs.
-    bool WaitForWorkflows(std::chrono::milliseconds limit);
+    // The threads the jobs run on: whether one runs, and waiting for or joining them (a job that
+    // starts another runs on).
+    Workers& Threads() { return m_threads; }
+    const Workers& Threads() const { return m_threads; }
     std::size_t WorkerThreads() const; // threads started and not yet joined, the job's pool too
     // Why the last workflow button did nothing (no camera, an unreadable image); empty when it ran.
     Text LastRefusal() const;
@@ -184,16 +156,13 @@ private:
     void startJob(const std::shared_ptr<JobRequest>& request);
     void startPress(Press press);
 
-    // Receiver and start-up (TarnDlg.cpp).
+    // Start-up (TarnDlg.cpp).
     void startReceiver();
-    void stopReceiver();
     // Removes the routes an earlier run left behind, and says which of its cameras a job must
     // send home (none when there are none).
     std::shared_ptr<JobRequest> leftovers();
     void showStartNote();
     void showStoredLogin();
-    // The two search requests, from the chosen adapter; the list keeps what it has.
-    void sendSearch();
     // A camera's reply, whatever the receiver's mode: a running job may wait to see it.
     void sighted(const DeviceReply& reply);
 
@@ -209,8 +178,6 @@ private:
     void prologue(const JobRequest& request);
     void epilogue(const JobRequest& request, const JobSummary& summary);
     void onJobEvent(const JobRequest& request, const Target& camera, const JobEvent& event);
-    void markFailed(const Target& camera, bool failed);
-    void showAddress(const Target& camera, const Ipv4& at);
     // Starts the job's file of records; when it cannot be written the operator hears of it.
     void beginRecords(Workflow workflow);
     CameraRecord recordOf(const JobRequest& request, const Target& camera, const CameraOutcome& outcome) const;
@@ -224,10 +191,12 @@ private:
     Clock& m_clock;
     Platform m_platform;
     CameraNetwork& m_network;
+    DiscoverySession m_discovery;
     StopRequested m_stop; // the clock's interrupt, handed to every network call that waits
     RestoreJournal m_journal;
     JobRecords m_records;
     LinkLocalDetours m_detours;
+    AdapterSnapshot m_card; // the card as the running job found it
     std::atomic<bool> m_allowOtherModels{false};
     FleetView m_fleet;
     JobOptions m_jobOptions; // guarded by m_jobLock
@@ -237,21 +206,7 @@ private:
     Text m_rightsNote;
     std::vector<Text> m_loginNotes; // what loading the stored login had to say
     unsigned m_nOemCodePage = 437;
-    ListModel m_listDevices;
-    std::unique_ptr<DeviceTable> m_table;
-    HostAdapterList m_adapters;
-    int m_nAdapterIndex = -1;
-    std::atomic<int> m_receiverMode{kReceiverRun}; // g_nReceiverMode
-    std::mutex m_entryLock;
-    ReceiverStats m_intakeStats;
-    std::unique_ptr<DatagramIntake> m_intake;
-    std::unique_ptr<Receiver> m_receiver;
-    std::string m_receiverError;
-    SortState m_sort;
     std::atomic<bool> m_busy{false};
-    std::optional<AdapterConfig> m_savedConfig;
-    mutable std::mutex m_reconnectLock;
-    std::string m_reconnectAddress;
     mutable std::mutex m_jobLock;
     JobDriver* m_job = nullptr;        // the running job; guarded by m_jobLock
     Text m_lastRefusal;                // guarded by m_jobLock

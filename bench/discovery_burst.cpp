@@ -34,7 +34,7 @@ BurstResult burst(VirtualLan& lan) {
     auto lastChange = start;
     // Done when nothing new arrived for a second.
     while (Steady::now() - lastChange < std::chrono::seconds(1)) {
-        int now = static_cast<int>(dlg.Table()->Count());
+        int now = static_cast<int>(dlg.Discovery().Table()->Count());
         if (now != count) {
             count = now;
             lastChange = Steady::now();

@@ -21,18 +21,18 @@ using Steady = std::chrono::steady_clock;
 
 double upgrade(CTarnDlg& dlg, const std::string& image, const std::vector<int>& rows, int& succeeded) {
     JobInputs inputs;
-    inputs.selected = MacsAtRows(*dlg.Table(), rows);
+    inputs.selected = MacsAtRows(*dlg.Discovery().Table(), rows);
     inputs.login = {"root", "qnwt"};
     inputs.firmwarePath = image;
     auto start = Steady::now();
     dlg.OnStartUpgrade(inputs);
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    while (dlg.WorkflowRunning())
+    while (dlg.Threads().AnyRunning())
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     double seconds = std::chrono::duration<double>(Steady::now() - start).count();
-    dlg.JoinWorkers(true);
+    dlg.Threads().JoinAll();
     succeeded = 0;
-    for (const auto& row : dlg.List().Rows())
+    for (const auto& row : dlg.Discovery().List().Rows())
         succeeded += row[4] == "UPGRADE SUCCESSFUL";
     return seconds;
 }
@@ -75,7 +75,7 @@ int main(int argc, char** argv) {
         CTarnDlg dlg(window, clock, platform);
         dlg.OnInitDialog();
         for (auto until = Steady::now() + std::chrono::seconds(5); Steady::now() < until;)
-            if (dlg.List().GetItemCount() >= n)
+            if (dlg.Discovery().List().GetItemCount() >= n)
                 break;
             else
                 std::this_thread::sleep_for(std::chrono::milliseconds(20));
@@ -83,12 +83,12 @@ int main(int argc, char** argv) {
         int ok1 = 0, okAll = 0;
         double single = upgrade(dlg, image, {0}, ok1);
         std::vector<int> all;
-        all.reserve(static_cast<std::size_t>(dlg.List().GetItemCount()));
-        for (int r = 0; r < dlg.List().GetItemCount(); ++r)
+        all.reserve(static_cast<std::size_t>(dlg.Discovery().List().GetItemCount()));
+        for (int r = 0; r < dlg.Discovery().List().GetItemCount(); ++r)
             all.push_back(r);
         double fleet = upgrade(dlg, image, all, okAll);
         long peak = PeakKiB();
-        std::printf("cameras listed     %d of %d\n", dlg.List().GetItemCount(), n);
+        std::printf("cameras listed     %d of %d\n", dlg.Discovery().List().GetItemCount(), n);
         std::printf("image              %zu MiB\n", mib);
         std::printf("single upgrade     %.2f s (%d successful)\n", single, ok1);
         std::printf("fleet upgrade      %.2f s (%d successful), %.2f x single\n", fleet, okAll, fleet / single);

@@ -189,7 +189,7 @@ void selectFleetWebRows(MainWindow& window) {
 int countStatus(MainWindow& window, const std::string& status) {
     int n = 0;
     int shown = 0;
-    for (const ListRow& row : window.Controller().List().Rows()) {
+    for (const ListRow& row : window.Controller().Discovery().List().Rows()) {
         if (!worked(row[3]))
             continue;
         if (row[StatusColumn] == status && !row.failed)
@@ -312,7 +312,7 @@ int main(int argc, char** argv) {
         window.show();
         StallMeter meter;
         window.Controller().OnInitDialog(); // start-up, before the window is shown to anyone
-        runUntil([&] { return window.Controller().List().GetItemCount() >= listed; }, 30);
+        runUntil([&] { return window.Controller().Discovery().List().GetItemCount() >= listed; }, 30);
         phases(window, meter, lan.CameraPids());
         window.close();
         lan.LeaveHost();
@@ -321,8 +321,8 @@ int main(int argc, char** argv) {
         auto& dlg = window.Controller();
         Stage list = measure(
             "search 4000 cameras", meter, cameras, [&] { dlg.OnSearch(); },
-            [&] { return dlg.List().GetItemCount() >= kListed; }, 30);
-        list.right = dlg.List().GetItemCount();
+            [&] { return dlg.Discovery().List().GetItemCount() >= kListed; }, 30);
+        list.right = dlg.Discovery().List().GetItemCount();
         print(list, kListed);
         allRight = allRight && list.right == kListed;
 
@@ -330,7 +330,7 @@ int main(int argc, char** argv) {
         window.SetFieldText(Field::FirmwarePath, image);
         Stage upgrade = measure(
             "upgrade 200 cameras", meter, cameras, [&] { dlg.OnStartUpgrade(window.Inputs()); },
-            [&] { return !dlg.IsBusy() && !dlg.WorkflowRunning(); }, 600);
+            [&] { return !dlg.IsBusy() && !dlg.Threads().AnyRunning(); }, 600);
         upgrade.right = countStatus(window, "UPGRADE SUCCESSFUL");
         print(upgrade, kWorked);
         allRight = allRight && upgrade.right == kWorked;
@@ -338,7 +338,7 @@ int main(int argc, char** argv) {
         selectFleetWebRows(window);
         Stage reset = measure(
             "reset 200 cameras", meter, cameras, [&] { dlg.OnResetDefault(window.Inputs()); },
-            [&] { return !dlg.IsBusy() && !dlg.WorkflowRunning(); }, 600);
+            [&] { return !dlg.IsBusy() && !dlg.Threads().AnyRunning(); }, 600);
         reset.right = countStatus(window, "Back at 192.168.0.20");
         print(reset, kWorked);
         allRight = allRight && reset.right == kWorked;
@@ -348,7 +348,7 @@ int main(int argc, char** argv) {
         auto& dlg = window.Controller();
         Stage check = measure(
             "check 200 versions", meter, cameras, [&] { dlg.OnCheckVersion(window.Inputs(true)); },
-            [&] { return !dlg.IsBusy() && !dlg.WorkflowRunning(); }, 600);
+            [&] { return !dlg.IsBusy() && !dlg.Threads().AnyRunning(); }, 600);
         check.right = countStatus(window, "V1.06");
         print(check, kWorked);
         allRight = allRight && check.right == kWorked;

@@ -55,7 +55,7 @@ Workflow workflowOf(Command command) {
 // separated by commas; a usage error when there is no such job or none of its cameras failed.
 std::string failedLastTime(CTarnDlg& dlg, Command command, std::ostream& err) {
     const Workflow workflow = workflowOf(command);
-    const HostAdapter* card = dlg.ChosenAdapter();
+    const HostAdapter* card = dlg.Discovery().ChosenAdapter();
     const std::string cardName = card ? card->interfaceName : "";
     const std::string folder = dlg.Records().Folder();
     const auto job = NewestRecordedJob(folder, WorkflowName(workflow), cardName);
@@ -82,7 +82,7 @@ std::string failedLastTime(CTarnDlg& dlg, Command command, std::ostream& err) {
 // "all", or MAC addresses and row numbers separated by commas. With missingOk, a MAC address that
 // no camera of the list has is said on standard error and left out.
 std::vector<int> resolveSelection(CTarnDlg& dlg, const std::string& select, std::ostream* missingOk = nullptr) {
-    auto rows = dlg.List().Rows();
+    auto rows = dlg.Discovery().List().Rows();
     std::vector<int> chosen;
     if (select == "all") {
         for (std::size_t r = 0; r < rows.size(); ++r)
@@ -97,7 +97,7 @@ std::vector<int> resolveSelection(CTarnDlg& dlg, const std::string& select, std:
         Mac mac;
         if (ParseMacArgument(item, mac)) {
             for (std::size_t r = 0; r < rows.size(); ++r)
-                if (auto d = dlg.Table()->CopyDeviceAt(static_cast<int>(r)); d && d->mac == mac)
+                if (auto d = dlg.Discovery().Table()->CopyDeviceAt(static_cast<int>(r)); d && d->mac == mac)
                     found = static_cast<int>(r);
         } else if (!item.empty() && item.size() <= 6 && item.find_first_not_of("0123456789") == std::string::npos) {
             std::size_t r = std::stoul(item);
@@ -122,7 +122,7 @@ std::vector<int> resolveSelection(CTarnDlg& dlg, const std::string& select, std:
 JobInputs inputsOf(CTarnDlg& dlg, const Options& o, const Login& login, const std::vector<int>& rows,
                    std::shared_ptr<const FirmwareImage> image) {
     JobInputs inputs;
-    inputs.selected = MacsAtRows(*dlg.Table(), rows);
+    inputs.selected = MacsAtRows(*dlg.Discovery().Table(), rows);
     inputs.login = login;
     inputs.image = std::move(image);
     if (inputs.image)
@@ -140,11 +140,11 @@ bool pause(double seconds, CTarnDlg& dlg, EventStream* events) {
         if (StopSignal() != 0)
             return false;
         if (events)
-            events->Seen(dlg.List().Rows());
+            events->Seen(dlg.Discovery().List().Rows());
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     if (events)
-        events->Seen(dlg.List().Rows());
+        events->Seen(dlg.Discovery().List().Rows());
     return StopSignal() == 0;
 }
 
@@ -152,7 +152,7 @@ bool pause(double seconds, CTarnDlg& dlg, EventStream* events) {
 void sayEnded(EventStream& events, CTarnDlg& dlg, Command command, const std::vector<int>& rows) {
     std::map<std::string, std::size_t> outcomes;
     std::size_t failed = 0;
-    for (const Mac& mac : MacsAtRows(*dlg.Table(), rows)) {
+    for (const Mac& mac : MacsAtRows(*dlg.Discovery().Table(), rows)) {
         const auto outcome = dlg.Fleet().Outcome(mac);
         const OutcomeKind kind = outcome ? outcome->kind : OutcomeKind::NotStarted;
         ++outcomes[OutcomeName(kind)];
@@ -166,12 +166,12 @@ constexpr auto kStopSeenWithin = std::chrono::milliseconds(50);
 
 // Waits for the job's end, showing its progress; false when a stop signal came first.
 bool waitForWorkflow(CTarnDlg& dlg, ConsoleProgress& progress) {
-    while (!dlg.WaitForWorkflows(kStopSeenWithin) && StopSignal() == 0)
+    while (!dlg.Threads().WaitForAll(kStopSeenWithin) && StopSignal() == 0)
         progress.Tick();
     progress.Finish();
     if (StopSignal() != 0)
         return false;
-    dlg.JoinWorkers(true);
+    dlg.Threads().JoinAll();
     return true;
 }
 
@@ -264,16 +264,16 @@ struct Session {
     bool startUp() {
         if (!dlg.RightsNote().empty())
             say(dlg.RightsNote());
-        if (dlg.WorkflowRunning())
+        if (dlg.Threads().AnyRunning())
             err << "flashwell-cli: "
                 << window.Say(Text("Console", QT_TRANSLATE_NOOP("Console", "sending home the cameras an earlier job "
                                                                            "left at link-local addresses")))
                 << "\n";
-        while (!dlg.WaitForWorkflows(kStopSeenWithin) || dlg.IsBusy()) {
+        while (!dlg.Threads().WaitForAll(kStopSeenWithin) || dlg.IsBusy()) {
             if (StopSignal() != 0)
                 return false;
         }
-        dlg.JoinWorkers(true);
+        dlg.Threads().JoinAll();
         for (const Text& line : dlg.Replayed())
             say(line);
         if (const std::size_t stillAway = dlg.StillAwayAtStart(); stillAway > 0)
@@ -289,8 +289,8 @@ struct Session {
         options.firstWave = o.canary;
         options.rebootTimeout = Clock::Milliseconds(static_cast<long long>(o.rebootTimeout * 1000));
         dlg.SetJobOptions(options);
-        if (!dlg.ReceiverRunning())
-            throw UsageError{"cannot receive camera replies: " + dlg.ReceiverError()};
+        if (!dlg.Discovery().ReceiverRunning())
+            throw UsageError{"cannot receive camera replies: " + dlg.Discovery().ReceiverError()};
         return true;
     }
 
@@ -301,11 +301,12 @@ struct Session {
             retryFailed ? resolveSelection(dlg, failedLastTime(dlg, o.command, err), &err)
                         : resolveSelection(dlg, o.select.empty() || o.select == "failed" ? "all" : o.select);
         if (o.command != Command::CheckVersion && selected.empty())
-            throw UsageError{dlg.List().GetItemCount() == 0 ? "nothing to work on: no camera answered the search"
-                                                            : "nothing to work on: no camera is selected"};
+            throw UsageError{dlg.Discovery().List().GetItemCount() == 0
+                                 ? "nothing to work on: no camera answered the search"
+                                 : "nothing to work on: no camera is selected"};
         if (o.command == Command::CheckVersion && !o.selectGiven) {
             selected.clear(); // the check asks every listed camera, as the window does
-            for (int r = 0; r < dlg.List().GetItemCount(); ++r)
+            for (int r = 0; r < dlg.Discovery().List().GetItemCount(); ++r)
                 selected.push_back(r);
         }
         return selected;
@@ -352,7 +353,7 @@ struct Session {
         if (o.dryRun) {
             // Exit 0 only when every selected camera would be flashed.
             anyFailed = std::any_of(selected.begin(), selected.end(), [&](int r) {
-                const auto d = dlg.Table()->CopyDeviceAt(r);
+                const auto d = dlg.Discovery().Table()->CopyDeviceAt(r);
                 const Plan plan = PlanOf(d ? dlg.Fleet().Outcome(d->mac) : std::nullopt);
                 return plan != Plan::Flash && plan != Plan::Current;
             });

@@ -87,7 +87,7 @@ int PrintAdapters(const HostAdapterList& list, const Options& o, std::ostream& o
 
 bool PrintDevices(CTarnDlg& dlg, const Options& o, std::ostream& out, const Text::Translate& translate,
                   const std::vector<int>* planned, EventStream* events) {
-    const std::vector<ListRow> rows = dlg.List().Rows();
+    const std::vector<ListRow> rows = dlg.Discovery().List().Rows();
     bool anyFailed = false;
     for (const ListRow& row : rows)
         anyFailed = anyFailed || row.failed;
@@ -120,8 +120,8 @@ bool PrintDevices(CTarnDlg& dlg, const Options& o, std::ostream& out, const Text
             devices.push_back(d);
         }
         nlohmann::json adapter = nullptr;
-        if (const HostAdapter* a = dlg.ChosenAdapter())
-            adapter = adapterJson(*a, dlg.AdapterIndex());
+        if (const HostAdapter* a = dlg.Discovery().ChosenAdapter())
+            adapter = adapterJson(*a, dlg.Discovery().AdapterIndex());
         if (events)
             events->Summary({{"adapter", adapter}, {"devices", devices}});
         else
@@ -147,8 +147,8 @@ bool PrintDevices(CTarnDlg& dlg, const Options& o, std::ostream& out, const Text
         // A row with an empty Status ends at its MAC address, without the padding after it.
         out << line.erase(line.find_last_not_of(' ') + 1) << "\n";
     }
-    const Text card = dlg.ChosenAdapter() ? Text(Printable(dlg.ChosenAdapter()->description))
-                                          : Text("Console", QT_TRANSLATE_NOOP("Console", "no adapter"));
+    const Text card = dlg.Discovery().ChosenAdapter() ? Text(Printable(dlg.Discovery().ChosenAdapter()->description))
+                                                      : Text("Console", QT_TRANSLATE_NOOP("Console", "no adapter"));
     const Text count = rows.size() == 1 ? Text("Console", QT_TRANSLATE_NOOP("Console", "1 camera on %1"), {card})
                                         : Text("Console", QT_TRANSLATE_NOOP("Console", "%1 cameras on %2"),
                                                {std::to_string(rows.size()), card});

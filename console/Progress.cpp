@@ -112,7 +112,7 @@ std::optional<std::string> ProgressLog::Line(const Target& camera, const JobEven
 
 ConsoleProgress::ConsoleProgress(CTarnDlg& dlg, std::vector<int> rows, std::ostream& err, Style style,
                                  Text::Translate translate, EventStream* stream)
-    : m_dlg(dlg), m_list(dlg.List()), m_rows(std::move(rows)), m_err(err), m_style(style),
+    : m_dlg(dlg), m_list(dlg.Discovery().List()), m_rows(std::move(rows)), m_err(err), m_style(style),
       m_translate(std::move(translate)), m_events(std::make_shared<Events>(m_translate)) {
     std::tie(m_width, m_height) = terminalSize();
     // Too small a screen for a frame: the changes as lines, which it scrolls through.

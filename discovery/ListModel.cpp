@@ -26,6 +26,26 @@ template <typename F> void ListModel::update(int row, F f) {
     notify(Change::RowChanged, row);
 }
 
+template <typename F> void ListModel::update(const Mac& mac, F f) {
+    int row;
+    {
+        std::lock_guard guard(m_lock);
+        auto found = m_rowOf.find(mac);
+        if (found == m_rowOf.end())
+            return;
+        row = found->second;
+        f(m_rows[static_cast<std::size_t>(row)]);
+        m_changed.insert(row);
+    }
+    notify(Change::RowChanged, row);
+}
+
+int ListModel::RowOf(const Mac& mac) const {
+    std::lock_guard guard(m_lock);
+    auto found = m_rowOf.find(mac);
+    return found == m_rowOf.end() ? -1 : found->second;
+}
+
 int ListModel::GetItemCount() const {
     std::lock_guard guard(m_lock);
     return static_cast<int>(m_rows.size());
@@ -45,6 +65,8 @@ int ListModel::AppendRow(const RowTexts& texts, bool failed, const Mac& mac) {
         added.failed = failed;
         added.mac = mac;
         m_rows.push_back(std::move(added));
+        if (mac != Mac{})
+            m_rowOf.emplace(mac, row); // the first row of a MAC keeps it, as the table does
         m_changed.insert(row);
     }
     notify(Change::RowAppended, row);
@@ -72,6 +94,27 @@ void ListModel::SetFailed(int row, bool failed) {
     update(row, [&](ListRow& r) { r.failed = failed; });
 }
 
+void ListModel::SetItemText(const Mac& mac, int column, const std::string& text) {
+    if (column < 0 || column >= kColumnCount)
+        return;
+    update(mac, [&](ListRow& r) {
+        r[static_cast<std::size_t>(column)] = text;
+        if (column == StatusColumn)
+            r.progress.reset();
+    });
+}
+
+void ListModel::SetStatus(const Mac& mac, const std::string& text, std::optional<double> progress) {
+    update(mac, [&](ListRow& r) {
+        r[StatusColumn] = text;
+        r.progress = progress;
+    });
+}
+
+void ListModel::SetFailed(const Mac& mac, bool failed) {
+    update(mac, [&](ListRow& r) { r.failed = failed; });
+}
+
 std::string ListModel::GetItemText(int row, int column) const {
     std::lock_guard guard(m_lock);
     if (row < 0 || static_cast<std::size_t>(row) >= m_rows.size() || column < 0 || column >= kColumnCount)
@@ -90,6 +133,7 @@ void ListModel::DeleteAllItems() {
     {
         std::lock_guard guard(m_lock);
         m_rows.clear();
+        m_rowOf.clear();
         m_changed.clear();
         m_reset = true;
     }

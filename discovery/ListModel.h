@@ -3,6 +3,7 @@
 #include <array>
 #include <cstddef>
 #include <functional>
+#include <map>
 #include <mutex>
 #include <optional>
 #include <set>
@@ -50,6 +51,11 @@ public:
     // The Status text with its progress; a plain text write drops the progress.
     void SetStatus(int row, const std::string& text, std::optional<double> progress);
     void SetFailed(int row, bool failed);
+    // The same by the camera's MAC, wherever its row stands now; nothing when no row shows it.
+    void SetItemText(const Mac& mac, int column, const std::string& text);
+    void SetStatus(const Mac& mac, const std::string& text, std::optional<double> progress);
+    void SetFailed(const Mac& mac, bool failed);
+    int RowOf(const Mac& mac) const; // -1 when no row shows it
     std::string GetItemText(int row, int column) const;
     std::optional<ListRow> Row(int row) const;
     void DeleteAllItems();
@@ -67,10 +73,12 @@ private:
     ListChanges takeChangesLocked();
     // Runs f on the row under the lock and notifies; a row that a Search has just removed is dropped.
     template <typename F> void update(int row, F f);
+    template <typename F> void update(const Mac& mac, F f);
 
     mutable std::mutex m_lock;
     std::vector<ListRow> m_rows;
-    std::set<int> m_changed; // rows written since the last TakeChanges
+    std::map<Mac, int> m_rowOf; // rows that show a camera, by its MAC
+    std::set<int> m_changed;    // rows written since the last TakeChanges
     bool m_reset = false;
     std::mutex m_listenerLock;
     Listener m_listener;

@@ -48,7 +48,7 @@ const char* phaseWords(Phase phase) {
 bool MainWindow::closeDuringJob() {
     if (m_closing == Closing::Stopping)
         return true; // on its way already
-    if (!m_controller->WorkflowRunning())
+    if (!m_controller->Threads().AnyRunning())
         return false;
     if (!m_quietClose) {
         QStringList cameras;
@@ -67,7 +67,7 @@ bool MainWindow::closeDuringJob() {
     ShowNote(caption::kClosing.Tr());
     auto* poll = new QTimer(this);
     connect(poll, &QTimer::timeout, this, [this, poll] {
-        if (m_controller->WorkflowRunning())
+        if (m_controller->Threads().AnyRunning())
             return;
         poll->stop();
         poll->deleteLater();

@@ -37,7 +37,7 @@ DeviceListModel::DeviceListModel(CTarnDlg& controller, QObject* parent)
     connect(&m_frame, &QTimer::timeout, this, &DeviceListModel::Sync);
     m_relay->target = this;
     std::weak_ptr<Relay> weak = m_relay;
-    m_controller.List().SetListener([weak](ListModel::Change, int) {
+    m_controller.Discovery().List().SetListener([weak](ListModel::Change, int) {
         if (auto relay = weak.lock()) {
             std::lock_guard guard(relay->lock);
             if (relay->target && relay->changes.Changed())
@@ -48,7 +48,7 @@ DeviceListModel::DeviceListModel(CTarnDlg& controller, QObject* parent)
 }
 
 DeviceListModel::~DeviceListModel() {
-    m_controller.List().SetListener(nullptr);
+    m_controller.Discovery().List().SetListener(nullptr);
     std::lock_guard guard(m_relay->lock);
     m_relay->target = nullptr;
 }
@@ -87,7 +87,7 @@ void DeviceListModel::changed(int row, const Shown& before, const Shown& after, 
 void DeviceListModel::Sync() {
     // Only what was written since the last repaint: a job on a few rows of thousands copies few.
     // A writer holding the rows just now is not waited for: the next turn of the loop tries again.
-    std::optional<ListChanges> taken = m_relay->changes.Take(m_controller.List());
+    std::optional<ListChanges> taken = m_relay->changes.Take(m_controller.Discovery().List());
     if (!taken) {
         QTimer::singleShot(1, this, &DeviceListModel::Sync);
         return;
@@ -102,7 +102,7 @@ void DeviceListModel::Sync() {
             for (auto& [row, texts] : changes.rows)
                 rows.push_back(std::move(texts));
         } else {
-            rows = m_controller.List().Rows();
+            rows = m_controller.Discovery().List().Rows();
         }
         beginResetModel();
         m_rows.clear();

@@ -150,7 +150,7 @@ std::vector<int> MainWindow::SelectedRows() const {
 JobInputs MainWindow::Inputs(bool everyListed) const {
     Q_ASSERT(QThread::currentThread() == thread());
     JobInputs inputs;
-    if (DeviceTable* table = m_controller->Table())
+    if (DeviceTable* table = m_controller->Discovery().Table())
         inputs.selected = everyListed ? ListedMacs(*table) : MacsAtRows(*table, SelectedRows());
     inputs.login = {FieldText(Field::User), FieldText(Field::Password)};
     inputs.firmwarePath = FieldText(Field::FirmwarePath);
@@ -309,25 +309,25 @@ void MainWindow::BrowseFile() {
 
 void MainWindow::onHeaderClicked(int column) {
     // Only an idle list sorts; the header's own flip of its arrow is put right either way.
-    const bool sorts = !m_controller->IsBusy() && m_controller->Table() != nullptr;
+    const bool sorts = !m_controller->IsBusy() && m_controller->Discovery().Table() != nullptr;
     // The selection belongs to the cameras, not to the row numbers a sort gives them.
     std::set<Mac> selected;
     if (sorts)
-        for (const Mac& mac : MacsAtRows(*m_controller->Table(), SelectedRows()))
+        for (const Mac& mac : MacsAtRows(*m_controller->Discovery().Table(), SelectedRows()))
             selected.insert(mac);
     m_controller->OnListColumnClick(column);
     if (sorts) {
         m_model->Sync();
         QItemSelection again;
         for (int row = 0; row < m_model->rowCount(); ++row)
-            if (auto d = m_controller->Table()->CopyDeviceAt(row); d && selected.contains(d->mac))
+            if (auto d = m_controller->Discovery().Table()->CopyDeviceAt(row); d && selected.contains(d->mac))
                 again.select(m_model->index(row, 0), m_model->index(row, kColumnCount - 1));
         m_list->selectionModel()->select(again, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     }
     // Status, Model and Version have no order of their own: the rows keep the one they had.
     if (sorts && column < StatusColumn) {
         m_sortColumn = column;
-        m_sortAscending = m_controller->Sorting().ascending;
+        m_sortAscending = m_controller->Discovery().Sorting().ascending;
     }
     showSortArrow();
 }

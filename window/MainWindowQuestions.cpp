@@ -16,7 +16,7 @@ constexpr int kNamedCameras = 12;
 
 QStringList MainWindow::selectedCameras(bool factoryAddressOnly) const {
     QStringList cameras;
-    DeviceTable* table = m_controller->Table();
+    DeviceTable* table = m_controller->Discovery().Table();
     if (!table)
         return cameras;
     // The same copies by row that the job's request is made of.
@@ -59,7 +59,7 @@ void MainWindow::ResetDefault() {
 }
 
 void MainWindow::AutoChangeIp() {
-    if (SelectedRows().empty() || !m_controller->Table() || m_controller->IsBusy())
+    if (SelectedRows().empty() || !m_controller->Discovery().Table() || m_controller->IsBusy())
         return m_controller->OnAutoChangeIp(Inputs());
     // Only cameras at the factory address are given new ones; the others would only be searched again.
     const QStringList cameras = selectedCameras(true);

@@ -19,7 +19,7 @@ using testsupport::WaitUntil;
 using namespace std::chrono_literals;
 
 int adapterPosition(const CTarnDlg& dlg, const std::string& interfaceName) {
-    const auto& adapters = dlg.Adapters().adapters;
+    const auto& adapters = dlg.Discovery().Adapters().adapters;
     for (std::size_t i = 0; i < adapters.size(); ++i)
         if (adapters[i].interfaceName == interfaceName)
             return static_cast<int>(i);
@@ -66,10 +66,10 @@ TEST_F(DiscoveryE2E, FiveCamerasOfBothFamiliesAreListedOnceEach) {
     Clock clock;
     CTarnDlg dlg(window, clock);
     dlg.OnInitDialog();
-    ASSERT_TRUE(WaitUntil([&] { return dlg.List().GetItemCount() == 5; }, 3s));
+    ASSERT_TRUE(WaitUntil([&] { return dlg.Discovery().List().GetItemCount() == 5; }, 3s));
     std::this_thread::sleep_for(300ms);
     for (int r = 0; r < 5; ++r) {
-        auto d = dlg.Table()->CopyDeviceAt(r);
+        auto d = dlg.Discovery().Table()->CopyDeviceAt(r);
         ASSERT_TRUE(d);
         std::string name = d->name.data();
         EXPECT_EQ(d->ifType, name == "Yard" ? 0xAF : 0) << name;
@@ -81,7 +81,7 @@ TEST_F(DiscoveryE2E, FiveCamerasOfBothFamiliesAreListedOnceEach) {
             EXPECT_EQ(d->kind, 0);
         }
     }
-    EXPECT_EQ(dlg.List().GetItemCount(), 5);
+    EXPECT_EQ(dlg.Discovery().List().GetItemCount(), 5);
 }
 
 TEST_F(DiscoveryE2E, ChangedAddressRefreshesItsRowAndHoldDropsReplies) {
@@ -96,28 +96,28 @@ TEST_F(DiscoveryE2E, ChangedAddressRefreshesItsRowAndHoldDropsReplies) {
     CTarnDlg dlg(window, clock);
     dlg.OnInitDialog();
     auto moverIp = [&] {
-        for (const auto& row : dlg.List().Rows())
+        for (const auto& row : dlg.Discovery().List().Rows())
             if (row[1] == "Mover")
                 return row[2];
         return std::string();
     };
     ASSERT_TRUE(WaitUntil([&] { return moverIp() == "192.168.0.77"; }, 3s)) << "got " << moverIp();
     std::this_thread::sleep_for(300ms);
-    EXPECT_EQ(dlg.List().GetItemCount(), 2) << "the second reply must refresh the row, not add one";
-    EXPECT_EQ(dlg.Table()->Count(), 2u);
+    EXPECT_EQ(dlg.Discovery().List().GetItemCount(), 2) << "the second reply must refresh the row, not add one";
+    EXPECT_EQ(dlg.Discovery().Table()->Count(), 2u);
 
     // Replies that arrive while a workflow holds the receiver are read and dropped.
     dlg.OnSearch();
-    dlg.SetReceiverMode(kReceiverHold);
-    auto heldBefore = dlg.Stats()->held.load();
-    ASSERT_TRUE(WaitUntil([&] { return dlg.Stats()->held.load() >= heldBefore + 3; }, 3s));
+    dlg.Discovery().SetReceiverMode(kReceiverHold);
+    auto heldBefore = dlg.Discovery().Stats()->held.load();
+    ASSERT_TRUE(WaitUntil([&] { return dlg.Discovery().Stats()->held.load() >= heldBefore + 3; }, 3s));
     std::this_thread::sleep_for(200ms);
-    EXPECT_EQ(dlg.List().GetItemCount(), 0);
-    EXPECT_EQ(dlg.Table()->Count(), 0u);
+    EXPECT_EQ(dlg.Discovery().List().GetItemCount(), 0);
+    EXPECT_EQ(dlg.Discovery().Table()->Count(), 0u);
 
-    dlg.SetReceiverMode(kReceiverRun);
+    dlg.Discovery().SetReceiverMode(kReceiverRun);
     dlg.OnSearch();
-    EXPECT_TRUE(WaitUntil([&] { return dlg.List().GetItemCount() == 2; }, 3s));
+    EXPECT_TRUE(WaitUntil([&] { return dlg.Discovery().List().GetItemCount() == 2; }, 3s));
 }
 
 TEST_F(DiscoveryE2E, AdapterChangeEmptiesTheListUntilTheNextSearch) {
@@ -133,22 +133,22 @@ TEST_F(DiscoveryE2E, AdapterChangeEmptiesTheListUntilTheNextSearch) {
     int emptyCard = adapterPosition(dlg, "eth1");
     ASSERT_GE(lanCard, 0);
     ASSERT_GE(emptyCard, 0);
-    ASSERT_EQ(dlg.AdapterIndex(), lanCard) << "the first adapter with an address is the default";
-    ASSERT_TRUE(WaitUntil([&] { return dlg.List().GetItemCount() == 2; }, 3s));
+    ASSERT_EQ(dlg.Discovery().AdapterIndex(), lanCard) << "the first adapter with an address is the default";
+    ASSERT_TRUE(WaitUntil([&] { return dlg.Discovery().List().GetItemCount() == 2; }, 3s));
 
     dlg.OnAdapterSelChange(emptyCard);
-    EXPECT_EQ(dlg.List().GetItemCount(), 0);
-    EXPECT_EQ(dlg.Table()->Count(), 0u);
-    EXPECT_TRUE(dlg.ReceiverRunning());
+    EXPECT_EQ(dlg.Discovery().List().GetItemCount(), 0);
+    EXPECT_EQ(dlg.Discovery().Table()->Count(), 0u);
+    EXPECT_TRUE(dlg.Discovery().ReceiverRunning());
     dlg.OnSearch();
     std::this_thread::sleep_for(800ms);
-    EXPECT_EQ(dlg.List().GetItemCount(), 0) << "replies on the other card must not be accepted";
+    EXPECT_EQ(dlg.Discovery().List().GetItemCount(), 0) << "replies on the other card must not be accepted";
 
     dlg.OnAdapterSelChange(lanCard);
     std::this_thread::sleep_for(300ms);
-    EXPECT_EQ(dlg.List().GetItemCount(), 0) << "an adapter change sends no search";
+    EXPECT_EQ(dlg.Discovery().List().GetItemCount(), 0) << "an adapter change sends no search";
     dlg.OnSearch();
-    EXPECT_TRUE(WaitUntil([&] { return dlg.List().GetItemCount() == 2; }, 3s));
+    EXPECT_TRUE(WaitUntil([&] { return dlg.Discovery().List().GetItemCount() == 2; }, 3s));
 }
 
 // Closing or switching adapters in the middle of a burst must neither hang nor touch freed records.
@@ -160,13 +160,13 @@ TEST_F(DiscoveryE2E, ClosingAndSwitchingDuringABurstIsSafe) {
         Clock clock;
         CTarnDlg dlg(window, clock);
         dlg.OnInitDialog();
-        ASSERT_TRUE(WaitUntil([&] { return dlg.List().GetItemCount() > 10; }, 3s));
+        ASSERT_TRUE(WaitUntil([&] { return dlg.Discovery().List().GetItemCount() > 10; }, 3s));
         auto started = std::chrono::steady_clock::now();
         if (round == 1)
             dlg.OnAdapterSelChange(adapterPosition(dlg, "eth1"));
         dlg.OnCancel();
         EXPECT_LT(std::chrono::steady_clock::now() - started, 2s) << "closing must not wait for the burst";
-        EXPECT_EQ(dlg.Table(), nullptr);
+        EXPECT_EQ(dlg.Discovery().Table(), nullptr);
         dlg.OnSearch(); // harmless once closed
         dlg.OnAdapterSelChange(0);
     }

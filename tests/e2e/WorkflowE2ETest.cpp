@@ -116,50 +116,50 @@ TEST_F(WorkflowE2E, ResetCountsDownAndClosingDuringAnUpgradeIsPrompt) {
     platform.resolvConf = ::testing::TempDir() + "/resolv.conf";
     CTarnDlg dlg(window, clock, platform);
     dlg.OnInitDialog();
-    ASSERT_TRUE(WaitUntil([&] { return dlg.List().GetItemCount() == 2; }, 3s));
+    ASSERT_TRUE(WaitUntil([&] { return dlg.Discovery().List().GetItemCount() == 2; }, 3s));
     JobInputs reset;
-    reset.selected = MacsAtRows(*dlg.Table(), {0, 1});
+    reset.selected = MacsAtRows(*dlg.Discovery().Table(), {0, 1});
     reset.login = {"root", "qnwt"};
     dlg.OnResetDefault(reset);
     bool sawCountdown = WaitUntil(
         [&] {
-            for (const auto& row : dlg.List().Rows())
+            for (const auto& row : dlg.Discovery().List().Rows())
                 if (row[4].rfind("System rebooting, please wait for ", 0) == 0)
                     return true;
             return false;
         },
         5s);
     EXPECT_TRUE(sawCountdown);
-    ASSERT_TRUE(WaitUntil([&] { return !dlg.WorkflowRunning(); }, 10s));
+    ASSERT_TRUE(WaitUntil([&] { return !dlg.Threads().AnyRunning(); }, 10s));
     EXPECT_TRUE(window.ControlsAreEnabled());
     for (int r = 0; r < 2; ++r) {
-        auto row = dlg.List().Rows()[static_cast<std::size_t>(r)];
+        auto row = dlg.Discovery().List().Rows()[static_cast<std::size_t>(r)];
         if (row[1] == "Fresh") {
             EXPECT_EQ(row[4], "Back at 192.168.0.20");
-            EXPECT_FALSE(dlg.IsFailed(r));
+            EXPECT_FALSE(dlg.Discovery().IsFailed(r));
         } else {
             EXPECT_EQ(row[4], "401 Unauthorized");
-            EXPECT_TRUE(dlg.IsFailed(r));
+            EXPECT_TRUE(dlg.Discovery().IsFailed(r));
         }
     }
 
     // Closing while an upgrade waits out its reboot must wake and join every worker at once.
     std::this_thread::sleep_for(1500ms);
     dlg.OnSearch();
-    ASSERT_TRUE(WaitUntil([&] { return dlg.List().GetItemCount() == 2; }, 3s));
+    ASSERT_TRUE(WaitUntil([&] { return dlg.Discovery().List().GetItemCount() == 2; }, 3s));
     Clock slow(1.0);
     CTarnDlg slowDlg(window, slow, platform);
     dlg.OnCancel();
     slowDlg.OnInitDialog();
-    ASSERT_TRUE(WaitUntil([&] { return slowDlg.List().GetItemCount() == 2; }, 3s));
+    ASSERT_TRUE(WaitUntil([&] { return slowDlg.Discovery().List().GetItemCount() == 2; }, 3s));
     JobInputs upgrade;
-    upgrade.selected = MacsAtRows(*slowDlg.Table(), {0, 1});
+    upgrade.selected = MacsAtRows(*slowDlg.Discovery().Table(), {0, 1});
     upgrade.login = {"root", "qnwt"};
     upgrade.firmwarePath = Image();
     slowDlg.OnStartUpgrade(upgrade);
     ASSERT_TRUE(WaitUntil(
         [&] {
-            for (const auto& row : slowDlg.List().Rows())
+            for (const auto& row : slowDlg.Discovery().List().Rows())
                 if (row[4].rfind("Upgrade Status", 0) == 0 || row[4].rfind("Wait for", 0) == 0)
                     return true;
             return false;
@@ -168,7 +168,7 @@ TEST_F(WorkflowE2E, ResetCountsDownAndClosingDuringAnUpgradeIsPrompt) {
     auto started = std::chrono::steady_clock::now();
     slowDlg.OnCancel();
     EXPECT_LT(std::chrono::steady_clock::now() - started, 3s);
-    EXPECT_EQ(slowDlg.Table(), nullptr);
+    EXPECT_EQ(slowDlg.Discovery().Table(), nullptr);
 }
 
 // A fleet script had to scrape the console's text to follow a job; --events gives it one JSON

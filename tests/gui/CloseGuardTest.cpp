@@ -38,10 +38,10 @@ TEST(CloseGuardTest, ClosingDuringAJobAsksThenSendsHomeAndSaysWhatIsLeft) {
     Clock clock(0.01, 0.05);
     auto window = std::make_unique<MainWindow>(clock, std::move(hooks));
     CTarnDlg& c = window->Controller();
-    net->SetReplySink([&c](std::span<const std::uint8_t> reply) { c.Intake()->Take(reply); });
+    net->SetReplySink([&c](std::span<const std::uint8_t> reply) { c.Discovery().Intake()->Take(reply); });
     c.OnInitDialog();
     window->show();
-    ASSERT_EQ(c.List().GetItemCount(), 1);
+    ASSERT_EQ(c.Discovery().List().GetItemCount(), 1);
     for (int i = 0; i < 5; ++i)
         QApplication::processEvents(); // the view takes the row the search listed
     window->SetFieldText(Field::FirmwarePath, testsupport::WriteFirmwareImage(scratch.path(), "106", 4096));
@@ -58,7 +58,7 @@ TEST(CloseGuardTest, ClosingDuringAJobAsksThenSendsHomeAndSaysWhatIsLeft) {
     ASSERT_EQ(questions.size(), 1u);
     EXPECT_NE(questions[0].find("1 burning the image"), std::string::npos) << questions[0];
     EXPECT_TRUE(window->isVisible()) << "No keeps the window and the job";
-    EXPECT_TRUE(c.WorkflowRunning());
+    EXPECT_TRUE(c.Threads().AnyRunning());
 
     window->close();
     ASSERT_TRUE(testsupport::WaitUntil(

@@ -46,7 +46,7 @@ TEST(DeviceListTest, RowsFollowTheControllerAndPassTheModelTester) {
     EXPECT_EQ(model->index(1, 3).data().toString(), "00:1a:2b:3c:4d:02");
     f.SetStatus(1, "File Uploading...", false);
     EXPECT_EQ(model->index(1, 4).data().toString(), "File Uploading...");
-    f.window->Controller().List().DeleteAllItems();
+    f.window->Controller().Discovery().List().DeleteAllItems();
     GuiFixture::Settle();
     EXPECT_EQ(model->rowCount(), 0);
 }
@@ -57,7 +57,7 @@ TEST(DeviceListTest, AJobsWritesArePaintedOnceAFrameAndOnlyInTheCellsTheyChanged
         f.AddCamera("cam" + std::to_string(i), {192, 168, 0, static_cast<std::uint8_t>(20 + i)}, i);
     QAbstractItemModel* model = listOf(f)->model();
     QSignalSpy spy(model, &QAbstractItemModel::dataChanged);
-    ListModel& list = f.window->Controller().List();
+    ListModel& list = f.window->Controller().Discovery().List();
     // Two cameras upload as fast as a job reports, the window turning its loop between reports.
     QElapsedTimer took;
     took.start();

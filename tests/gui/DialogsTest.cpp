@@ -416,7 +416,7 @@ TEST(DialogsTest, TheMenuListsTheCamerasAwayFromHomeAndForgetsTheChosenOnes) {
     };
     GuiFixture f(437, hooks, {}, folder);
     CTarnDlg& controller = f.window->Controller();
-    ASSERT_TRUE(testsupport::WaitUntil([&] { return !controller.WorkflowRunning() && !controller.IsBusy(); },
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return !controller.Threads().AnyRunning() && !controller.IsBusy(); },
                                        std::chrono::seconds(10)))
         << "the start-up's search for them is over";
     auto* away = f.Find<QAction>("actionAwayFromHome");

@@ -62,11 +62,11 @@ struct GuiFixture {
         d.mac = {0x00, 0x1a, 0x2b, 0x3c, 0x4d, macTail};
         std::copy(name.begin(), name.end(), d.name.begin());
         d.webPort = webPort;
-        DeviceTable& table = *window->Controller().Table();
+        DeviceTable& table = *window->Controller().Discovery().Table();
         const int found = table.FindOrAddDevice(d);
         const int position = found >= 0 ? found : static_cast<int>(table.Count()) - 1;
         table.GetDeviceAt(position)->rowIndex = position + 1;
-        WriteDeviceRow(window->Controller().List(), found, d, IdxText(position + 1));
+        WriteDeviceRow(window->Controller().Discovery().List(), found, d, IdxText(position + 1));
         Settle();
         return position;
     }
@@ -74,9 +74,9 @@ struct GuiFixture {
     // Writes a Status as a workflow does: the text, its progress and the failed mark.
     void SetStatus(int row, const StatusText& status, bool failed) {
         CTarnDlg& c = window->Controller();
-        c.Table()->SetFailed(c.Table()->GetDeviceAt(row), failed);
-        c.List().SetFailed(row, failed);
-        c.List().SetStatus(row, status.text.English(), status.progress);
+        c.Discovery().Table()->SetFailed(c.Discovery().Table()->GetDeviceAt(row), failed);
+        c.Discovery().List().SetFailed(row, failed);
+        c.Discovery().List().SetStatus(row, status.text.English(), status.progress);
         Settle();
     }
     void SetStatus(int row, const std::string& text, bool failed) { SetStatus(row, StatusText{text, {}}, failed); }

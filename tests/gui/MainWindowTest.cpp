@@ -211,11 +211,11 @@ TEST(MainWindowTest, EnterDoesNothingAndEscapeCloses) {
     QTest::keyClick(f.window.get(), Qt::Key_Enter);
     GuiFixture::Settle();
     EXPECT_TRUE(f.window->isVisible());
-    EXPECT_NE(f.window->Controller().Table(), nullptr);
+    EXPECT_NE(f.window->Controller().Discovery().Table(), nullptr);
     QTest::keyClick(user, Qt::Key_Escape);
     GuiFixture::Settle();
     EXPECT_FALSE(f.window->isVisible());
-    EXPECT_EQ(f.window->Controller().Table(), nullptr); // closing ran the controller's OnCancel
+    EXPECT_EQ(f.window->Controller().Discovery().Table(), nullptr); // closing ran the controller's OnCancel
 }
 
 // The window wrote the original's trace lines ("Index = 2", every "Reply: ...") to standard output
@@ -241,7 +241,7 @@ TEST(MainWindowTest, ButtonsAreHarmlessAfterClosing) {
          {"buttonSearch", "buttonAutoChangeIp", "buttonResetDefault", "buttonCheckVersion", "buttonUpgrade"})
         f.Find<QPushButton>(name)->click();
     GuiFixture::Settle();
-    EXPECT_EQ(f.window->Controller().Table(), nullptr);
+    EXPECT_EQ(f.window->Controller().Discovery().Table(), nullptr);
 }
 
 } // namespace

@@ -205,9 +205,9 @@ TEST(NotesTest, AModelMismatchRowNamesBothModels) {
         f.Find<QPushButton>("buttonUpgrade")->click();
         QElapsedTimer waited;
         waited.start();
-        while (f.window->Controller().WorkflowRunning() && waited.elapsed() < 20000)
+        while (f.window->Controller().Threads().AnyRunning() && waited.elapsed() < 20000)
             QApplication::processEvents(QEventLoop::AllEvents, 10);
-        f.window->Controller().JoinWorkers(true);
+        f.window->Controller().Threads().JoinAll();
         GuiFixture::Settle();
         const QModelIndex garden = list->model()->index(0, StatusColumn);
         ASSERT_EQ(garden.data().toString(), "Model mismatch");

@@ -40,7 +40,7 @@ struct QuestionFixture {
         f = std::make_unique<GuiFixture>(codePage, hooks, net);
         // A moved camera's own reply is what counts it as moved.
         net->SetReplySink(
-            [this](std::span<const std::uint8_t> reply) { f->window->Controller().Intake()->Take(reply); });
+            [this](std::span<const std::uint8_t> reply) { f->window->Controller().Discovery().Intake()->Take(reply); });
     }
 
     // A camera in the list and on the fake network, at the same address.
@@ -63,9 +63,9 @@ struct QuestionFixture {
         f->Find<QPushButton>(button)->click();
         QElapsedTimer waited;
         waited.start();
-        while (f->window->Controller().WorkflowRunning() && waited.elapsed() < 20000)
+        while (f->window->Controller().Threads().AnyRunning() && waited.elapsed() < 20000)
             QApplication::processEvents(QEventLoop::AllEvents, 10);
-        f->window->Controller().JoinWorkers(true);
+        f->window->Controller().Threads().JoinAll();
         GuiFixture::Settle();
     }
 
@@ -186,20 +186,20 @@ TEST(QuestionsTest, AJobCountsAndWritesOnlyItsOwnCamerasRows) {
     q.Press("buttonAutoChangeIp");
     CTarnDlg& controller = q.f->window->Controller();
     EXPECT_EQ(controller.Fleet().ProgressText(), "2 of 2 done, 0 failed") << "the question was about two";
-    const auto status = [&](int row) { return controller.List().GetItemText(row, StatusColumn); };
+    const auto status = [&](int row) { return controller.Discovery().List().GetItemText(row, StatusColumn); };
     int own = -1;
-    for (int row = 0; row < controller.List().GetItemCount(); ++row)
-        if (controller.List().GetItemText(row, 1) == "Own")
+    for (int row = 0; row < controller.Discovery().List().GetItemCount(); ++row)
+        if (controller.Discovery().List().GetItemText(row, 1) == "Own")
             own = row;
     ASSERT_GE(own, 0);
-    std::vector<std::string> before(static_cast<std::size_t>(controller.List().GetItemCount()));
+    std::vector<std::string> before(static_cast<std::size_t>(controller.Discovery().List().GetItemCount()));
     for (std::size_t row = 0; row < before.size(); ++row)
         before[row] = status(static_cast<int>(row));
     EXPECT_EQ(std::count(before.begin(), before.end(), "Seen at its new address"), 2);
 
     q.Select({own});
     q.Press("buttonResetDefault");
-    for (int row = 0; row < controller.List().GetItemCount(); ++row) {
+    for (int row = 0; row < controller.Discovery().List().GetItemCount(); ++row) {
         if (row == own)
             EXPECT_EQ(status(row), "Back at 192.168.0.20") << "where the reset camera is back";
         else

@@ -370,10 +370,11 @@ TEST(CliTest, ListRowsEndWithoutTrailingSpaces) {
     ListedConsole console(437);
     CTarnDlg& dlg = *console.dlg;
     std::ostringstream& out = console.out;
-    dlg.List().AppendRow({"001", "Lobby", "192.168.0.21", "02:fe:ff:00:00:01", ""}, false);
-    dlg.List().AppendRow({"002", "Dock", "192.168.0.22", "02:fe:ff:00:00:02", "Device offline!"}, true);
-    dlg.List().AppendRow({"003", "Gate", "192.168.0.23", "02:fe:ff:00:00:03", ""}, true);
-    dlg.List().AppendRow({"004", "\xE5\xA4\xA7\xE9\x97\xA8", "192.168.0.24", "02:fe:ff:00:00:04", "V1.05"}, false);
+    dlg.Discovery().List().AppendRow({"001", "Lobby", "192.168.0.21", "02:fe:ff:00:00:01", ""}, false);
+    dlg.Discovery().List().AppendRow({"002", "Dock", "192.168.0.22", "02:fe:ff:00:00:02", "Device offline!"}, true);
+    dlg.Discovery().List().AppendRow({"003", "Gate", "192.168.0.23", "02:fe:ff:00:00:03", ""}, true);
+    dlg.Discovery().List().AppendRow({"004", "\xE5\xA4\xA7\xE9\x97\xA8", "192.168.0.24", "02:fe:ff:00:00:04", "V1.05"},
+                                     false);
     PrintDevices(dlg, Options{}, out, {});
     std::istringstream lines(out.str());
     std::vector<std::string> rows;
@@ -397,7 +398,7 @@ TEST(CliTest, TheConsoleSpeaksChineseOnAChineseSystem) {
     CTarnDlg& dlg = *console.dlg;
     std::ostringstream& out = console.out;
     const CliWindow& window = console.window;
-    dlg.List().AppendRow({"001", "Lobby", "192.168.0.21", "02:fe:ff:00:00:01", ""}, true);
+    dlg.Discovery().List().AppendRow({"001", "Lobby", "192.168.0.21", "02:fe:ff:00:00:01", ""}, true);
     PrintDevices(dlg, Options{}, out, window.Translate());
     std::istringstream lines(out.str());
     std::vector<std::string> rows;

@@ -120,4 +120,17 @@ TEST(DeviceSortTest, SortRebuildsRowsFromTheTableAndKeepsEachCamerasResult) {
     for (int p = 0; p < 3; ++p)
         records += NameText(*table.CopyDeviceAt(p)) + std::to_string(table.CopyDeviceAt(p)->failed) + " ";
     EXPECT_EQ(records, "alpha0 beta0 gamma1 ");
+
+    // A job writes by MAC: after the sort its Status lands on the camera's new row, not the old one.
+    const Mac gamma{2, 0, 0, 0, 0, 1};
+    EXPECT_EQ(list.RowOf(gamma), 2);
+    list.SetStatus(gamma, "UPGRADE SUCCESSFUL", std::nullopt);
+    list.SetFailed(gamma, false);
+    EXPECT_EQ(list.GetItemText(2, StatusColumn), "UPGRADE SUCCESSFUL");
+    EXPECT_EQ(list.GetItemText(0, StatusColumn), "Upgrade Status... 40%");
+    EXPECT_FALSE(list.Row(2)->failed);
+    list.DeleteAllItems();
+    list.SetStatus(gamma, "late", std::nullopt);
+    EXPECT_EQ(list.RowOf(gamma), -1);
+    EXPECT_EQ(list.GetItemCount(), 0) << "a write for a camera no row shows brings no row back";
 }

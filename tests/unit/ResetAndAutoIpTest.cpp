@@ -38,7 +38,7 @@ TEST_F(ResetTest, CountsDownTheRebootOrSaysWhyNot) {
     EXPECT_EQ(Outcome("Wifi"), OutcomeKind::WifiInterface);
     EXPECT_EQ(net->Camera("Wifi").resets, 0);
     EXPECT_EQ(window.Calls("Controls on").size(), 1u) << "enabled once, by the last worker";
-    EXPECT_EQ(dlg->ReceiverModeValue(), kReceiverRun);
+    EXPECT_EQ(dlg->Discovery().ReceiverModeValue(), kReceiverRun);
     EXPECT_TRUE(net->Calls("read-adapter").empty()) << "the reset leaves the adapter alone";
 }
 
@@ -102,8 +102,8 @@ TEST_F(AutoIpTest, FactoryCamerasGetTheRangeInSelectionOrder) {
     EXPECT_EQ(sent[1].password, "qnwt");
     EXPECT_EQ(net->Camera("Other").ip, (Ipv4{192, 168, 0, 200})) << "only the factory address is changed";
     // Each camera is listed where its own reply showed it, and judged by that reply.
-    EXPECT_EQ(dlg->List().GetItemCount(), 4);
-    EXPECT_EQ(dlg->List().GetItemText(RowOf("B"), 2), "192.168.0.32");
+    EXPECT_EQ(dlg->Discovery().List().GetItemCount(), 4);
+    EXPECT_EQ(dlg->Discovery().List().GetItemText(RowOf("B"), 2), "192.168.0.32");
     for (const char* name : {"A", "B", "C"})
         EXPECT_EQ(Outcome(name), OutcomeKind::AddressSent) << name;
     EXPECT_EQ(window.Calls("Controls").back(), "Controls on");

@@ -35,7 +35,7 @@ ControllerPlatform platform(const std::vector<AdapterData>& adapters, unsigned c
 
 std::string ipColumn(CTarnDlg& dlg) {
     std::string out;
-    for (const RowTexts& row : dlg.List().Rows())
+    for (const RowTexts& row : dlg.Discovery().List().Rows())
         out += row[2] + " ";
     return out;
 }
@@ -47,8 +47,8 @@ void harmlessHandlers(CTarnDlg& dlg) {
     dlg.OnListColumnClick(1);
     dlg.OnListDblClk(0);
     dlg.OnListDblClk(-1);
-    EXPECT_FALSE(dlg.IsFailed(0));
-    EXPECT_FALSE(dlg.ReceiverRunning());
+    EXPECT_FALSE(dlg.Discovery().IsFailed(0));
+    EXPECT_FALSE(dlg.Discovery().ReceiverRunning());
 }
 
 using Calls = std::vector<std::string>;
@@ -59,7 +59,7 @@ TEST(TarnDlgTest, LifeWithoutUsableAdapter) {
     FakeWindow window;
     Clock clock;
     CTarnDlg dlg(window, clock, platform({unaddressed("eth0 (e1000e)", 2), unaddressed("wlan0", 7)}, 936));
-    EXPECT_EQ(dlg.Table(), nullptr);
+    EXPECT_EQ(dlg.Discovery().Table(), nullptr);
     {
         SCOPED_TRACE("before OnInitDialog");
         harmlessHandlers(dlg);
@@ -71,17 +71,17 @@ TEST(TarnDlgTest, LifeWithoutUsableAdapter) {
     EXPECT_EQ(window.Calls("Language"), Calls{"Language 936"});
     EXPECT_EQ(dlg.CodePage(), 936u);
     EXPECT_EQ(window.Calls("Adapters"), Calls{"Adapters { \"eth0 (e1000e)\", \"wlan0\" } 0"});
-    EXPECT_FALSE(dlg.ReceiverError().empty()) << "an adapter without an address cannot listen";
+    EXPECT_FALSE(dlg.Discovery().ReceiverError().empty()) << "an adapter without an address cannot listen";
     EXPECT_FALSE(dlg.IsBusy());
     EXPECT_EQ(window.Calls("Controls").back(), "Controls on");
-    ASSERT_NE(dlg.Table(), nullptr);
+    ASSERT_NE(dlg.Discovery().Table(), nullptr);
     {
         SCOPED_TRACE("after OnInitDialog");
         harmlessHandlers(dlg);
     }
     dlg.OnCancel();
     dlg.OnCancel();
-    EXPECT_EQ(dlg.Table(), nullptr);
+    EXPECT_EQ(dlg.Discovery().Table(), nullptr);
     {
         SCOPED_TRACE("after OnCancel");
         harmlessHandlers(dlg);
@@ -96,7 +96,7 @@ TEST(TarnDlgTest, WebPageUrl) {
         {0, "http://192.168.1.64"},  {-1, "http://192.168.1.64"},        {65536, "http://192.168.1.64"}};
     for (const auto& [port, url] : cases) {
         d.webPort = port;
-        EXPECT_EQ(CTarnDlg::WebPageUrl(d), url) << "port " << port;
+        EXPECT_EQ(WebPageUrl(d), url) << "port " << port;
     }
 }
 
@@ -107,12 +107,12 @@ TEST(TarnDlgTest, ListClicksSortOpenAndWaitWhileBusy) {
     dlg.OnInitDialog();
     EXPECT_EQ(window.Calls("Language"), Calls{"Language 437"});
     EXPECT_EQ(window.Calls("Adapters"), Calls{"Adapters {} -1"}) << "no adapter at all";
-    ASSERT_NE(dlg.Table(), nullptr);
+    ASSERT_NE(dlg.Discovery().Table(), nullptr);
     int row = 0;
     for (Ipv4 ip : {Ipv4{10, 0, 0, 2}, Ipv4{10, 0, 0, 3}, Ipv4{10, 0, 0, 1}}) {
         DeviceInfo d = testsupport::MakeDevice(ip[3], ip, "cam", row);
         d.webPort = 8000 + ip[3];
-        WriteDeviceRow(dlg.List(), dlg.Table()->FindOrAddDevice(d), d, IdxText(row++));
+        WriteDeviceRow(dlg.Discovery().List(), dlg.Discovery().Table()->FindOrAddDevice(d), d, IdxText(row++));
     }
     dlg.OnListDblClk(0);
     dlg.OnListDblClk(3);
@@ -127,11 +127,12 @@ TEST(TarnDlgTest, ListClicksSortOpenAndWaitWhileBusy) {
     dlg.EnableControls(false);
     EXPECT_TRUE(dlg.IsBusy());
     EXPECT_EQ(window.Calls("Controls").back(), "Controls off");
-    dlg.List().SetItemText(0, StatusColumn, "Starting upgrade process");
+    dlg.Discovery().List().SetItemText(0, StatusColumn, "Starting upgrade process");
     dlg.OnListColumnClick(2);
     dlg.OnSearch();
-    EXPECT_EQ(dlg.List().GetItemText(0, StatusColumn), "Starting upgrade process") << "busy: no sort, no search";
-    EXPECT_EQ(dlg.Table()->Count(), 3u);
+    EXPECT_EQ(dlg.Discovery().List().GetItemText(0, StatusColumn), "Starting upgrade process")
+        << "busy: no sort, no search";
+    EXPECT_EQ(dlg.Discovery().Table()->Count(), 3u);
 
     auto deselects = window.Calls("DeselectAll").size();
     dlg.EnableControls(true);
@@ -141,9 +142,9 @@ TEST(TarnDlgTest, ListClicksSortOpenAndWaitWhileBusy) {
     EXPECT_EQ(ipColumn(dlg), "10.0.0.1 10.0.0.2 10.0.0.3 ") << "the refused click left the direction as it was";
 
     dlg.OnSearch();
-    EXPECT_EQ(dlg.List().GetItemCount(), 0) << "a search starts from an empty list";
-    EXPECT_EQ(dlg.Table()->Count(), 0u);
-    EXPECT_EQ(dlg.ReceiverModeValue(), kReceiverRun);
+    EXPECT_EQ(dlg.Discovery().List().GetItemCount(), 0) << "a search starts from an empty list";
+    EXPECT_EQ(dlg.Discovery().Table()->Count(), 0u);
+    EXPECT_EQ(dlg.Discovery().ReceiverModeValue(), kReceiverRun);
 }
 
 // A request is made of the press alone: the cameras by MAC in list order (first waves and the

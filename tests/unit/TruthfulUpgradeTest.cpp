@@ -311,7 +311,7 @@ TEST_F(TruthfulUpgradeTest, ACameraLeftAwayKeepsItsHomeAcrossJobsUntilItIsSeenTh
     ASSERT_TRUE(dlg->Fleet().Outcome(net->Camera("Far").mac)->leftAt);
     const std::string away = *dlg->Fleet().Outcome(net->Camera("Far").mac)->leftAt;
     EXPECT_EQ(Outcome("Far"), OutcomeKind::Upgraded);
-    EXPECT_EQ(dlg->List().GetItemText(0, 2), away) << "the row shows where the camera is";
+    EXPECT_EQ(dlg->Discovery().List().GetItemText(0, 2), away) << "the row shows where the camera is";
     ASSERT_EQ(Journal().restores.size(), 1u);
     EXPECT_EQ(Journal().restores[0].home, "192.168.0.63");
 
@@ -337,7 +337,7 @@ TEST_F(TruthfulUpgradeTest, ACameraLeftAwayKeepsItsHomeAcrossJobsUntilItIsSeenTh
     EXPECT_EQ(net->Camera("Far").ip, home) << "brought home by the third job";
     EXPECT_TRUE(Journal().restores.empty());
     EXPECT_FALSE(dlg->Fleet().Outcome(net->Camera("Far").mac)->leftAt);
-    EXPECT_EQ(dlg->List().GetItemText(0, 2), "192.168.0.63");
+    EXPECT_EQ(dlg->Discovery().List().GetItemText(0, 2), "192.168.0.63");
 }
 
 // The end of a job wrote the addresses it had read back over a card whose DHCP lease had renewed meanwhile.
@@ -381,7 +381,7 @@ TEST_F(TruthfulUpgradeTest, FinishedThreadsAreJoinedAndAMissingThreadFailsItsCam
     SelectAll();
     for (int job = 0; job < 20; ++job) {
         dlg->OnResetDefault(Inputs());
-        ASSERT_TRUE(testsupport::WaitUntil([&] { return !dlg->WorkflowRunning() && !dlg->IsBusy(); }, 5s));
+        ASSERT_TRUE(testsupport::WaitUntil([&] { return !dlg->Threads().AnyRunning() && !dlg->IsBusy(); }, 5s));
         SelectAll();
     }
     EXPECT_LE(dlg->WorkerThreads(), 3u) << "threads of earlier jobs are joined as later ones start";

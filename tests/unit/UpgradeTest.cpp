@@ -35,7 +35,7 @@ TEST_F(UpgradeTest, WifiAndUnauthorizedEndShortWithoutTouchingTheAdapter) {
     EXPECT_EQ(net->Camera("Wifi").queries, 0) << "a Wi-Fi camera is not contacted";
     EXPECT_TRUE(net->Calls("upload").empty());
     EXPECT_EQ(window.Calls("Controls").back(), "Controls on");
-    EXPECT_EQ(dlg->ReceiverModeValue(), kReceiverRun);
+    EXPECT_EQ(dlg->Discovery().ReceiverModeValue(), kReceiverRun);
 }
 
 TEST_F(UpgradeTest, ThreeLinkLocalMovesThenTheCameraIsSentBack) {
@@ -195,11 +195,11 @@ TEST_F(UpgradeTest, ReadersSeeWholeRecordsWhileWorkersWrite) {
     std::thread reader([&] {
         while (!done) {
             for (int row = 0; row < 8; ++row) {
-                auto copy = dlg->Table()->CopyDeviceAt(row);
+                auto copy = dlg->Discovery().Table()->CopyDeviceAt(row);
                 ASSERT_TRUE(copy.has_value());
                 EXPECT_TRUE(copy->failed == 0 || copy->failed == 1);
             }
-            for (const ListRow& row : dlg->List().Rows())
+            for (const ListRow& row : dlg->Discovery().List().Rows())
                 EXPECT_EQ(row[2].rfind("192.168.0.", 0), 0u);
             reads++;
         }
@@ -224,8 +224,8 @@ TEST_F(UpgradeTest, ClosingDuringAnUpgradeReturnsPromptly) {
     auto began = std::chrono::steady_clock::now();
     dlg->OnCancel();
     EXPECT_LT(std::chrono::steady_clock::now() - began, 1s);
-    EXPECT_EQ(dlg->Table(), nullptr);
-    EXPECT_FALSE(dlg->WorkflowRunning());
+    EXPECT_EQ(dlg->Discovery().Table(), nullptr);
+    EXPECT_FALSE(dlg->Threads().AnyRunning());
 }
 
 } // namespace

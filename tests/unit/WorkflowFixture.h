@@ -45,12 +45,12 @@ protected:
         ControllerPlatform platform = testsupport::FakeBenchPlatform(net, m_scratch.path());
         platform.threadLimit = threadLimit;
         dlg = std::make_unique<CTarnDlg>(window, *clock, platform);
-        net->SetReplySink([this](std::span<const std::uint8_t> reply) { dlg->Intake()->Take(reply); });
-        dlg->List().SetListener([this](ListModel::Change change, int row) {
+        net->SetReplySink([this](std::span<const std::uint8_t> reply) { dlg->Discovery().Intake()->Take(reply); });
+        dlg->Discovery().List().SetListener([this](ListModel::Change change, int row) {
             if (change != ListModel::Change::RowChanged)
                 return;
             // A change of the failed mark or another cell repeats the Status text: keep changes only.
-            std::string text = dlg->List().GetItemText(row, StatusColumn);
+            std::string text = dlg->Discovery().List().GetItemText(row, StatusColumn);
             std::lock_guard guard(m_historyLock);
             auto& seen = m_history[row];
             if (seen.empty() ? !text.empty() : seen.back() != text)
@@ -63,14 +63,14 @@ protected:
         });
         dlg->OnInitDialog();
         // Cameras an earlier run left away are sent home first, by a job of their own.
-        ASSERT_TRUE(testsupport::WaitUntil([&] { return !dlg->WorkflowRunning() && !dlg->IsBusy(); },
+        ASSERT_TRUE(testsupport::WaitUntil([&] { return !dlg->Threads().AnyRunning() && !dlg->IsBusy(); },
                                            std::chrono::seconds(20)));
-        dlg->JoinWorkers(true);
-        ASSERT_GE(dlg->List().GetItemCount(), static_cast<int>(cameras.size()));
+        dlg->Threads().JoinAll();
+        ASSERT_GE(dlg->Discovery().List().GetItemCount(), static_cast<int>(cameras.size()));
     }
 
     // What the window's boxes and selection hand a press; a check asks every listed camera.
-    JobInputs Inputs(bool everyListed = false) const { return window.Inputs(dlg->Table(), everyListed); }
+    JobInputs Inputs(bool everyListed = false) const { return window.Inputs(dlg->Discovery().Table(), everyListed); }
     // Presses a workflow button and waits until the job has ended and every thread is joined.
     void Run(void (CTarnDlg::*press)(const JobInputs&), std::chrono::milliseconds limit = std::chrono::seconds(20)) {
         RunPress([&] { (dlg.get()->*press)(Inputs(press == &CTarnDlg::OnCheckVersion)); }, limit);
@@ -86,33 +86,35 @@ protected:
             m_views.clear();
         }
         press();
-        ASSERT_TRUE(testsupport::WaitUntil([&] { return !dlg->WorkflowRunning() && !dlg->IsBusy(); }, limit))
+        ASSERT_TRUE(testsupport::WaitUntil([&] { return !dlg->Threads().AnyRunning() && !dlg->IsBusy(); }, limit))
             << "the job did not end";
-        dlg->JoinWorkers(true);
+        dlg->Threads().JoinAll();
     }
 
     void SelectAll() {
         std::vector<int> rows;
-        for (int r = 0; r < dlg->List().GetItemCount(); ++r)
+        for (int r = 0; r < dlg->Discovery().List().GetItemCount(); ++r)
             rows.push_back(r);
         window.Select(rows);
     }
 
     int RowOf(const std::string& name) const {
-        auto rows = dlg->List().Rows();
+        auto rows = dlg->Discovery().List().Rows();
         for (std::size_t r = 0; r < rows.size(); ++r)
             if (rows[r][1] == name)
                 return static_cast<int>(r);
         ADD_FAILURE() << "no row " << name;
         return -1;
     }
-    std::string Status(const std::string& name) const { return dlg->List().GetItemText(RowOf(name), StatusColumn); }
+    std::string Status(const std::string& name) const {
+        return dlg->Discovery().List().GetItemText(RowOf(name), StatusColumn);
+    }
     // How the camera's work in the last job ended.
     OutcomeKind Outcome(const std::string& name) { return Ended(name).kind; }
     CameraOutcome Ended(const std::string& name) {
         return dlg->Fleet().Outcome(net->Camera(name).mac).value_or(CameraOutcome());
     }
-    bool Failed(const std::string& name) const { return dlg->IsFailed(RowOf(name)); }
+    bool Failed(const std::string& name) const { return dlg->Discovery().IsFailed(RowOf(name)); }
     // Every phase the camera went through in the last job, in order, with its count.
     std::vector<CameraView> Views(const std::string& name) {
         const Mac mac = net->Camera(name).mac;
