@@ -12,6 +12,7 @@
 
 #include "console/CliOptions.h"
 #include "console/CliOutput.h"
+#include "console/CliSelect.h"
 #include "console/CliWindow.h"
 #include "console/EventStream.h"
 #include "console/Progress.h"
@@ -19,103 +20,6 @@
 #include "engine/FirmwareImage.h"
 
 namespace {
-
-// NAME is an interface name or a description; a plain number is a list position.
-int resolveAdapter(const HostAdapterList& list, const std::string& choice) {
-    if (choice.empty())
-        return list.selected;
-    for (std::size_t i = 0; i < list.adapters.size(); ++i)
-        if (list.adapters[i].interfaceName == choice || list.adapters[i].description == choice)
-            return static_cast<int>(i);
-    // Digits only and short enough that no conversion can overflow.
-    if (choice.size() <= 6 && choice.find_first_not_of("0123456789") == std::string::npos) {
-        std::size_t position = std::stoul(choice);
-        if (position < list.adapters.size())
-            return static_cast<int>(position);
-    }
-    throw UsageError{"no network adapter \"" + choice + "\"; \"flashwell-cli adapters\" lists them"};
-}
-
-Workflow workflowOf(Command command) {
-    switch (command) {
-    case Command::Upgrade:
-        return Workflow::Upgrade;
-    case Command::Reset:
-        return Workflow::Reset;
-    case Command::CheckVersion:
-        return Workflow::CheckVersion;
-    case Command::Search:
-    case Command::AutoIp:
-        break;
-    }
-    return Workflow::AutoIp;
-}
-
-// The cameras that ended failed in the newest job of the command on the card, as MAC addresses
-// separated by commas; a usage error when there is no such job or none of its cameras failed.
-std::string failedLastTime(CTarnDlg& dlg, Command command, std::ostream& err) {
-    const Workflow workflow = workflowOf(command);
-    const HostAdapter* card = dlg.Discovery().ChosenAdapter();
-    const std::string cardName = card ? card->interfaceName : "";
-    const std::string folder = dlg.Records().Folder();
-    const auto job = NewestRecordedJob(folder, WorkflowName(workflow), cardName);
-    if (job && job->future > 0)
-        err << "flashwell-cli: --select failed: " << job->future << (job->future == 1 ? " record ends" : " records end")
-            << " more than a minute from now (a clock that was wrong); left out\n";
-    if (job && job->damaged > 0)
-        err << "flashwell-cli: --select failed: " << job->damaged << (job->damaged == 1 ? " line" : " lines") << " of "
-            << job->path << (job->damaged == 1 ? " is" : " are") << " no whole record; skipped\n";
-    if (!job)
-        throw UsageError{std::string("--select failed: no ") + WorkflowName(workflow) + " on " + cardName +
-                         " is recorded in " + (folder.empty() ? "a records folder (HOME is not set)" : folder)};
-    if (job->failed.empty())
-        throw UsageError{std::string("--select failed: no camera failed in the newest ") + WorkflowName(workflow) +
-                         " on " + cardName + " (" + job->path + ")"};
-    err << "flashwell-cli: --select failed: " << job->failed.size()
-        << (job->failed.size() == 1 ? " camera" : " cameras") << " failed in " << job->path << "\n";
-    std::string macs;
-    for (const std::string& mac : job->failed)
-        macs += (macs.empty() ? "" : ",") + mac;
-    return macs;
-}
-
-// "all", or MAC addresses and row numbers separated by commas. With missingOk, a MAC address that
-// no camera of the list has is said on standard error and left out.
-std::vector<int> resolveSelection(CTarnDlg& dlg, const std::string& select, std::ostream* missingOk = nullptr) {
-    auto rows = dlg.Discovery().List().Rows();
-    std::vector<int> chosen;
-    if (select == "all") {
-        for (std::size_t r = 0; r < rows.size(); ++r)
-            chosen.push_back(static_cast<int>(r));
-        return chosen;
-    }
-    std::stringstream list(select);
-    std::string item;
-    while (std::getline(list, item, ',')) {
-        item = TrimSpaces(item);
-        int found = -1;
-        Mac mac;
-        if (ParseMacArgument(item, mac)) {
-            for (std::size_t r = 0; r < rows.size(); ++r)
-                if (auto d = dlg.Discovery().Table()->CopyDeviceAt(static_cast<int>(r)); d && d->mac == mac)
-                    found = static_cast<int>(r);
-        } else if (!item.empty() && item.size() <= 6 && item.find_first_not_of("0123456789") == std::string::npos) {
-            std::size_t r = std::stoul(item);
-            if (r < rows.size())
-                found = static_cast<int>(r);
-        }
-        if (found < 0 && missingOk) {
-            *missingOk << "flashwell-cli: " << item << " did not answer the search; it is left out\n";
-            continue;
-        }
-        if (found < 0)
-            throw UsageError{"no camera \"" + item + "\" in the list (give MAC addresses or row numbers)"};
-        chosen.push_back(found);
-    }
-    std::sort(chosen.begin(), chosen.end());
-    chosen.erase(std::unique(chosen.begin(), chosen.end()), chosen.end());
-    return chosen;
-}
 
 // What the command line asks of the job: the cameras by MAC, the login, the image read already,
 // the range (the window's defaults when none is given).
@@ -158,7 +62,7 @@ void sayEnded(EventStream& events, CTarnDlg& dlg, Command command, const std::ve
         ++outcomes[OutcomeName(kind)];
         failed += IsFailure(kind) ? 1 : 0;
     }
-    events.Ended(workflowOf(command), rows.size(), outcomes, failed);
+    events.Ended(WorkflowOf(command), rows.size(), outcomes, failed);
 }
 
 // How long a stop signal may wait to be seen while a job runs.
@@ -207,7 +111,7 @@ ConsoleProgress::Style progressStyle(const Options& o) {
 int adapterOf(const Options& o, const CTarnDlg::Platform& platform) {
     HostAdapterList list =
         EnumerateHostAdapters(platform.readAdapters ? platform.readAdapters() : ReadSystemAdapters());
-    int choice = resolveAdapter(list, o.adapter);
+    int choice = ResolveAdapter(list, o.adapter);
     if (choice < 0)
         throw UsageError{"no connected network adapter to search on"};
     if (list.adapters[static_cast<std::size_t>(choice)].address.empty())
@@ -298,8 +202,8 @@ struct Session {
     std::vector<int> selection() {
         const bool retryFailed = o.select == "failed" && o.command != Command::CheckVersion;
         std::vector<int> selected =
-            retryFailed ? resolveSelection(dlg, failedLastTime(dlg, o.command, err), &err)
-                        : resolveSelection(dlg, o.select.empty() || o.select == "failed" ? "all" : o.select);
+            retryFailed ? ResolveSelection(dlg, FailedLastTime(dlg, o.command, err), &err)
+                        : ResolveSelection(dlg, o.select.empty() || o.select == "failed" ? "all" : o.select);
         if (o.command != Command::CheckVersion && selected.empty())
             throw UsageError{dlg.Discovery().List().GetItemCount() == 0
                                  ? "nothing to work on: no camera answered the search"
