@@ -3,6 +3,7 @@
 // list, the facts and the records.
 #include <algorithm>
 #include <chrono>
+#include <iterator>
 #include <map>
 
 #include "app/RangeText.h"
@@ -15,6 +16,42 @@ namespace {
 
 Text noCamera() {
     return Note(QT_TRANSLATE_NOOP("Note", "no camera is selected"));
+}
+
+// What the controller does around one workflow's job, one row each: a new workflow is a row
+// here and one in the engine's table, not a case in every switch.
+struct JobFrame {
+    Workflow workflow;
+    bool recorded;     // keeps a file of records (an upgrade's dry run keeps none)
+    bool readsCard;    // the card as the job found it is read first: its addresses seed the range
+    bool warnsOffline; // "please check network status..." when the card has no address
+    // During the job: hold for the jobs that walk the table, run where a camera seen at its new
+    // address is to be listed there; -1 leaves the mode as it is.
+    int receiverMode;
+    bool restoresCard;  // the job's route goes afterwards, and a change of the card's addresses is said
+    bool searchesAfter; // the cameras the job moved are listed at their new addresses by a search
+    bool sendsHome;     // the cameras an earlier run left away: said before, reported after
+};
+
+constexpr JobFrame kFrames[] = {
+    {Workflow::Upgrade, true, true, false, kReceiverHold, true, false, false},
+    {Workflow::CheckVersion, true, true, true, kReceiverHold, true, false, false},
+    {Workflow::Reset, true, false, false, kReceiverRun, true, false, false},
+    {Workflow::AutoIp, true, false, false, kReceiverRun, true, true, false},
+    {Workflow::Homecoming, false, false, false, -1, false, false, true},
+};
+
+// Every workflow has its row, at its own place.
+constexpr bool everyWorkflowFramed() {
+    for (std::size_t i = 0; i < std::size(kFrames); ++i)
+        if (static_cast<std::size_t>(kFrames[i].workflow) != i)
+            return false;
+    return std::size(kFrames) == static_cast<std::size_t>(Workflow::Homecoming) + 1;
+}
+static_assert(everyWorkflowFramed());
+
+const JobFrame& frameOf(Workflow workflow) {
+    return kFrames[static_cast<std::size_t>(workflow)];
 }
 
 } // namespace
@@ -166,7 +203,7 @@ void CTarnDlg::runJob(const std::string& card, const std::function<std::shared_p
     if (!request)
         return;
     // A camera the start-up's search does not show is not sent anything: it costs one search.
-    if (request->workflow == Workflow::Homecoming && leaveAbsent(*request))
+    if (frameOf(request->workflow).sendsHome && leaveAbsent(*request))
         return;
     prologue(*request);
     std::shared_ptr<const JobRequest> fixed = request;
@@ -193,33 +230,21 @@ void CTarnDlg::beginRecords(Workflow workflow) {
 }
 
 void CTarnDlg::prologue(const JobRequest& request) {
+    const JobFrame& frame = frameOf(request.workflow);
     m_fleet.Begin(request, std::chrono::steady_clock::now());
-    switch (request.workflow) {
-    case Workflow::Upgrade:
-        // A dry run changes no camera, so it leaves no record behind.
-        if (request.options.dryRun)
-            m_records.Skip();
-        else
-            beginRecords(request.workflow);
-        m_card.SaveAdapterConfig(m_discovery.ChosenAdapter());
-        m_discovery.SetReceiverMode(kReceiverHold);
-        break;
-    case Workflow::CheckVersion:
-        m_card.SaveAdapterConfig(m_discovery.ChosenAdapter());
-        if (!m_card.SavedAdapterConfig() || m_card.SavedAdapterConfig()->addresses.empty())
-            m_window.MessageBox(Note(QT_TRANSLATE_NOOP("Note", "please check network status...")),
-                                Note(QT_TRANSLATE_NOOP("Note", "information")));
-        m_discovery.SetReceiverMode(kReceiverHold);
-        beginRecords(request.workflow);
-        break;
-    case Workflow::Reset:
-    case Workflow::AutoIp:
-        // The receiver keeps entering replies: a camera seen at its new address is listed there.
-        m_discovery.SetReceiverMode(kReceiverRun);
-        beginRecords(request.workflow);
-        break;
-    case Workflow::Homecoming:
+    // A dry run changes no camera, so it leaves no record behind.
+    if (!frame.recorded || request.options.dryRun)
         m_records.Skip();
+    else
+        beginRecords(request.workflow);
+    if (frame.readsCard)
+        m_card.SaveAdapterConfig(m_discovery.ChosenAdapter());
+    if (frame.warnsOffline && (!m_card.SavedAdapterConfig() || m_card.SavedAdapterConfig()->addresses.empty()))
+        m_window.MessageBox(Note(QT_TRANSLATE_NOOP("Note", "please check network status...")),
+                            Note(QT_TRANSLATE_NOOP("Note", "information")));
+    if (frame.receiverMode >= 0)
+        m_discovery.SetReceiverMode(frame.receiverMode);
+    if (frame.sendsHome)
         m_window.ShowNote(
             request.targets.size() == 1
                 ? Note(QT_TRANSLATE_NOOP("Note", "Sending 1 camera home that an earlier job left at link-local "
@@ -228,28 +253,20 @@ void CTarnDlg::prologue(const JobRequest& request) {
                                                  "addresses..."),
                        {std::to_string(request.targets.size())}),
             NoteKind::Waiting);
-        break;
-    }
     EnableControls(false);
 }
 
 void CTarnDlg::epilogue(const JobRequest& request, const JobSummary& summary) {
+    const JobFrame& frame = frameOf(request.workflow);
     std::vector<Text> notes = summary.notes;
-    switch (request.workflow) {
-    case Workflow::Upgrade:
-    case Workflow::CheckVersion:
-    case Workflow::Reset:
-    case Workflow::AutoIp: {
+    if (frame.restoresCard) {
         auto restored = m_card.RestoreAdapterConfig(request.adapter);
         notes.insert(notes.end(), restored.begin(), restored.end());
-        break;
     }
-    case Workflow::Homecoming:
+    if (frame.sendsHome)
         reportHomecoming(request);
-        break;
-    }
     m_fleet.End(summary.away);
-    if (!summary.away.empty() && request.workflow != Workflow::Homecoming) {
+    if (!summary.away.empty() && !frame.sendsHome) {
         const Text names = Joined(summary.away, "Note", QT_TRANSLATE_NOOP("Note", "%1, %2"));
         notes.push_back(summary.away.size() == 1
                             ? Note(QT_TRANSLATE_NOOP("Note", "1 camera is not seen back at its own address yet: %1; "
@@ -278,11 +295,11 @@ void CTarnDlg::epilogue(const JobRequest& request, const JobSummary& summary) {
     }
     m_discovery.SetReceiverMode(kReceiverRun);
     EnableControls(true);
-    if (request.workflow != Workflow::Homecoming)
+    if (!frame.sendsHome)
         m_window.ShowNote(m_fleet.ProgressText(std::chrono::steady_clock::now()), NoteKind::Progress);
     // The cameras that answered at their new addresses refreshed their rows; this search brings
     // in the rest, without emptying the list of what the job found.
-    if (request.workflow == Workflow::AutoIp)
+    if (frame.searchesAfter)
         m_discovery.SendSearch();
     if (!notes.empty())
         m_window.ShowNote(
