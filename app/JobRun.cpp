@@ -8,7 +8,6 @@
 
 #include "app/RangeText.h"
 #include "app/TarnDlg.h"
-#include "hostnet/CardLock.h"
 #include "util/Trace.h"
 #include "webops/OperatorMessages.h"
 
@@ -194,33 +193,9 @@ std::shared_ptr<JobRequest> CTarnDlg::upgradeRequest(const Press& press) {
     return MakeRequest(press, std::move(image));
 }
 
-void CTarnDlg::runJob(const std::string& card, const std::function<std::shared_ptr<JobRequest>()>& make) {
-    // Two jobs on one card would share addresses and a route without knowing it.
-    auto lock = CardLock::Take(m_platform.lockScope + card);
-    if (!lock)
-        return endWorkflowUnstarted(lock.Said());
-    std::shared_ptr<JobRequest> request = make();
-    if (!request)
-        return;
+bool CTarnDlg::admit(JobRequest& request) {
     // A camera the start-up's search does not show is not sent anything: it costs one search.
-    if (frameOf(request->workflow).sendsHome && leaveAbsent(*request))
-        return;
-    prologue(*request);
-    std::shared_ptr<const JobRequest> fixed = request;
-    JobDriver job(fixed, {m_network, m_detours, m_clock, m_platform.threadLimit},
-                  [this, fixed](const Target& camera, const JobEvent& event) { onJobEvent(*fixed, camera, event); });
-    {
-        std::lock_guard guard(m_jobLock);
-        m_job = &job;
-        if (m_closed)
-            job.Stop();
-    }
-    const JobSummary summary = job.Run();
-    {
-        std::lock_guard guard(m_jobLock);
-        m_job = nullptr;
-    }
-    epilogue(*request, summary);
+    return !(frameOf(request.workflow).sendsHome && leaveAbsent(request));
 }
 
 void CTarnDlg::beginRecords(Workflow workflow) {

@@ -1,8 +1,7 @@
 #include "app/TarnDlg.h"
 
 std::size_t CTarnDlg::WorkerThreads() const {
-    std::lock_guard guard(m_jobLock);
-    return m_threads.Count() + (m_job ? m_job->PoolThreads() : 0);
+    return m_runner.ThreadCount();
 }
 
 Text CTarnDlg::LastRefusal() const {
@@ -37,7 +36,7 @@ void CTarnDlg::endWorkflowUnstarted(const Text& why) {
 void CTarnDlg::startJob(const std::string& card, std::function<std::shared_ptr<JobRequest>()> make) {
     if (!beginWorkflow())
         return;
-    if (!m_threads.Start([this, card, make = std::move(make)] { runJob(card, make); }))
+    if (!m_runner.Start(card, std::move(make)))
         endWorkflowUnstarted(Note(QT_TRANSLATE_NOOP("Note", "no thread could be started for the workflow")));
 }
 

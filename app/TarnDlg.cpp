@@ -24,7 +24,17 @@ CTarnDlg::CTarnDlg(TarnWindow& window, Clock& clock, Platform platform)
       m_network(*(m_platform.network = orSystem(std::move(m_platform.network)))),
       m_discovery(m_network, m_platform.listen), m_stop([&clock] { return clock.Interrupted(); }),
       m_journal(m_platform.stateFolder), m_records(m_platform.recordsFolder), m_detours(m_network, m_journal, m_stop),
-      m_card(m_network, m_detours, m_platform.resolvConf), m_threads(m_platform.threadLimit) {
+      m_card(m_network, m_detours, m_platform.resolvConf),
+      m_runner({m_network, m_detours, m_clock, m_platform.threadLimit}, m_platform.lockScope) {
+    m_runner.SetAround({
+        [this](const Text& why) { endWorkflowUnstarted(why); },
+        [this](JobRequest& request) { return admit(request); },
+        [this](const JobRequest& request) { prologue(request); },
+        [this](const JobRequest& request, const Target& camera, const JobEvent& event) {
+            onJobEvent(request, camera, event);
+        },
+        [this](const JobRequest& request, const JobSummary& summary) { epilogue(request, summary); },
+    });
     if (!m_platform.codePage)
         m_platform.codePage = OemCodePageFromLocale;
 }
@@ -133,9 +143,7 @@ void CTarnDlg::startReceiver() {
 }
 
 void CTarnDlg::sighted(const DeviceReply& reply) {
-    std::lock_guard guard(m_jobLock);
-    if (m_job)
-        m_job->Sighted(reply.mac, reply.ip);
+    m_runner.Sighted(reply.mac, reply.ip);
 }
 
 void CTarnDlg::EnableControls(bool enable) {
@@ -176,19 +184,16 @@ void CTarnDlg::OnListDblClk(int row) {
 }
 
 void CTarnDlg::RequestStop() {
-    std::lock_guard guard(m_jobLock);
     m_closed = true; // no new job starts from here on
-    m_threads.Close();
     // Wake every pause and timed wait and abort every network call; the job then sends home the
     // cameras that can hear it and leaves the burning ones to the journal.
     m_clock.Interrupt();
-    if (m_job)
-        m_job->Stop();
+    m_runner.Stop();
 }
 
 void CTarnDlg::StopWorkflows() {
     RequestStop();
-    m_threads.JoinAll();
+    m_runner.Threads().JoinAll();
 }
 
 void CTarnDlg::OnCancel() {

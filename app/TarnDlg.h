@@ -16,6 +16,7 @@
 #include "app/FleetView.h"
 #include "app/JobInputs.h"
 #include "app/JobRecords.h"
+#include "app/JobRunner.h"
 #include "app/LoginStore.h"
 #include "app/StatusTexts.h"
 #include "app/TarnWindow.h"
@@ -127,8 +128,8 @@ public:
 
     // The threads the jobs run on: whether one runs, and waiting for or joining them (a job that
     // starts another runs on).
-    Workers& Threads() { return m_threads; }
-    const Workers& Threads() const { return m_threads; }
+    Workers& Threads() { return m_runner.Threads(); }
+    const Workers& Threads() const { return m_runner.Threads(); }
     std::size_t WorkerThreads() const; // threads started and not yet joined, the job's pool too
     // Why the last workflow button did nothing (no camera, an unreadable image); empty when it ran.
     Text LastRefusal() const;
@@ -171,10 +172,11 @@ private:
     std::optional<Press> press(Workflow workflow, const JobInputs& inputs) const;
     JobAdapter jobAdapter() const;
     Result<AddressRange> autoIpRange(const std::string& startText, const std::string& endText) const;
-    void runJob(const std::string& card, const std::function<std::shared_ptr<JobRequest>()>& make);
     // An upgrade's request, with its image read once here; a failure is said to the operator and
     // ends the job unstarted.
     std::shared_ptr<JobRequest> upgradeRequest(const Press& press);
+    // Whether a job made of request begins at all.
+    bool admit(JobRequest& request);
     void prologue(const JobRequest& request);
     void epilogue(const JobRequest& request, const JobSummary& summary);
     void onJobEvent(const JobRequest& request, const Target& camera, const JobEvent& event);
@@ -207,11 +209,10 @@ private:
     std::vector<Text> m_loginNotes; // what loading the stored login had to say
     unsigned m_nOemCodePage = 437;
     std::atomic<bool> m_busy{false};
-    mutable std::mutex m_jobLock;
-    JobDriver* m_job = nullptr;        // the running job; guarded by m_jobLock
+    mutable std::mutex m_jobLock;      // guards the options, the refusal and the cancellation
     Text m_lastRefusal;                // guarded by m_jobLock
     std::atomic<bool> m_closed{false}; // no workflow starts any more
     bool m_cancelled = false;          // OnCancel has run
     // Last, so that its threads are joined before anything they use is gone.
-    Workers m_threads;
+    JobRunner m_runner;
 };

@@ -1,0 +1,58 @@
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "app/Workers.h"
+#include "engine/JobDriver.h"
+#include "engine/JobEvents.h"
+#include "engine/JobRequest.h"
+#include "engine/LinkLocalDetours.h"
+#include "util/Clock.h"
+#include "util/Text.h"
+
+// Runs each job on a thread of its own: takes the card's lock, makes the request there, and runs
+// the job until it ends or is stopped. What surrounds a job (the list, the records, the window)
+// belongs to the controller, which the runner calls on the job's thread.
+class JobRunner {
+public:
+    using MakeRequest = std::function<std::shared_ptr<JobRequest>()>;
+    struct Around {
+        std::function<void(const Text& why)> unstarted; // the card is held by another job
+        std::function<bool(JobRequest& request)> admit; // false: the job ends before it begins
+        std::function<void(const JobRequest& request)> before;
+        std::function<void(const JobRequest& request, const Target& camera, const JobEvent& event)> event;
+        std::function<void(const JobRequest& request, const JobSummary& summary)> after;
+    };
+
+    // lockScope: for tests, keeps one test's card locks from another's.
+    JobRunner(JobDriver::Services services, std::string lockScope)
+        : m_services(services), m_lockScope(std::move(lockScope)), m_threads(services.threadLimit) {}
+
+    void SetAround(Around around) { m_around = std::move(around); }
+    // False when no thread could be started, or after Stop.
+    bool Start(const std::string& card, MakeRequest make);
+    // A camera's search reply: the running job may be waiting to see it.
+    void Sighted(const Mac& mac, const Ipv4& ip);
+    // No job starts from here on, and the running one ends within its bounds.
+    void Stop();
+    // Threads started and not yet joined, the running job's pool too.
+    std::size_t ThreadCount() const;
+    Workers& Threads() { return m_threads; }
+    const Workers& Threads() const { return m_threads; }
+
+private:
+    void run(const std::string& card, const MakeRequest& make);
+
+    JobDriver::Services m_services;
+    std::string m_lockScope;
+    Around m_around;
+    mutable std::mutex m_lock;
+    JobDriver* m_job = nullptr; // the running job; guarded by m_lock
+    bool m_stopped = false;     // guarded by m_lock
+    // Last, so that its threads are joined before anything they use is gone.
+    Workers m_threads;
+};
