@@ -15,25 +15,50 @@ void ListModel::notify(Change change, int row) {
         listener(change, row);
 }
 
-template <typename F> void ListModel::update(int row, F f) {
-    {
-        std::lock_guard guard(m_lock);
-        if (row < 0 || static_cast<std::size_t>(row) >= m_rows.size())
-            return;
-        f(m_rows[static_cast<std::size_t>(row)]);
-        m_changed.insert(row);
-    }
-    notify(Change::RowChanged, row);
+namespace {
+
+// A cell's write; a plain text in the Status column drops the progress that went with the old one.
+auto cellWrite(int column, const std::string& text) {
+    return [column, &text](ListRow& r) {
+        r[static_cast<std::size_t>(column)] = text;
+        if (column == StatusColumn)
+            r.progress.reset();
+    };
 }
 
-template <typename F> void ListModel::update(const Mac& mac, F f) {
+auto statusWrite(const std::string& text, std::optional<double> progress) {
+    return [&text, progress](ListRow& r) {
+        r[StatusColumn] = text;
+        r.progress = progress;
+    };
+}
+
+auto failedWrite(bool failed) {
+    return [failed](ListRow& r) { r.failed = failed; };
+}
+
+bool validColumn(int column) {
+    return column >= 0 && column < kColumnCount;
+}
+
+} // namespace
+
+int ListModel::rowLocked(int row) const {
+    return row >= 0 && static_cast<std::size_t>(row) < m_rows.size() ? row : -1;
+}
+
+int ListModel::rowLocked(const Mac& mac) const {
+    auto found = m_rowOf.find(mac);
+    return found == m_rowOf.end() ? -1 : found->second;
+}
+
+template <typename Key, typename F> void ListModel::update(const Key& key, F f) {
     int row;
     {
         std::lock_guard guard(m_lock);
-        auto found = m_rowOf.find(mac);
-        if (found == m_rowOf.end())
+        row = rowLocked(key);
+        if (row < 0)
             return;
-        row = found->second;
         f(m_rows[static_cast<std::size_t>(row)]);
         m_changed.insert(row);
     }
@@ -42,8 +67,7 @@ template <typename F> void ListModel::update(const Mac& mac, F f) {
 
 int ListModel::RowOf(const Mac& mac) const {
     std::lock_guard guard(m_lock);
-    auto found = m_rowOf.find(mac);
-    return found == m_rowOf.end() ? -1 : found->second;
+    return rowLocked(mac);
 }
 
 int ListModel::GetItemCount() const {
@@ -74,45 +98,29 @@ int ListModel::AppendRow(const RowTexts& texts, bool failed, const Mac& mac) {
 }
 
 void ListModel::SetItemText(int row, int column, const std::string& text) {
-    if (column < 0 || column >= kColumnCount)
-        return;
-    update(row, [&](ListRow& r) {
-        r[static_cast<std::size_t>(column)] = text;
-        if (column == StatusColumn)
-            r.progress.reset();
-    });
+    if (validColumn(column))
+        update(row, cellWrite(column, text));
 }
 
 void ListModel::SetStatus(int row, const std::string& text, std::optional<double> progress) {
-    update(row, [&](ListRow& r) {
-        r[StatusColumn] = text;
-        r.progress = progress;
-    });
+    update(row, statusWrite(text, progress));
 }
 
 void ListModel::SetFailed(int row, bool failed) {
-    update(row, [&](ListRow& r) { r.failed = failed; });
+    update(row, failedWrite(failed));
 }
 
 void ListModel::SetItemText(const Mac& mac, int column, const std::string& text) {
-    if (column < 0 || column >= kColumnCount)
-        return;
-    update(mac, [&](ListRow& r) {
-        r[static_cast<std::size_t>(column)] = text;
-        if (column == StatusColumn)
-            r.progress.reset();
-    });
+    if (validColumn(column))
+        update(mac, cellWrite(column, text));
 }
 
 void ListModel::SetStatus(const Mac& mac, const std::string& text, std::optional<double> progress) {
-    update(mac, [&](ListRow& r) {
-        r[StatusColumn] = text;
-        r.progress = progress;
-    });
+    update(mac, statusWrite(text, progress));
 }
 
 void ListModel::SetFailed(const Mac& mac, bool failed) {
-    update(mac, [&](ListRow& r) { r.failed = failed; });
+    update(mac, failedWrite(failed));
 }
 
 std::string ListModel::GetItemText(int row, int column) const {

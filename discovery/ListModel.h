@@ -71,9 +71,11 @@ public:
 private:
     void notify(Change change, int row);
     ListChanges takeChangesLocked();
+    // The row of a number or a MAC, -1 when there is none; with the lock held.
+    int rowLocked(int row) const;
+    int rowLocked(const Mac& mac) const;
     // Runs f on the row under the lock and notifies; a row that a Search has just removed is dropped.
-    template <typename F> void update(int row, F f);
-    template <typename F> void update(const Mac& mac, F f);
+    template <typename Key, typename F> void update(const Key& key, F f);
 
     mutable std::mutex m_lock;
     std::vector<ListRow> m_rows;
