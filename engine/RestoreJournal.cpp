@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -17,6 +18,7 @@
 #include <mutex>
 #include <set>
 #include <sstream>
+#include <utility>
 
 #include <nlohmann/json.hpp>
 
@@ -64,8 +66,18 @@ json ownerJson(const JournalOwner& o) {
     return {{"pid", o.pid}, {"started", o.started}, {"instance", o.instance}};
 }
 
+// A whole number that fits T, or a throw: a damaged file's 1e184 or -1 must not be cast into a field.
+template <typename T> T whole(const json& v) {
+    if (v.is_number_unsigned() && std::in_range<T>(v.get<std::uint64_t>()))
+        return static_cast<T>(v.get<std::uint64_t>());
+    if (v.is_number_integer() && !v.is_number_unsigned() && std::in_range<T>(v.get<std::int64_t>()))
+        return static_cast<T>(v.get<std::int64_t>());
+    throw std::runtime_error("not a whole number in range");
+}
+
 JournalOwner ownerFrom(const json& o) {
-    return {o.at("pid").get<long>(), o.at("started").get<unsigned long long>(), o.value("instance", 0ULL)};
+    return {whole<long>(o.at("pid")), whole<unsigned long long>(o.at("started")),
+            o.contains("instance") ? whole<unsigned long long>(o.at("instance")) : 0ULL};
 }
 
 // The journals of this process that are open now.
@@ -114,7 +126,7 @@ json toJson(const RestoreJournal::Contents& c) {
 // Throws on anything that is not a journal this program wrote.
 RestoreJournal::Contents fromJson(const json& doc) {
     RestoreJournal::Contents c;
-    if (doc.at("version").get<int>() != 1)
+    if (whole<int>(doc.at("version")) != 1)
         throw std::runtime_error("unknown version");
     for (const json& r : doc.at("restores")) {
         PendingRestore p;
@@ -134,7 +146,7 @@ RestoreJournal::Contents fromJson(const json& doc) {
     }
     for (const json& r : doc.at("routes"))
         c.routes.push_back(
-            {ownerFrom(r.at("owner")), r.at("adapter").get<std::string>(), r.at("ifindex").get<unsigned>()});
+            {ownerFrom(r.at("owner")), r.at("adapter").get<std::string>(), whole<unsigned>(r.at("ifindex"))});
     return c;
 }
 

@@ -100,7 +100,11 @@ TEST(RestoreJournalTest, TheEntriesOfAnEndedButUnreapedWriterAreLeftovers) {
 TEST(RestoreJournalTest, ADamagedJournalIsSetAsideNeverAReasonToStop) {
     testsupport::ScratchDir dir;
     RestoreJournal journal(dir.path());
-    for (const char* damage : {"{\"version\": 1, \"restores\": [{\"mac\": 5}]}", "not json", ""}) {
+    // A number that fits no field (a float, a huge one, a negative interface) is damage, not a cast.
+    for (const char* damage : {"{\"version\": 1, \"restores\": [{\"mac\": 5}]}", "not json", "",
+                               "{\"version\": 1e184, \"restores\": [], \"routes\": []}",
+                               "{\"version\": 1, \"restores\": [], \"routes\": [{\"owner\": {\"pid\": 1, "
+                               "\"started\": 2}, \"adapter\": \"eth0\", \"ifindex\": -1}]}"}) {
         SCOPED_TRACE(damage);
         std::ofstream(journal.Path()) << damage;
         std::string problem;
