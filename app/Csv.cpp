@@ -1,5 +1,10 @@
 #include "app/Csv.h"
 
+#include <fstream>
+
+#include "app/Discovery.h"
+#include "app/FleetView.h"
+#include "discovery/DeviceRows.h"
 #include "util/Utf8.h"
 
 std::string CsvField(std::string_view text) {
@@ -30,4 +35,18 @@ std::string CsvLine(const std::vector<std::optional<std::string>>& fields) {
             line += CsvField(SpreadsheetCell(*fields[i]));
     }
     return line + "\r\n";
+}
+
+bool ExportListCsv(const DiscoverySession& discovery, const FleetView& fleet, const std::string& path) {
+    std::string text = CsvLine({"Idx", "Name", "IP", "MAC", "Status", "Model", "Version"});
+    for (const ListRow& row : discovery.List().Rows()) {
+        auto facts = fleet.Facts(row.mac);
+        text += CsvLine({row[0], row[1], row[2], row[3], row[StatusColumn],
+                         facts ? std::optional(facts->model) : std::nullopt,
+                         facts ? std::optional(facts->version) : std::nullopt});
+    }
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    file << text;
+    file.close();
+    return !file.fail();
 }

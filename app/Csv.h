@@ -14,3 +14,9 @@ std::string CsvField(std::string_view text);
 std::string SpreadsheetCell(std::string_view text);
 // One line of spreadsheet-safe cells; a missing value is an empty field.
 std::string CsvLine(const std::vector<std::optional<std::string>>& fields);
+
+class DiscoverySession;
+class FleetView;
+// The list as it stands (its five columns, then model and version where known); false when the
+// file cannot be written.
+bool ExportListCsv(const DiscoverySession& discovery, const FleetView& fleet, const std::string& path);

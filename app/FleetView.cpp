@@ -9,6 +9,27 @@ namespace {
 // A line a human reads: a few times a second is enough, and every camera's end.
 constexpr auto kProgressEvery = std::chrono::milliseconds(250);
 
+CameraRecord recordOf(const JobRequest& request, const Target& camera, const CameraOutcome& outcome) {
+    CameraRecord r;
+    r.adapter = request.adapter.interfaceName;
+    r.mac = FormatMac(camera.mac);
+    r.name = camera.displayName;
+    r.ipBefore = FormatIpv4(camera.ip);
+    r.ipAfter = outcome.ipAfter;
+    r.model = outcome.model;
+    r.versionBefore = outcome.versionBefore;
+    r.versionAfter = outcome.versionAfter;
+    if (request.workflow == Workflow::Upgrade && request.image) {
+        r.image = request.image->path;
+        r.imageSha256 = request.image->sha256;
+        r.imageVersion = request.image->header.version;
+    }
+    r.status = Status::Of(outcome).text.English();
+    r.failed = IsFailure(outcome.kind);
+    r.outcome = OutcomeName(outcome.kind);
+    return r;
+}
+
 } // namespace
 
 void FleetView::Begin(const JobRequest& request, Moment now) {
@@ -29,6 +50,8 @@ void FleetView::Begin(const JobRequest& request, Moment now) {
 FleetView::Seen FleetView::On(const JobRequest& request, const Target& camera, const JobEvent& event, Moment now) {
     // A camera an earlier run left away has no row of its own, and so shows nothing.
     const bool row = camera.row >= 0;
+    if (const auto* ended = std::get_if<event::CameraEnded>(&event); ended && IsRecorded(ended->outcome.kind))
+        m_records.Append(recordOf(request, camera, ended->outcome));
     Seen seen;
     std::lock_guard guard(m_lock);
     FleetCamera& c = m_cameras[camera.mac];

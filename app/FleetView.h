@@ -7,6 +7,7 @@
 #include <set>
 #include <vector>
 
+#include "app/JobRecords.h"
 #include "app/StatusTexts.h"
 #include "engine/JobEvents.h"
 #include "engine/JobProgress.h"
@@ -33,6 +34,9 @@ class FleetView {
 public:
     using Moment = std::chrono::steady_clock::time_point;
 
+    // recordsFolder: where each job's file of records goes.
+    explicit FleetView(std::string recordsFolder) : m_records(std::move(recordsFolder)) {}
+
     // A job begins: the last one's outcomes and phases go, and its own cameras are the ones counted
     // ("5 of 5 done" after a question about 3 counted those too).
     void Begin(const JobRequest& request, Moment now);
@@ -42,6 +46,7 @@ public:
         Text progress;                    // the progress line, when it is due
         JobListener listener;             // who else is told of the event
     };
+    // A camera's end is also appended to the job's records.
     Seen On(const JobRequest& request, const Target& camera, const JobEvent& event, Moment now);
     // The job ended, leaving these cameras away from home.
     void End(std::vector<Text> away);
@@ -63,6 +68,9 @@ public:
     // The cameras of a failed first wave that held the rest back, each with how it ended; empty
     // when the wave passed.
     Text HeldTheFirstWave(const JobRequest& request) const;
+    // The records of the current or last job; they are also appended to its file as cameras end.
+    JobRecords& Records() { return m_records; }
+    const JobRecords& Records() const { return m_records; }
 
 private:
     mutable std::mutex m_lock;
@@ -72,4 +80,5 @@ private:
     JobProgress m_progress;
     std::set<Mac> m_counted; // the cameras the progress line counts
     Moment m_progressShown{};
+    JobRecords m_records; // a lock of its own
 };

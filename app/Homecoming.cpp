@@ -1,9 +1,12 @@
 // The start-up's homecoming: the cameras an earlier run left at link-local addresses, sent home
 // where the first search shows them, and what became of each, for the start's note and the console.
-#include <chrono>
+#include "app/Homecoming.h"
 
-#include "app/TarnDlg.h"
+#include <chrono>
+#include <cstdio>
+
 #include "util/Trace.h"
+#include "util/Utf8.h"
 
 namespace {
 
@@ -19,17 +22,78 @@ Text who(const Target& camera) {
 
 } // namespace
 
-bool CTarnDlg::leaveAbsent(JobRequest& request) {
-    auto seen = [&](const Target& camera) { return m_discovery.Shows(camera.mac); };
+std::shared_ptr<JobRequest> Homecoming::Leftovers(const JobAdapter& card) {
+    CameraNetwork& network = m_parts.network;
+    RestoreJournal& journal = m_parts.journal;
+    std::string problem;
+    RestoreJournal::Contents pending = journal.Read(problem);
+    if (!problem.empty()) {
+        std::fprintf(stderr, "flashwell: %s\n", problem.c_str());
+        m_replayed.push_back(Text(problem));
+    }
+    for (const PendingRoute& r : pending.routes) {
+        // Another front end that is running now owns its entries; only a dead run's are leftovers.
+        if (r.owner.Alive())
+            continue;
+        // The entry says where to look; what is removed is only a route with our mark, and only
+        // while no job holds the card.
+        const RouteReclaim reclaimed = network.ReclaimLinkLocalRoute(r.adapter);
+        if (reclaimed == RouteReclaim::Busy || reclaimed == RouteReclaim::Failed) {
+            m_replayed.push_back(
+                reclaimed == RouteReclaim::Busy
+                    ? Note(QT_TRANSLATE_NOOP("Note", "the link-local route an earlier run added on %1 is still there "
+                                                     "(a job runs on that card now); the next start removes it"),
+                           {r.adapter})
+                    : Note(QT_TRANSLATE_NOOP("Note", "the link-local route an earlier run added on %1 is still there; "
+                                                     "the next start removes it"),
+                           {r.adapter}));
+            continue;
+        }
+        if (auto removed = journal.RemoveRoute(r.adapter); !removed)
+            m_replayed.push_back(removed.Said());
+        if (reclaimed == RouteReclaim::Removed)
+            m_replayed.push_back(Note(
+                QT_TRANSLATE_NOOP("Note", "removed the link-local route an earlier run had added on %1"), {r.adapter}));
+    }
+    auto request = std::make_shared<JobRequest>();
+    request->workflow = Workflow::Homecoming;
+    request->adapter = card;
+    for (const PendingRestore& r : pending.restores) {
+        if (r.owner.Alive())
+            continue;
+        Target t;
+        t.mac = r.mac;
+        t.displayName = Printable(r.name);
+        ParseIpv4(r.home, t.ip);
+        t.awayAt = r.movedTo;
+        t.homeCommand = r.command;
+        if (r.adapter == card.interfaceName && card.index != 0) {
+            request->targets.push_back(std::move(t));
+            continue;
+        }
+        // Only a search on that card can show it home: it is sent there once, and kept.
+        network.BroadcastDatagram(r.command.data(), r.command.size(), network.InterfaceIndex(r.adapter));
+        m_replayed.push_back(Note(QT_TRANSLATE_NOOP("Note", "sent %1 (%2) back to %3 over %4; it counts as home once "
+                                                            "Flashwell sees it there on that card"),
+                                  {t.displayName, FormatMac(r.mac), r.home, r.adapter}));
+    }
+    for (const Text& line : m_replayed)
+        Trace("Journal: %s\n", line.English().c_str());
+    return request->targets.empty() ? nullptr : request;
+}
+
+bool Homecoming::LeaveAbsent(JobRequest& request) {
+    Clock& clock = m_parts.clock;
+    auto seen = [&](const Target& camera) { return m_parts.discovery.Shows(camera.mac); };
     auto allSeen = [&] {
         for (const Target& camera : request.targets)
             if (!seen(camera))
                 return false;
         return true;
     };
-    for (auto end = std::chrono::steady_clock::now() + m_clock.ReplyWindow(kStartSearchWait);
-         std::chrono::steady_clock::now() < end && !allSeen() && !m_clock.Interrupted();)
-        m_clock.Sleep(kLookEvery);
+    for (auto end = std::chrono::steady_clock::now() + clock.ReplyWindow(kStartSearchWait);
+         std::chrono::steady_clock::now() < end && !allSeen() && !clock.Interrupted();)
+        clock.Sleep(kLookEvery);
     std::vector<Target> here;
     m_absentAtStart.clear();
     for (Target& camera : request.targets)
@@ -37,15 +101,13 @@ bool CTarnDlg::leaveAbsent(JobRequest& request) {
     request.targets = std::move(here);
     if (!request.targets.empty())
         return false;
-    reportHomecoming(request);
-    endWorkflowUnstarted();
+    Report(request);
     return true;
 }
-
-void CTarnDlg::reportHomecoming(const JobRequest& request) {
+void Homecoming::Report(const JobRequest& request) {
     std::size_t home = 0;
     for (const Target& camera : request.targets) {
-        const auto outcome = m_fleet.Outcome(camera.mac);
+        const auto outcome = m_parts.fleet.Outcome(camera.mac);
         if (outcome && outcome->kind == OutcomeKind::Home) {
             ++home;
             m_replayed.push_back(
@@ -78,5 +140,5 @@ void CTarnDlg::reportHomecoming(const JobRequest& request) {
             said = Note(QT_TRANSLATE_NOOP("Note", "%1; %2 still away (the next start sends them home again)"),
                         {said, std::to_string(away)});
     }
-    m_window.ShowNote(Note(QT_TRANSLATE_NOOP("Note", "At start-up: %1."), {said}), NoteKind::StartUp);
+    m_parts.window.ShowNote(Note(QT_TRANSLATE_NOOP("Note", "At start-up: %1."), {said}), NoteKind::StartUp);
 }

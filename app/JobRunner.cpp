@@ -40,14 +40,42 @@ void JobRunner::Sighted(const Mac& mac, const Ipv4& ip) {
 }
 
 void JobRunner::Stop() {
-    std::lock_guard guard(m_lock);
-    m_stopped = true;
-    m_threads.Close();
-    if (m_job)
-        m_job->Stop();
+    {
+        std::lock_guard guard(m_lock);
+        m_stopped = true;
+        m_threads.Close();
+        if (m_job)
+            m_job->Stop();
+    }
+    m_services.clock.Interrupt();
 }
 
 std::size_t JobRunner::ThreadCount() const {
     std::lock_guard guard(m_lock);
     return m_threads.Count() + (m_job ? m_job->PoolThreads() : 0);
+}
+
+bool JobRunner::Stopped() const {
+    std::lock_guard guard(m_lock);
+    return m_stopped;
+}
+
+void JobRunner::SetOptions(const JobOptions& options) {
+    std::lock_guard guard(m_lock);
+    m_options = options;
+}
+
+JobOptions JobRunner::Options() const {
+    std::lock_guard guard(m_lock);
+    return m_options;
+}
+
+void JobRunner::Refused(const Text& why) {
+    std::lock_guard guard(m_lock);
+    m_lastRefusal = why;
+}
+
+Text JobRunner::LastRefusal() const {
+    std::lock_guard guard(m_lock);
+    return m_lastRefusal;
 }

@@ -37,8 +37,19 @@ public:
     bool Start(const std::string& card, MakeRequest make);
     // A camera's search reply: the running job may be waiting to see it.
     void Sighted(const Mac& mac, const Ipv4& ip);
-    // No job starts from here on, and the running one ends within its bounds.
+    // No job starts from here on, and the running one ends within its bounds: every pause and
+    // timed wait wakes and every network call aborts; the job then sends home the cameras that
+    // can hear it and leaves the burning ones to the journal.
     void Stop();
+    bool Stopped() const;
+    // What the console's options or the window's menu chose for the next jobs of this session:
+    // cameras at once, a first wave, cameras at the image's version left alone, the reboot
+    // deadline, the model guard (on at every start, lifted until it is set again).
+    void SetOptions(const JobOptions& options);
+    JobOptions Options() const;
+    // Why the last workflow button did nothing (no camera, an unreadable image); empty when it ran.
+    void Refused(const Text& why);
+    Text LastRefusal() const;
     // Threads started and not yet joined, the running job's pool too.
     std::size_t ThreadCount() const;
     Workers& Threads() { return m_threads; }
@@ -53,6 +64,8 @@ private:
     mutable std::mutex m_lock;
     JobDriver* m_job = nullptr; // the running job; guarded by m_lock
     bool m_stopped = false;     // guarded by m_lock
+    JobOptions m_options;       // guarded by m_lock
+    Text m_lastRefusal;         // guarded by m_lock
     // Last, so that its threads are joined before anything they use is gone.
     Workers m_threads;
 };

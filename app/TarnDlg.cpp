@@ -1,9 +1,7 @@
 #include "app/TarnDlg.h"
 
 #include <cstdio>
-#include <fstream>
 
-#include "app/Csv.h"
 #include "app/Language.h"
 #include "discovery/DeviceRows.h"
 #include "discovery/WireProtocol.h"
@@ -23,17 +21,20 @@ CTarnDlg::CTarnDlg(TarnWindow& window, Clock& clock, Platform platform)
     : m_window(window), m_clock(clock), m_platform(std::move(platform)),
       m_network(*(m_platform.network = orSystem(std::move(m_platform.network)))),
       m_discovery(m_network, m_platform.listen), m_stop([&clock] { return clock.Interrupted(); }),
-      m_journal(m_platform.stateFolder), m_records(m_platform.recordsFolder), m_detours(m_network, m_journal, m_stop),
-      m_card(m_network, m_detours, m_platform.resolvConf),
+      m_journal(m_platform.stateFolder), m_detours(m_network, m_journal, m_stop),
+      m_card(m_network, m_detours, m_platform.resolvConf), m_fleet(m_platform.recordsFolder),
+      m_homecoming({m_network, m_journal, m_discovery, m_fleet, m_window, m_clock}),
+      m_frames({m_window, m_discovery, m_fleet, m_card, m_homecoming, [this](bool enable) { EnableControls(enable); },
+                [this](const Text& why) { endWorkflowUnstarted(why); }}),
       m_runner({m_network, m_detours, m_clock, m_platform.threadLimit}, m_platform.lockScope) {
     m_runner.SetAround({
         [this](const Text& why) { endWorkflowUnstarted(why); },
-        [this](JobRequest& request) { return admit(request); },
-        [this](const JobRequest& request) { prologue(request); },
+        [this](JobRequest& request) { return m_frames.Admit(request); },
+        [this](const JobRequest& request) { m_frames.Before(request); },
         [this](const JobRequest& request, const Target& camera, const JobEvent& event) {
-            onJobEvent(request, camera, event);
+            m_frames.Event(request, camera, event);
         },
-        [this](const JobRequest& request, const JobSummary& summary) { epilogue(request, summary); },
+        [this](const JobRequest& request, const JobSummary& summary) { m_frames.After(request, summary); },
     });
     if (!m_platform.codePage)
         m_platform.codePage = OemCodePageFromLocale;
@@ -49,78 +50,20 @@ void CTarnDlg::OnInitDialog(std::optional<int> adapterChoice) {
     showStoredLogin();
     m_window.ShowRange(kDefaultRangeStart, kDefaultRangeEnd);
     m_discovery.Open(m_platform.readAdapters ? m_platform.readAdapters() : std::vector<AdapterData>{}, adapterChoice,
-                     [this](const DeviceReply& reply) { sighted(reply); });
+                     [this](const DeviceReply& reply) { m_runner.Sighted(reply.mac, reply.ip); });
     std::vector<std::string> descriptions;
     for (const HostAdapter& a : m_discovery.Adapters().adapters)
         descriptions.push_back(a.description);
     m_window.SetAdapterList(descriptions, m_discovery.AdapterIndex());
 
     m_rightsNote = MissingRightsNote(m_network.Rights());
-    auto homecoming = leftovers();
+    auto homecoming = m_homecoming.Leftovers(jobAdapter());
     startReceiver();
     OnSearch();
     showStartNote();
     // The cameras an earlier run left away go home first, each seen home before its entry goes.
     if (homecoming)
-        startJob(homecoming);
-}
-
-std::shared_ptr<JobRequest> CTarnDlg::leftovers() {
-    std::string problem;
-    RestoreJournal::Contents pending = m_journal.Read(problem);
-    if (!problem.empty()) {
-        std::fprintf(stderr, "flashwell: %s\n", problem.c_str());
-        m_replayed.push_back(Text(problem));
-    }
-    for (const PendingRoute& r : pending.routes) {
-        // Another front end that is running now owns its entries; only a dead run's are leftovers.
-        if (r.owner.Alive())
-            continue;
-        // The entry says where to look; what is removed is only a route with our mark, and only
-        // while no job holds the card.
-        const RouteReclaim reclaimed = m_network.ReclaimLinkLocalRoute(r.adapter);
-        if (reclaimed == RouteReclaim::Busy || reclaimed == RouteReclaim::Failed) {
-            m_replayed.push_back(
-                reclaimed == RouteReclaim::Busy
-                    ? Note(QT_TRANSLATE_NOOP("Note", "the link-local route an earlier run added on %1 is still there "
-                                                     "(a job runs on that card now); the next start removes it"),
-                           {r.adapter})
-                    : Note(QT_TRANSLATE_NOOP("Note", "the link-local route an earlier run added on %1 is still there; "
-                                                     "the next start removes it"),
-                           {r.adapter}));
-            continue;
-        }
-        if (auto removed = m_journal.RemoveRoute(r.adapter); !removed)
-            m_replayed.push_back(removed.Said());
-        if (reclaimed == RouteReclaim::Removed)
-            m_replayed.push_back(Note(
-                QT_TRANSLATE_NOOP("Note", "removed the link-local route an earlier run had added on %1"), {r.adapter}));
-    }
-    auto request = std::make_shared<JobRequest>();
-    request->workflow = Workflow::Homecoming;
-    request->adapter = jobAdapter();
-    for (const PendingRestore& r : pending.restores) {
-        if (r.owner.Alive())
-            continue;
-        Target t;
-        t.mac = r.mac;
-        t.displayName = Printable(r.name);
-        ParseIpv4(r.home, t.ip);
-        t.awayAt = r.movedTo;
-        t.homeCommand = r.command;
-        if (r.adapter == request->adapter.interfaceName && request->adapter.index != 0) {
-            request->targets.push_back(std::move(t));
-            continue;
-        }
-        // Only a search on that card can show it home: it is sent there once, and kept.
-        m_network.BroadcastDatagram(r.command.data(), r.command.size(), m_network.InterfaceIndex(r.adapter));
-        m_replayed.push_back(Note(QT_TRANSLATE_NOOP("Note", "sent %1 (%2) back to %3 over %4; it counts as home once "
-                                                            "Flashwell sees it there on that card"),
-                                  {t.displayName, FormatMac(r.mac), r.home, r.adapter}));
-    }
-    for (const Text& line : m_replayed)
-        Trace("Journal: %s\n", line.English().c_str());
-    return request->targets.empty() ? nullptr : request;
+        startJob(homecoming->adapter.interfaceName, [homecoming] { return homecoming; });
 }
 
 void CTarnDlg::showStartNote() {
@@ -129,9 +72,9 @@ void CTarnDlg::showStartNote() {
     if (!m_rightsNote.empty())
         parts.push_back(m_rightsNote);
     parts.insert(parts.end(), m_loginNotes.begin(), m_loginNotes.end());
-    if (!m_replayed.empty())
+    if (const std::vector<Text>& replayed = m_homecoming.Replayed(); !replayed.empty())
         parts.push_back(Note(QT_TRANSLATE_NOOP("Note", "At start-up: %1"),
-                             {Joined(m_replayed, "Note", QT_TRANSLATE_NOOP("Note", "%1; %2"))}));
+                             {Joined(replayed, "Note", QT_TRANSLATE_NOOP("Note", "%1; %2"))}));
     if (!parts.empty())
         m_window.ShowNote(Joined(parts, "Note", QT_TRANSLATE_NOOP("Note", "%1. %2")), NoteKind::StartUp);
 }
@@ -140,10 +83,6 @@ void CTarnDlg::startReceiver() {
     if (!m_discovery.StartReceiver() && m_discovery.ReceiverError() == "Create Rx Thread error!")
         m_window.MessageBox(Note(QT_TRANSLATE_NOOP("Note", "Create Rx Thread error!")),
                             Note(QT_TRANSLATE_NOOP("Note", "MSG")));
-}
-
-void CTarnDlg::sighted(const DeviceReply& reply) {
-    m_runner.Sighted(reply.mac, reply.ip);
 }
 
 void CTarnDlg::EnableControls(bool enable) {
@@ -165,7 +104,7 @@ void CTarnDlg::OnSearch() {
 }
 
 void CTarnDlg::OnAdapterSelChange(int row) {
-    if (m_busy || !m_discovery.IsOpen() || m_closed)
+    if (m_busy || !m_discovery.IsOpen() || m_runner.Stopped())
         return;
     m_discovery.ChooseAdapter(row);
     m_fleet.ForgetShown();
@@ -183,27 +122,15 @@ void CTarnDlg::OnListDblClk(int row) {
         m_window.OpenUrl(WebPageUrl(*d));
 }
 
-void CTarnDlg::RequestStop() {
-    m_closed = true; // no new job starts from here on
-    // Wake every pause and timed wait and abort every network call; the job then sends home the
-    // cameras that can hear it and leaves the burning ones to the journal.
-    m_clock.Interrupt();
-    m_runner.Stop();
-}
-
-void CTarnDlg::StopWorkflows() {
-    RequestStop();
-    m_runner.Threads().JoinAll();
-}
-
 void CTarnDlg::OnCancel() {
     {
-        std::lock_guard guard(m_jobLock);
+        std::lock_guard guard(m_cancelLock);
         if (m_cancelled)
             return;
         m_cancelled = true;
     }
-    StopWorkflows();
+    m_runner.Stop();
+    m_runner.Threads().JoinAll();
     // Every thread is joined before the table goes.
     EnableControls(false);
     m_discovery.Close();
@@ -219,20 +146,6 @@ void CTarnDlg::OnBrowseFile(const std::optional<std::string>& chosenPath) {
         return;
     if (auto header = ReadFirmwareHeader(path))
         m_window.ShowImageFacts(header->model, header->version);
-}
-
-bool CTarnDlg::ExportListCsv(const std::string& path) const {
-    std::string text = CsvLine({"Idx", "Name", "IP", "MAC", "Status", "Model", "Version"});
-    for (const ListRow& row : m_discovery.List().Rows()) {
-        auto facts = m_fleet.Facts(row.mac);
-        text += CsvLine({row[0], row[1], row[2], row[3], row[StatusColumn],
-                         facts ? std::optional(facts->model) : std::nullopt,
-                         facts ? std::optional(facts->version) : std::nullopt});
-    }
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    file << text;
-    file.close();
-    return !file.fail();
 }
 
 void CTarnDlg::OnFirmwarePathEdited(const std::string& path) {

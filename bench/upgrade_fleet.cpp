@@ -27,10 +27,10 @@ double upgrade(CTarnDlg& dlg, const std::string& image, const std::vector<int>& 
     auto start = Steady::now();
     dlg.OnStartUpgrade(inputs);
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    while (dlg.Threads().AnyRunning())
+    while (dlg.Jobs().Threads().AnyRunning())
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     double seconds = std::chrono::duration<double>(Steady::now() - start).count();
-    dlg.Threads().JoinAll();
+    dlg.Jobs().Threads().JoinAll();
     succeeded = 0;
     for (const auto& row : dlg.Discovery().List().Rows())
         succeeded += row[4] == "UPGRADE SUCCESSFUL";

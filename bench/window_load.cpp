@@ -330,7 +330,7 @@ int main(int argc, char** argv) {
         window.SetFieldText(Field::FirmwarePath, image);
         Stage upgrade = measure(
             "upgrade 200 cameras", meter, cameras, [&] { dlg.OnStartUpgrade(window.Inputs()); },
-            [&] { return !dlg.IsBusy() && !dlg.Threads().AnyRunning(); }, 600);
+            [&] { return !dlg.IsBusy() && !dlg.Jobs().Threads().AnyRunning(); }, 600);
         upgrade.right = countStatus(window, "UPGRADE SUCCESSFUL");
         print(upgrade, kWorked);
         allRight = allRight && upgrade.right == kWorked;
@@ -338,7 +338,7 @@ int main(int argc, char** argv) {
         selectFleetWebRows(window);
         Stage reset = measure(
             "reset 200 cameras", meter, cameras, [&] { dlg.OnResetDefault(window.Inputs()); },
-            [&] { return !dlg.IsBusy() && !dlg.Threads().AnyRunning(); }, 600);
+            [&] { return !dlg.IsBusy() && !dlg.Jobs().Threads().AnyRunning(); }, 600);
         reset.right = countStatus(window, "Back at 192.168.0.20");
         print(reset, kWorked);
         allRight = allRight && reset.right == kWorked;
@@ -348,7 +348,7 @@ int main(int argc, char** argv) {
         auto& dlg = window.Controller();
         Stage check = measure(
             "check 200 versions", meter, cameras, [&] { dlg.OnCheckVersion(window.Inputs(true)); },
-            [&] { return !dlg.IsBusy() && !dlg.Threads().AnyRunning(); }, 600);
+            [&] { return !dlg.IsBusy() && !dlg.Jobs().Threads().AnyRunning(); }, 600);
         check.right = countStatus(window, "V1.06");
         print(check, kWorked);
         allRight = allRight && check.right == kWorked;

@@ -70,12 +70,12 @@ constexpr auto kStopSeenWithin = std::chrono::milliseconds(50);
 
 // Waits for the job's end, showing its progress; false when a stop signal came first.
 bool waitForWorkflow(CTarnDlg& dlg, ConsoleProgress& progress) {
-    while (!dlg.Threads().WaitForAll(kStopSeenWithin) && StopSignal() == 0)
+    while (!dlg.Jobs().Threads().WaitForAll(kStopSeenWithin) && StopSignal() == 0)
         progress.Tick();
     progress.Finish();
     if (StopSignal() != 0)
         return false;
-    dlg.Threads().JoinAll();
+    dlg.Jobs().Threads().JoinAll();
     return true;
 }
 
@@ -87,11 +87,12 @@ int stopped(CTarnDlg& dlg, const CliWindow& window, const Options& o, std::ostre
     err << "flashwell-cli: "
         << window.Say(Text("Console", QT_TRANSLATE_NOOP("Console", "stopped by signal %1"), {std::to_string(signal)}))
         << "\n";
-    dlg.StopWorkflows();
+    dlg.Jobs().Stop();
+    dlg.Jobs().Threads().JoinAll();
     PrintDevices(dlg, o, out, window.Translate(), nullptr, events);
     if (!o.report.empty()) {
         try {
-            WriteReport(o.report, dlg.Records().Records());
+            WriteReport(o.report, dlg.Fleet().Records().Records());
         } catch (const UsageError& e) {
             if (!e.message.empty())
                 err << "flashwell-cli: " << e.message << "\n"; // the signal stays the reason for the exit
@@ -168,31 +169,31 @@ struct Session {
     bool startUp() {
         if (!dlg.RightsNote().empty())
             say(dlg.RightsNote());
-        if (dlg.Threads().AnyRunning())
+        if (dlg.Jobs().Threads().AnyRunning())
             err << "flashwell-cli: "
                 << window.Say(Text("Console", QT_TRANSLATE_NOOP("Console", "sending home the cameras an earlier job "
                                                                            "left at link-local addresses")))
                 << "\n";
-        while (!dlg.Threads().WaitForAll(kStopSeenWithin) || dlg.IsBusy()) {
+        while (!dlg.Jobs().Threads().WaitForAll(kStopSeenWithin) || dlg.IsBusy()) {
             if (StopSignal() != 0)
                 return false;
         }
-        dlg.Threads().JoinAll();
-        for (const Text& line : dlg.Replayed())
+        dlg.Jobs().Threads().JoinAll();
+        for (const Text& line : dlg.Leftovers().Replayed())
             say(line);
-        if (const std::size_t stillAway = dlg.StillAwayAtStart(); stillAway > 0)
+        if (const std::size_t stillAway = dlg.Leftovers().StillAwayAtStart(); stillAway > 0)
             say(stillAway == 1 ? Note(QT_TRANSLATE_NOOP("Note", "1 camera is still away from home; the next start "
                                                                 "sends it home again"))
                                : Note(QT_TRANSLATE_NOOP("Note", "%1 cameras are still away from home; the next "
                                                                 "start sends them home again"),
                                       {std::to_string(stillAway)}));
-        dlg.SetAllowOtherModels(o.allowModelMismatch);
         JobOptions options;
+        options.allowOtherModels = o.allowModelMismatch;
         options.skipCurrent = o.skipCurrent;
         options.parallel = o.parallel;
         options.firstWave = o.canary;
         options.rebootTimeout = Clock::Milliseconds(static_cast<long long>(o.rebootTimeout * 1000));
-        dlg.SetJobOptions(options);
+        dlg.Jobs().SetOptions(options);
         if (!dlg.Discovery().ReceiverRunning())
             throw UsageError{"cannot receive camera replies: " + dlg.Discovery().ReceiverError()};
         return true;
@@ -248,12 +249,12 @@ struct Session {
         // The closing search lists cameras afresh: a camera the range had no address for is failed
         // only in its record.
         if (o.command == Command::AutoIp) {
-            const auto records = dlg.Records().Records();
+            const auto records = dlg.Fleet().Records().Records();
             anyFailed = anyFailed ||
                         std::any_of(records.begin(), records.end(), [](const CameraRecord& r) { return r.failed; });
         }
         if (!o.report.empty())
-            WriteReport(o.report, dlg.Records().Records());
+            WriteReport(o.report, dlg.Fleet().Records().Records());
         if (o.dryRun) {
             // Exit 0 only when every selected camera would be flashed.
             anyFailed = std::any_of(selected.begin(), selected.end(), [&](int r) {
@@ -297,10 +298,10 @@ int RunCommand(const Options& o, const CTarnDlg::Platform& platform, std::ostrea
     const std::vector<int> selected = run.selection();
     if (const auto stoppedWith = run.work(selected, image))
         return *stoppedWith;
-    if (stream && dlg.LastRefusal().empty())
+    if (stream && dlg.Jobs().LastRefusal().empty())
         sayEnded(*stream, dlg, o.command, selected);
     // A refusal the job's message already printed is not printed twice.
-    if (const Text why = dlg.LastRefusal(); !why.empty())
+    if (const Text why = dlg.Jobs().LastRefusal(); !why.empty())
         throw UsageError{window.Said(why.English()) ? std::string() : window.Say(why)};
     // Re-addressing ends with a Search: collect its replies as well.
     if (o.command == Command::AutoIp && !pause(o.wait, dlg, stream))

@@ -41,7 +41,7 @@ std::string FailedLastTime(CTarnDlg& dlg, Command command, std::ostream& err) {
     const Workflow workflow = WorkflowOf(command);
     const HostAdapter* card = dlg.Discovery().ChosenAdapter();
     const std::string cardName = card ? card->interfaceName : "";
-    const std::string folder = dlg.Records().Folder();
+    const std::string folder = dlg.Fleet().Records().Folder();
     const auto job = NewestRecordedJob(folder, WorkflowName(workflow), cardName);
     if (job && job->future > 0)
         err << "flashwell-cli: --select failed: " << job->future << (job->future == 1 ? " record ends" : " records end")

@@ -48,7 +48,7 @@ const char* phaseWords(Phase phase) {
 bool MainWindow::closeDuringJob() {
     if (m_closing == Closing::Stopping)
         return true; // on its way already
-    if (!m_controller->Threads().AnyRunning())
+    if (!m_controller->Jobs().Threads().AnyRunning())
         return false;
     if (!m_quietClose) {
         QStringList cameras;
@@ -63,11 +63,11 @@ bool MainWindow::closeDuringJob() {
             return true;
     }
     m_closing = Closing::Stopping;
-    m_controller->RequestStop();
+    m_controller->Jobs().Stop();
     ShowNote(caption::kClosing.Tr());
     auto* poll = new QTimer(this);
     connect(poll, &QTimer::timeout, this, [this, poll] {
-        if (m_controller->Threads().AnyRunning())
+        if (m_controller->Jobs().Threads().AnyRunning())
             return;
         poll->stop();
         poll->deleteLater();

@@ -47,7 +47,7 @@ JournalDialog::JournalDialog(CTarnDlg& controller, QWidget* window) : QDialog(wi
 
 void JournalDialog::fill() {
     m_list->clear();
-    const std::vector<PendingRestore> away = m_controller.AwayFromHome();
+    const std::vector<PendingRestore> away = m_controller.Leftovers().AwayFromHome();
     for (const PendingRestore& r : away) {
         const QString since = r.since.empty() ? caption::kSinceUnknown.Tr() : QString::fromStdString(r.since);
         auto* item = new QListWidgetItem(
@@ -70,7 +70,7 @@ void JournalDialog::forgetChosen() {
         if (bytes.size() != static_cast<int>(mac.size()))
             continue;
         std::copy(bytes.begin(), bytes.end(), mac.begin());
-        if (auto forgotten = m_controller.ForgetAway(mac); !forgotten)
+        if (auto forgotten = m_controller.Leftovers().ForgetAway(mac); !forgotten)
             failed = QString::fromStdString(forgotten.Message());
     }
     fill();

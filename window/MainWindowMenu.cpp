@@ -8,6 +8,7 @@
 #include <QSignalBlocker>
 #include <QToolButton>
 
+#include "app/Csv.h"
 #include "window/AboutDialog.h"
 #include "window/CredentialsDialog.h"
 #include "window/JournalDialog.h"
@@ -43,7 +44,9 @@ void MainWindow::setupMoreMenu() {
     QAction* otherModels = addCaptioned(m_moreMenu, "actionAllowOtherModels", caption::kAllowOtherModels);
     otherModels->setCheckable(true);
     connect(otherModels, &QAction::toggled, this, [this](bool on) {
-        m_controller->SetAllowOtherModels(on);
+        JobOptions options = m_controller->Jobs().Options();
+        options.allowOtherModels = on;
+        m_controller->Jobs().SetOptions(options);
         m_guardLifted = on;
         showNoteLine();
     });
@@ -56,9 +59,9 @@ void MainWindow::setupMoreMenu() {
     QAction* skipCurrent = addCaptioned(m_moreMenu, "actionSkipCurrent", caption::kSkipCurrent);
     skipCurrent->setCheckable(true);
     connect(skipCurrent, &QAction::toggled, this, [this](bool on) {
-        JobOptions options = m_controller->GetJobOptions();
+        JobOptions options = m_controller->Jobs().Options();
         options.skipCurrent = on;
-        m_controller->SetJobOptions(options);
+        m_controller->Jobs().SetOptions(options);
         showOptions();
     });
     QAction* firstWave = addCaptioned(m_moreMenu, "actionFirstWave", caption::kFirstWave);
@@ -97,19 +100,19 @@ void MainWindow::askJobNumber(const Caption& title, const Caption& label, std::s
     dialog.setLabelText(label.Tr());
     dialog.setInputMode(QInputDialog::IntInput);
     dialog.setIntRange(0, static_cast<int>(JobOptions::kMostAtOnce));
-    JobOptions options = m_controller->GetJobOptions();
+    JobOptions options = m_controller->Jobs().Options();
     dialog.setIntValue(static_cast<int>(options.*field));
     if (m_hooks.runDialog(dialog) == QDialog::Accepted) {
-        options = m_controller->GetJobOptions();
+        options = m_controller->Jobs().Options();
         options.*field = static_cast<std::size_t>(dialog.intValue());
-        m_controller->SetJobOptions(options);
+        m_controller->Jobs().SetOptions(options);
     }
     // The menu ticked the entry when it was chosen; the tick follows the value, cancelled or not.
     showOptions();
 }
 
 QString MainWindow::optionsLine() const {
-    const JobOptions options = m_controller->GetJobOptions();
+    const JobOptions options = m_controller->Jobs().Options();
     QStringList on;
     if (options.parallel != 0)
         on << caption::kAtOnceOn.Tr().arg(options.parallel);
@@ -121,7 +124,7 @@ QString MainWindow::optionsLine() const {
 }
 
 void MainWindow::showOptions() {
-    const JobOptions options = m_controller->GetJobOptions();
+    const JobOptions options = m_controller->Jobs().Options();
     const std::pair<const char*, bool> ticks[] = {{"actionCamerasAtOnce", options.parallel != 0},
                                                   {"actionSkipCurrent", options.skipCurrent},
                                                   {"actionFirstWave", options.firstWave != 0}};
@@ -161,7 +164,7 @@ void MainWindow::ExportList() {
     QString shown = QString::fromStdString(*path);
     if (QFileInfo(shown).suffix().isEmpty())
         shown += QStringLiteral(".csv");
-    if (m_controller->ExportListCsv(shown.toStdString())) {
+    if (ExportListCsv(m_controller->Discovery(), m_controller->Fleet(), shown.toStdString())) {
         m_lastFolder = QFileInfo(shown).absolutePath();
         ShowNote(caption::kExported.Tr().arg(shown));
     } else
@@ -169,7 +172,7 @@ void MainWindow::ExportList() {
 }
 
 void MainWindow::OpenJobRecords() {
-    const JobRecords& records = m_controller->Records();
+    const JobRecords& records = m_controller->Fleet().Records();
     const QString folder = QString::fromStdString(records.Folder());
     if (!records.CreateFolder()) {
         ShowNote(folder.isEmpty() ? caption::kNoRecordsFolder.Tr() : caption::kCannotCreate.Tr().arg(folder));

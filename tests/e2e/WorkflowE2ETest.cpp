@@ -130,7 +130,7 @@ TEST_F(WorkflowE2E, ResetCountsDownAndClosingDuringAnUpgradeIsPrompt) {
         },
         5s);
     EXPECT_TRUE(sawCountdown);
-    ASSERT_TRUE(WaitUntil([&] { return !dlg.Threads().AnyRunning(); }, 10s));
+    ASSERT_TRUE(WaitUntil([&] { return !dlg.Jobs().Threads().AnyRunning(); }, 10s));
     EXPECT_TRUE(window.ControlsAreEnabled());
     for (int r = 0; r < 2; ++r) {
         auto row = dlg.Discovery().List().Rows()[static_cast<std::size_t>(r)];

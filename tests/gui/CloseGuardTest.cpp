@@ -51,14 +51,14 @@ TEST(CloseGuardTest, ClosingDuringAJobAsksThenSendsHomeAndSaysWhatIsLeft) {
         QApplication::processEvents();
         return c.Fleet().RunningPhases().count(Phase::Burning) > 0;
     };
-    ASSERT_TRUE(testsupport::WaitUntil(burning, 20s)) << c.LastRefusal();
+    ASSERT_TRUE(testsupport::WaitUntil(burning, 20s)) << c.Jobs().LastRefusal();
 
     window->close();
     QApplication::processEvents();
     ASSERT_EQ(questions.size(), 1u);
     EXPECT_NE(questions[0].find("1 burning the image"), std::string::npos) << questions[0];
     EXPECT_TRUE(window->isVisible()) << "No keeps the window and the job";
-    EXPECT_TRUE(c.Threads().AnyRunning());
+    EXPECT_TRUE(c.Jobs().Threads().AnyRunning());
 
     window->close();
     ASSERT_TRUE(testsupport::WaitUntil(

@@ -269,9 +269,9 @@ TEST(DialogsTest, TheMenuExportsTheListAndOpensTheJobRecords) {
     EXPECT_TRUE(guard->isCheckable());
     EXPECT_FALSE(guard->isChecked());
     guard->trigger();
-    EXPECT_TRUE(f.window->Controller().AllowOtherModels());
+    EXPECT_TRUE(f.window->Controller().Jobs().Options().allowOtherModels);
     guard->trigger();
-    EXPECT_FALSE(f.window->Controller().AllowOtherModels());
+    EXPECT_FALSE(f.window->Controller().Jobs().Options().allowOtherModels);
 
     f.AddCamera("=cmd|' /C calc'!A0", {192, 168, 0, 21}, 1);
     f.AddCamera("Plain, \"quoted\"", {192, 168, 0, 22}, 2);
@@ -303,7 +303,7 @@ TEST(DialogsTest, TheMenuExportsTheListAndOpensTheJobRecords) {
 
     f.Find<QAction>("actionJobRecords")->trigger();
     ASSERT_EQ(folders.size(), 1u);
-    const QString records = QString::fromStdString(f.window->Controller().Records().Folder());
+    const QString records = QString::fromStdString(f.window->Controller().Fleet().Records().Folder());
     EXPECT_EQ(QString::fromStdString(folders[0]), records);
     EXPECT_TRUE(QDir(records).exists()) << "made before it is opened";
     EXPECT_EQ(f.window->NoteLine(), QStringLiteral("Job records are in ") + records);
@@ -342,22 +342,22 @@ TEST(DialogsTest, TheMenuSetsHowAFleetIsFlashed) {
     EXPECT_EQ(atOnce->text(), "Cameras at once...");
     EXPECT_EQ(skip->text(), "Skip cameras already at this version");
     EXPECT_EQ(wave->text(), "First wave...");
-    EXPECT_EQ(controller.GetJobOptions().parallel, 0u) << "all at once until asked otherwise";
+    EXPECT_EQ(controller.Jobs().Options().parallel, 0u) << "all at once until asked otherwise";
     atOnce->trigger();
-    EXPECT_EQ(controller.GetJobOptions().parallel, 8u);
+    EXPECT_EQ(controller.Jobs().Options().parallel, 8u);
     atOnce->trigger(); // cancelled
-    EXPECT_EQ(controller.GetJobOptions().parallel, 8u);
+    EXPECT_EQ(controller.Jobs().Options().parallel, 8u);
     EXPECT_TRUE(atOnce->isChecked()) << "a choice that is on is ticked, whatever the cancel did";
     wave->trigger();
-    EXPECT_EQ(controller.GetJobOptions().firstWave, 3u);
-    EXPECT_EQ(controller.GetJobOptions().parallel, 8u) << "one choice leaves the other";
+    EXPECT_EQ(controller.Jobs().Options().firstWave, 3u);
+    EXPECT_EQ(controller.Jobs().Options().parallel, 8u) << "one choice leaves the other";
     EXPECT_TRUE(skip->isCheckable());
     skip->trigger();
-    EXPECT_TRUE(controller.GetJobOptions().skipCurrent);
+    EXPECT_TRUE(controller.Jobs().Options().skipCurrent);
     EXPECT_EQ(f.window->NoteLine(),
               "8 cameras at once; cameras already at this version are skipped; a first wave of 3");
     skip->trigger();
-    EXPECT_FALSE(controller.GetJobOptions().skipCurrent);
+    EXPECT_FALSE(controller.Jobs().Options().skipCurrent);
     atOnce->trigger(); // back to 0, all at once
     EXPECT_FALSE(atOnce->isChecked());
     EXPECT_TRUE(wave->isChecked());
@@ -416,8 +416,8 @@ TEST(DialogsTest, TheMenuListsTheCamerasAwayFromHomeAndForgetsTheChosenOnes) {
     };
     GuiFixture f(437, hooks, {}, folder);
     CTarnDlg& controller = f.window->Controller();
-    ASSERT_TRUE(testsupport::WaitUntil([&] { return !controller.Threads().AnyRunning() && !controller.IsBusy(); },
-                                       std::chrono::seconds(10)))
+    ASSERT_TRUE(testsupport::WaitUntil(
+        [&] { return !controller.Jobs().Threads().AnyRunning() && !controller.IsBusy(); }, std::chrono::seconds(10)))
         << "the start-up's search for them is over";
     auto* away = f.Find<QAction>("actionAwayFromHome");
     ASSERT_NE(away, nullptr);
@@ -429,7 +429,7 @@ TEST(DialogsTest, TheMenuListsTheCamerasAwayFromHomeAndForgetsTheChosenOnes) {
     EXPECT_EQ(shown[1], "Kept (02:00:00:00:00:92) at 169.254.9.2, home 192.168.0.92 on eth0, since (not known)");
     EXPECT_TRUE(shown[2].startsWith("Away from home after an earlier job: 2.")) << shown[2].toStdString();
     EXPECT_EQ(shown[3], "1") << "the forgotten one left the list";
-    const auto left = controller.AwayFromHome();
+    const auto left = controller.Leftovers().AwayFromHome();
     ASSERT_EQ(left.size(), 1u);
     EXPECT_EQ(left[0].name, "Kept");
 
@@ -439,5 +439,5 @@ TEST(DialogsTest, TheMenuListsTheCamerasAwayFromHomeAndForgetsTheChosenOnes) {
     away->trigger();
     ASSERT_EQ(shown.size(), 1);
     EXPECT_TRUE(shown[0].startsWith("Nothing was forgotten: ")) << shown[0].toStdString();
-    EXPECT_EQ(controller.AwayFromHome().size(), 1u) << "still kept";
+    EXPECT_EQ(controller.Leftovers().AwayFromHome().size(), 1u) << "still kept";
 }

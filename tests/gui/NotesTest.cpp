@@ -150,7 +150,7 @@ TEST(NotesTest, TheLiftedModelGuardStaysInTheNoteLine) {
     QAction* guard = f.Find<QAction>("actionAllowOtherModels");
     const QString lifted = QStringLiteral("Allow other models is on: upgrades flash cameras of every model");
     guard->trigger();
-    EXPECT_TRUE(f.window->Controller().AllowOtherModels());
+    EXPECT_TRUE(f.window->Controller().Jobs().Options().allowOtherModels);
     EXPECT_EQ(f.window->NoteLine(), lifted);
     f.window->ShowNote(Text("Nothing was done: no camera is selected."), NoteKind::Refusal);
     GuiFixture::Settle();
@@ -160,7 +160,7 @@ TEST(NotesTest, TheLiftedModelGuardStaysInTheNoteLine) {
     EXPECT_EQ(f.window->NoteLine(), lifted);
     EXPECT_EQ(f.Find<QLabel>("labelNote")->text(), lifted);
     guard->trigger();
-    EXPECT_FALSE(f.window->Controller().AllowOtherModels());
+    EXPECT_FALSE(f.window->Controller().Jobs().Options().allowOtherModels);
     EXPECT_EQ(f.window->NoteLine(), "");
 
     GuiFixture chinese(936);
@@ -205,9 +205,9 @@ TEST(NotesTest, AModelMismatchRowNamesBothModels) {
         f.Find<QPushButton>("buttonUpgrade")->click();
         QElapsedTimer waited;
         waited.start();
-        while (f.window->Controller().Threads().AnyRunning() && waited.elapsed() < 20000)
+        while (f.window->Controller().Jobs().Threads().AnyRunning() && waited.elapsed() < 20000)
             QApplication::processEvents(QEventLoop::AllEvents, 10);
-        f.window->Controller().Threads().JoinAll();
+        f.window->Controller().Jobs().Threads().JoinAll();
         GuiFixture::Settle();
         const QModelIndex garden = list->model()->index(0, StatusColumn);
         ASSERT_EQ(garden.data().toString(), "Model mismatch");

@@ -63,9 +63,9 @@ struct QuestionFixture {
         f->Find<QPushButton>(button)->click();
         QElapsedTimer waited;
         waited.start();
-        while (f->window->Controller().Threads().AnyRunning() && waited.elapsed() < 20000)
+        while (f->window->Controller().Jobs().Threads().AnyRunning() && waited.elapsed() < 20000)
             QApplication::processEvents(QEventLoop::AllEvents, 10);
-        f->window->Controller().Threads().JoinAll();
+        f->window->Controller().Jobs().Threads().JoinAll();
         GuiFixture::Settle();
     }
 

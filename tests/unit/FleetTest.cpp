@@ -15,7 +15,7 @@ using namespace std::chrono_literals;
 class FleetTest : public WorkflowTest {
 protected:
     void Upgrade(const std::string& image, JobOptions options, UpgradeMode mode = UpgradeMode::Flash) {
-        dlg->SetJobOptions(options);
+        dlg->Jobs().SetOptions(options);
         window.SetFieldText(Field::FirmwarePath, image);
         SelectAll();
         Run(&CTarnDlg::OnStartUpgrade, mode);

@@ -149,8 +149,8 @@ TEST_F(AutoIpTest, ARangeThatRunsOutLeavesTheRestUntouched) {
         window.ClearCalls();
         Readdress(start, end);
         EXPECT_TRUE(commands().empty()) << start << "-" << end << ": refused before anything is sent";
-        EXPECT_NE(dlg->LastRefusal().English().find("host numbers from 1 to 254"), std::string::npos)
-            << dlg->LastRefusal();
+        EXPECT_NE(dlg->Jobs().LastRefusal().English().find("host numbers from 1 to 254"), std::string::npos)
+            << dlg->Jobs().LastRefusal();
         EXPECT_EQ(window.Calls("MessageBox Nothing was sent").size(), 1u);
         EXPECT_TRUE(window.Calls("Controls").empty()) << "the window was never busy";
     }

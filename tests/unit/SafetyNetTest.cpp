@@ -34,7 +34,7 @@ TEST_F(SafetyNetTest, AnImageForAnotherModelIsRefusedUnlessTheGuardIsLifted) {
     FakeCamera unknown = Cam("Unknown", 4, {192, 168, 0, 24});
     unknown.model = "";
     Start({same, other, otherAway, unknown});
-    EXPECT_FALSE(dlg->AllowOtherModels()) << "the guard is on at every start";
+    EXPECT_FALSE(dlg->Jobs().Options().allowOtherModels) << "the guard is on at every start";
     const std::string image = WriteImage("105", 4096, "IPC1234");
     Upgrade(image);
 
@@ -54,7 +54,9 @@ TEST_F(SafetyNetTest, AnImageForAnotherModelIsRefusedUnlessTheGuardIsLifted) {
     EXPECT_EQ(RecordOf(lines, "Other")["status"], "Model mismatch");
     EXPECT_EQ(RecordOf(lines, "Other")["model"], "IPC9999");
 
-    dlg->SetAllowOtherModels(true);
+    JobOptions lifted = dlg->Jobs().Options();
+    lifted.allowOtherModels = true;
+    dlg->Jobs().SetOptions(lifted);
     Upgrade(image);
     EXPECT_EQ(Outcome("Other"), OutcomeKind::Upgraded);
     EXPECT_FALSE(Failed("Other"));
@@ -144,7 +146,7 @@ TEST_F(SafetyNetTest, AnUpgradeRecordsEachCameraFieldByField) {
     EXPECT_EQ(s["version_before"], "V1.05");
     EXPECT_TRUE(s["version_after"].is_null());
     EXPECT_TRUE(s["ip_after"].is_null()) << "where a silent camera is, is not known";
-    EXPECT_EQ(dlg->Records().Records().size(), 3u);
+    EXPECT_EQ(dlg->Fleet().Records().Records().size(), 3u);
 }
 
 TEST_F(SafetyNetTest, ACheckAReAddressingAndAResetAreRecordedToo) {

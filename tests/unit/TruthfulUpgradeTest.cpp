@@ -122,7 +122,8 @@ TEST_F(TruthfulUpgradeTest, TheImageSentIsTheImageJudgedAndAShortOneIsRefused) {
         auto uploadsBefore = net->Calls("upload").size();
         Upgrade(WriteImage("106", size));
         EXPECT_EQ(net->Calls("upload").size(), uploadsBefore) << "nothing is sent";
-        EXPECT_NE(dlg->LastRefusal().English().find("too short"), std::string::npos) << dlg->LastRefusal();
+        EXPECT_NE(dlg->Jobs().LastRefusal().English().find("too short"), std::string::npos)
+            << dlg->Jobs().LastRefusal();
         EXPECT_EQ(window.Calls("MessageBox").size(), 1u);
         EXPECT_TRUE(window.Calls("Controls").empty()) << "the window was never taken";
     }
@@ -209,10 +210,11 @@ TEST_F(TruthfulUpgradeTest, ACameraBurningWhenTheJobEndsIsSentHomeAtTheNextStart
     EXPECT_FALSE(net->routePresent);
     EXPECT_TRUE(Journal().restores.empty());
     EXPECT_TRUE(Journal().routes.empty());
-    ASSERT_EQ(dlg->Replayed().size(), 2u);
-    EXPECT_NE(dlg->Replayed()[0].English().find("removed the link-local route"), std::string::npos)
-        << dlg->Replayed()[0];
-    EXPECT_NE(dlg->Replayed()[1].English().find("back to 192.168.0.41"), std::string::npos) << dlg->Replayed()[1];
+    ASSERT_EQ(dlg->Leftovers().Replayed().size(), 2u);
+    EXPECT_NE(dlg->Leftovers().Replayed()[0].English().find("removed the link-local route"), std::string::npos)
+        << dlg->Leftovers().Replayed()[0];
+    EXPECT_NE(dlg->Leftovers().Replayed()[1].English().find("back to 192.168.0.41"), std::string::npos)
+        << dlg->Leftovers().Replayed()[1];
     EXPECT_EQ(window.Calls("Note At start-up: sent Slow").size(), 1u) << "seen home, and said so";
     // The start-up's homecoming has no row: the console listed "Back at its own address" beside an
     // empty Status once the search showed the camera.
@@ -272,13 +274,13 @@ TEST_F(TruthfulUpgradeTest, AJournalledCameraTheStartsSearchDoesNotShowCostsOneS
     Start({Cam("Here", 1, {192, 168, 0, 21})});
     EXPECT_LT(std::chrono::steady_clock::now() - began, 5s) << "one search, not the windows of a homecoming";
     EXPECT_TRUE(net->Calls("set-network").empty()) << "nothing is sent to a camera that is not there";
-    ASSERT_EQ(dlg->Replayed().size(), 1u);
-    EXPECT_NE(
-        dlg->Replayed()[0].English().find("Gone (02:00:00:00:00:99) is still away at 169.254.9.9: a search on eth0 "
-                                          "did not show it (not on this card's segment"),
-        std::string::npos)
-        << dlg->Replayed()[0];
-    EXPECT_EQ(dlg->StillAwayAtStart(), 1u);
+    ASSERT_EQ(dlg->Leftovers().Replayed().size(), 1u);
+    EXPECT_NE(dlg->Leftovers().Replayed()[0].English().find(
+                  "Gone (02:00:00:00:00:99) is still away at 169.254.9.9: a search on eth0 "
+                  "did not show it (not on this card's segment"),
+              std::string::npos)
+        << dlg->Leftovers().Replayed()[0];
+    EXPECT_EQ(dlg->Leftovers().StillAwayAtStart(), 1u);
     EXPECT_EQ(Journal().restores.size(), 1u) << "kept for a later start";
 }
 
@@ -381,10 +383,10 @@ TEST_F(TruthfulUpgradeTest, FinishedThreadsAreJoinedAndAMissingThreadFailsItsCam
     SelectAll();
     for (int job = 0; job < 20; ++job) {
         dlg->OnResetDefault(Inputs());
-        ASSERT_TRUE(testsupport::WaitUntil([&] { return !dlg->Threads().AnyRunning() && !dlg->IsBusy(); }, 5s));
+        ASSERT_TRUE(testsupport::WaitUntil([&] { return !dlg->Jobs().Threads().AnyRunning() && !dlg->IsBusy(); }, 5s));
         SelectAll();
     }
-    EXPECT_LE(dlg->WorkerThreads(), 3u) << "threads of earlier jobs are joined as later ones start";
+    EXPECT_LE(dlg->Jobs().ThreadCount(), 3u) << "threads of earlier jobs are joined as later ones start";
 
     // The job's one thread for calls serves both cameras in turn.
     dlg.reset();
@@ -409,7 +411,7 @@ TEST_F(TruthfulUpgradeTest, FinishedThreadsAreJoinedAndAMissingThreadFailsItsCam
         EXPECT_TRUE(Failed(name)) << name;
         EXPECT_EQ(net->Camera(name).resets, 0) << name;
     }
-    EXPECT_EQ(dlg->Records().Records().size(), 2u) << "every camera of the job has its line in the records";
+    EXPECT_EQ(dlg->Fleet().Records().Records().size(), 2u) << "every camera of the job has its line in the records";
     EXPECT_FALSE(dlg->IsBusy());
 }
 

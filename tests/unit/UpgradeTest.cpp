@@ -225,7 +225,7 @@ TEST_F(UpgradeTest, ClosingDuringAnUpgradeReturnsPromptly) {
     dlg->OnCancel();
     EXPECT_LT(std::chrono::steady_clock::now() - began, 1s);
     EXPECT_EQ(dlg->Discovery().Table(), nullptr);
-    EXPECT_FALSE(dlg->Threads().AnyRunning());
+    EXPECT_FALSE(dlg->Jobs().Threads().AnyRunning());
 }
 
 } // namespace

@@ -63,9 +63,9 @@ protected:
         });
         dlg->OnInitDialog();
         // Cameras an earlier run left away are sent home first, by a job of their own.
-        ASSERT_TRUE(testsupport::WaitUntil([&] { return !dlg->Threads().AnyRunning() && !dlg->IsBusy(); },
+        ASSERT_TRUE(testsupport::WaitUntil([&] { return !dlg->Jobs().Threads().AnyRunning() && !dlg->IsBusy(); },
                                            std::chrono::seconds(20)));
-        dlg->Threads().JoinAll();
+        dlg->Jobs().Threads().JoinAll();
         ASSERT_GE(dlg->Discovery().List().GetItemCount(), static_cast<int>(cameras.size()));
     }
 
@@ -86,9 +86,10 @@ protected:
             m_views.clear();
         }
         press();
-        ASSERT_TRUE(testsupport::WaitUntil([&] { return !dlg->Threads().AnyRunning() && !dlg->IsBusy(); }, limit))
+        ASSERT_TRUE(
+            testsupport::WaitUntil([&] { return !dlg->Jobs().Threads().AnyRunning() && !dlg->IsBusy(); }, limit))
             << "the job did not end";
-        dlg->Threads().JoinAll();
+        dlg->Jobs().Threads().JoinAll();
     }
 
     void SelectAll() {
