@@ -105,7 +105,6 @@ public:
     void EnableControls(bool enable);
     // True while "Starting Upgrade" is disabled: the list then refuses selection and sorting.
     bool IsBusy() const { return m_busy.load(); }
-    unsigned CodePage() const { return m_nOemCodePage; }
     // Which functions cannot work for want of a capability, in one line; empty when none.
     const Text& RightsNote() const { return m_rightsNote; }
 

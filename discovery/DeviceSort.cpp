@@ -54,21 +54,18 @@ bool CompareDevices(const DeviceInfo& a, const DeviceInfo& b, const SortState& s
 }
 
 void SortDeviceList(DeviceTable& table, ListModel& list, const SortState& state) {
-    // A row's Status belongs to its camera, whose MAC is its key: the rows move, the results stay.
-    std::map<Mac, ListRow> results;
-    for (ListRow& row : list.Rows())
-        results[row.mac] = std::move(row);
     table.WithLock([&](std::list<std::unique_ptr<DeviceInfo>>& records) {
+        // Row r shows record r: where each record stood is the row that moves with it, whole, so a
+        // camera's Status, progress and red mark stay its own.
+        std::map<const DeviceInfo*, int> stood;
+        for (const auto& record : records)
+            stood.emplace(record.get(), static_cast<int>(stood.size()));
         // std::list::sort is a stable merge sort that relinks nodes: records never move.
         records.sort([&](const auto& a, const auto& b) { return CompareDevices(*a, *b, state); });
-        list.DeleteAllItems();
-        for (const auto& record : records) {
-            const int row = WriteDeviceRow(list, -1, *record, IdxText(record->rowIndex));
-            auto kept = results.find(record->mac);
-            if (kept == results.end())
-                continue;
-            list.SetStatus(row, kept->second[StatusColumn], kept->second.progress);
-            list.SetFailed(row, kept->second.failed);
-        }
+        std::vector<int> from;
+        from.reserve(records.size());
+        for (const auto& record : records)
+            from.push_back(stood[record.get()]);
+        list.Reorder(from);
     });
 }

@@ -148,6 +148,31 @@ void ListModel::DeleteAllItems() {
     notify(Change::Reset, -1);
 }
 
+void ListModel::Reorder(const std::vector<int>& from) {
+    {
+        std::lock_guard guard(m_lock);
+        std::vector<ListRow> rows;
+        rows.reserve(m_rows.size());
+        std::vector<bool> moved(m_rows.size());
+        for (int row : from)
+            if (rowLocked(row) >= 0 && !moved[static_cast<std::size_t>(row)]) {
+                moved[static_cast<std::size_t>(row)] = true;
+                rows.push_back(std::move(m_rows[static_cast<std::size_t>(row)]));
+            }
+        for (std::size_t row = 0; row < m_rows.size(); ++row)
+            if (!moved[row])
+                rows.push_back(std::move(m_rows[row]));
+        m_rows = std::move(rows);
+        m_rowOf.clear();
+        for (std::size_t row = 0; row < m_rows.size(); ++row)
+            if (m_rows[row].mac != Mac{})
+                m_rowOf.emplace(m_rows[row].mac, static_cast<int>(row)); // the first row of a MAC keeps it
+        m_changed.clear();
+        m_reset = true;
+    }
+    notify(Change::Reset, -1);
+}
+
 std::vector<ListRow> ListModel::Rows() const {
     std::lock_guard guard(m_lock);
     return m_rows;

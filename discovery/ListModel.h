@@ -59,6 +59,9 @@ public:
     std::string GetItemText(int row, int column) const;
     std::optional<ListRow> Row(int row) const;
     void DeleteAllItems();
+    // Puts the rows in a new order, each whole as it stands: new row i is old row from[i]. A sort
+    // moves rows and rewrites none; rows that from does not name follow, in their order.
+    void Reorder(const std::vector<int>& from);
     // One consistent snapshot of every row.
     std::vector<ListRow> Rows() const;
     // The rows written since the last call, for the one view that repaints incrementally: a busy

@@ -1,4 +1,4 @@
-// Column sorting and the list rows it rebuilds.
+// Column sorting and the list rows it moves.
 #include <string>
 #include <vector>
 
@@ -94,7 +94,7 @@ TEST(DeviceSortTest, ColumnOrders) {
 }
 
 // A click on "Name" after a job emptied every Status cell and took the red off the failed rows.
-TEST(DeviceSortTest, SortRebuildsRowsFromTheTableAndKeepsEachCamerasResult) {
+TEST(DeviceSortTest, SortMovesEachRowWholeWithItsRecordAndKeepsEachCamerasResult) {
     DeviceTable table;
     ListModel list;
     fill(table, list,
