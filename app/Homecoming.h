@@ -35,7 +35,8 @@ public:
     // home (none when there are none); those on other cards are sent home from here, once.
     std::shared_ptr<JobRequest> Leftovers(const JobAdapter& card);
     // Waits for the start-up's search and takes the cameras it does not show out of the request,
-    // for a later start; true when none is left (the job then ends unstarted).
+    // for a later start; true when none is left, and then says so at once (the caller ends the
+    // job unstarted).
     bool LeaveAbsent(JobRequest& request);
     // What became of each camera of the homecoming, said at once.
     void Report(const JobRequest& request);

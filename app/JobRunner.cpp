@@ -56,26 +56,25 @@ std::size_t JobRunner::ThreadCount() const {
 }
 
 bool JobRunner::Stopped() const {
-    std::lock_guard guard(m_lock);
-    return m_stopped;
+    return m_stopped.load();
 }
 
 void JobRunner::SetOptions(const JobOptions& options) {
-    std::lock_guard guard(m_lock);
+    std::lock_guard guard(m_pressLock);
     m_options = options;
 }
 
 JobOptions JobRunner::Options() const {
-    std::lock_guard guard(m_lock);
+    std::lock_guard guard(m_pressLock);
     return m_options;
 }
 
 void JobRunner::Refused(const Text& why) {
-    std::lock_guard guard(m_lock);
+    std::lock_guard guard(m_pressLock);
     m_lastRefusal = why;
 }
 
 Text JobRunner::LastRefusal() const {
-    std::lock_guard guard(m_lock);
+    std::lock_guard guard(m_pressLock);
     return m_lastRefusal;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <functional>
 #include <memory>
@@ -62,10 +63,13 @@ private:
     std::string m_lockScope;
     Around m_around;
     mutable std::mutex m_lock;
-    JobDriver* m_job = nullptr; // the running job; guarded by m_lock
-    bool m_stopped = false;     // guarded by m_lock
-    JobOptions m_options;       // guarded by m_lock
-    Text m_lastRefusal;         // guarded by m_lock
+    JobDriver* m_job = nullptr;         // the running job; guarded by m_lock
+    std::atomic<bool> m_stopped{false}; // written under m_lock
+    // Apart from m_lock, which a camera's sighting holds on the receiver's thread: a press on the
+    // window's thread reads the options without waiting for it.
+    mutable std::mutex m_pressLock;
+    JobOptions m_options; // guarded by m_pressLock
+    Text m_lastRefusal;   // guarded by m_pressLock
     // Last, so that its threads are joined before anything they use is gone.
     Workers m_threads;
 };
