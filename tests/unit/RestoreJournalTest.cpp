@@ -101,10 +101,10 @@ TEST(RestoreJournalTest, ADamagedJournalIsSetAsideNeverAReasonToStop) {
     testsupport::ScratchDir dir;
     RestoreJournal journal(dir.path());
     // A number that fits no field (a float, a huge one, a negative interface) is damage, not a cast.
+    const char* negativeIndex = R"({"version": 1, "restores": [], "routes": [{"owner": {"pid": 1, "started": 2},)"
+                                R"( "adapter": "eth0", "ifindex": -1}]})";
     for (const char* damage : {"{\"version\": 1, \"restores\": [{\"mac\": 5}]}", "not json", "",
-                               "{\"version\": 1e184, \"restores\": [], \"routes\": []}",
-                               "{\"version\": 1, \"restores\": [], \"routes\": [{\"owner\": {\"pid\": 1, "
-                               "\"started\": 2}, \"adapter\": \"eth0\", \"ifindex\": -1}]}"}) {
+                               "{\"version\": 1e184, \"restores\": [], \"routes\": []}", negativeIndex}) {
         SCOPED_TRACE(damage);
         std::ofstream(journal.Path()) << damage;
         std::string problem;
