@@ -16,6 +16,23 @@ Text noCamera() {
     return Note(QT_TRANSLATE_NOOP("Note", "no camera is selected"));
 }
 
+// As the job hands them out, in turn, the range's end never; a probe may skip some more.
+std::vector<std::optional<Ipv4>> planOf(const AddressRange& r, std::size_t cameras) {
+    std::vector<std::optional<Ipv4>> plan;
+    long next = r.start;
+    for (std::size_t camera = 0; camera < cameras; ++camera) {
+        while (next < r.end &&
+               r.taken.contains(Ipv4{r.network[0], r.network[1], r.network[2], static_cast<std::uint8_t>(next)}))
+            ++next;
+        if (next >= r.end) {
+            plan.emplace_back();
+            continue;
+        }
+        plan.emplace_back(Ipv4{r.network[0], r.network[1], r.network[2], static_cast<std::uint8_t>(next++)});
+    }
+    return plan;
+}
+
 } // namespace
 
 void CTarnDlg::OnStartUpgrade(const JobInputs& inputs, UpgradeMode mode) {
@@ -50,7 +67,7 @@ void CTarnDlg::OnResetDefault(const JobInputs& inputs) {
     startPress(std::move(*p));
 }
 
-void CTarnDlg::OnAutoChangeIp(const JobInputs& inputs) {
+void CTarnDlg::OnAutoChangeIp(const JobInputs& inputs, const ConfirmPlan& confirm) {
     auto p = press(Workflow::AutoIp, inputs);
     if (!p)
         return;
@@ -61,8 +78,15 @@ void CTarnDlg::OnAutoChangeIp(const JobInputs& inputs) {
         m_runner.Refused(range.Said());
         return;
     }
-    if (PressTargets(*p).empty())
+    const std::vector<Target> targets = PressTargets(*p);
+    if (targets.empty())
         return endWorkflowUnstarted(noCamera());
+    if (confirm) {
+        const auto atFactory =
+            std::count_if(targets.begin(), targets.end(), [](const Target& t) { return t.ip == kFactoryAddress; });
+        if (!confirm(planOf(range.Value(), static_cast<std::size_t>(atFactory))))
+            return;
+    }
     p->range = std::move(range.Value());
     startPress(std::move(*p));
 }
@@ -93,28 +117,6 @@ Result<AddressRange> CTarnDlg::autoIpRange(const std::string& startText, const s
         if (Ipv4 own{}; ParseIpv4(adapter->address, own))
             range.taken.insert(own);
     return range;
-}
-
-Result<std::vector<std::optional<Ipv4>>> CTarnDlg::PlanAutoIp(const std::string& startText, const std::string& endText,
-                                                              std::size_t cameras) const {
-    auto range = autoIpRange(startText, endText);
-    if (!range)
-        return range.Error();
-    const AddressRange& r = range.Value();
-    std::vector<std::optional<Ipv4>> plan;
-    long next = r.start;
-    for (std::size_t camera = 0; camera < cameras; ++camera) {
-        // As the job hands them out, in turn, its end never; a probe may skip some more.
-        while (next < r.end &&
-               r.taken.contains(Ipv4{r.network[0], r.network[1], r.network[2], static_cast<std::uint8_t>(next)}))
-            ++next;
-        if (next >= r.end) {
-            plan.emplace_back();
-            continue;
-        }
-        plan.emplace_back(Ipv4{r.network[0], r.network[1], r.network[2], static_cast<std::uint8_t>(next++)});
-    }
-    return plan;
 }
 
 JobAdapter CTarnDlg::jobAdapter() const {

@@ -1,5 +1,6 @@
 #include "app/JobRunner.h"
 
+#include "app/StatusTexts.h"
 #include "hostnet/CardLock.h"
 
 bool JobRunner::Start(const std::string& card, MakeRequest make) {
@@ -77,4 +78,9 @@ void JobRunner::Refused(const Text& why) {
 Text JobRunner::LastRefusal() const {
     std::lock_guard guard(m_pressLock);
     return m_lastRefusal;
+}
+
+const Text& JobRunner::RightsNote() const {
+    std::call_once(m_rightsAsked, [this] { m_rightsNote = MissingRightsNote(m_services.network.Rights()); });
+    return m_rightsNote;
 }

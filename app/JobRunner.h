@@ -51,6 +51,9 @@ public:
     // Why the last workflow button did nothing (no camera, an unreadable image); empty when it ran.
     void Refused(const Text& why);
     Text LastRefusal() const;
+    // Which functions cannot work for want of a capability, in one line; empty when none. The
+    // network is asked once.
+    const Text& RightsNote() const;
     // Threads started and not yet joined, the running job's pool too.
     std::size_t ThreadCount() const;
     Workers& Threads() { return m_threads; }
@@ -68,8 +71,10 @@ private:
     // Apart from m_lock, which a camera's sighting holds on the receiver's thread: a press on the
     // window's thread reads the options without waiting for it.
     mutable std::mutex m_pressLock;
-    JobOptions m_options; // guarded by m_pressLock
-    Text m_lastRefusal;   // guarded by m_pressLock
+    mutable std::once_flag m_rightsAsked;
+    mutable Text m_rightsNote; // written once, under m_rightsAsked
+    JobOptions m_options;      // guarded by m_pressLock
+    Text m_lastRefusal;        // guarded by m_pressLock
     // Last, so that its threads are joined before anything they use is gone.
     Workers m_threads;
 };

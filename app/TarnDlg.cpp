@@ -56,7 +56,7 @@ void CTarnDlg::OnInitDialog(std::optional<int> adapterChoice) {
         descriptions.push_back(a.description);
     m_window.SetAdapterList(descriptions, m_discovery.AdapterIndex());
 
-    m_rightsNote = MissingRightsNote(m_network.Rights());
+    m_runner.RightsNote(); // asked once, before anything needs a capability
     auto homecoming = m_homecoming.Leftovers(jobAdapter());
     startReceiver();
     OnSearch();
@@ -69,8 +69,8 @@ void CTarnDlg::OnInitDialog(std::optional<int> adapterChoice) {
 void CTarnDlg::showStartNote() {
     std::vector<Text> parts;
     // What cannot work comes first: it holds for every job of this run.
-    if (!m_rightsNote.empty())
-        parts.push_back(m_rightsNote);
+    if (const Text& rights = m_runner.RightsNote(); !rights.empty())
+        parts.push_back(rights);
     parts.insert(parts.end(), m_loginNotes.begin(), m_loginNotes.end());
     if (const std::vector<Text>& replayed = m_homecoming.Replayed(); !replayed.empty())
         parts.push_back(Note(QT_TRANSLATE_NOOP("Note", "At start-up: %1"),
@@ -164,13 +164,15 @@ void CTarnDlg::showStoredLogin() {
     m_window.ShowLogin(stored ? Login{stored->user, stored->password} : Login{"root", "qnwt"});
 }
 
-StoredLogin CTarnDlg::LoadStoredLogin() {
-    if (!m_platform.logins)
-        return {};
-    return m_platform.logins->Load().login.value_or(StoredLogin{});
+bool CTarnDlg::OnSet(const AskLogin& ask) {
+    // Without a store the dialog still opens, on an empty login, and what it confirms is not kept.
+    const StoredLogin stored =
+        m_platform.logins ? m_platform.logins->Load().login.value_or(StoredLogin{}) : StoredLogin{};
+    const std::optional<StoredLogin> confirmed = ask(stored);
+    return confirmed && storeLogin(*confirmed);
 }
 
-bool CTarnDlg::OnSet(const StoredLogin& confirmed) {
+bool CTarnDlg::storeLogin(const StoredLogin& confirmed) {
     if (!m_platform.logins)
         return false;
     const LoginStore::Saved saved = m_platform.logins->Save(confirmed);
@@ -187,6 +189,6 @@ void CTarnDlg::OnAccountSelChange(int row) {
     if (row < 0 || row > 1)
         return;
     // What the fields show is what is stored: a preset is the login chosen from now on.
-    if (!m_platform.logins || !OnSet(presets[row]))
+    if (!m_platform.logins || !storeLogin(presets[row]))
         m_window.ShowLogin({presets[row].user, presets[row].password});
 }

@@ -80,21 +80,22 @@ public:
     // Asks the selected cameras (the window selects every listed one, as the original's check does).
     void OnCheckVersion(const JobInputs& inputs);
     void OnResetDefault(const JobInputs& inputs);
-    void OnAutoChangeIp(const JobInputs& inputs);
-    // The addresses "Auto Change IP" would give so many cameras at the factory address from the
-    // range as typed, in turn, before any probe (one that answers on the segment is skipped as
-    // well); none for a camera the range has no address left for. The failure says why the range
-    // can hand out nothing, as pressing the button would.
-    Result<std::vector<std::optional<Ipv4>>> PlanAutoIp(const std::string& startText, const std::string& endText,
-                                                        std::size_t cameras) const;
+    // The addresses "Auto Change IP" would give the selected cameras at the factory address, in
+    // list order and in turn, before any probe (one that answers on the segment is skipped as
+    // well); none for a camera the range has no address left for. A front end that asks first is
+    // shown them once the range is known to hand out some, and false from it sends nothing.
+    using ConfirmPlan = std::function<bool(const std::vector<std::optional<Ipv4>>& plan)>;
+    void OnAutoChangeIp(const JobInputs& inputs, const ConfirmPlan& confirm = {});
     // The window has shown its "Search Firmware" chooser: nothing when it was cancelled.
     void OnBrowseFile(const std::optional<std::string>& chosenPath);
     // The operator typed in the path box: the model and version boxes follow what it names.
     void OnFirmwarePathEdited(const std::string& path);
-    // The credentials dialog: what it shows at start, and its confirmation (false when the
-    // login cannot be stored; the login fields then stay as they were).
-    StoredLogin LoadStoredLogin();
-    bool OnSet(const StoredLogin& confirmed);
+    // "Set Login...": the front end's credentials dialog, opened on the stored login, answers with
+    // the login confirmed, or nothing when it was cancelled.
+    using AskLogin = std::function<std::optional<StoredLogin>(const StoredLogin& stored)>;
+    // Asks, and stores what was confirmed, which the login fields then show; false when it was
+    // cancelled or the login cannot be stored (the fields then stay as they were).
+    bool OnSet(const AskLogin& ask);
     // Account presets: row 0 "root", row 1 "admin", each stored as the login chosen; any other
     // row changes nothing.
     void OnAccountSelChange(int row);
@@ -105,8 +106,6 @@ public:
     void EnableControls(bool enable);
     // True while "Starting Upgrade" is disabled: the list then refuses selection and sorting.
     bool IsBusy() const { return m_busy.load(); }
-    // Which functions cannot work for want of a capability, in one line; empty when none.
-    const Text& RightsNote() const { return m_rightsNote; }
 
     // The cameras seen on the chosen card: the list, the table, the receiver, the cards.
     DiscoverySession& Discovery() { return m_discovery; }
@@ -135,6 +134,7 @@ private:
     void startReceiver();
     void showStartNote();
     void showStoredLogin();
+    bool storeLogin(const StoredLogin& login);
 
     // What a press turns into (JobRun.cpp).
     // What a press fixes of the list, the journal and the card; nothing while a job runs or after closing.
@@ -157,7 +157,6 @@ private:
     FleetView m_fleet;
     Homecoming m_homecoming;
     JobFrames m_frames;
-    Text m_rightsNote;
     std::vector<Text> m_loginNotes; // what loading the stored login had to say
     unsigned m_nOemCodePage = 437;
     std::atomic<bool> m_busy{false};

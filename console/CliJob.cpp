@@ -167,8 +167,8 @@ struct Session {
     // Cameras an earlier run left away are seen home before this run's job may touch the card;
     // false when a stop signal came first.
     bool startUp() {
-        if (!dlg.RightsNote().empty())
-            say(dlg.RightsNote());
+        if (!dlg.Jobs().RightsNote().empty())
+            say(dlg.Jobs().RightsNote());
         if (dlg.Jobs().Threads().AnyRunning())
             err << "flashwell-cli: "
                 << window.Say(Text("Console", QT_TRANSLATE_NOOP("Console", "sending home the cameras an earlier job "

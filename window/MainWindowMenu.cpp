@@ -137,9 +137,12 @@ void MainWindow::showOptions() {
 }
 
 void MainWindow::ShowCredentials() {
-    CredentialsDialog dialog(m_controller->LoadStoredLogin(), this);
-    if (m_hooks.runDialog(dialog) == QDialog::Accepted)
-        m_controller->OnSet(dialog.Login());
+    m_controller->OnSet([this](const StoredLogin& stored) -> std::optional<StoredLogin> {
+        CredentialsDialog dialog(stored, this);
+        if (m_hooks.runDialog(dialog) != QDialog::Accepted)
+            return std::nullopt;
+        return dialog.Login();
+    });
 }
 
 void MainWindow::ShowAbout() {

@@ -65,22 +65,23 @@ void MainWindow::AutoChangeIp() {
     const QStringList cameras = selectedCameras(true);
     if (cameras.isEmpty())
         return ShowNote(caption::kNoFactoryCamera.Tr());
-    // A range that can hand out nothing is refused before anyone is asked.
+    // A range that can hand out nothing is refused by the controller before anyone is asked.
     const std::string start = FieldText(Field::RangeStart), end = FieldText(Field::RangeEnd);
-    const auto plan = m_controller->PlanAutoIp(start, end, static_cast<std::size_t>(cameras.size()));
-    if (!plan)
-        return m_controller->OnAutoChangeIp(Inputs());
-    const Caption& question = cameras.size() == 1 ? caption::kAutoIpOne : caption::kAutoIpMany;
-    const QString asked =
-        question.Tr().arg(cameras.size()).arg(QString::fromStdString(start), QString::fromStdString(end));
-    // Each camera with the address it will get, in the order the job hands them out.
-    QStringList given;
-    for (int i = 0; i < cameras.size(); ++i) {
-        const auto& address = plan.Value()[static_cast<std::size_t>(i)];
-        given << caption::kAutoIpGets.Tr().arg(cameras[i], address ? QString::fromStdString(FormatIpv4(*address))
-                                                                   : caption::kNoAddressLeft.Tr());
-    }
-    if (!confirm(TranslatedTexts().autoChangeIp, asked, given, caption::kAutoIpAbout.Tr()))
-        return ShowNote(caption::kAutoIpDeclined.Tr());
-    m_controller->OnAutoChangeIp(Inputs());
+    m_controller->OnAutoChangeIp(Inputs(), [&](const std::vector<std::optional<Ipv4>>& plan) {
+        const Caption& question = cameras.size() == 1 ? caption::kAutoIpOne : caption::kAutoIpMany;
+        const QString asked =
+            question.Tr().arg(cameras.size()).arg(QString::fromStdString(start), QString::fromStdString(end));
+        // Each camera with the address it will get, in the order the job hands them out.
+        QStringList given;
+        for (int i = 0; i < cameras.size(); ++i) {
+            const std::size_t at = static_cast<std::size_t>(i);
+            const std::optional<Ipv4> address = at < plan.size() ? plan[at] : std::nullopt;
+            given << caption::kAutoIpGets.Tr().arg(cameras[i], address ? QString::fromStdString(FormatIpv4(*address))
+                                                                       : caption::kNoAddressLeft.Tr());
+        }
+        if (confirm(TranslatedTexts().autoChangeIp, asked, given, caption::kAutoIpAbout.Tr()))
+            return true;
+        ShowNote(caption::kAutoIpDeclined.Tr());
+        return false;
+    });
 }

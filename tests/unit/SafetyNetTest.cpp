@@ -212,12 +212,13 @@ TEST_F(SafetyNetTest, AMissingCapabilityIsSaidAtStart) {
         net = std::make_shared<testsupport::FakeCameraNetwork>();
         net->rights = c.rights;
         Start({Cam("Cam", 1, {192, 168, 0, 21})});
-        EXPECT_EQ(dlg->RightsNote().English().rfind(c.starts, 0), 0u) << dlg->RightsNote();
-        EXPECT_EQ(dlg->RightsNote().English().find('\n'), std::string::npos);
+        EXPECT_EQ(dlg->Jobs().RightsNote().English().rfind(c.starts, 0), 0u) << dlg->Jobs().RightsNote();
+        EXPECT_EQ(dlg->Jobs().RightsNote().English().find('\n'), std::string::npos);
         const auto notes = window.Calls("Note No CAP_");
         EXPECT_EQ(notes.size(), c.starts.empty() ? 0u : 1u);
         if (!c.starts.empty()) {
-            EXPECT_NE(dlg->RightsNote().English().find("(join group flashwell, or run as root)"), std::string::npos);
+            EXPECT_NE(dlg->Jobs().RightsNote().English().find("(join group flashwell, or run as root)"),
+                      std::string::npos);
         }
         dlg.reset();
     }

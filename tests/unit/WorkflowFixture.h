@@ -79,6 +79,10 @@ protected:
              std::chrono::milliseconds limit = std::chrono::seconds(20)) {
         RunPress([&] { (dlg.get()->*press)(Inputs(), mode); }, limit);
     }
+    void Run(void (CTarnDlg::*press)(const JobInputs&, const CTarnDlg::ConfirmPlan&),
+             std::chrono::milliseconds limit = std::chrono::seconds(20)) {
+        RunPress([&] { (dlg.get()->*press)(Inputs(), {}); }, limit);
+    }
     void RunPress(const std::function<void()>& press, std::chrono::milliseconds limit) {
         {
             std::lock_guard guard(m_historyLock);
