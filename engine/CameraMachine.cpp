@@ -77,78 +77,71 @@ Action CameraMachine::afterMove(MoveResult result) {
 }
 
 Action CameraMachine::detourStep(const Input& input) {
-    const auto* sighted = AnswerAs<input::Sighted>(input);
     switch (m_leg) {
     case Leg::Moving:
-        if (const auto* moved = AnswerAs<input::Moved>(input)) {
-            if (moved->result != MoveResult::Moved) {
-                m_leg = Leg::None;
-                if (!moved->problem.empty())
-                    m_outcome.note = moved->problem;
-                return afterMove(moved->result);
-            }
-            // The command has left and its way home is in the journal: from here it may be there.
-            m_moved = true;
-            m_address = moved->address;
-            m_sends = 1;
-            m_leg = Leg::ConfirmingMove;
-            return step::AwaitSighting{*ParseIpv4(m_address), SightingWindow(m_sends)};
-        }
-        break;
     case Leg::ConfirmingMove:
-        if (sighted) {
-            m_leg = Leg::None;
-            m_host = m_address;
-            return afterMove(MoveResult::Moved);
-        }
-        if (std::holds_alternative<input::Elapsed>(input)) {
-            if (m_sends < kMoveSends && !m_stopping) {
-                ++m_sends;
-                m_leg = Leg::Resending;
-                return step::SendDetour{m_address};
-            }
-            m_leg = Leg::None;
-            return afterMove(m_stopping ? MoveResult::Interrupted : MoveResult::NotSeen);
-        }
-        break;
     case Leg::Resending:
-        if (!std::holds_alternative<input::Sent>(input))
-            break;
+        return awayStep(input);
+    case Leg::Leaving:
+    case Leg::ConfirmingHome:
+    case Leg::Forgetting:
+        return homeStep(input);
+    case Leg::None:
+        break;
+    }
+    return unexpected();
+}
+
+Action CameraMachine::awayStep(const Input& input) {
+    if (m_leg == Leg::Moving) {
+        const auto* moved = AnswerAs<input::Moved>(input);
+        if (!moved)
+            return unexpected();
+        if (moved->result != MoveResult::Moved) {
+            m_leg = Leg::None;
+            if (!moved->problem.empty())
+                m_outcome.note = moved->problem;
+            return afterMove(moved->result);
+        }
+        // The command has left and its way home is in the journal: from here it may be there.
+        m_moved = true;
+        m_address = moved->address;
+        m_sends = 1;
         m_leg = Leg::ConfirmingMove;
         return step::AwaitSighting{*ParseIpv4(m_address), SightingWindow(m_sends)};
-    case Leg::Leaving:
+    }
+    if (m_leg == Leg::Resending) {
         if (!std::holds_alternative<input::Sent>(input))
-            break;
+            return unexpected();
+        m_leg = Leg::ConfirmingMove;
+        return step::AwaitSighting{*ParseIpv4(m_address), SightingWindow(m_sends)};
+    }
+    if (AnswerAs<input::Sighted>(input)) {
+        m_leg = Leg::None;
+        m_host = m_address;
+        return afterMove(MoveResult::Moved);
+    }
+    if (!std::holds_alternative<input::Elapsed>(input))
+        return unexpected();
+    if (m_sends < kMoveSends && !m_stopping) {
+        ++m_sends;
+        m_leg = Leg::Resending;
+        return step::SendDetour{m_address};
+    }
+    m_leg = Leg::None;
+    return afterMove(m_stopping ? MoveResult::Interrupted : MoveResult::NotSeen);
+}
+
+Action CameraMachine::homeStep(const Input& input) {
+    if (m_leg == Leg::Leaving) {
+        if (!std::holds_alternative<input::Sent>(input))
+            return unexpected();
         m_leg = Leg::ConfirmingHome;
         return step::AwaitSighting{m_target.ip, SightingWindow(m_sends), true};
-    case Leg::ConfirmingHome:
-        if (sighted) {
-            // Its own reply shows it home: only now does its way home leave the journal.
-            m_leg = Leg::Forgetting;
-            return step::Forget{};
-        }
-        if (std::holds_alternative<input::Elapsed>(input)) {
-            const auto bound = m_stopping ? std::min(m_bound, kStoppingHomeBound) : m_bound;
-            if (m_now - m_homeSince < bound || m_sends < kLeastHomeSends) {
-                ++m_sends;
-                m_leg = Leg::Leaving;
-                return step::SendHome{};
-            }
-            if (m_returning && !m_stopping)
-                return returned(false);
-            Trace("Camera %s was not seen back at %s: its way home stays in the journal.\n",
-                  FormatMac(m_target.mac).c_str(), FormatIpv4(m_target.ip).c_str());
-            m_leg = Leg::None;
-            m_outcome.leftAt = m_address;
-            m_outcome.ipAfter.reset();
-            if (m_outcome.kind == OutcomeKind::Home)
-                m_outcome.kind = OutcomeKind::StillAway;
-            return finish();
-        }
-        break;
-    case Leg::Forgetting:
+    }
+    if (m_leg == Leg::Forgetting) {
         if (!std::holds_alternative<input::Sent>(input))
-            break;
+            return unexpected();
         if (m_returning)
             return returned(true);
         m_leg = Leg::None;
@@ -156,10 +149,30 @@ Action CameraMachine::detourStep(const Input& input) {
         m_rebooting = false;
         m_outcome.ipAfter = FormatIpv4(m_target.ip);
         return finish();
-    case Leg::None:
-        break;
     }
-    return unexpected();
+    if (AnswerAs<input::Sighted>(input)) {
+        // Its own reply shows it home: only now does its way home leave the journal.
+        m_leg = Leg::Forgetting;
+        return step::Forget{};
+    }
+    if (!std::holds_alternative<input::Elapsed>(input))
+        return unexpected();
+    const auto bound = m_stopping ? std::min(m_bound, kStoppingHomeBound) : m_bound;
+    if (m_now - m_homeSince < bound || m_sends < kLeastHomeSends) {
+        ++m_sends;
+        m_leg = Leg::Leaving;
+        return step::SendHome{};
+    }
+    if (m_returning && !m_stopping)
+        return returned(false);
+    Trace("Camera %s was not seen back at %s: its way home stays in the journal.\n", FormatMac(m_target.mac).c_str(),
+          FormatIpv4(m_target.ip).c_str());
+    m_leg = Leg::None;
+    m_outcome.leftAt = m_address;
+    m_outcome.ipAfter.reset();
+    if (m_outcome.kind == OutcomeKind::Home)
+        m_outcome.kind = OutcomeKind::StillAway;
+    return finish();
 }
 
 Action CameraMachine::end(OutcomeKind kind) {

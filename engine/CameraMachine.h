@@ -115,6 +115,8 @@ private:
     enum class Leg { None, Moving, ConfirmingMove, Resending, Leaving, ConfirmingHome, Forgetting };
 
     Action detourStep(const Input& input);
+    Action awayStep(const Input& input); // to the link-local address and its sighting there
+    Action homeStep(const Input& input); // back to its own address, seen there, then forgotten
     Action leave(OutcomeKind kind, Clock::Milliseconds bound);
     Action sendHome(Clock::Milliseconds bound);
     // The way home before the work has ended, seen or not: the work begins.

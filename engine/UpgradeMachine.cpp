@@ -44,36 +44,11 @@ Action UpgradeMachine::step(const Input& input) {
         }
         break;
     case State::Upload:
-        if (const auto* u = AnswerAs<input::UploadAnswered>(input)) {
-            m_burnTime = u->reply.burnTime;
-            const bool accepted = u->result == RequestResult::ReplyWithoutContent;
-            // Its whole image left and no answer came: it may be burning, and must not be sent
-            // the image again, nor a command it would not hear.
-            m_outcomeUnknown = !accepted && u->reply.OutcomeUnknown();
-            if (!accepted)
-                ++m_outcome.uploadAttempts;
-            // The camera's upgrade CGI wants half a second after the request, whatever its answer.
-            m_state = State::UploadPause;
-            return step::Wait{m_upload.Attempted(accepted).value_or(Clock::Milliseconds(0))};
-        }
+        if (const auto* u = AnswerAs<input::UploadAnswered>(input))
+            return uploadAnswered(*u);
         break;
     case State::UploadPause:
-        if (m_outcomeUnknown) {
-            setRebooting(true);
-            m_secondsLeft = kPresumedBurnSeconds;
-            return unanswered();
-        }
-        if (m_upload.Settled()) {
-            // From here until it answers again the camera burns and reboots: it would not hear a command.
-            setRebooting(true);
-            show(Phase::Uploaded);
-            m_burnStep = Clock::Milliseconds(ReplyParser::ProgressStepMs(m_burnTime));
-            m_percent = 0;
-            return burn();
-        }
-        if (m_upload.AnotherAttempt(m_stopping))
-            return upload();
-        return end(m_stopping ? OutcomeKind::Interrupted : OutcomeKind::UploadFailed);
+        return afterUploadPause();
     case State::Burn:
         ++m_percent;
         return burn();
@@ -91,6 +66,38 @@ Action UpgradeMachine::step(const Input& input) {
         break;
     }
     return unexpected();
+}
+
+Action UpgradeMachine::uploadAnswered(const input::UploadAnswered& u) {
+    m_burnTime = u.reply.burnTime;
+    const bool accepted = u.result == RequestResult::ReplyWithoutContent;
+    // Its whole image left and no answer came: it may be burning, and must not be sent the image
+    // again, nor a command it would not hear.
+    m_outcomeUnknown = !accepted && u.reply.OutcomeUnknown();
+    if (!accepted)
+        ++m_outcome.uploadAttempts;
+    // The camera's upgrade CGI wants half a second after the request, whatever its answer.
+    m_state = State::UploadPause;
+    return step::Wait{m_upload.Attempted(accepted).value_or(Clock::Milliseconds(0))};
+}
+
+Action UpgradeMachine::afterUploadPause() {
+    if (m_outcomeUnknown) {
+        setRebooting(true);
+        m_secondsLeft = kPresumedBurnSeconds;
+        return unanswered();
+    }
+    if (m_upload.Settled()) {
+        // From here until it answers again the camera burns and reboots: it would not hear a command.
+        setRebooting(true);
+        show(Phase::Uploaded);
+        m_burnStep = Clock::Milliseconds(ReplyParser::ProgressStepMs(m_burnTime));
+        m_percent = 0;
+        return burn();
+    }
+    if (m_upload.AnotherAttempt(m_stopping))
+        return upload();
+    return end(m_stopping ? OutcomeKind::Interrupted : OutcomeKind::UploadFailed);
 }
 
 Action UpgradeMachine::beginQuery(Round round) {

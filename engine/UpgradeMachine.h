@@ -34,6 +34,8 @@ private:
     Action queried(RequestResult result);
     Action guard();
     Action upload();
+    Action uploadAnswered(const input::UploadAnswered& u);
+    Action afterUploadPause(); // the pause after an upload: burn, wait it out, or try again
     Action burn();
     Action unanswered();
     Action reboot();

@@ -123,6 +123,7 @@ private:
     void setupFieldRows();
     void setupButtons();
     void setupMoreMenu();
+    void addJobOptions(); // the next jobs' options, for this session only
     // Asks for one of the session's job numbers (cameras at once, the first wave); 0 is the default.
     void askJobNumber(const Caption& title, const Caption& label, std::size_t JobOptions::*field);
     void connectButtons();

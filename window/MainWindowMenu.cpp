@@ -40,6 +40,33 @@ void MainWindow::setupMoreMenu() {
         m_presetActions.push_back(a);
     }
     m_moreMenu->addSeparator();
+    addJobOptions();
+    m_moreMenu->addSeparator();
+    connect(addCaptioned(m_moreMenu, "actionExportList", caption::kExportList), &QAction::triggered, this,
+            &MainWindow::ExportList);
+    connect(addCaptioned(m_moreMenu, "actionJobRecords", caption::kJobRecords), &QAction::triggered, this,
+            &MainWindow::OpenJobRecords);
+    QAction* away = addCaptioned(m_moreMenu, "actionAwayFromHome", caption::kAwayFromHome);
+    connect(away, &QAction::triggered, this, [this] {
+        JournalDialog dialog(*m_controller, this);
+        m_hooks.runDialog(dialog);
+    });
+    // A running job writes the journal: nothing is forgotten under its feet.
+    m_presetActions.push_back(away);
+    m_moreMenu->addSeparator();
+    connect(addCaptioned(m_moreMenu, "actionAbout", caption::kAbout), &QAction::triggered, this,
+            &MainWindow::ShowAbout);
+
+    m_more = new QToolButton(this);
+    m_more->setObjectName(QStringLiteral("buttonMore"));
+    m_more->setText(QStringLiteral("⋯"));
+    m_more->setGeometry(m_units.Rect(352, 3, 22, 12));
+    m_more->setMenu(m_moreMenu);
+    m_more->setPopupMode(QToolButton::InstantPopup);
+    m_more->setStyleSheet(QStringLiteral("QToolButton::menu-indicator { image: none; }"));
+}
+
+void MainWindow::addJobOptions() {
     // Off at every start: flashing an image made for another model is a choice made for one job.
     QAction* otherModels = addCaptioned(m_moreMenu, "actionAllowOtherModels", caption::kAllowOtherModels);
     otherModels->setCheckable(true);
@@ -68,29 +95,6 @@ void MainWindow::setupMoreMenu() {
     firstWave->setCheckable(true);
     connect(firstWave, &QAction::triggered, this,
             [this] { askJobNumber(caption::kFirstWave, caption::kFirstWaveLabel, &JobOptions::firstWave); });
-    m_moreMenu->addSeparator();
-    connect(addCaptioned(m_moreMenu, "actionExportList", caption::kExportList), &QAction::triggered, this,
-            &MainWindow::ExportList);
-    connect(addCaptioned(m_moreMenu, "actionJobRecords", caption::kJobRecords), &QAction::triggered, this,
-            &MainWindow::OpenJobRecords);
-    QAction* away = addCaptioned(m_moreMenu, "actionAwayFromHome", caption::kAwayFromHome);
-    connect(away, &QAction::triggered, this, [this] {
-        JournalDialog dialog(*m_controller, this);
-        m_hooks.runDialog(dialog);
-    });
-    // A running job writes the journal: nothing is forgotten under its feet.
-    m_presetActions.push_back(away);
-    m_moreMenu->addSeparator();
-    connect(addCaptioned(m_moreMenu, "actionAbout", caption::kAbout), &QAction::triggered, this,
-            &MainWindow::ShowAbout);
-
-    m_more = new QToolButton(this);
-    m_more->setObjectName(QStringLiteral("buttonMore"));
-    m_more->setText(QStringLiteral("⋯"));
-    m_more->setGeometry(m_units.Rect(352, 3, 22, 12));
-    m_more->setMenu(m_moreMenu);
-    m_more->setPopupMode(QToolButton::InstantPopup);
-    m_more->setStyleSheet(QStringLiteral("QToolButton::menu-indicator { image: none; }"));
 }
 
 void MainWindow::askJobNumber(const Caption& title, const Caption& label, std::size_t JobOptions::*field) {
