@@ -40,9 +40,9 @@ std::string CsvLine(const std::vector<std::optional<std::string>>& fields) {
 bool ExportListCsv(const DiscoverySession& discovery, const FleetView& fleet, const std::string& path) {
     std::string text = CsvLine({"Idx", "Name", "IP", "MAC", "Status", "Model", "Version"});
     for (const ListRow& row : discovery.List().Rows()) {
-        auto facts = fleet.Facts(row.mac);
-        text += CsvLine({row[0], row[1], row[2], row[3], row[StatusColumn],
-                         facts ? std::optional(facts->model) : std::nullopt,
+        auto facts = fleet.Facts(row.mac());
+        text += CsvLine({CellText(row, 0), CellText(row, 1), CellText(row, 2), CellText(row, 3),
+                         CellText(row, StatusColumn), facts ? std::optional(facts->model) : std::nullopt,
                          facts ? std::optional(facts->version) : std::nullopt});
     }
     std::ofstream file(path, std::ios::binary | std::ios::trunc);

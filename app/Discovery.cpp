@@ -109,8 +109,8 @@ void DiscoverySession::Close() {
     m_table.reset();
 }
 
-void DiscoverySession::ShowStatus(const Mac& mac, const std::string& text, std::optional<double> progress) {
-    m_list.SetStatus(mac, text, progress);
+void DiscoverySession::ShowStatus(const Mac& mac, const Text& status, std::optional<double> progress) {
+    m_list.SetStatus(mac, status, progress);
 }
 
 void DiscoverySession::ShowAddress(const Mac& mac, const Ipv4& at) {
@@ -121,7 +121,7 @@ void DiscoverySession::ShowAddress(const Mac& mac, const Ipv4& at) {
             if (record->mac == mac)
                 record->ip = at;
     });
-    m_list.SetItemText(mac, 2, FormatIpv4(at));
+    m_list.SetAddress(mac, at);
 }
 
 void DiscoverySession::MarkFailed(const Mac& mac, bool failed) {
@@ -140,16 +140,14 @@ bool DiscoverySession::IsFailed(int row) const {
 }
 
 std::optional<DeviceInfo> DiscoverySession::CopyAt(int row) const {
-    return m_table ? m_table->CopyDeviceAt(row) : std::nullopt;
+    auto shown = m_list.Row(row);
+    return shown ? std::optional(shown->device) : std::nullopt;
 }
 
 std::vector<DeviceInfo> DiscoverySession::Records() const {
     std::vector<DeviceInfo> copies;
-    if (m_table)
-        m_table->WithLock([&](auto& records) {
-            for (const auto& record : records)
-                copies.push_back(*record);
-        });
+    for (const ListRow& row : m_list.Rows())
+        copies.push_back(row.device);
     return copies;
 }
 

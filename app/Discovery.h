@@ -47,13 +47,14 @@ public:
     void Close();
 
     // A job's writes, by MAC: the row moves with a sort, the key does not.
-    void ShowStatus(const Mac& mac, const std::string& text, std::optional<double> progress);
+    void ShowStatus(const Mac& mac, const Text& status, std::optional<double> progress);
     void ShowAddress(const Mac& mac, const Ipv4& at);
     void MarkFailed(const Mac& mac, bool failed);
     bool Shows(const Mac& mac) const;
     bool IsFailed(int row) const;
+    // The camera a row shows, as its row holds it.
     std::optional<DeviceInfo> CopyAt(int row) const;
-    // Every record, copied under the table's lock, in list order.
+    // Every listed camera, as its row holds it, in list order.
     std::vector<DeviceInfo> Records() const;
 
     const SortState& Sorting() const { return m_sort; }

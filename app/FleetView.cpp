@@ -58,13 +58,12 @@ FleetView::Seen FleetView::On(const JobRequest& request, const Target& camera, c
     if (std::holds_alternative<event::CameraStarted>(event)) {
         // A row's Status belongs to the last job that touched it: each camera's is emptied as its
         // work begins, and the rows of cameras outside the job keep theirs.
-        c.shown.reset();
         if (row)
             seen.status = StatusText{};
     } else if (const auto* changed = std::get_if<event::CameraChanged>(&event)) {
         c.running = changed->view;
         if (auto status = Status::Of(changed->view); status && row)
-            seen.status = c.shown = std::move(status);
+            seen.status = std::move(status);
     } else if (const auto* ended = std::get_if<event::CameraEnded>(&event)) {
         const CameraOutcome& outcome = ended->outcome;
         if (outcome.model || outcome.versionBefore)
@@ -73,7 +72,7 @@ FleetView::Seen FleetView::On(const JobRequest& request, const Target& camera, c
         c.outcome = outcome;
         c.running.reset();
         if (row)
-            seen.status = c.shown = Status::Of(outcome);
+            seen.status = Status::Of(outcome);
     }
     seen.listener = m_listener;
     if (request.workflow != Workflow::Homecoming && m_counted.contains(camera.mac)) {
@@ -91,12 +90,6 @@ void FleetView::End(std::vector<Text> away) {
     m_lastAway = std::move(away);
 }
 
-void FleetView::ForgetShown() {
-    std::lock_guard guard(m_lock);
-    for (auto& [mac, camera] : m_cameras)
-        camera.shown.reset();
-}
-
 std::optional<FleetCamera> FleetView::Camera(const Mac& mac) const {
     std::lock_guard guard(m_lock);
     const auto it = m_cameras.find(mac);
@@ -111,11 +104,6 @@ std::optional<CameraFacts> FleetView::Facts(const Mac& mac) const {
 std::optional<CameraOutcome> FleetView::Outcome(const Mac& mac) const {
     const auto camera = Camera(mac);
     return camera ? camera->outcome : std::nullopt;
-}
-
-std::optional<StatusText> FleetView::StatusOf(const Mac& mac) const {
-    const auto camera = Camera(mac);
-    return camera ? camera->shown : std::nullopt;
 }
 
 std::map<Phase, int> FleetView::RunningPhases() const {

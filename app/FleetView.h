@@ -19,12 +19,11 @@ struct CameraFacts {
     std::string version;
 };
 
-// What the jobs of this run made of one camera, kept typed: the front ends draw its Status from it.
+// What the jobs of this run made of one camera, kept typed; its Status is its row's.
 struct FleetCamera {
     std::optional<CameraFacts> facts;     // from any job of this run
     std::optional<CameraOutcome> outcome; // how the current or last job ended it
     std::optional<CameraView> running;    // where the running job is with it
-    std::optional<StatusText> shown;      // what its row's Status says
 };
 
 // The jobs' events as the list and the progress line see them, by MAC, under a lock of its own:
@@ -50,13 +49,10 @@ public:
     Seen On(const JobRequest& request, const Target& camera, const JobEvent& event, Moment now);
     // The job ended, leaving these cameras away from home.
     void End(std::vector<Text> away);
-    // The list was emptied: rows come back without a Status.
-    void ForgetShown();
 
     std::optional<FleetCamera> Camera(const Mac& mac) const;
     std::optional<CameraFacts> Facts(const Mac& mac) const;
     std::optional<CameraOutcome> Outcome(const Mac& mac) const;
-    std::optional<StatusText> StatusOf(const Mac& mac) const;
     // How many cameras of the running job are in each phase (those that ended are not counted).
     std::map<Phase, int> RunningPhases() const;
     // The cameras the last job could not see back at their own addresses, one line each.

@@ -143,7 +143,7 @@ void JobFrames::Event(const JobRequest& request, const Target& camera, const Job
     if (camera.row >= 0 && (ended || std::holds_alternative<event::CameraStarted>(event)))
         m_parts.discovery.MarkFailed(camera.mac, ended && IsFailure(ended->outcome.kind));
     if (seen.status)
-        m_parts.discovery.ShowStatus(camera.mac, seen.status->text.English(), seen.status->progress);
+        m_parts.discovery.ShowStatus(camera.mac, seen.status->text, seen.status->progress);
     if (ended) {
         const CameraOutcome& outcome = ended->outcome;
         // The row shows where the camera's own reply last put it: away, or back home.

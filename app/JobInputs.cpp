@@ -38,18 +38,20 @@ std::set<Ipv4> sharedAddresses(const std::vector<DeviceInfo>& listed) {
 
 } // namespace
 
-std::vector<Mac> MacsAtRows(const DeviceTable& table, const std::vector<int>& rows) {
+std::vector<Mac> MacsAtRows(const ListModel& list, const std::vector<int>& rows) {
+    const std::vector<ListRow> shown = list.Rows();
     std::vector<Mac> macs;
     for (int row : rows)
-        if (auto d = table.CopyDeviceAt(row))
-            macs.push_back(d->mac);
+        if (row >= 0 && static_cast<std::size_t>(row) < shown.size())
+            macs.push_back(shown[static_cast<std::size_t>(row)].mac());
     return macs;
 }
 
-std::vector<Mac> ListedMacs(const DeviceTable& table) {
-    std::vector<int> rows(table.Count());
-    std::iota(rows.begin(), rows.end(), 0);
-    return MacsAtRows(table, rows);
+std::vector<Mac> ListedMacs(const ListModel& list) {
+    std::vector<Mac> macs;
+    for (const ListRow& row : list.Rows())
+        macs.push_back(row.mac());
+    return macs;
 }
 
 std::vector<Target> PressTargets(const Press& press) {

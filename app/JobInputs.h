@@ -4,7 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "discovery/DeviceTable.h"
+#include "discovery/DeviceInfo.h"
+#include "discovery/ListModel.h"
 #include "discovery/WireProtocol.h"
 #include "engine/JobRequest.h"
 #include "engine/RestoreJournal.h"
@@ -25,9 +26,9 @@ struct JobInputs {
 };
 
 // The MACs of the cameras at these rows of the list (a row the list no longer has is left out).
-std::vector<Mac> MacsAtRows(const DeviceTable& table, const std::vector<int>& rows);
+std::vector<Mac> MacsAtRows(const ListModel& list, const std::vector<int>& rows);
 // The MACs of every listed camera, in list order: what a check of the window asks.
-std::vector<Mac> ListedMacs(const DeviceTable& table);
+std::vector<Mac> ListedMacs(const ListModel& list);
 
 // What a press fixed on the window's thread; the job's request is made of it once, on the job's.
 struct Press {

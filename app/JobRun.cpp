@@ -155,3 +155,22 @@ std::shared_ptr<JobRequest> CTarnDlg::upgradeRequest(const Press& press) {
     m_window.ShowImageFacts(image->header.model, image->header.version);
     return MakeRequest(press, std::move(image));
 }
+
+void PressWorkflow(CTarnDlg& dlg, Workflow workflow, const JobInputs& inputs, UpgradeMode mode) {
+    switch (workflow) {
+    case Workflow::Upgrade:
+        dlg.OnStartUpgrade(inputs, mode);
+        break;
+    case Workflow::CheckVersion:
+        dlg.OnCheckVersion(inputs);
+        break;
+    case Workflow::Reset:
+        dlg.OnResetDefault(inputs);
+        break;
+    case Workflow::AutoIp:
+        dlg.OnAutoChangeIp(inputs);
+        break;
+    case Workflow::Homecoming: // the start-up's own, never pressed
+        break;
+    }
+}

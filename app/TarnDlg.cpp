@@ -99,7 +99,6 @@ void CTarnDlg::OnSearch() {
     EnableControls(false);
     m_window.ClearDetailPanel();
     m_discovery.Search();
-    m_fleet.ForgetShown(); // the rows came back without a Status
     EnableControls(true);
 }
 
@@ -107,7 +106,6 @@ void CTarnDlg::OnAdapterSelChange(int row) {
     if (m_busy || !m_discovery.IsOpen() || m_runner.Stopped())
         return;
     m_discovery.ChooseAdapter(row);
-    m_fleet.ForgetShown();
     startReceiver();
 }
 

@@ -165,3 +165,8 @@ private:
     // Last, so that its threads are joined before anything they use is gone.
     JobRunner m_runner;
 };
+
+// Presses the workflow's button with a front end's inputs: the one place that knows each
+// workflow's handler (an upgrade flashes unless mode says otherwise; nothing asks before a
+// re-addressing). A front end that has a button of its own for a workflow may press it directly.
+void PressWorkflow(CTarnDlg& dlg, Workflow workflow, const JobInputs& inputs, UpgradeMode mode = UpgradeMode::Flash);

@@ -21,7 +21,7 @@ using Steady = std::chrono::steady_clock;
 
 double upgrade(CTarnDlg& dlg, const std::string& image, const std::vector<int>& rows, int& succeeded) {
     JobInputs inputs;
-    inputs.selected = MacsAtRows(*dlg.Discovery().Table(), rows);
+    inputs.selected = MacsAtRows(dlg.Discovery().List(), rows);
     inputs.login = {"root", "qnwt"};
     inputs.firmwarePath = image;
     auto start = Steady::now();
@@ -33,7 +33,7 @@ double upgrade(CTarnDlg& dlg, const std::string& image, const std::vector<int>& 
     dlg.Jobs().Threads().JoinAll();
     succeeded = 0;
     for (const auto& row : dlg.Discovery().List().Rows())
-        succeeded += row[4] == "UPGRADE SUCCESSFUL";
+        succeeded += CellText(row, 4) == "UPGRADE SUCCESSFUL";
     return seconds;
 }
 

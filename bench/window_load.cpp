@@ -190,13 +190,13 @@ int countStatus(MainWindow& window, const std::string& status) {
     int n = 0;
     int shown = 0;
     for (const ListRow& row : window.Controller().Discovery().List().Rows()) {
-        if (!worked(row[3]))
+        if (!worked(CellText(row, 3)))
             continue;
-        if (row[StatusColumn] == status && !row.failed)
+        if (row.status.English() == status && !row.failed)
             ++n;
         else if (shown++ < 5)
-            std::printf("  %s %s: \"%s\"%s\n", row[1].c_str(), row[2].c_str(), row[StatusColumn].c_str(),
-                        row.failed ? " (failed)" : "");
+            std::printf("  %s %s: \"%s\"%s\n", CellText(row, 1).c_str(), CellText(row, 2).c_str(),
+                        row.status.English().c_str(), row.failed ? " (failed)" : "");
     }
     return n;
 }

@@ -67,8 +67,8 @@ void checkOptions(const Options& o) {
     }
     if (!o.report.empty() && !ReportNameValid(o.report))
         throw UsageError{"--report takes a file name ending in .json or .csv"};
-    const bool irreversible = o.command == Command::Upgrade || o.command == Command::Reset;
-    const std::string command = o.command == Command::Upgrade ? "upgrade" : "reset";
+    const bool irreversible = o.workflow == Workflow::Upgrade || o.workflow == Workflow::Reset;
+    const std::string command = o.workflow == Workflow::Upgrade ? "upgrade" : "reset";
     if (irreversible && !o.selectGiven)
         throw UsageError{command + " needs --select (use --select all for every listed camera)"};
     // An empty list (an unset shell variable) must never stand for every camera.
@@ -254,15 +254,15 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
         if (adapters->parsed())
             return PrintAdapters(
                 EnumerateHostAdapters(platform.readAdapters ? platform.readAdapters() : ReadSystemAdapters()), o, out);
-        const std::pair<CLI::App*, Command> commands[] = {{search, Command::Search},
-                                                          {check, Command::CheckVersion},
-                                                          {upgrade, Command::Upgrade},
-                                                          {reset, Command::Reset},
-                                                          {autoIp, Command::AutoIp}};
+        const std::pair<CLI::App*, std::optional<Workflow>> commands[] = {{search, std::nullopt},
+                                                                          {check, Workflow::CheckVersion},
+                                                                          {upgrade, Workflow::Upgrade},
+                                                                          {reset, Workflow::Reset},
+                                                                          {autoIp, Workflow::AutoIp}};
         for (auto [sub, chosen] : commands) {
             if (!sub->parsed())
                 continue;
-            o.command = chosen;
+            o.workflow = chosen;
             const CLI::Option* select = sub->get_option_no_throw("--select");
             o.selectGiven = select != nullptr && select->count() > 0;
             checkOptions(o);

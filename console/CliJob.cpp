@@ -26,7 +26,7 @@ namespace {
 JobInputs inputsOf(CTarnDlg& dlg, const Options& o, const Login& login, const std::vector<int>& rows,
                    std::shared_ptr<const FirmwareImage> image) {
     JobInputs inputs;
-    inputs.selected = MacsAtRows(*dlg.Discovery().Table(), rows);
+    inputs.selected = MacsAtRows(dlg.Discovery().List(), rows);
     inputs.login = login;
     inputs.image = std::move(image);
     if (inputs.image)
@@ -53,16 +53,16 @@ bool pause(double seconds, CTarnDlg& dlg, EventStream* events) {
 }
 
 // The job's end on the event stream: how its cameras ended, by outcome.
-void sayEnded(EventStream& events, CTarnDlg& dlg, Command command, const std::vector<int>& rows) {
+void sayEnded(EventStream& events, CTarnDlg& dlg, Workflow workflow, const std::vector<int>& rows) {
     std::map<std::string, std::size_t> outcomes;
     std::size_t failed = 0;
-    for (const Mac& mac : MacsAtRows(*dlg.Discovery().Table(), rows)) {
+    for (const Mac& mac : MacsAtRows(dlg.Discovery().List(), rows)) {
         const auto outcome = dlg.Fleet().Outcome(mac);
         const OutcomeKind kind = outcome ? outcome->kind : OutcomeKind::NotStarted;
         ++outcomes[OutcomeName(kind)];
         failed += IsFailure(kind) ? 1 : 0;
     }
-    events.Ended(WorkflowOf(command), rows.size(), outcomes, failed);
+    events.Ended(workflow, rows.size(), outcomes, failed);
 }
 
 // How long a stop signal may wait to be seen while a job runs.
@@ -123,7 +123,7 @@ int adapterOf(const Options& o, const CTarnDlg::Platform& platform) {
 
 // The image is read once, before anything is sent: every camera gets these bytes.
 std::shared_ptr<const FirmwareImage> imageOf(const Options& o) {
-    if (o.command != Command::Upgrade)
+    if (o.workflow != Workflow::Upgrade)
         return nullptr;
     auto loaded = FirmwareImage::Load(o.firmware);
     if (!loaded && loaded.Error().code == ENOENT)
@@ -155,7 +155,7 @@ struct Session {
 
     // The login the command line gave; without one, the stored login where there is one.
     void takeStoredLogin(LoginStore* store) {
-        if (o.loginGiven || store == nullptr || o.command == Command::Search)
+        if (o.loginGiven || store == nullptr || !o.workflow)
             return;
         LoginStore::Loaded loaded = store->Load();
         for (const Text& note : loaded.notes)
@@ -201,15 +201,15 @@ struct Session {
 
     // The rows the command works on.
     std::vector<int> selection() {
-        const bool retryFailed = o.select == "failed" && o.command != Command::CheckVersion;
+        const bool retryFailed = o.select == "failed" && o.workflow != Workflow::CheckVersion;
         std::vector<int> selected =
-            retryFailed ? ResolveSelection(dlg, FailedLastTime(dlg, o.command, err), &err)
+            retryFailed ? ResolveSelection(dlg, FailedLastTime(dlg, *o.workflow, err), &err)
                         : ResolveSelection(dlg, o.select.empty() || o.select == "failed" ? "all" : o.select);
-        if (o.command != Command::CheckVersion && selected.empty())
+        if (o.workflow != Workflow::CheckVersion && selected.empty())
             throw UsageError{dlg.Discovery().List().GetItemCount() == 0
                                  ? "nothing to work on: no camera answered the search"
                                  : "nothing to work on: no camera is selected"};
-        if (o.command == Command::CheckVersion && !o.selectGiven) {
+        if (o.workflow == Workflow::CheckVersion && !o.selectGiven) {
             selected.clear(); // the check asks every listed camera, as the window does
             for (int r = 0; r < dlg.Discovery().List().GetItemCount(); ++r)
                 selected.push_back(r);
@@ -222,22 +222,7 @@ struct Session {
     std::optional<int> work(const std::vector<int>& selected, std::shared_ptr<const FirmwareImage> image) {
         ConsoleProgress progress(dlg, selected, err, progressStyle(o), window.Translate(), stream);
         const JobInputs inputs = inputsOf(dlg, o, login, selected, std::move(image));
-        switch (o.command) {
-        case Command::CheckVersion:
-            dlg.OnCheckVersion(inputs);
-            break;
-        case Command::Upgrade:
-            dlg.OnStartUpgrade(inputs, o.dryRun ? UpgradeMode::DryRun : UpgradeMode::Flash);
-            break;
-        case Command::Reset:
-            dlg.OnResetDefault(inputs);
-            break;
-        case Command::AutoIp:
-            dlg.OnAutoChangeIp(inputs);
-            break;
-        case Command::Search:
-            break;
-        }
+        PressWorkflow(dlg, *o.workflow, inputs, o.dryRun ? UpgradeMode::DryRun : UpgradeMode::Flash);
         if (!waitForWorkflow(dlg, progress))
             return stop();
         return std::nullopt;
@@ -248,7 +233,7 @@ struct Session {
         bool anyFailed = PrintDevices(dlg, o, out, window.Translate(), o.dryRun ? &selected : nullptr, stream);
         // The closing search lists cameras afresh: a camera the range had no address for is failed
         // only in its record.
-        if (o.command == Command::AutoIp) {
+        if (o.workflow == Workflow::AutoIp) {
             const auto records = dlg.Fleet().Records().Records();
             anyFailed = anyFailed ||
                         std::any_of(records.begin(), records.end(), [](const CameraRecord& r) { return r.failed; });
@@ -258,7 +243,7 @@ struct Session {
         if (o.dryRun) {
             // Exit 0 only when every selected camera would be flashed.
             anyFailed = std::any_of(selected.begin(), selected.end(), [&](int r) {
-                const auto d = dlg.Discovery().Table()->CopyDeviceAt(r);
+                const auto d = dlg.Discovery().CopyAt(r);
                 const Plan plan = PlanOf(d ? dlg.Fleet().Outcome(d->mac) : std::nullopt);
                 return plan != Plan::Flash && plan != Plan::Current;
             });
@@ -290,7 +275,7 @@ int RunCommand(const Options& o, const CTarnDlg::Platform& platform, std::ostrea
     // Replies keep arriving after the requests; the wait is the collection window.
     if (!run.startUp() || !pause(o.wait, dlg, stream))
         return run.stop();
-    if (o.command == Command::Search) {
+    if (!o.workflow) {
         bool anyFailed = PrintDevices(dlg, o, out, window.Translate(), nullptr, stream);
         dlg.OnCancel();
         return anyFailed ? kExitFailedCamera : kExitOk;
@@ -299,12 +284,12 @@ int RunCommand(const Options& o, const CTarnDlg::Platform& platform, std::ostrea
     if (const auto stoppedWith = run.work(selected, image))
         return *stoppedWith;
     if (stream && dlg.Jobs().LastRefusal().empty())
-        sayEnded(*stream, dlg, o.command, selected);
+        sayEnded(*stream, dlg, *o.workflow, selected);
     // A refusal the job's message already printed is not printed twice.
     if (const Text why = dlg.Jobs().LastRefusal(); !why.empty())
         throw UsageError{window.Said(why.English()) ? std::string() : window.Say(why)};
     // Re-addressing ends with a Search: collect its replies as well.
-    if (o.command == Command::AutoIp && !pause(o.wait, dlg, stream))
+    if (o.workflow == Workflow::AutoIp && !pause(o.wait, dlg, stream))
         return run.stop();
     return run.finish(selected);
 }

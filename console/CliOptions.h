@@ -11,11 +11,9 @@ inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailedCamera = 1;
 inline constexpr int kExitUsage = 2;
 
-enum class Command { Search, CheckVersion, Upgrade, Reset, AutoIp };
-
 struct Options {
-    Command command = Command::Search;
-    std::string select; // empty: not given
+    std::optional<Workflow> workflow; // none: a search alone
+    std::string select;               // empty: not given
     bool selectGiven = false;
     std::string firmware;
     std::string range;

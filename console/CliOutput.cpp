@@ -96,23 +96,24 @@ bool PrintDevices(CTarnDlg& dlg, const Options& o, std::ostream& out, const Text
     };
     // A camera left away from home is no clean success, whatever its Status says of its work.
     auto awayAt = [&](const ListRow& row) -> std::optional<std::string> {
-        const auto outcome = dlg.Fleet().Outcome(row.mac);
+        const auto outcome = dlg.Fleet().Outcome(row.mac());
         return outcome ? outcome->leftAt : std::nullopt;
     };
     // A search did nothing to any camera: the start-up's homecoming says for itself who is away.
-    if (o.command != Command::Search)
+    if (o.workflow.has_value())
         for (const ListRow& row : rows)
             anyFailed = anyFailed || awayAt(row).has_value();
     if (o.json || events) {
         nlohmann::json devices = nlohmann::json::array();
         for (std::size_t r = 0; r < rows.size(); ++r) {
-            nlohmann::json d = {{"idx", rows[r][0]}, {"name", rows[r][1]},   {"ip", rows[r][2]},
-                                {"mac", rows[r][3]}, {"status", rows[r][4]}, {"failed", rows[r].failed}};
+            nlohmann::json d = {{"idx", CellText(rows[r], 0)},        {"name", CellText(rows[r], 1)},
+                                {"ip", CellText(rows[r], 2)},         {"mac", CellText(rows[r], 3)},
+                                {"status", rows[r].status.English()}, {"failed", rows[r].failed}};
             const auto away = awayAt(rows[r]);
             d["away"] = away ? nlohmann::json(*away) : nlohmann::json(nullptr);
             if (planned) {
-                auto known = dlg.Fleet().Facts(rows[r].mac);
-                d["plan"] = isPlanned(r) ? nlohmann::json(PlanName(PlanOf(dlg.Fleet().Outcome(rows[r].mac))))
+                auto known = dlg.Fleet().Facts(rows[r].mac());
+                d["plan"] = isPlanned(r) ? nlohmann::json(PlanName(PlanOf(dlg.Fleet().Outcome(rows[r].mac()))))
                                          : nlohmann::json(nullptr);
                 d["model"] = known ? nlohmann::json(known->model) : nlohmann::json(nullptr);
                 d["version"] = known ? nlohmann::json(known->version) : nlohmann::json(nullptr);
@@ -137,9 +138,8 @@ bool PrintDevices(CTarnDlg& dlg, const Options& o, std::ostream& out, const Text
     for (const ListRow& row : rows) {
         std::string line;
         for (int c = 0; c < 4; ++c)
-            line += PadToColumns(Printable(row[static_cast<std::size_t>(c)]), widths[c]);
-        const auto status = dlg.Fleet().StatusOf(row.mac);
-        const std::string said = status ? status->text.In(translate) : row[4];
+            line += PadToColumns(Printable(CellText(row, c)), widths[c]);
+        const std::string said = row.status.In(translate);
         const std::string failed = Text("Console", QT_TRANSLATE_NOOP("Console", "[failed]")).In(translate);
         line += Printable(said) + (row.failed ? (said.empty() ? failed : " " + failed) : "");
         if (const auto away = awayAt(row))

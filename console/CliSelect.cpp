@@ -22,23 +22,7 @@ int ResolveAdapter(const HostAdapterList& list, const std::string& choice) {
     throw UsageError{"no network adapter \"" + choice + "\"; \"flashwell-cli adapters\" lists them"};
 }
 
-Workflow WorkflowOf(Command command) {
-    switch (command) {
-    case Command::Upgrade:
-        return Workflow::Upgrade;
-    case Command::Reset:
-        return Workflow::Reset;
-    case Command::CheckVersion:
-        return Workflow::CheckVersion;
-    case Command::Search:
-    case Command::AutoIp:
-        break;
-    }
-    return Workflow::AutoIp;
-}
-
-std::string FailedLastTime(CTarnDlg& dlg, Command command, std::ostream& err) {
-    const Workflow workflow = WorkflowOf(command);
+std::string FailedLastTime(CTarnDlg& dlg, Workflow workflow, std::ostream& err) {
     const HostAdapter* card = dlg.Discovery().ChosenAdapter();
     const std::string cardName = card ? card->interfaceName : "";
     const std::string folder = dlg.Fleet().Records().Folder();

@@ -6,6 +6,7 @@
 
 #include "app/JobRecords.h"
 #include "app/StatusTexts.h"
+#include "discovery/DeviceRows.h"
 #include "discovery/WireProtocol.h"
 
 namespace {
@@ -56,12 +57,16 @@ void EventStream::Seen(const std::vector<ListRow>& rows) {
     for (const ListRow& row : rows) {
         {
             std::lock_guard guard(m_lock);
-            auto [said, first] = m_seen.try_emplace(row.mac, row[2]);
-            if (!first && said->second == row[2])
+            const std::string ip = IpText(row.device);
+            auto [said, first] = m_seen.try_emplace(row.mac(), ip);
+            if (!first && said->second == ip)
                 continue;
-            said->second = row[2];
+            said->second = ip;
         }
-        write("seen", {{"idx", row[0]}, {"name", row[1]}, {"ip", row[2]}, {"mac", row[3]}});
+        write("seen", {{"idx", CellText(row, 0)},
+                       {"name", NameText(row.device)},
+                       {"ip", IpText(row.device)},
+                       {"mac", MacText(row.device)}});
     }
 }
 

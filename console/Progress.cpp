@@ -10,6 +10,7 @@
 
 #include "app/TarnDlg.h"
 #include "console/EventStream.h"
+#include "discovery/DeviceRows.h"
 #include "util/Utf8.h"
 
 namespace {
@@ -32,7 +33,8 @@ std::string cut(const std::string& line, std::size_t width) {
 } // namespace
 
 std::string ProgressLine(const ListRow& row, std::size_t width, const Text::Translate& translate) {
-    std::string line = PadToColumns(Printable(row[1]), 20) + PadToColumns(row[2], 16) + Printable(row[StatusColumn]);
+    std::string line = PadToColumns(Printable(NameText(row.device)), 20) + PadToColumns(IpText(row.device), 16) +
+                       Printable(row.status.In(translate));
     if (row.failed)
         line += " " + Text("Console", QT_TRANSLATE_NOOP("Console", "[failed]")).In(translate);
     return cut(line, width);
@@ -124,7 +126,7 @@ ConsoleProgress::ConsoleProgress(CTarnDlg& dlg, std::vector<int> rows, std::ostr
     if (lines)
         for (int row : m_rows) {
             if (auto shown = m_list.Row(row))
-                m_events->log.Follow(shown->mac, (*shown)[StatusColumn]);
+                m_events->log.Follow(shown->mac(), shown->status.English());
         }
     // Every change is caught as the job reports it, so a Status that shows for a moment is not missed.
     // The stream outlives the controller, whose end joins the job's thread.
@@ -181,11 +183,7 @@ void ConsoleProgress::redraw() {
         if (row < 0 || static_cast<std::size_t>(row) >= rows.size())
             continue;
         const ListRow& shown = rows[static_cast<std::size_t>(row)];
-        const bool ended = m_dlg.Fleet().Outcome(shown.mac).has_value();
-        cameras.push_back({shown, ended});
-        // The row's Status is English; the console says it in its own language.
-        if (auto status = m_dlg.Fleet().StatusOf(shown.mac))
-            cameras.back().row[StatusColumn] = status->text.In(m_translate);
+        cameras.push_back({shown, m_dlg.Fleet().Outcome(shown.mac()).has_value()});
     }
     const std::vector<std::string> lines =
         ProgressFrame(cameras, m_dlg.Fleet().ProgressText().In(m_translate), m_width, m_height, m_translate);

@@ -34,7 +34,7 @@ IntakeResult DatagramIntake::Take(std::span<const std::uint8_t> datagram) {
             Trace("Device table full at %zu cameras: further new MAC addresses are not listed.\n", m_table.Capacity());
         return IntakeResult::TableFull;
     }
-    WriteDeviceRow(m_list, position, fresh, IdxText(rows));
+    WriteDeviceRow(m_list, position, fresh);
     m_stats.entered++;
     return IntakeResult::Entered;
 }

@@ -35,11 +35,10 @@ std::string MacText(const DeviceInfo& d) {
     return FormatMac(d.mac);
 }
 
-int WriteDeviceRow(ListModel& list, int position, const DeviceInfo& d, const std::string& idxText) {
+int WriteDeviceRow(ListModel& list, int position, const DeviceInfo& d) {
     if (position < 0)
-        return list.AppendRow({idxText, NameText(d), IpText(d), MacText(d), std::string()}, d.failed == 1, d.mac);
-    list.SetItemText(position, 1, NameText(d));
-    list.SetItemText(position, 2, IpText(d));
-    list.SetItemText(position, 3, MacText(d));
-    return position;
+        return list.AppendRow(d);
+    // The camera's own row, found by its MAC, not by where the table holds its record.
+    list.Refresh(d.mac, d);
+    return list.RowOf(d.mac);
 }

@@ -12,5 +12,5 @@ std::string NameText(const DeviceInfo& d); // each byte becomes the character of
 std::string IpText(const DeviceInfo& d);
 std::string MacText(const DeviceInfo& d);
 
-// Appends the row of a new camera (position < 0) or rewrites Name, IP and MAC of a known one.
-int WriteDeviceRow(ListModel& list, int position, const DeviceInfo& d, const std::string& idxText);
+// Appends the row of a new camera (position < 0) or refreshes the facts of a known one; its row.
+int WriteDeviceRow(ListModel& list, int position, const DeviceInfo& d);

@@ -55,17 +55,15 @@ bool CompareDevices(const DeviceInfo& a, const DeviceInfo& b, const SortState& s
 
 void SortDeviceList(DeviceTable& table, ListModel& list, const SortState& state) {
     table.WithLock([&](std::list<std::unique_ptr<DeviceInfo>>& records) {
-        // Row r shows record r: where each record stood is the row that moves with it, whole, so a
-        // camera's Status, progress and red mark stay its own.
-        std::map<const DeviceInfo*, int> stood;
-        for (const auto& record : records)
-            stood.emplace(record.get(), static_cast<int>(stood.size()));
         // std::list::sort is a stable merge sort that relinks nodes: records never move.
         records.sort([&](const auto& a, const auto& b) { return CompareDevices(*a, *b, state); });
+        // Each camera's row moves whole to where its record now stands, found by its MAC, so its
+        // Status, progress and red mark stay its own.
         std::vector<int> from;
         from.reserve(records.size());
         for (const auto& record : records)
-            from.push_back(stood[record.get()]);
+            if (const int row = list.RowOf(record->mac); row >= 0)
+                from.push_back(row);
         list.Reorder(from);
     });
 }

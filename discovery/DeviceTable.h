@@ -9,8 +9,9 @@
 
 #include "discovery/DeviceInfo.h"
 
-// The program's memory of the cameras that answered, keyed by MAC, in list row order:
-// row r of the device list always shows the record at position r.
+// The program's memory of the cameras that answered, keyed by MAC, in the list's order (a sort
+// reorders both). The front ends read the cameras from the list's rows by MAC, never from here
+// by position.
 class DeviceTable {
 public:
     static constexpr int kNotInTable = -1; // FindOrAddDevice appended a new record

@@ -1,5 +1,7 @@
 #include "discovery/ListModel.h"
 
+#include "discovery/DeviceRows.h"
+
 void ListModel::SetListener(Listener listener) {
     std::lock_guard guard(m_listenerLock);
     m_listener = std::move(listener);
@@ -15,33 +17,22 @@ void ListModel::notify(Change change, int row) {
         listener(change, row);
 }
 
-namespace {
-
-// A cell's write; a plain text in the Status column drops the progress that went with the old one.
-auto cellWrite(int column, const std::string& text) {
-    return [column, &text](ListRow& r) {
-        r[static_cast<std::size_t>(column)] = text;
-        if (column == StatusColumn)
-            r.progress.reset();
-    };
+std::string CellText(const ListRow& row, int column) {
+    switch (column) {
+    case 0:
+        return IdxText(row.device.rowIndex);
+    case 1:
+        return NameText(row.device);
+    case 2:
+        return IpText(row.device);
+    case 3:
+        return MacText(row.device);
+    case StatusColumn:
+        return row.status.English();
+    default:
+        return {};
+    }
 }
-
-auto statusWrite(const std::string& text, std::optional<double> progress) {
-    return [&text, progress](ListRow& r) {
-        r[StatusColumn] = text;
-        r.progress = progress;
-    };
-}
-
-auto failedWrite(bool failed) {
-    return [failed](ListRow& r) { r.failed = failed; };
-}
-
-bool validColumn(int column) {
-    return column >= 0 && column < kColumnCount;
-}
-
-} // namespace
 
 int ListModel::rowLocked(int row) const {
     return row >= 0 && static_cast<std::size_t>(row) < m_rows.size() ? row : -1;
@@ -75,59 +66,55 @@ int ListModel::GetItemCount() const {
     return static_cast<int>(m_rows.size());
 }
 
-int ListModel::InsertItem(const std::string& idxText) {
-    return AppendRow(RowTexts{idxText}, false);
-}
-
-int ListModel::AppendRow(const RowTexts& texts, bool failed, const Mac& mac) {
+int ListModel::AppendRow(const DeviceInfo& device) {
     int row;
     {
         std::lock_guard guard(m_lock);
         row = static_cast<int>(m_rows.size());
         ListRow added;
-        static_cast<RowTexts&>(added) = texts;
-        added.failed = failed;
-        added.mac = mac;
+        added.device = device;
+        added.failed = device.failed == 1;
         m_rows.push_back(std::move(added));
-        if (mac != Mac{})
-            m_rowOf.emplace(mac, row); // the first row of a MAC keeps it, as the table does
+        m_rowOf.emplace(device.mac, row); // the first row of a MAC keeps it, as the table does
         m_changed.insert(row);
     }
     notify(Change::RowAppended, row);
     return row;
 }
 
-void ListModel::SetItemText(int row, int column, const std::string& text) {
-    if (validColumn(column))
-        update(row, cellWrite(column, text));
+void ListModel::Refresh(const Mac& mac, const DeviceInfo& fresh) {
+    update(mac, [&fresh](ListRow& r) {
+        const std::int32_t rowIndex = r.device.rowIndex;
+        const std::int32_t failed = r.device.failed;
+        r.device = fresh;
+        r.device.rowIndex = rowIndex;
+        r.device.failed = failed;
+    });
 }
 
-void ListModel::SetStatus(int row, const std::string& text, std::optional<double> progress) {
-    update(row, statusWrite(text, progress));
-}
-
-void ListModel::SetFailed(int row, bool failed) {
-    update(row, failedWrite(failed));
-}
-
-void ListModel::SetItemText(const Mac& mac, int column, const std::string& text) {
-    if (validColumn(column))
-        update(mac, cellWrite(column, text));
-}
-
-void ListModel::SetStatus(const Mac& mac, const std::string& text, std::optional<double> progress) {
-    update(mac, statusWrite(text, progress));
+void ListModel::SetStatus(const Mac& mac, const Text& status, std::optional<double> progress) {
+    update(mac, [&status, progress](ListRow& r) {
+        r.status = status;
+        r.progress = progress;
+    });
 }
 
 void ListModel::SetFailed(const Mac& mac, bool failed) {
-    update(mac, failedWrite(failed));
+    update(mac, [failed](ListRow& r) {
+        r.failed = failed;
+        r.device.failed = failed ? 1 : 0;
+    });
+}
+
+void ListModel::SetAddress(const Mac& mac, const Ipv4& ip) {
+    update(mac, [&ip](ListRow& r) { r.device.ip = ip; });
 }
 
 std::string ListModel::GetItemText(int row, int column) const {
     std::lock_guard guard(m_lock);
-    if (row < 0 || static_cast<std::size_t>(row) >= m_rows.size() || column < 0 || column >= kColumnCount)
+    if (row < 0 || static_cast<std::size_t>(row) >= m_rows.size())
         return {};
-    return m_rows[static_cast<std::size_t>(row)][static_cast<std::size_t>(column)];
+    return CellText(m_rows[static_cast<std::size_t>(row)], column);
 }
 
 std::optional<ListRow> ListModel::Row(int row) const {
@@ -165,8 +152,7 @@ void ListModel::Reorder(const std::vector<int>& from) {
         m_rows = std::move(rows);
         m_rowOf.clear();
         for (std::size_t row = 0; row < m_rows.size(); ++row)
-            if (m_rows[row].mac != Mac{})
-                m_rowOf.emplace(m_rows[row].mac, static_cast<int>(row)); // the first row of a MAC keeps it
+            m_rowOf.emplace(m_rows[row].mac(), static_cast<int>(row)); // the first row of a MAC keeps it
         m_changed.clear();
         m_reset = true;
     }

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <array>
 #include <cstddef>
 #include <functional>
 #include <map>
@@ -11,20 +10,27 @@
 #include <utility>
 #include <vector>
 
+#include "discovery/DeviceInfo.h"
 #include "discovery/WireProtocol.h"
+#include "util/Text.h"
 
 inline constexpr int StatusColumn = 4;
-inline constexpr int kColumnCount = 5;
+inline constexpr int kColumnCount = 5; // Idx, Name, IP, MAC, Status
 
-using RowTexts = std::array<std::string, kColumnCount>; // Idx, Name, IP, MAC, Status (UTF-8)
-
-// One row as a view paints it: the five texts, how far the running Status has come (a bar behind
-// it), and whether the camera's last operation failed (a red Status).
-struct ListRow : RowTexts {
-    Mac mac{}; // the camera's key: what selection, sorting and the front ends go by, not the MAC text
+// One camera's row: the facts its replies gave, and its Status kept typed until a front end shows
+// it (the window's list in English, the console in its language); how far the running Status has
+// come (a bar behind it), and whether the camera's last operation failed (a red Status).
+struct ListRow {
+    DeviceInfo device{}; // device.mac is the row's key: selection, sorting and the front ends go by it
+    Text status;
     std::optional<double> progress; // 0..1 while a progress or countdown Status shows; none otherwise
     bool failed = false;
+
+    const Mac& mac() const { return device.mac; }
 };
+
+// A cell as the list shows it, in English: "%03d", the name, the address, the MAC and the Status.
+std::string CellText(const ListRow& row, int column);
 
 // What changed since a view last asked: everything (a reset), or the rows written since, with
 // the row count now; rows at or past the view's count are new ones.
@@ -34,8 +40,9 @@ struct ListChanges {
     std::vector<std::pair<int, ListRow>> rows; // row number and its texts, ascending
 };
 
-// The device list's rows, framework-free and thread-safe. Writers never wait for a view:
-// the view is told what changed and reads the rows when it repaints.
+// The device list: one row per camera, keyed by its MAC, in the order a sort gave; framework-free
+// and thread-safe. Writers never wait for a view: the view is told what changed and reads the
+// rows when it repaints.
 class ListModel {
 public:
     enum class Change { Reset, RowAppended, RowChanged };
@@ -45,18 +52,17 @@ public:
     void SetListener(Listener listener);
 
     int GetItemCount() const;
-    int InsertItem(const std::string& idxText); // appends; returns the new row
-    int AppendRow(const RowTexts& texts, bool failed, const Mac& mac = {});
-    void SetItemText(int row, int column, const std::string& text);
-    // The Status text with its progress; a plain text write drops the progress.
-    void SetStatus(int row, const std::string& text, std::optional<double> progress);
-    void SetFailed(int row, bool failed);
-    // The same by the camera's MAC, wherever its row stands now; nothing when no row shows it.
-    void SetItemText(const Mac& mac, int column, const std::string& text);
-    void SetStatus(const Mac& mac, const std::string& text, std::optional<double> progress);
+    // Appends the row of a camera first seen, its Idx cell showing device.rowIndex.
+    int AppendRow(const DeviceInfo& device);
+    // A later reply of a listed camera (fresh.mac): its facts change, its Idx, Status and red mark stay.
+    void Refresh(const Mac& mac, const DeviceInfo& fresh);
+    // The Status with its progress, the red mark and the address, by the camera's MAC, wherever
+    // its row stands now; nothing when no row shows it.
+    void SetStatus(const Mac& mac, const Text& status, std::optional<double> progress);
     void SetFailed(const Mac& mac, bool failed);
-    int RowOf(const Mac& mac) const; // -1 when no row shows it
-    std::string GetItemText(int row, int column) const;
+    void SetAddress(const Mac& mac, const Ipv4& ip);
+    int RowOf(const Mac& mac) const;                    // -1 when no row shows it
+    std::string GetItemText(int row, int column) const; // CellText of a row; empty past the end
     std::optional<ListRow> Row(int row) const;
     void DeleteAllItems();
     // Puts the rows in a new order, each whole as it stands: new row i is old row from[i]. A sort

@@ -22,6 +22,22 @@ constexpr int kFrameMs = 16;
 // More changed cells than a screen of rows shows are cheaper repainted at once.
 constexpr std::size_t kCellsAlone = 64;
 
+// Whether a cell shows the same in two states of its row, without writing out its text.
+bool sameCell(const ListRow& a, const ListRow& b, int column) {
+    switch (column) {
+    case 0:
+        return a.device.rowIndex == b.device.rowIndex;
+    case 1:
+        return a.device.name == b.device.name;
+    case 2:
+        return a.device.ip == b.device.ip;
+    case 3:
+        return a.device.mac == b.device.mac;
+    default:
+        return a.status == b.status;
+    }
+}
+
 } // namespace
 
 // Shared with the listener so that a writer never posts to a model that is gone.
@@ -66,13 +82,13 @@ void DeviceListModel::due() {
 }
 
 DeviceListModel::Shown DeviceListModel::shown(ListRow row) const {
-    const Mac mac = row.mac;
+    const Mac mac = row.mac();
     return {std::move(row), m_controller.Fleet().Facts(mac)};
 }
 
 void DeviceListModel::changed(int row, const Shown& before, const Shown& after, std::vector<QModelIndex>& cells) {
     for (int column = 0; column < kColumnCount; ++column)
-        if (before.row[static_cast<std::size_t>(column)] != after.row[static_cast<std::size_t>(column)] ||
+        if (!sameCell(before.row, after.row, column) ||
             (column == StatusColumn &&
              (before.row.progress != after.row.progress || before.row.failed != after.row.failed)))
             cells.push_back(index(row, column));
@@ -158,7 +174,7 @@ QVariant DeviceListModel::data(const QModelIndex& index, int role) const {
     }
     const ListRow& row = shown.row;
     if (role == Qt::DisplayRole)
-        return QString::fromStdString(row[static_cast<std::size_t>(index.column())]);
+        return QString::fromStdString(CellText(row, index.column()));
     if (role == Qt::ForegroundRole && index.column() == StatusColumn && row.failed)
         return QBrush(QColor(255, 0, 0));
     if (role == ProgressRole && index.column() == StatusColumn && row.progress)
@@ -170,7 +186,7 @@ QVariant DeviceListModel::data(const QModelIndex& index, int role) const {
 
 QVariant DeviceListModel::statusToolTip(const ListRow& row) const {
     // Which two models differ: the camera's, as its query named it, and the image's.
-    const std::optional<CameraOutcome> outcome = m_controller.Fleet().Outcome(row.mac);
+    const std::optional<CameraOutcome> outcome = m_controller.Fleet().Outcome(row.mac());
     if (!outcome)
         return {};
     // Its result holds, but the camera is not where it belongs: the row says where it is.

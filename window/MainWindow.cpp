@@ -150,8 +150,8 @@ std::vector<int> MainWindow::SelectedRows() const {
 JobInputs MainWindow::Inputs(bool everyListed) const {
     Q_ASSERT(QThread::currentThread() == thread());
     JobInputs inputs;
-    if (DeviceTable* table = m_controller->Discovery().Table())
-        inputs.selected = everyListed ? ListedMacs(*table) : MacsAtRows(*table, SelectedRows());
+    const ListModel& list = m_controller->Discovery().List();
+    inputs.selected = everyListed ? ListedMacs(list) : MacsAtRows(list, SelectedRows());
     inputs.login = {FieldText(Field::User), FieldText(Field::Password)};
     inputs.firmwarePath = FieldText(Field::FirmwarePath);
     inputs.rangeStart = FieldText(Field::RangeStart);
@@ -313,14 +313,14 @@ void MainWindow::onHeaderClicked(int column) {
     // The selection belongs to the cameras, not to the row numbers a sort gives them.
     std::set<Mac> selected;
     if (sorts)
-        for (const Mac& mac : MacsAtRows(*m_controller->Discovery().Table(), SelectedRows()))
+        for (const Mac& mac : MacsAtRows(m_controller->Discovery().List(), SelectedRows()))
             selected.insert(mac);
     m_controller->OnListColumnClick(column);
     if (sorts) {
         m_model->Sync();
         QItemSelection again;
         for (int row = 0; row < m_model->rowCount(); ++row)
-            if (auto d = m_controller->Discovery().Table()->CopyDeviceAt(row); d && selected.contains(d->mac))
+            if (auto d = m_controller->Discovery().CopyAt(row); d && selected.contains(d->mac))
                 again.select(m_model->index(row, 0), m_model->index(row, kColumnCount - 1));
         m_list->selectionModel()->select(again, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     }

@@ -16,12 +16,9 @@ constexpr int kNamedCameras = 12;
 
 QStringList MainWindow::selectedCameras(bool factoryAddressOnly) const {
     QStringList cameras;
-    DeviceTable* table = m_controller->Discovery().Table();
-    if (!table)
-        return cameras;
-    // The same copies by row that the job's request is made of.
+    // The same rows that the job's request is made of.
     for (int row : SelectedRows()) {
-        const std::optional<DeviceInfo> d = table->CopyDeviceAt(row);
+        const std::optional<DeviceInfo> d = m_controller->Discovery().CopyAt(row);
         if (!d || (factoryAddressOnly && d->ip != kFactoryAddress))
             continue;
         cameras << QStringLiteral("%1   %2   %3")

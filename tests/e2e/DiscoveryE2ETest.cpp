@@ -97,8 +97,8 @@ TEST_F(DiscoveryE2E, ChangedAddressRefreshesItsRowAndHoldDropsReplies) {
     dlg.OnInitDialog();
     auto moverIp = [&] {
         for (const auto& row : dlg.Discovery().List().Rows())
-            if (row[1] == "Mover")
-                return row[2];
+            if (CellText(row, 1) == "Mover")
+                return CellText(row, 2);
         return std::string();
     };
     ASSERT_TRUE(WaitUntil([&] { return moverIp() == "192.168.0.77"; }, 3s)) << "got " << moverIp();

@@ -118,13 +118,13 @@ TEST_F(WorkflowE2E, ResetCountsDownAndClosingDuringAnUpgradeIsPrompt) {
     dlg.OnInitDialog();
     ASSERT_TRUE(WaitUntil([&] { return dlg.Discovery().List().GetItemCount() == 2; }, 3s));
     JobInputs reset;
-    reset.selected = MacsAtRows(*dlg.Discovery().Table(), {0, 1});
+    reset.selected = MacsAtRows(dlg.Discovery().List(), {0, 1});
     reset.login = {"root", "qnwt"};
     dlg.OnResetDefault(reset);
     bool sawCountdown = WaitUntil(
         [&] {
             for (const auto& row : dlg.Discovery().List().Rows())
-                if (row[4].rfind("System rebooting, please wait for ", 0) == 0)
+                if (CellText(row, 4).rfind("System rebooting, please wait for ", 0) == 0)
                     return true;
             return false;
         },
@@ -134,11 +134,11 @@ TEST_F(WorkflowE2E, ResetCountsDownAndClosingDuringAnUpgradeIsPrompt) {
     EXPECT_TRUE(window.ControlsAreEnabled());
     for (int r = 0; r < 2; ++r) {
         auto row = dlg.Discovery().List().Rows()[static_cast<std::size_t>(r)];
-        if (row[1] == "Fresh") {
-            EXPECT_EQ(row[4], "Back at 192.168.0.20");
+        if (CellText(row, 1) == "Fresh") {
+            EXPECT_EQ(CellText(row, 4), "Back at 192.168.0.20");
             EXPECT_FALSE(dlg.Discovery().IsFailed(r));
         } else {
-            EXPECT_EQ(row[4], "401 Unauthorized");
+            EXPECT_EQ(CellText(row, 4), "401 Unauthorized");
             EXPECT_TRUE(dlg.Discovery().IsFailed(r));
         }
     }
@@ -153,14 +153,14 @@ TEST_F(WorkflowE2E, ResetCountsDownAndClosingDuringAnUpgradeIsPrompt) {
     slowDlg.OnInitDialog();
     ASSERT_TRUE(WaitUntil([&] { return slowDlg.Discovery().List().GetItemCount() == 2; }, 3s));
     JobInputs upgrade;
-    upgrade.selected = MacsAtRows(*slowDlg.Discovery().Table(), {0, 1});
+    upgrade.selected = MacsAtRows(slowDlg.Discovery().List(), {0, 1});
     upgrade.login = {"root", "qnwt"};
     upgrade.firmwarePath = Image();
     slowDlg.OnStartUpgrade(upgrade);
     ASSERT_TRUE(WaitUntil(
         [&] {
             for (const auto& row : slowDlg.Discovery().List().Rows())
-                if (row[4].rfind("Upgrade Status", 0) == 0 || row[4].rfind("Wait for", 0) == 0)
+                if (CellText(row, 4).rfind("Upgrade Status", 0) == 0 || CellText(row, 4).rfind("Wait for", 0) == 0)
                     return true;
             return false;
         },

@@ -64,8 +64,8 @@ TEST(DeviceListTest, AJobsWritesArePaintedOnceAFrameAndOnlyInTheCellsTheyChanged
     constexpr int kWrites = 200;
     for (int i = 1; i <= kWrites; ++i) {
         const double share = i / double(kWrites);
-        list.SetStatus(0, "File Uploading... " + std::to_string(i), share);
-        list.SetStatus(1, "File Uploading... " + std::to_string(i), share);
+        list.SetStatus(list.Row(0)->mac(), Text("File Uploading... " + std::to_string(i)), share);
+        list.SetStatus(list.Row(1)->mac(), Text("File Uploading... " + std::to_string(i)), share);
         QApplication::processEvents();
     }
     const qint64 frames = took.elapsed() / 16 + 2;

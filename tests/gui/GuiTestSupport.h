@@ -63,20 +63,18 @@ struct GuiFixture {
         std::copy(name.begin(), name.end(), d.name.begin());
         d.webPort = webPort;
         DeviceTable& table = *window->Controller().Discovery().Table();
-        const int found = table.FindOrAddDevice(d);
-        const int position = found >= 0 ? found : static_cast<int>(table.Count()) - 1;
-        table.GetDeviceAt(position)->rowIndex = position + 1;
-        WriteDeviceRow(window->Controller().Discovery().List(), found, d, IdxText(position + 1));
+        d.rowIndex = static_cast<int>(table.Count()) + 1;
+        const int row = WriteDeviceRow(window->Controller().Discovery().List(), table.FindOrAddDevice(d), d);
         Settle();
-        return position;
+        return row;
     }
 
     // Writes a Status as a workflow does: the text, its progress and the failed mark.
     void SetStatus(int row, const StatusText& status, bool failed) {
         CTarnDlg& c = window->Controller();
-        c.Discovery().Table()->SetFailed(c.Discovery().Table()->GetDeviceAt(row), failed);
-        c.Discovery().List().SetFailed(row, failed);
-        c.Discovery().List().SetStatus(row, status.text.English(), status.progress);
+        const Mac mac = c.Discovery().List().Row(row)->mac();
+        c.Discovery().MarkFailed(mac, failed);
+        c.Discovery().ShowStatus(mac, status.text, status.progress);
         Settle();
     }
     void SetStatus(int row, const std::string& text, bool failed) { SetStatus(row, StatusText{text, {}}, failed); }

@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "discovery/DeviceInfo.h"
+#include "discovery/ListModel.h"
 
 namespace testsupport {
 
@@ -17,6 +19,14 @@ inline DeviceInfo MakeDevice(std::uint8_t macLast, Ipv4 ip, const std::string& n
     std::memcpy(d.name.data(), name.data(), std::min<std::size_t>(name.size(), 18));
     d.rowIndex = rowIndex;
     return d;
+}
+
+// A row's five cells as the list shows them.
+inline std::vector<std::string> Cells(const ListRow& row) {
+    std::vector<std::string> cells;
+    for (int column = 0; column < kColumnCount; ++column)
+        cells.push_back(CellText(row, column));
+    return cells;
 }
 
 } // namespace testsupport

@@ -47,10 +47,9 @@ public:
     }
     // What a press hands the controller: the selected rows' cameras by MAC (every listed one when
     // asked), and the boxes as they stand.
-    JobInputs Inputs(const DeviceTable* table, bool everyListed = false) const {
+    JobInputs Inputs(const ListModel& list, bool everyListed = false) const {
         JobInputs inputs;
-        if (table)
-            inputs.selected = everyListed ? ListedMacs(*table) : MacsAtRows(*table, SelectedRows());
+        inputs.selected = everyListed ? ListedMacs(list) : MacsAtRows(list, SelectedRows());
         inputs.login = {FieldText(Field::User), FieldText(Field::Password)};
         inputs.firmwarePath = FieldText(Field::FirmwarePath);
         inputs.rangeStart = FieldText(Field::RangeStart);

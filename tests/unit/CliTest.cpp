@@ -22,10 +22,28 @@
 #include "console/Password.h"
 #include "console/Progress.h"
 #include "engine/RestoreJournal.h"
+#include "tests/support/Devices.h"
 #include "tests/support/FakeCameraNetwork.h"
 #include "tests/support/TestSupport.h"
 
 namespace {
+
+// A listed camera as the intake enters it, MAC 02:fe:ff:00:00:<last>.
+DeviceInfo camera(int idx, const std::string& name, Ipv4 ip, std::uint8_t last, bool failed = false) {
+    DeviceInfo d = testsupport::MakeDevice(last, ip, name, idx);
+    d.mac = {0x02, 0xfe, 0xff, 0x00, 0x00, last};
+    d.failed = failed ? 1 : 0;
+    return d;
+}
+
+// The same as its row, with a Status.
+ListRow row(const std::string& name, Ipv4 ip, const std::string& status, bool failed = false) {
+    ListRow shown;
+    shown.device = camera(1, name, ip, 1, failed);
+    shown.status = Text(status);
+    shown.failed = failed;
+    return shown;
+}
 
 AdapterData adapter(const std::string& name, bool ipEnabled, std::vector<std::string> addresses) {
     AdapterData a;
@@ -216,19 +234,13 @@ TEST(CliTest, TheJournalListsTheCamerasAwayAndForgetsThemOnlyWhenToldTo) {
 }
 
 TEST(CliTest, ProgressLinesAreCutToTheTerminalAndSafe) {
-    ListRow row;
-    row[0] = "1";
-    row[1] = "Lobby\x1b[2J";
-    row[2] = "192.168.0.20";
-    row[3] = "02:00:00:00:00:01";
-    row[StatusColumn] = "Upgrade Status... 40%";
-    EXPECT_EQ(ProgressLine(row, 80), "Lobby?[2J           192.168.0.20    Upgrade Status... 40%");
-    row.failed = true;
-    row[StatusColumn] = "Device offline!";
-    EXPECT_EQ(ProgressLine(row, 80), "Lobby?[2J           192.168.0.20    Device offline! [failed]");
-    // One column short of the edge, cut between characters.
-    row[1] = "Kamera \xC3\xA4\xC3\xA4\xC3\xA4\xC3\xA4\xC3\xA4\xC3\xA4";
-    EXPECT_EQ(ProgressLine(row, 12), "Kamera \xC3\xA4\xC3\xA4\xC3\xA4\xC3\xA4");
+    EXPECT_EQ(ProgressLine(row("Lobby\x1b[2J", {192, 168, 0, 20}, "Upgrade Status... 40%"), 80),
+              "Lobby?[2J           192.168.0.20    Upgrade Status... 40%");
+    EXPECT_EQ(ProgressLine(row("Lobby\x1b[2J", {192, 168, 0, 20}, "Device offline!", true), 80),
+              "Lobby?[2J           192.168.0.20    Device offline! [failed]");
+    // One column short of the edge, cut between characters (each Latin-1 byte is one character).
+    EXPECT_EQ(ProgressLine(row("Kamera \xE4\xE4\xE4\xE4\xE4\xE4", {192, 168, 0, 20}, ""), 12),
+              "Kamera \xC3\xA4\xC3\xA4\xC3\xA4\xC3\xA4");
 
     std::tm noon{};
     noon.tm_year = 126;
@@ -252,14 +264,12 @@ TEST(CliTest, AProgressFrameFitsTheTerminalWithTheSummaryFirst) {
     std::vector<ProgressCamera> cameras;
     for (int i = 0; i < 40; ++i) {
         ProgressCamera c;
-        c.row[1] = "C" + std::to_string(i);
-        c.row[2] = "192.168.0." + std::to_string(100 + i);
-        c.row[StatusColumn] = i < 10 ? "UPGRADE SUCCESSFUL" : "Upgrade Status... 40%";
+        c.row = row("C" + std::to_string(i), {192, 168, 0, static_cast<std::uint8_t>(100 + i)},
+                    i == 3   ? "401 Unauthorized"
+                    : i < 10 ? "UPGRADE SUCCESSFUL"
+                             : "Upgrade Status... 40%",
+                    i == 3);
         c.ended = i < 10;
-        if (i == 3) {
-            c.row[StatusColumn] = "401 Unauthorized";
-            c.row.failed = true;
-        }
         cameras.push_back(c);
     }
     const auto frame = ProgressFrame(cameras, "10 of 40 done, 1 failed", 80, 24);
@@ -370,11 +380,13 @@ TEST(CliTest, ListRowsEndWithoutTrailingSpaces) {
     ListedConsole console(437);
     CTarnDlg& dlg = *console.dlg;
     std::ostringstream& out = console.out;
-    dlg.Discovery().List().AppendRow({"001", "Lobby", "192.168.0.21", "02:fe:ff:00:00:01", ""}, false);
-    dlg.Discovery().List().AppendRow({"002", "Dock", "192.168.0.22", "02:fe:ff:00:00:02", "Device offline!"}, true);
-    dlg.Discovery().List().AppendRow({"003", "Gate", "192.168.0.23", "02:fe:ff:00:00:03", ""}, true);
-    dlg.Discovery().List().AppendRow({"004", "\xE5\xA4\xA7\xE9\x97\xA8", "192.168.0.24", "02:fe:ff:00:00:04", "V1.05"},
-                                     false);
+    ListModel& list = dlg.Discovery().List();
+    list.AppendRow(camera(1, "Lobby", {192, 168, 0, 21}, 1));
+    list.AppendRow(camera(2, "Dock", {192, 168, 0, 22}, 2, true));
+    list.SetStatus(Mac{2, 0xfe, 0xff, 0, 0, 2}, "Device offline!", std::nullopt);
+    list.AppendRow(camera(3, "Gate", {192, 168, 0, 23}, 3, true));
+    list.AppendRow(camera(4, "Caf\xE9 \xE9t\xE9", {192, 168, 0, 24}, 4));
+    list.SetStatus(Mac{2, 0xfe, 0xff, 0, 0, 4}, "V1.05", std::nullopt);
     PrintDevices(dlg, Options{}, out, {});
     std::istringstream lines(out.str());
     std::vector<std::string> rows;
@@ -387,8 +399,8 @@ TEST(CliTest, ListRowsEndWithoutTrailingSpaces) {
     EXPECT_EQ(rows[1], "001   Lobby               192.168.0.21     02:fe:ff:00:00:01");
     EXPECT_EQ(rows[2], "002   Dock                192.168.0.22     02:fe:ff:00:00:02  Device offline! [failed]");
     EXPECT_EQ(rows[3], "003   Gate                192.168.0.23     02:fe:ff:00:00:03  [failed]");
-    EXPECT_EQ(rows[4], "004   \xE5\xA4\xA7\xE9\x97\xA8                192.168.0.24     02:fe:ff:00:00:04  V1.05")
-        << "a Chinese name takes its columns, not its bytes";
+    EXPECT_EQ(rows[4], "004   Caf\u00E9 \u00E9t\u00E9            192.168.0.24     02:fe:ff:00:00:04  V1.05")
+        << "a name takes its columns, not its bytes";
 }
 
 // The manual promised Chinese column titles and Status texts; the console spoke English only, and a
@@ -398,7 +410,7 @@ TEST(CliTest, TheConsoleSpeaksChineseOnAChineseSystem) {
     CTarnDlg& dlg = *console.dlg;
     std::ostringstream& out = console.out;
     const CliWindow& window = console.window;
-    dlg.Discovery().List().AppendRow({"001", "Lobby", "192.168.0.21", "02:fe:ff:00:00:01", ""}, true);
+    dlg.Discovery().List().AppendRow(camera(1, "Lobby", {192, 168, 0, 21}, 1, true));
     PrintDevices(dlg, Options{}, out, window.Translate());
     std::istringstream lines(out.str());
     std::vector<std::string> rows;
@@ -422,13 +434,12 @@ TEST(CliTest, TheConsoleSpeaksChineseOnAChineseSystem) {
 TEST(CliTest, EventLinesAreJsonWhateverTheNamesHold) {
     std::ostringstream out;
     EventStream events(out);
-    ListRow row;
-    static_cast<RowTexts&>(row) = RowTexts{"000", "Cam\xff\x01", "192.168.0.20", "02:fe:ff:00:00:01", ""};
-    row.mac = {2, 0xfe, 0xff, 0, 0, 1};
-    events.Seen({row, row});
+    const ListRow cam = row("Cam\xff\x01", {192, 168, 0, 20}, "");
+    events.Seen({cam, cam});
     events.Note(Text(), NoteKind::Job);
     events.Note(Note("%1 of %2 done, %3 failed", {"1", "2", "0"}), NoteKind::Progress);
     events.Note(Note("Nothing was done: %1.", {Note("no camera is selected")}), NoteKind::Refusal);
+    events.Note(Note("Nothing was done: %1.", {"Model \xff"}), NoteKind::Refusal); // as a camera said it
     // The start-up's notes reach the stream one line each from the front end, not again from the window.
     std::ostringstream err;
     CliWindow window(err);
@@ -439,14 +450,15 @@ TEST(CliTest, EventLinesAreJsonWhateverTheNamesHold) {
     std::vector<nlohmann::json> said;
     for (std::string line; std::getline(lines, line);)
         said.push_back(nlohmann::json::parse(line));
-    ASSERT_EQ(said.size(), 2u) << out.str();
+    ASSERT_EQ(said.size(), 3u) << out.str();
     EXPECT_EQ(said[0]["event"], "seen");
     EXPECT_TRUE(std::regex_match(said[0]["time"].get<std::string>(),
                                  std::regex("[0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9]{2}:[0-9]{2}:[0-9]{2}\\.[0-9]{3}Z")))
         << said[0]["time"];
-    EXPECT_EQ(said[0]["name"], "Cam\xEF\xBF\xBD\x01");
+    EXPECT_EQ(said[0]["name"], "Cam\u00FF\x01");
     EXPECT_EQ(said[1]["kind"], "refusal");
     EXPECT_EQ(said[1]["text"], "Nothing was done: no camera is selected.");
+    EXPECT_EQ(said[2]["text"], "Nothing was done: Model \uFFFD.") << "bytes that are no UTF-8 are replaced";
 }
 
 // The README said --password-file came first while the code gave --password precedence; the one

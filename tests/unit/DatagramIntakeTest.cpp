@@ -7,6 +7,7 @@
 #include "discovery/DeviceTable.h"
 #include "discovery/ListModel.h"
 #include "discovery/WireProtocol.h"
+#include "tests/support/Devices.h"
 
 namespace {
 
@@ -33,7 +34,8 @@ TEST(DatagramIntakeTest, OnlyWholeRepliesEnterAndOnlyWhileRunning) {
     Intake in;
     auto first = reply(20, 1);
     EXPECT_EQ(in.intake.Take(first), IntakeResult::Entered);
-    EXPECT_EQ(in.list.Rows()[0], (RowTexts{"000", "Lobby", "192.168.0.20", "02:00:00:00:00:01", ""}));
+    EXPECT_EQ(testsupport::Cells(in.list.Rows()[0]),
+              (std::vector<std::string>{"000", "Lobby", "192.168.0.20", "02:00:00:00:00:01", ""}));
 
     auto tooShort = reply(21, 2);
     tooShort.resize(49);
@@ -58,9 +60,10 @@ TEST(DatagramIntakeTest, OnlyWholeRepliesEnterAndOnlyWhileRunning) {
 
     // A known camera keeps its row and Idx; its other cells follow the newest reply.
     in.mode = kReceiverRun;
-    in.list.SetItemText(0, StatusColumn, "UPGRADE SUCCESSFUL");
+    in.list.SetStatus(Mac{2, 0, 0, 0, 0, 1}, "UPGRADE SUCCESSFUL", std::nullopt);
     EXPECT_EQ(in.intake.Take(reply(77, 1, "Moved")), IntakeResult::Entered);
-    EXPECT_EQ(in.list.Rows()[0], (RowTexts{"000", "Moved", "192.168.0.77", "02:00:00:00:00:01", "UPGRADE SUCCESSFUL"}));
+    EXPECT_EQ(testsupport::Cells(in.list.Rows()[0]),
+              (std::vector<std::string>{"000", "Moved", "192.168.0.77", "02:00:00:00:00:01", "UPGRADE SUCCESSFUL"}));
     EXPECT_EQ(in.table.Count(), 2u);
     EXPECT_EQ(in.intake.Take(reply(25, 7)), IntakeResult::Entered);
     EXPECT_EQ(in.list.GetItemText(2, 0), "002");

@@ -17,13 +17,13 @@ namespace {
 // Fills table and list as the receiver would: one row per record, Idx from the record.
 void fill(DeviceTable& table, ListModel& list, const std::vector<DeviceInfo>& devices) {
     for (const DeviceInfo& d : devices)
-        WriteDeviceRow(list, table.FindOrAddDevice(d), d, IdxText(d.rowIndex));
+        WriteDeviceRow(list, table.FindOrAddDevice(d), d);
 }
 
 std::vector<std::string> column(const ListModel& list, int c) {
     std::vector<std::string> out;
-    for (const RowTexts& row : list.Rows())
-        out.push_back(row[static_cast<std::size_t>(c)]);
+    for (const ListRow& row : list.Rows())
+        out.push_back(CellText(row, c));
     return out;
 }
 
@@ -97,21 +97,30 @@ TEST(DeviceSortTest, ColumnOrders) {
 TEST(DeviceSortTest, SortMovesEachRowWholeWithItsRecordAndKeepsEachCamerasResult) {
     DeviceTable table;
     ListModel list;
-    fill(table, list,
-         {MakeDevice(1, {10, 0, 0, 3}, "gamma", 0), MakeDevice(2, {10, 0, 0, 1}, "alpha", 1),
-          MakeDevice(3, {10, 0, 0, 2}, "beta", 2)});
-    list.SetItemText(0, StatusColumn, "401 Unauthorized");
-    list.SetFailed(0, true);
-    list.SetStatus(1, "Upgrade Status... 40%", 0.4);
-    list.SetItemText(2, StatusColumn, "UPGRADE SUCCESSFUL");
-    table.SetFailed(table.GetDeviceAt(0), true);
+    // Between the cameras, a row whose record the table could not take (its allocation failed):
+    // it has no place in the table's order, so it follows the sorted rows, and no camera's row
+    // takes another's place because of it.
+    fill(table, list, {MakeDevice(1, {10, 0, 0, 3}, "gamma", 0)});
+    list.AppendRow(MakeDevice(9, {10, 0, 0, 0}, "orphan", 1));
+    fill(table, list, {MakeDevice(2, {10, 0, 0, 1}, "alpha", 2), MakeDevice(3, {10, 0, 0, 2}, "beta", 3)});
+    const Mac gamma{2, 0, 0, 0, 0, 1}, alpha{2, 0, 0, 0, 0, 2}, beta{2, 0, 0, 0, 0, 3};
+    list.SetStatus(gamma, "401 Unauthorized", std::nullopt);
+    list.SetFailed(gamma, true);
+    list.SetStatus(alpha, "Upgrade Status... 40%", 0.4);
+    list.SetStatus(beta, "UPGRADE SUCCESSFUL", std::nullopt);
+    table.SetFailed(gamma, true);
+    list.SetStatus(Mac{2, 0, 0, 0, 0, 9}, "Reset Status... 40%", 0.4);
 
     SortDeviceList(table, list, {2, true});
     const std::vector<ListRow> sorted = list.Rows();
-    EXPECT_EQ(std::vector<RowTexts>(sorted.begin(), sorted.end()),
-              (std::vector<RowTexts>{{"001", "alpha", "10.0.0.1", "02:00:00:00:00:02", "Upgrade Status... 40%"},
-                                     {"002", "beta", "10.0.0.2", "02:00:00:00:00:03", "UPGRADE SUCCESSFUL"},
-                                     {"000", "gamma", "10.0.0.3", "02:00:00:00:00:01", "401 Unauthorized"}}))
+    std::vector<std::vector<std::string>> texts;
+    for (const ListRow& row : sorted)
+        texts.push_back({CellText(row, 0), CellText(row, 1), CellText(row, 2), CellText(row, 3), CellText(row, 4)});
+    EXPECT_EQ(texts, (std::vector<std::vector<std::string>>{
+                         {"002", "alpha", "10.0.0.1", "02:00:00:00:00:02", "Upgrade Status... 40%"},
+                         {"003", "beta", "10.0.0.2", "02:00:00:00:00:03", "UPGRADE SUCCESSFUL"},
+                         {"000", "gamma", "10.0.0.3", "02:00:00:00:00:01", "401 Unauthorized"},
+                         {"001", "orphan", "10.0.0.0", "02:00:00:00:00:09", "Reset Status... 40%"}}))
         << "Idx and Status travel with their camera";
     EXPECT_EQ(sorted[0].progress, std::optional<double>(0.4));
     EXPECT_FALSE(sorted[0].failed || sorted[1].failed);
@@ -122,7 +131,6 @@ TEST(DeviceSortTest, SortMovesEachRowWholeWithItsRecordAndKeepsEachCamerasResult
     EXPECT_EQ(records, "alpha0 beta0 gamma1 ");
 
     // A job writes by MAC: after the sort its Status lands on the camera's new row, not the old one.
-    const Mac gamma{2, 0, 0, 0, 0, 1};
     EXPECT_EQ(list.RowOf(gamma), 2);
     list.SetStatus(gamma, "UPGRADE SUCCESSFUL", std::nullopt);
     list.SetFailed(gamma, false);

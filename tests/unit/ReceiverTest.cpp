@@ -15,6 +15,7 @@
 #include "discovery/DeviceTable.h"
 #include "discovery/ListModel.h"
 #include "discovery/Receiver.h"
+#include "tests/support/Devices.h"
 #include "tests/support/TestSupport.h"
 
 using testsupport::WaitUntil;
@@ -72,7 +73,8 @@ TEST_F(ReceiverTest, RepliesOnTheChosenAdapterFillTheList) {
     sendReply(20);
     ASSERT_TRUE(WaitUntil([&] { return m_list.GetItemCount() == 1 && !m_list.GetItemText(0, 3).empty(); }))
         << "no row after a reply; datagrams " << m_stats.datagrams << ", foreign " << m_stats.foreignAdapter;
-    EXPECT_EQ(m_list.Rows()[0], (RowTexts{"000", "Lobby", "192.168.0.20", "02:00:00:00:00:01", ""}));
+    EXPECT_EQ(testsupport::Cells(m_list.Rows()[0]),
+              (std::vector<std::string>{"000", "Lobby", "192.168.0.20", "02:00:00:00:00:01", ""}));
 
     sendReply(77);
     ASSERT_TRUE(WaitUntil([&] { return m_list.GetItemText(0, 2) == "192.168.0.77"; }))

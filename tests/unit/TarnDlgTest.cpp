@@ -35,8 +35,8 @@ ControllerPlatform platform(const std::vector<AdapterData>& adapters, unsigned c
 
 std::string ipColumn(CTarnDlg& dlg) {
     std::string out;
-    for (const RowTexts& row : dlg.Discovery().List().Rows())
-        out += row[2] + " ";
+    for (const ListRow& row : dlg.Discovery().List().Rows())
+        out += CellText(row, 2) + " ";
     return out;
 }
 
@@ -109,9 +109,9 @@ TEST(TarnDlgTest, ListClicksSortOpenAndWaitWhileBusy) {
     ASSERT_NE(dlg.Discovery().Table(), nullptr);
     int row = 0;
     for (Ipv4 ip : {Ipv4{10, 0, 0, 2}, Ipv4{10, 0, 0, 3}, Ipv4{10, 0, 0, 1}}) {
-        DeviceInfo d = testsupport::MakeDevice(ip[3], ip, "cam", row);
+        DeviceInfo d = testsupport::MakeDevice(ip[3], ip, "cam", row++);
         d.webPort = 8000 + ip[3];
-        WriteDeviceRow(dlg.Discovery().List(), dlg.Discovery().Table()->FindOrAddDevice(d), d, IdxText(row++));
+        WriteDeviceRow(dlg.Discovery().List(), dlg.Discovery().Table()->FindOrAddDevice(d), d);
     }
     dlg.OnListDblClk(0);
     dlg.OnListDblClk(3);
@@ -126,7 +126,7 @@ TEST(TarnDlgTest, ListClicksSortOpenAndWaitWhileBusy) {
     dlg.EnableControls(false);
     EXPECT_TRUE(dlg.IsBusy());
     EXPECT_EQ(window.Calls("Controls").back(), "Controls off");
-    dlg.Discovery().List().SetItemText(0, StatusColumn, "Starting upgrade process");
+    dlg.Discovery().List().SetStatus(dlg.Discovery().List().Row(0)->mac(), "Starting upgrade process", std::nullopt);
     dlg.OnListColumnClick(2);
     dlg.OnSearch();
     EXPECT_EQ(dlg.Discovery().List().GetItemText(0, StatusColumn), "Starting upgrade process")

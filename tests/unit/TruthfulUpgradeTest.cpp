@@ -218,7 +218,9 @@ TEST_F(TruthfulUpgradeTest, ACameraBurningWhenTheJobEndsIsSentHomeAtTheNextStart
     EXPECT_EQ(window.Calls("Note At start-up: sent Slow").size(), 1u) << "seen home, and said so";
     // The start-up's homecoming has no row: the console listed "Back at its own address" beside an
     // empty Status once the search showed the camera.
-    EXPECT_FALSE(dlg->Fleet().StatusOf(net->Camera("Slow").mac).has_value());
+    const auto slowRow = dlg->Discovery().List().Row(dlg->Discovery().List().RowOf(net->Camera("Slow").mac));
+    ASSERT_TRUE(slowRow.has_value());
+    EXPECT_TRUE(slowRow->status.empty());
 }
 
 // Every computer tried 169.254.0.1 first, in the same order as every other; an address the

@@ -195,12 +195,12 @@ TEST_F(UpgradeTest, ReadersSeeWholeRecordsWhileWorkersWrite) {
     std::thread reader([&] {
         while (!done) {
             for (int row = 0; row < 8; ++row) {
-                auto copy = dlg->Discovery().Table()->CopyDeviceAt(row);
+                auto copy = dlg->Discovery().CopyAt(row);
                 ASSERT_TRUE(copy.has_value());
                 EXPECT_TRUE(copy->failed == 0 || copy->failed == 1);
             }
             for (const ListRow& row : dlg->Discovery().List().Rows())
-                EXPECT_EQ(row[2].rfind("192.168.0.", 0), 0u);
+                EXPECT_EQ(CellText(row, 2).rfind("192.168.0.", 0), 0u);
             reads++;
         }
     });

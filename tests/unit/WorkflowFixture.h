@@ -70,7 +70,7 @@ protected:
     }
 
     // What the window's boxes and selection hand a press; a check asks every listed camera.
-    JobInputs Inputs(bool everyListed = false) const { return window.Inputs(dlg->Discovery().Table(), everyListed); }
+    JobInputs Inputs(bool everyListed = false) const { return window.Inputs(dlg->Discovery().List(), everyListed); }
     // Presses a workflow button and waits until the job has ended and every thread is joined.
     void Run(void (CTarnDlg::*press)(const JobInputs&), std::chrono::milliseconds limit = std::chrono::seconds(20)) {
         RunPress([&] { (dlg.get()->*press)(Inputs(press == &CTarnDlg::OnCheckVersion)); }, limit);
@@ -106,7 +106,7 @@ protected:
     int RowOf(const std::string& name) const {
         auto rows = dlg->Discovery().List().Rows();
         for (std::size_t r = 0; r < rows.size(); ++r)
-            if (rows[r][1] == name)
+            if (CellText(rows[r], 1) == name)
                 return static_cast<int>(r);
         ADD_FAILURE() << "no row " << name;
         return -1;
