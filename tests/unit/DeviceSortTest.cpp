@@ -114,8 +114,9 @@ TEST(DeviceSortTest, SortMovesEachRowWholeWithItsRecordAndKeepsEachCamerasResult
     SortDeviceList(table, list, {2, true});
     const std::vector<ListRow> sorted = list.Rows();
     std::vector<std::vector<std::string>> texts;
+    texts.reserve(sorted.size());
     for (const ListRow& row : sorted)
-        texts.push_back({CellText(row, 0), CellText(row, 1), CellText(row, 2), CellText(row, 3), CellText(row, 4)});
+        texts.push_back(testsupport::Cells(row));
     EXPECT_EQ(texts, (std::vector<std::vector<std::string>>{
                          {"002", "alpha", "10.0.0.1", "02:00:00:00:00:02", "Upgrade Status... 40%"},
                          {"003", "beta", "10.0.0.2", "02:00:00:00:00:03", "UPGRADE SUCCESSFUL"},
