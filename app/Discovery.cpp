@@ -136,7 +136,7 @@ bool DiscoverySession::Shows(const Mac& mac) const {
 
 bool DiscoverySession::IsFailed(int row) const {
     auto shown = m_list.Row(row);
-    return shown && shown->failed;
+    return shown && shown->Failed();
 }
 
 std::optional<DeviceInfo> DiscoverySession::CopyAt(int row) const {

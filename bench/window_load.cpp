@@ -192,11 +192,11 @@ int countStatus(MainWindow& window, const std::string& status) {
     for (const ListRow& row : window.Controller().Discovery().List().Rows()) {
         if (!worked(CellText(row, 3)))
             continue;
-        if (row.status.English() == status && !row.failed)
+        if (row.status.English() == status && !row.Failed())
             ++n;
         else if (shown++ < 5)
             std::printf("  %s %s: \"%s\"%s\n", CellText(row, 1).c_str(), CellText(row, 2).c_str(),
-                        row.status.English().c_str(), row.failed ? " (failed)" : "");
+                        row.status.English().c_str(), row.Failed() ? " (failed)" : "");
     }
     return n;
 }

@@ -90,7 +90,7 @@ bool PrintDevices(CTarnDlg& dlg, const Options& o, std::ostream& out, const Text
     const std::vector<ListRow> rows = dlg.Discovery().List().Rows();
     bool anyFailed = false;
     for (const ListRow& row : rows)
-        anyFailed = anyFailed || row.failed;
+        anyFailed = anyFailed || row.Failed();
     auto isPlanned = [&](std::size_t r) {
         return planned && std::find(planned->begin(), planned->end(), static_cast<int>(r)) != planned->end();
     };
@@ -108,7 +108,7 @@ bool PrintDevices(CTarnDlg& dlg, const Options& o, std::ostream& out, const Text
         for (std::size_t r = 0; r < rows.size(); ++r) {
             nlohmann::json d = {{"idx", CellText(rows[r], 0)},        {"name", CellText(rows[r], 1)},
                                 {"ip", CellText(rows[r], 2)},         {"mac", CellText(rows[r], 3)},
-                                {"status", rows[r].status.English()}, {"failed", rows[r].failed}};
+                                {"status", rows[r].status.English()}, {"failed", rows[r].Failed()}};
             const auto away = awayAt(rows[r]);
             d["away"] = away ? nlohmann::json(*away) : nlohmann::json(nullptr);
             if (planned) {
@@ -141,7 +141,7 @@ bool PrintDevices(CTarnDlg& dlg, const Options& o, std::ostream& out, const Text
             line += PadToColumns(Printable(CellText(row, c)), widths[c]);
         const std::string said = row.status.In(translate);
         const std::string failed = Text("Console", QT_TRANSLATE_NOOP("Console", "[failed]")).In(translate);
-        line += Printable(said) + (row.failed ? (said.empty() ? failed : " " + failed) : "");
+        line += Printable(said) + (row.Failed() ? (said.empty() ? failed : " " + failed) : "");
         if (const auto away = awayAt(row))
             line += " " + Text("Console", QT_TRANSLATE_NOOP("Console", "[still away at %1]"), {*away}).In(translate);
         // A row with an empty Status ends at its MAC address, without the padding after it.

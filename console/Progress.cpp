@@ -35,7 +35,7 @@ std::string cut(const std::string& line, std::size_t width) {
 std::string ProgressLine(const ListRow& row, std::size_t width, const Text::Translate& translate) {
     std::string line = PadToColumns(Printable(NameText(row.device)), 20) + PadToColumns(IpText(row.device), 16) +
                        Printable(row.status.In(translate));
-    if (row.failed)
+    if (row.Failed())
         line += " " + Text("Console", QT_TRANSLATE_NOOP("Console", "[failed]")).In(translate);
     return cut(line, width);
 }
@@ -56,7 +56,7 @@ std::vector<std::string> ProgressFrame(const std::vector<ProgressCamera>& camera
     const std::size_t fit = room > lines.size() + 1 ? room - lines.size() - 1 : 0;
     std::size_t done = 0, more = 0, listed = 0;
     for (const ProgressCamera& c : cameras) {
-        if (c.ended && !c.row.failed)
+        if (c.ended && !c.row.Failed())
             ++done;
         else if (listed < fit) {
             lines.push_back(ProgressLine(c.row, width, translate));

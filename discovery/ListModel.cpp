@@ -73,7 +73,6 @@ int ListModel::AppendRow(const DeviceInfo& device) {
         row = static_cast<int>(m_rows.size());
         ListRow added;
         added.device = device;
-        added.failed = device.failed == 1;
         m_rows.push_back(std::move(added));
         m_rowOf.emplace(device.mac, row); // the first row of a MAC keeps it, as the table does
         m_changed.insert(row);
@@ -100,10 +99,7 @@ void ListModel::SetStatus(const Mac& mac, const Text& status, std::optional<doub
 }
 
 void ListModel::SetFailed(const Mac& mac, bool failed) {
-    update(mac, [failed](ListRow& r) {
-        r.failed = failed;
-        r.device.failed = failed ? 1 : 0;
-    });
+    update(mac, [failed](ListRow& r) { r.device.failed = failed ? 1 : 0; });
 }
 
 void ListModel::SetAddress(const Mac& mac, const Ipv4& ip) {

@@ -18,15 +18,15 @@ inline constexpr int StatusColumn = 4;
 inline constexpr int kColumnCount = 5; // Idx, Name, IP, MAC, Status
 
 // One camera's row: the facts its replies gave, and its Status kept typed until a front end shows
-// it (the window's list in English, the console in its language); how far the running Status has
-// come (a bar behind it), and whether the camera's last operation failed (a red Status).
+// it (the window's list in English, the console in its language), and how far the running Status
+// has come (a bar behind it); the record's failed mark is the row's red Status.
 struct ListRow {
     DeviceInfo device{}; // device.mac is the row's key: selection, sorting and the front ends go by it
     Text status;
     std::optional<double> progress; // 0..1 while a progress or countdown Status shows; none otherwise
-    bool failed = false;
 
     const Mac& mac() const { return device.mac; }
+    bool Failed() const { return device.failed != 0; } // the red mark: the last job failed it
 };
 
 // A cell as the list shows it, in English: "%03d", the name, the address, the MAC and the Status.

@@ -90,7 +90,7 @@ void DeviceListModel::changed(int row, const Shown& before, const Shown& after, 
     for (int column = 0; column < kColumnCount; ++column)
         if (!sameCell(before.row, after.row, column) ||
             (column == StatusColumn &&
-             (before.row.progress != after.row.progress || before.row.failed != after.row.failed)))
+             (before.row.progress != after.row.progress || before.row.Failed() != after.row.Failed())))
             cells.push_back(index(row, column));
     const auto model = [](const Shown& s) { return s.facts ? s.facts->model : std::string(); };
     const auto version = [](const Shown& s) { return s.facts ? s.facts->version : std::string(); };
@@ -175,7 +175,7 @@ QVariant DeviceListModel::data(const QModelIndex& index, int role) const {
     const ListRow& row = shown.row;
     if (role == Qt::DisplayRole)
         return QString::fromStdString(CellText(row, index.column()));
-    if (role == Qt::ForegroundRole && index.column() == StatusColumn && row.failed)
+    if (role == Qt::ForegroundRole && index.column() == StatusColumn && row.Failed())
         return QBrush(QColor(255, 0, 0));
     if (role == ProgressRole && index.column() == StatusColumn && row.progress)
         return *row.progress;
@@ -192,7 +192,7 @@ QVariant DeviceListModel::statusToolTip(const ListRow& row) const {
     // Its result holds, but the camera is not where it belongs: the row says where it is.
     if (outcome->leftAt)
         return caption::kStillAwayTip.Tr().arg(QString::fromStdString(*outcome->leftAt));
-    if (!row.failed || outcome->kind != OutcomeKind::ModelMismatch)
+    if (!row.Failed() || outcome->kind != OutcomeKind::ModelMismatch)
         return {};
     return caption::kModelMismatchTip.Tr().arg(QString::fromStdString(outcome->model.value_or("")), m_imageModel);
 }

@@ -41,7 +41,6 @@ ListRow row(const std::string& name, Ipv4 ip, const std::string& status, bool fa
     ListRow shown;
     shown.device = camera(1, name, ip, 1, failed);
     shown.status = Text(status);
-    shown.failed = failed;
     return shown;
 }
 
@@ -288,7 +287,7 @@ TEST(CliTest, AProgressFrameFitsTheTerminalWithTheSummaryFirst) {
     EXPECT_EQ(tall.size(), 40u) << "all forty fit in 49 lines";
     for (auto& c : cameras) {
         c.ended = true;
-        c.row.failed = false;
+        c.row.device.failed = 0;
     }
     EXPECT_EQ(ProgressFrame(cameras, "40 of 40 done", 80, 10).back(), "... and 40 more done");
 }

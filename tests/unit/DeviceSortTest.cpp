@@ -124,8 +124,8 @@ TEST(DeviceSortTest, SortMovesEachRowWholeWithItsRecordAndKeepsEachCamerasResult
                          {"001", "orphan", "10.0.0.0", "02:00:00:00:00:09", "Reset Status... 40%"}}))
         << "Idx and Status travel with their camera";
     EXPECT_EQ(sorted[0].progress, std::optional<double>(0.4));
-    EXPECT_FALSE(sorted[0].failed || sorted[1].failed);
-    EXPECT_TRUE(sorted[2].failed) << "the red mark stays on the camera that failed";
+    EXPECT_FALSE(sorted[0].Failed() || sorted[1].Failed());
+    EXPECT_TRUE(sorted[2].Failed()) << "the red mark stays on the camera that failed";
     std::string records; // row r must show record r, whose failed mark moved with it
     for (int p = 0; p < 3; ++p)
         records += NameText(*table.CopyDeviceAt(p)) + std::to_string(table.CopyDeviceAt(p)->failed) + " ";
@@ -137,7 +137,7 @@ TEST(DeviceSortTest, SortMovesEachRowWholeWithItsRecordAndKeepsEachCamerasResult
     list.SetFailed(gamma, false);
     EXPECT_EQ(list.GetItemText(2, StatusColumn), "UPGRADE SUCCESSFUL");
     EXPECT_EQ(list.GetItemText(0, StatusColumn), "Upgrade Status... 40%");
-    EXPECT_FALSE(list.Row(2)->failed);
+    EXPECT_FALSE(list.Row(2)->Failed());
     list.DeleteAllItems();
     list.SetStatus(gamma, "late", std::nullopt);
     EXPECT_EQ(list.RowOf(gamma), -1);

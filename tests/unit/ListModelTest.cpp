@@ -42,7 +42,7 @@ TEST(ListModelTest, RowsAndListener) {
     EXPECT_EQ(list.GetItemText(1, 1), "Dock");
     EXPECT_EQ(list.GetItemText(1, 2), "10.0.0.9");
     EXPECT_EQ(list.GetItemText(1, StatusColumn), "401 Unauthorized") << "and its Status";
-    EXPECT_TRUE(list.Row(1)->failed && list.Row(1)->device.failed == 1) << "and its red mark";
+    EXPECT_TRUE(list.Row(1)->Failed()) << "and its red mark";
     EXPECT_EQ(list.GetItemText(0, 1), "");
     EXPECT_EQ(list.GetItemText(0, kColumnCount), "");
 
@@ -93,7 +93,7 @@ TEST(ListModelTest, ChangesSinceTheLastLookAreAllAndOnlyTheWrittenRows) {
     ASSERT_TRUE(taken.has_value()) << "nobody holds the rows";
     ASSERT_EQ(taken->rows.size(), 2u);
     EXPECT_EQ(taken->rows[0].first, 1);
-    EXPECT_TRUE(taken->rows[0].second.failed);
+    EXPECT_TRUE(taken->rows[0].second.Failed());
     EXPECT_EQ(taken->rows[1].first, 3);
     EXPECT_EQ(CellText(taken->rows[1].second, StatusColumn), "Upgrade Status... 41%") << "the latest text";
     EXPECT_DOUBLE_EQ(*taken->rows[1].second.progress, 0.41);
